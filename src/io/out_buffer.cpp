@@ -1,0 +1,50 @@
+#include "io/out_buffer.h"
+
+#include <unistd.h>
+#include <cerrno>
+
+namespace korvex {
+
+OutBuffer::OutBuffer(int fd, std::size_t buffer_size)
+    : buf_(new char[buffer_size]), cap_(buffer_size), fd_(fd) {}
+
+OutBuffer::OutBuffer(std::string* text, std::size_t buffer_size)
+    : buf_(new char[buffer_size]), cap_(buffer_size), text_(text) {}
+
+void OutBuffer::write(std::string_view text) {
+  while (!text.empty()) {
+    std::size_t room = cap_ - len_;
+    if (room == 0) {
+      flush();
+      room = cap_;
+    }
+    const std::size_t n = text.size() < room ? text.size() : room;
+    std::memcpy(buf_.get() + len_, text.data(), n);
+    len_ += n;
+    text.remove_prefix(n);
+  }
+}
+
+bool OutBuffer::flush() {
+  const char* data = buf_.get();
+  std::size_t left = len_;
+  len_ = 0;
+  if (error_ != 0) return false;
+  if (text_ != nullptr) {
+    text_->append(data, left);
+    return true;
+  }
+  while (left > 0) {
+    const ssize_t put = ::write(fd_, data, left);
+    if (put < 0) {
+      if (errno == EINTR) continue;
+      error_ = errno;
+      return false;
+    }
+    data += put;
+    left -= static_cast<std::size_t>(put);
+  }
+  return true;
+}
+
+}  // namespace korvex

@@ -1,0 +1,45 @@
+// An output buffer of the tool's own, written out in large blocks to a file descriptor or kept in
+// memory. A failed write is remembered (`failed()` gives its errno); what is written after it is
+// dropped, and the caller ends the run.
+#pragma once
+
+#include <cstddef>
+#include <cstring>
+#include <memory>
+#include <string>
+#include <string_view>
+
+namespace korvex {
+
+inline constexpr std::size_t kOutBufferSize = 256 * 1024;
+
+struct OutBuffer {
+  // Writes to the file descriptor fd.
+  explicit OutBuffer(int fd, std::size_t buffer_size = kOutBufferSize);
+  // Appends to *text, for tests and in-memory runs.
+  explicit OutBuffer(std::string* text, std::size_t buffer_size = kOutBufferSize);
+
+  // A place for at most n bytes (n no larger than the buffer); commit() says how many were used.
+  char* reserve(std::size_t n) {
+    if (cap_ - len_ < n) flush();
+    return buf_.get() + len_;
+  }
+  void commit(std::size_t n) { len_ += n; }
+
+  void put(char c) { *reserve(1) = c, ++len_; }
+  void write(std::string_view text);
+
+  // Writes out what is buffered; false when this or an earlier write failed.
+  bool flush();
+  int failed() const { return error_; }
+
+ private:
+  std::unique_ptr<char[]> buf_;
+  std::size_t cap_;
+  std::size_t len_ = 0;
+  int fd_ = -1;
+  std::string* text_ = nullptr;
+  int error_ = 0;
+};
+
+}  // namespace korvex

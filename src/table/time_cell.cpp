@@ -1,0 +1,58 @@
+#include "table/time_cell.h"
+
+#include <chrono>
+#include <cstring>
+
+namespace korvex {
+
+namespace {
+
+constexpr std::uint32_t kSecondsPerDay = 86400;
+constexpr std::size_t kDatedLen = 21;
+
+void two_digits(char* d, unsigned v) {
+  d[0] = static_cast<char>('0' + v / 10);
+  d[1] = static_cast<char>('0' + v % 10);
+}
+
+}  // namespace
+
+void format_dated_time(char* text, std::uint32_t timestamp, TimeCellCache& cache) {
+  const std::int64_t day = timestamp / kSecondsPerDay;
+  if (day != cache.day) {
+    using namespace std::chrono;
+    const year_month_day date{sys_days{2000y / January / 1} + days{day}};
+    const auto year = static_cast<unsigned>(static_cast<int>(date.year()));
+    two_digits(cache.date, static_cast<unsigned>(date.month()));
+    cache.date[2] = '/';
+    two_digits(cache.date + 3, static_cast<unsigned>(date.day()));
+    cache.date[5] = '/';
+    two_digits(cache.date + 6, year / 100);
+    two_digits(cache.date + 8, year % 100);
+    cache.day = day;
+  }
+  const std::uint32_t second_of_day = timestamp % kSecondsPerDay;
+  text[0] = '"';
+  std::memcpy(text + 1, cache.date, 10);
+  text[11] = ' ';
+  two_digits(text + 12, second_of_day / 3600);
+  text[14] = ':';
+  two_digits(text + 15, second_of_day / 60 % 60);
+  text[17] = ':';
+  two_digits(text + 18, second_of_day % 60);
+  text[20] = '"';
+}
+
+void print_time_cell(OutBuffer& out, DelimiterMode mode, std::uint32_t timestamp,
+                     RecordLayout revision, TimeCellCache& cache) {
+  if (revision < 2) {
+    print_unsigned(out, timestamp, mode, TIME_WIDTH);
+    return;
+  }
+  char text[kDatedLen];
+  format_dated_time(text, timestamp, cache);
+  // The dated cell is as wide as its column already; no width is applied.
+  put_cell(out, mode, 0, std::string_view(text, kDatedLen));
+}
+
+}  // namespace korvex

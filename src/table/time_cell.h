@@ -1,0 +1,29 @@
+// The "Time" cell of a row. Layouts 0 and 1 show the raw timestamp; layouts 2 and 3 show the
+// calendar date and time that lie `timestamp` seconds after 2000-01-01 00:00:00 as
+// "MM/DD/YYYY HH:MM:SS" in double quotes, with no time zone and no daylight-saving rule.
+#pragma once
+
+#include <cstdint>
+
+#include "io/out_buffer.h"
+#include "record/record_stream.h"
+#include "table/columns.h"
+
+namespace korvex {
+
+inline constexpr int TIME_WIDTH = 21;
+
+// Remembers the date text of the last day formatted, so that consecutive rows of one day cost no
+// calendar arithmetic.
+struct TimeCellCache {
+  std::int64_t day = -1;
+  char date[11] = {};  // "MM/DD/YYYY"
+};
+
+void print_time_cell(OutBuffer& out, DelimiterMode mode, std::uint32_t timestamp,
+                     RecordLayout revision, TimeCellCache& cache);
+
+// The dated form, quotes included: 21 characters.
+void format_dated_time(char* text, std::uint32_t timestamp, TimeCellCache& cache);
+
+}  // namespace korvex

@@ -1,0 +1,132 @@
+// Packet framing on bytes in memory: markers, bodies, the stream position between packets and
+// the progress dots.
+#include <gtest/gtest.h>
+
+#include "record/framing.h"
+#include "support/log_builder.h"
+
+namespace korvex::test {
+namespace {
+
+struct Framed {
+  int result;
+  Bytes body;
+  std::int64_t pos_after;
+};
+
+// Frames packets one after another until no marker is left.
+std::vector<Framed> frame_all(const Bytes& log, std::uint32_t capacity = PACKET_CAPACITY,
+                              std::size_t stream_buffer = kStreamBufferSize) {
+  MemoryStream in(log, stream_buffer);
+  std::vector<Framed> packets;
+  Bytes buffer(capacity);
+  for (;;) {
+    std::uint32_t size = 99;
+    const int r = find_packet(in.stream, buffer.data(), capacity, size);
+    if (r == FRAME_NO_MARKER) {
+      EXPECT_EQ(size, 0U);
+      break;
+    }
+    packets.push_back({r, Bytes(buffer.begin(), buffer.begin() + size), in.stream.pos()});
+  }
+  return packets;
+}
+
+TEST(Framing, BodiesRunFromMarkerToMarkerOrEnd) {
+  DiagCapture err;
+  const Bytes log = LogBuilder().raw({1, 2}).marker().raw({3, 4, 5}).marker().raw({6}).bytes;
+  const auto packets = frame_all(log);
+  ASSERT_EQ(packets.size(), 2U);
+  EXPECT_EQ(packets[0].body, (Bytes{3, 4, 5}));
+  EXPECT_EQ(packets[0].result, FRAME_AT_MARKER);
+  EXPECT_EQ(packets[0].pos_after, 7);  // on the 0xAA of the second marker
+  EXPECT_EQ(packets[1].body, (Bytes{6}));
+  EXPECT_EQ(packets[1].result, FRAME_AT_END);
+  EXPECT_EQ(packets[1].pos_after, static_cast<std::int64_t>(log.size()));
+  EXPECT_EQ(err.str(), "");
+}
+
+TEST(Framing, LoneAaIsDataAndTheByteAfterItIsExaminedAgain) {
+  DiagCapture err;
+  // 0xAA 0xAA 0x55: the marker starts at the second 0xAA, in a search and in a body.
+  auto packets = frame_all(LogBuilder().raw({0xAA, 0xAA, 0x55, 7, 0xAA, 0xAA, 0x55, 8}).bytes);
+  ASSERT_EQ(packets.size(), 2U);
+  EXPECT_EQ(packets[0].body, (Bytes{7, 0xAA}));
+  EXPECT_EQ(packets[0].pos_after, 5);
+  EXPECT_EQ(packets[1].body, (Bytes{8}));
+  // 0xAA followed by a non-marker byte inside a body is kept with that byte.
+  packets = frame_all(LogBuilder().marker().raw({0xAA, 0x01, 0xAA}).bytes);
+  ASSERT_EQ(packets.size(), 1U);
+  EXPECT_EQ(packets[0].body, (Bytes{0xAA, 0x01, 0xAA}));  // a lone 0xAA at the end is data too
+  EXPECT_EQ(packets[0].result, FRAME_AT_END);
+}
+
+TEST(Framing, EmptyBodiesAndAMarkerAtTheEnd) {
+  DiagCapture err;
+  auto packets = frame_all(LogBuilder().marker().marker().raw({9}).bytes);
+  ASSERT_EQ(packets.size(), 2U);
+  EXPECT_TRUE(packets[0].body.empty());
+  EXPECT_EQ(packets[0].pos_after, 2);
+  EXPECT_EQ(packets[1].body, Bytes{9});
+  // A marker as the last two bytes: one empty packet that ends at the end of the file.
+  packets = frame_all(LogBuilder().raw({1}).marker().bytes);
+  ASSERT_EQ(packets.size(), 1U);
+  EXPECT_TRUE(packets[0].body.empty());
+  EXPECT_EQ(packets[0].result, FRAME_AT_END);
+  // No marker at all, or a lone 0xAA as the last byte: nothing, and no byte is read twice.
+  EXPECT_TRUE(frame_all(LogBuilder().raw({1, 2, 0xAA}).bytes).empty());
+  EXPECT_TRUE(frame_all(Bytes{}).empty());
+}
+
+TEST(Framing, LongBodyKeepsItsFirstBytesAndEndsOnTheNextMarker) {
+  DiagCapture err;
+  Bytes body(1200);
+  for (std::size_t i = 0; i < body.size(); ++i) body[i] = static_cast<std::uint8_t>(i % 97);
+  const Bytes log = LogBuilder().marker().raw(body).marker().bytes;
+  const auto packets = frame_all(log);
+  ASSERT_EQ(packets.size(), 2U);
+  EXPECT_EQ(packets[0].body, Bytes(body.begin(), body.begin() + 1000));
+  EXPECT_EQ(packets[0].pos_after, 1202);
+}
+
+TEST(Framing, MarkersAcrossStreamBufferBoundariesKeepThePosition) {
+  DiagCapture err;
+  // A tiny stream buffer puts refills at every possible place inside markers.
+  LogBuilder b;
+  for (int i = 0; i < 40; ++i) b.marker().fill(static_cast<std::size_t>(i % 7), 0x11).raw({0xAA});
+  const auto small = frame_all(b.bytes, PACKET_CAPACITY, 64);
+  const auto large = frame_all(b.bytes);
+  ASSERT_EQ(small.size(), 40U);
+  for (std::size_t i = 0; i < small.size(); ++i) {
+    EXPECT_EQ(small[i].body, large[i].body) << i;
+    EXPECT_EQ(small[i].pos_after, large[i].pos_after) << i;
+  }
+}
+
+TEST(Framing, ProgressDotsCountSkippedAndBodyBytes) {
+  {
+    DiagCapture err;
+    frame_all(LogBuilder().fill(2500, 0x01).marker().bytes);
+    EXPECT_EQ(err.str(), "..");
+  }
+  {
+    // A lone 0xAA counts once, and the byte after it again when it is examined on its own.
+    DiagCapture err;
+    frame_all(LogBuilder().fill(499, 0x01).fill(500, 0xAA).raw({0x01}).marker().bytes);
+    EXPECT_EQ(err.str(), ".");
+  }
+  {
+    // A body of exactly 1,000,000 bytes writes one dot; the marker ending it does not count.
+    DiagCapture err;
+    frame_all(LogBuilder().marker().fill(999999, 0x01).raw({0xAA}).marker().bytes);
+    EXPECT_EQ(err.str(), ".");
+  }
+  {
+    DiagCapture err;
+    frame_all(LogBuilder().marker().fill(999999, 0x01).marker().bytes);
+    EXPECT_EQ(err.str(), "");
+  }
+}
+
+}  // namespace
+}  // namespace korvex::test
