@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "support/log_builder.h"
+#include "support/sources.h"
 
 namespace korvex::test {
 namespace {
@@ -201,26 +202,6 @@ TEST(ReadRecord, FlagsOfARejectedPacketDoNotReachTheNextRecord) {
   EXPECT_EQ(in.stream.pos(), static_cast<std::int64_t>(log.size()));
   EXPECT_EQ(read_record(in.stream, packet.data(), PACKET_CAPACITY, rec), 0);
 }
-
-// A source that fails with EIO once `fail_at` bytes have been delivered.
-struct FailingSource {
-  MemorySource mem;
-  std::size_t fail_at;
-  static std::int64_t read(void* ctx, std::uint8_t* dst, std::size_t n) {
-    auto* self = static_cast<FailingSource*>(ctx);
-    if (self->mem.pos >= self->fail_at) {
-      errno = EIO;
-      return -1;
-    }
-    const std::size_t left = self->fail_at - self->mem.pos;
-    return memory_source(&self->mem).read(&self->mem, dst, n < left ? n : left);
-  }
-  static int seek(void* ctx, std::int64_t offset) {
-    auto* self = static_cast<FailingSource*>(ctx);
-    return memory_source(&self->mem).seek(&self->mem, offset);
-  }
-  ByteSource source() { return ByteSource{this, read, seek}; }
-};
 
 TEST(ReadRecord, AFailedReadEndsTheRecordsWithoutValidatingTheCutPacket) {
   DiagCapture err;

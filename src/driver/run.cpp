@@ -79,13 +79,16 @@ int seek_failed(std::string_view prefix, int err, OutBuffer& out) {
   return EXIT_SEEK;
 }
 
-// The status for a pass that ended on a failed write or read, or EXIT_DONE.
+// The status for a pass that ended on a failed write or read, or EXIT_DONE. The report starts a
+// line of its own, after the progress text and dots of the pass.
 int pass_failure(const ByteStream& in, OutBuffer& out) {
   if (out.failed() != 0) {
+    diag_append("\n");
     error_report("Error on write", out.failed());
     return EXIT_WRITE;
   }
   if (in.failed() != 0) {
+    diag_append("\n");
     error_report("Error on read", in.failed());
     if (!out.flush()) error_report("Error on write", out.failed());
     return EXIT_READ;
@@ -165,11 +168,19 @@ int run_tool(int argc, const char* const* argv, OutBuffer& out) {
   }
   ByteStream in(fd_source(&fd));
   const int status = convert_log(in, out, mode);
-  if (::close(fd) != 0 && status == EXIT_DONE) {
+  if (status != EXIT_DONE) {
+    ::close(fd);
+    return status;
+  }
+  return close_log(fd);
+}
+
+int close_log(int fd) {
+  if (::close(fd) != 0) {
     error_report("Error on close", errno);
     return EXIT_CLOSE;
   }
-  return status;
+  return EXIT_DONE;
 }
 
 }  // namespace korvex

@@ -29,6 +29,9 @@ bool parse_delimiter(std::string_view word, DelimiterMode& mode);
 // else to the diagnostics. Returns the exit status.
 int convert_log(ByteStream& in, OutBuffer& out, DelimiterMode mode);
 
+// Closes the log file: EXIT_DONE, or EXIT_CLOSE after the error report "Error on close".
+int close_log(int fd);
+
 // The whole tool for a command line (argv[0] the program name).
 int run_tool(int argc, const char* const* argv, OutBuffer& out);
 
