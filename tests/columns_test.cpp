@@ -91,11 +91,11 @@ TEST(Columns, AbsentValuesPrintZeroAndReadNothing) {
     Printer printer;
     const char* text;
   };
-  const Case cases[] = {{print_s8, "    0"},          {print_s8_tenths, "  0.0"},
-                        {print_u8, "    0"},          {print_u8_tenths, "  0.0"},
-                        {print_s16, "    0"},         {print_u16, "    0"},
-                        {print_s16_tenths, "  0.0"},  {print_u16_tenths, "  0.0"},
-                        {print_u16_hundredths, " 0.00"}, {print_s32, "    0"}};
+  const Case cases[] = {
+      {print_s8, "    0"},         {print_s8_tenths, "  0.0"},  {print_u8, "    0"},
+      {print_u8_tenths, "  0.0"},  {print_s16, "    0"},        {print_u16, "    0"},
+      {print_s16_tenths, "  0.0"}, {print_u16_tenths, "  0.0"}, {print_u16_hundredths, " 0.00"},
+      {print_s32, "    0"}};
   for (const Case& c : cases) {
     const Printed p = print(c.printer, bytes, DELIM_SPACE, 5, false);
     EXPECT_EQ(p.text, c.text);

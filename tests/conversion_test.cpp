@@ -42,8 +42,9 @@ TEST(Conversion, WrappedLogIsDumpedFromTheOldestRecord) {
   EXPECT_EQ(c.err, kScan + kNoSections + kDump + "\nRead 6 packets, skipped 0 bad packets.\n");
 
   // A rejected packet at the wrap point is read, and counted, once.
-  c = convert(LogBuilder().records(0, {5, 6, 7}).marker().raw(Bytes(40, 0x31)).records(0, {1, 2, 3}).bytes,
-              DELIM_COMMA);
+  c = convert(
+      LogBuilder().records(0, {5, 6, 7}).marker().raw(Bytes(40, 0x31)).records(0, {1, 2, 3}).bytes,
+      DELIM_COMMA);
   EXPECT_EQ(times(c.out), (Times{"1", "2", "3", "5", "6", "7"}));
   EXPECT_NE(c.err.find("\nRead 6 packets, skipped 1 bad packets.\n"), std::string::npos);
 
@@ -52,7 +53,11 @@ TEST(Conversion, WrappedLogIsDumpedFromTheOldestRecord) {
   // marker of its own, so it lengthens the newest record into a bad packet.
   Bytes torn = record_body(2, sample_fields(50, SECTION_TELM1));
   torn.erase(torn.begin(), torn.begin() + 40);
-  c = convert(LogBuilder().records(2, {60, 61}, SECTION_TELM1).raw(torn).records(2, {51, 52, 53}, SECTION_TELM1).bytes,
+  c = convert(LogBuilder()
+                  .records(2, {60, 61}, SECTION_TELM1)
+                  .raw(torn)
+                  .records(2, {51, 52, 53}, SECTION_TELM1)
+                  .bytes,
               DELIM_TAB);
   EXPECT_NE(c.err.find("\nRead 4 packets, skipped 1 bad packets.\n"), std::string::npos);
   EXPECT_EQ(times(c.out), (Times{"\"01/01/2000 00:00:51\"", "\"01/01/2000 00:00:52\"",
@@ -68,21 +73,32 @@ TEST(Conversion, RecordsAheadOfTheOldestAreNotPrintedWithOneDecrease) {
 TEST(Conversion, ThreeOrMoreGroupsAreDumpedInFileOrder) {
   const Conversion c = convert(LogBuilder().records(0, {3, 4, 1, 2, 9, 0}).bytes, DELIM_COMMA);
   EXPECT_EQ(times(c.out), (Times{"3", "4", "1", "2", "9", "0"}));
-  EXPECT_EQ(c.err, kScan + kNoSections +
-                       "\nWARNING: the record timestamps are inconsistent, there are 3 groups of\n"
-                       "contiguous records. All records will be dumped in the order they appear in\n"
-                       "the file instead of from oldest to newest.\n\n" +
-                       kDump + "\nRead 6 packets, skipped 0 bad packets.\n");
+  EXPECT_EQ(c.err,
+            kScan + kNoSections +
+                "\nWARNING: the record timestamps are inconsistent, there are 3 groups of\n"
+                "contiguous records. All records will be dumped in the order they appear in\n"
+                "the file instead of from oldest to newest.\n\n" +
+                kDump + "\nRead 6 packets, skipped 0 bad packets.\n");
 }
 
 TEST(Conversion, OnlyTheDumpPassesRejectionsAreReported) {
   // The survey meets the bad packet; the dump starts at the oldest record, behind it.
-  Conversion c = convert(LogBuilder().record(0, 3).marker().raw(Bytes(20, 1)).records(0, {4, 1, 2, 5}).bytes, DELIM_COMMA);
+  Conversion c =
+      convert(LogBuilder().record(0, 3).marker().raw(Bytes(20, 1)).records(0, {4, 1, 2, 5}).bytes,
+              DELIM_COMMA);
   EXPECT_EQ(times(c.out), (Times{"1", "2", "5"}));
   EXPECT_NE(c.err.find("\nRead 3 packets, skipped 0 bad packets.\n"), std::string::npos);
   // Short and empty packets are skipped and counted; no record behind them is lost. Here: two
   // empty packets, one of 3 bytes, and an empty one at the very end.
-  c = convert(LogBuilder().marker().marker().records(0, {1, 2}).marker().raw({1, 2, 3}).record(0, 3).marker().bytes,
+  c = convert(LogBuilder()
+                  .marker()
+                  .marker()
+                  .records(0, {1, 2})
+                  .marker()
+                  .raw({1, 2, 3})
+                  .record(0, 3)
+                  .marker()
+                  .bytes,
               DELIM_COMMA);
   EXPECT_EQ(times(c.out), (Times{"1", "2", "3"}));
   EXPECT_NE(c.err.find("\nRead 3 packets, skipped 4 bad packets.\n"), std::string::npos);
@@ -119,7 +135,8 @@ TEST(Conversion, SectionLineAndBlocksFollowTheUnionOfSections) {
 }
 
 TEST(Conversion, LogWithoutRecordsEndsWithStatus3) {
-  for (const Bytes& log : {Bytes{}, LogBuilder().marker().raw(Bytes(40, 7)).fill(3000, 0x55).bytes}) {
+  for (const Bytes& log :
+       {Bytes{}, LogBuilder().marker().raw(Bytes(40, 7)).fill(3000, 0x55).bytes}) {
     const Conversion c = convert(log, DELIM_TAB);
     EXPECT_EQ(c.status, EXIT_NO_RECORDS);
     EXPECT_EQ(c.out, "");
@@ -209,7 +226,8 @@ TEST(Conversion, PositionsBeyondFourGibibytes) {
   EXPECT_EQ(c.status, EXIT_DONE);
   EXPECT_EQ(times(c.out), (Times{"1", "2", "3", "10", "11", "12", "13"}));
   const std::string& text = err.str();
-  EXPECT_EQ(text.substr(text.rfind('\n', text.size() - 2)), "\nRead 7 packets, skipped 1 bad packets.\n");
+  EXPECT_EQ(text.substr(text.rfind('\n', text.size() - 2)),
+            "\nRead 7 packets, skipped 1 bad packets.\n");
 }
 
 TEST(Conversion, CloseFailureIsReported) {

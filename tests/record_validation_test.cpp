@@ -8,7 +8,8 @@
 namespace korvex::test {
 namespace {
 
-constexpr SectionFlags kAllSections = SECTION_TELM1 | SECTION_TELM2 | SECTION_ATTITUDE | SECTION_GPS;
+constexpr SectionFlags kAllSections =
+    SECTION_TELM1 | SECTION_TELM2 | SECTION_ATTITUDE | SECTION_GPS;
 
 bool validate(const Bytes& body, Record& rec) {
   return validate_record(body.data(), static_cast<std::uint32_t>(body.size()), rec);
@@ -76,7 +77,8 @@ TEST(RecordValidation, PlainRecordsOfTheBiasTable) {
 Bytes with_payload(const Bytes& body, RecordLayout layout, const Bytes& payload) {
   Bytes out(body.begin(), body.begin() + 6);
   out.insert(out.end(), payload.begin(), payload.end());
-  out[0] = static_cast<std::uint8_t>(payload.size() + static_cast<std::size_t>(layout_length_bias[layout]));
+  out[0] = static_cast<std::uint8_t>(payload.size() +
+                                     static_cast<std::size_t>(layout_length_bias[layout]));
   return out;
 }
 
@@ -154,10 +156,13 @@ TEST(ReadRecord, CountsAndSkipsEveryPacketThatIsNoRecord) {
   const Bytes log = LogBuilder()
                         .marker()  // empty
                         .record(0, 1)
-                        .marker().raw({1, 2, 3, 4, 5, 6, 7})  // shorter than 8 bytes
+                        .marker()
+                        .raw({1, 2, 3, 4, 5, 6, 7})  // shorter than 8 bytes
                         .record(1, 2)
-                        .marker().raw(Bytes(20, 0x14))  // 20 bytes
-                        .marker().raw(long_packet)
+                        .marker()
+                        .raw(Bytes(20, 0x14))  // 20 bytes
+                        .marker()
+                        .raw(long_packet)
                         .record(2, 3, SECTION_GPS)
                         .marker()  // a start marker as the file's last two bytes
                         .bytes;
@@ -166,7 +171,8 @@ TEST(ReadRecord, CountsAndSkipsEveryPacketThatIsNoRecord) {
   Record rec;
   bad_packet_count = 0;
   std::vector<std::uint32_t> stamps;
-  while (read_record(in.stream, packet.data(), PACKET_CAPACITY, rec) == 1) stamps.push_back(rec.timestamp);
+  while (read_record(in.stream, packet.data(), PACKET_CAPACITY, rec) == 1)
+    stamps.push_back(rec.timestamp);
   EXPECT_EQ(stamps, (std::vector<std::uint32_t>{1, 2, 3}));
   EXPECT_EQ(bad_packet_count, 5);
   EXPECT_EQ(in.stream.failed(), 0);

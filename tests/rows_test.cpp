@@ -14,10 +14,12 @@ namespace {
 constexpr SectionFlags kAll = SECTION_TELM1 | SECTION_TELM2 | SECTION_ATTITUDE | SECTION_GPS;
 
 // Expected cells in comma mode, for sample_fields(90061, ...).
-const std::string kDatedBase = "\"01/02/2000 01:01:01\",1061,2992,91,98,-120,1.2,5,14.1,12.7,-3.5,4,-7,";
+const std::string kDatedBase =
+    "\"01/02/2000 01:01:01\",1061,2992,91,98,-120,1.2,5,14.1,12.7,-3.5,4,-7,";
 const std::string kRawBase = "90061,1061,2992,91,98,-120,1.2,5,14.1,12.7,-3.5,4,-7,";
-const std::string kTelmHead = "10.25,245,31,32,18.7,185,65.2,-3,5.2,7,1301,1302,1303,1304,1305,1306,"
-                              "1307,1308,1309,1310,1311,1312,";
+const std::string kTelmHead =
+    "10.25,245,31,32,18.7,185,65.2,-3,5.2,7,1301,1302,1303,1304,1305,1306,"
+    "1307,1308,1309,1310,1311,1312,";
 const std::string kTelm1Long = "2461,11,12,21,22," + kTelmHead + "41,42,43,44,45,46,";
 const std::string kTelm2Long = "2561,11,12,21,22," + kTelmHead + "41,42,43,44,45,46,";
 const std::string kTelm1Short = "2461,11,12,21,22," + kTelmHead + "0,0,0,0,45,46,";
@@ -25,7 +27,8 @@ const std::string kTelm2Short = "2561,11,12,21,22," + kTelmHead + "0,0,0,0,45,46
 const std::string kAttitude = "-15,4,1,271,2,1.1,  12:05,";
 const std::string kGps = "47.50000,-122.25000,268,112,1551,3,9,4,6,";
 const std::string kGpsLayout0 = "47.50000,-122.25000,268,112,1551,0,0,0,0,";
-const std::string kTelmZeros = "0,0,0,0,0,0.00,0,0,0,0.0,0,0.0,0,0.0,0,0,0,0,0,0,0,0,0,0,0,0,0,0,0,0,0,0,0,";
+const std::string kTelmZeros =
+    "0,0,0,0,0,0.00,0,0,0,0.0,0,0.0,0,0.0,0,0,0,0,0,0,0,0,0,0,0,0,0,0,0,0,0,0,0,";
 const std::string kAttitudeZeros = "0,0,0,0,0,0.0,   0:00,";
 const std::string kGpsZeros = "0.00000,0.00000,0,0,0,0,0,0,0,";
 
@@ -52,11 +55,13 @@ std::string rows(const Bytes& log, DelimiterMode mode, SectionFlags sections,
 
 TEST(Header, BaseLabelsAndBlocksInEveryMode) {
   EXPECT_EQ(header(DELIM_COMMA, 0), "Time,alt,baro,ASI,TAS,VSI,g-s,rotor,m-v,b-v,amps,AOA,OAT,\n");
-  EXPECT_EQ(header(DELIM_SPACE, 0),
-            "                 Time    alt baro ASI TAS  VSI  g-s rotor  m-v  b-v  amps   AOA OAT\n");
-  EXPECT_EQ(header(DELIM_TAB, SECTION_ATTITUDE | SECTION_GPS),
-            "Time\talt\tbaro\tASI\tTAS\tVSI\tg-s\trotor\tm-v\tb-v\tamps\tAOA\tOAT\t"
-            "bank\tptch\tslip\thdg\tyaw\tG\tturn\tlat\tlong\thdg\tgs\tg-alt\tstatus\tsats\thac\tvac\t\n");
+  EXPECT_EQ(
+      header(DELIM_SPACE, 0),
+      "                 Time    alt baro ASI TAS  VSI  g-s rotor  m-v  b-v  amps   AOA OAT\n");
+  EXPECT_EQ(
+      header(DELIM_TAB, SECTION_ATTITUDE | SECTION_GPS),
+      "Time\talt\tbaro\tASI\tTAS\tVSI\tg-s\trotor\tm-v\tb-v\tamps\tAOA\tOAT\t"
+      "bank\tptch\tslip\thdg\tyaw\tG\tturn\tlat\tlong\thdg\tgs\tg-alt\tstatus\tsats\thac\tvac\t\n");
   const std::string telm =
       "RPM,rfl1,rfl2,ch1,ch2,flow,MAP,fl1,fl2,flc,o-t,oil-p,carb,f-p,h2o,tc1,tc2,tc3,tc4,tc5,tc6,"
       "tc7,tc8,tc9,tc10,tc11,tc12,rch1,rch2,rot,rop,ref,fail,";
@@ -66,7 +71,8 @@ TEST(Header, BaseLabelsAndBlocksInEveryMode) {
   // One engine-monitor block's labels take 166 characters in space mode.
   EXPECT_EQ(header(DELIM_SPACE, SECTION_TELM1).size() - header(DELIM_SPACE, 0).size(), 166U);
   EXPECT_EQ(header(DELIM_SPACE, SECTION_ATTITUDE | SECTION_GPS).substr(83),
-            " bank ptch slip hdg  yaw   G   turn       lat       long hdg  gs g-alt status sats  hac  vac\n");
+            " bank ptch slip hdg  yaw   G   turn       lat       long hdg  gs g-alt status sats  "
+            "hac  vac\n");
 }
 
 TEST(Rows, EveryLayoutWithEverySection) {
@@ -102,12 +108,15 @@ TEST(Rows, Layout3EngineMonitorsAreReadInTheLongForm) {
 TEST(Rows, BlocksTheRecordLacksPrintAsZeros) {
   // The log's set holds all four; this layout-1 record carries only attitude and GPS.
   const Bytes log = LogBuilder().record(1, 90061, SECTION_ATTITUDE | SECTION_GPS).bytes;
-  EXPECT_EQ(rows(log, DELIM_COMMA, kAll), kRawBase + kTelmZeros + kTelmZeros + kAttitude + kGps + "\n");
+  EXPECT_EQ(rows(log, DELIM_COMMA, kAll),
+            kRawBase + kTelmZeros + kTelmZeros + kAttitude + kGps + "\n");
   // Only the second engine monitor: the first block is zeros, the second has the values.
-  EXPECT_EQ(rows(LogBuilder().record(1, 90061, SECTION_TELM2).bytes, DELIM_COMMA, SECTION_TELM1 | SECTION_TELM2),
+  EXPECT_EQ(rows(LogBuilder().record(1, 90061, SECTION_TELM2).bytes, DELIM_COMMA,
+                 SECTION_TELM1 | SECTION_TELM2),
             kRawBase + kTelmZeros + kTelm2Short + "\n");
   // A section outside the log's set prints nothing.
-  EXPECT_EQ(rows(LogBuilder().record(1, 90061, SECTION_ATTITUDE).bytes, DELIM_COMMA, 0), kRawBase + "\n");
+  EXPECT_EQ(rows(LogBuilder().record(1, 90061, SECTION_ATTITUDE).bytes, DELIM_COMMA, 0),
+            kRawBase + "\n");
 }
 
 TEST(Rows, NoCellShowsBytesOfAnEarlierLongerPacket) {
@@ -116,7 +125,8 @@ TEST(Rows, NoCellShowsBytesOfAnEarlierLongerPacket) {
   Bytes stale = record_body(1, sample_fields(5, SECTION_ATTITUDE | SECTION_GPS));
   stale.resize(600, 0x04);
   const Bytes log = LogBuilder().marker().raw(stale).record(1, 90061, SECTION_ATTITUDE).bytes;
-  EXPECT_EQ(rows(log, DELIM_COMMA, SECTION_ATTITUDE | SECTION_GPS), kRawBase + kAttitude + kGpsZeros + "\n");
+  EXPECT_EQ(rows(log, DELIM_COMMA, SECTION_ATTITUDE | SECTION_GPS),
+            kRawBase + kAttitude + kGpsZeros + "\n");
 }
 
 TEST(Rows, BlocksArePrintedFromWhereTheRecordCarriesThem) {
@@ -132,10 +142,11 @@ TEST(Rows, BlocksArePrintedFromWhereTheRecordCarriesThem) {
   Bytes inside{62, 2, 0x10, 0x20, 1, 56};
   for (std::uint8_t i = 0; i < 56; ++i) inside.push_back(i);
   const std::string row = rows(LogBuilder().marker().raw(inside).bytes, DELIM_COMMA, SECTION_TELM1);
-  EXPECT_EQ(row,
-            "939597840,50462976,1284,1798,2312,2826,334.0,3854,1.6,1.7,488.2,5396,5910,"
-            "256,770,1284,1798,2312,28.26,3340,3854,4368,488.2,5396,591.0,6424,2.6,27,"
-            "7452,7966,8480,8994,9508,10022,10536,11050,11564,12078,12592,13106,0,0,0,0,13620,54,\n");
+  EXPECT_EQ(
+      row,
+      "939597840,50462976,1284,1798,2312,2826,334.0,3854,1.6,1.7,488.2,5396,5910,"
+      "256,770,1284,1798,2312,28.26,3340,3854,4368,488.2,5396,591.0,6424,2.6,27,"
+      "7452,7966,8480,8994,9508,10022,10536,11050,11564,12078,12592,13106,0,0,0,0,13620,54,\n");
 }
 
 TEST(Rows, SpaceModeRowsAlignUnderTheHeader) {
@@ -145,8 +156,9 @@ TEST(Rows, SpaceModeRowsAlignUnderTheHeader) {
   const std::size_t first_end = text.find('\n');
   EXPECT_EQ(text.substr(0, first_end + 1).size(), head.size());
   EXPECT_EQ(text.substr(first_end + 1).size(), head.size());
-  EXPECT_EQ(text.substr(0, 83),
-            "\"01/02/2000 01:01:01\"   1061 2992  91  98 -120  1.2     5 14.1 12.7  -3.5     4  -7");
+  EXPECT_EQ(
+      text.substr(0, 83),
+      "\"01/02/2000 01:01:01\"   1061 2992  91  98 -120  1.2     5 14.1 12.7  -3.5     4  -7");
   EXPECT_EQ(text.substr(first_end + 1, 83),
             "                90061   1061 2992  91  98 -120  1.2     5 14.1 12.7  -3.5     4  -7");
   // Every line ends with its last value in space mode.
@@ -161,9 +173,11 @@ TEST(Rows, TimeCellAndRotor) {
   EXPECT_EQ(text.substr(0, 22), "\"01/01/2000 00:00:00\"\t");
   EXPECT_NE(text.find("\t32767\t"), std::string::npos);
   f.timestamp = 4294967295U;
-  EXPECT_EQ(rows(LogBuilder().record(3, f).bytes, DELIM_TAB, 0).substr(0, 22), "\"02/07/2136 06:28:15\"\t");
+  EXPECT_EQ(rows(LogBuilder().record(3, f).bytes, DELIM_TAB, 0).substr(0, 22),
+            "\"02/07/2136 06:28:15\"\t");
   EXPECT_EQ(rows(LogBuilder().record(1, f).bytes, DELIM_TAB, 0).substr(0, 11), "4294967295\t");
-  EXPECT_EQ(rows(LogBuilder().record(0, f).bytes, DELIM_SPACE, 0).substr(0, 21), "           4294967295");
+  EXPECT_EQ(rows(LogBuilder().record(0, f).bytes, DELIM_SPACE, 0).substr(0, 21),
+            "           4294967295");
   // Calendar dates: the leap days of 2000 and 2100 (which has none).
   const std::pair<std::uint32_t, const char*> dates[] = {
       {59 * 86400, "\"02/29/2000 00:00:00\""},
@@ -191,7 +205,7 @@ TEST(DumpPass, LimitIsTestedBeforeEachRecord) {
   };
   EXPECT_EQ(pass(0, 0), 0);
   EXPECT_EQ(pass(64, 64), 0);
-  EXPECT_EQ(pass(0, 1), 1);   // a record that starts before the limit is printed whole
+  EXPECT_EQ(pass(0, 1), 1);  // a record that starts before the limit is printed whole
   EXPECT_EQ(pass(0, 33), 2);
   EXPECT_EQ(pass(0, NO_LIMIT), 3);
 }

@@ -62,7 +62,8 @@ TEST(Survey, PositionsAreWhereTheReadsBegin) {
 }
 
 TEST(Survey, RejectedPacketAtTheWrapPointMovesTheOldestPosition) {
-  const Surveyed r = survey(LogBuilder().records(0, {5, 6, 7}).marker().raw(Bytes(20, 1)).records(0, {1, 2}).bytes);
+  const Surveyed r = survey(
+      LogBuilder().records(0, {5, 6, 7}).marker().raw(Bytes(20, 1)).records(0, {1, 2}).bytes);
   EXPECT_EQ(r.s.oldest_pos, 3 * kPlain);  // the rejected packet's marker, not record 1's
   EXPECT_EQ(r.s.newest_pos, 2 * kPlain);
 }

@@ -49,14 +49,17 @@ struct SparseSource {
   static std::int64_t read(void* ctx, std::uint8_t* dst, std::size_t n) {
     auto* self = static_cast<SparseSource*>(ctx);
     const std::int64_t left = self->size - self->pos;
-    const std::int64_t count = left < static_cast<std::int64_t>(n) ? left : static_cast<std::int64_t>(n);
+    const std::int64_t count =
+        left < static_cast<std::int64_t>(n) ? left : static_cast<std::int64_t>(n);
     if (count <= 0) return 0;
     std::memset(dst, 0, static_cast<std::size_t>(count));
     for (const Piece& p : self->pieces) {
       const std::int64_t from = std::max(p.offset, self->pos);
-      const std::int64_t to = std::min(p.offset + static_cast<std::int64_t>(p.bytes.size()), self->pos + count);
+      const std::int64_t to =
+          std::min(p.offset + static_cast<std::int64_t>(p.bytes.size()), self->pos + count);
       if (from < to) {
-        std::memcpy(dst + (from - self->pos), p.bytes.data() + (from - p.offset), static_cast<std::size_t>(to - from));
+        std::memcpy(dst + (from - self->pos), p.bytes.data() + (from - p.offset),
+                    static_cast<std::size_t>(to - from));
       }
     }
     self->pos += count;

@@ -1,0 +1,139 @@
+// End-to-end: the built KorvexLogDump run as a process on log files that the tests write;
+// standard output, standard error and the exit status are compared with expected text.
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <thread>
+
+#include "support/log_builder.h"
+#include "support/run_capture.h"
+
+namespace korvex::test {
+namespace {
+
+const std::string kUsage =
+    "(V0.8) Usage: KorvexLogDump (\"tab\", \"comma\" or \"space\" without the quotes) Korvex.rec "
+    "(or any "
+    "file name)\n";
+const std::string kUnknown = "Unknown delimiter type, should be \"tab\", \"comma\" or \"space\"\n";
+const std::string kScan = "Scanning for first and last record, please wait";
+
+std::string missing_path() {
+  return (std::filesystem::temp_directory_path() / "korvex-tests" / "no-such-log.rec").string();
+}
+
+TEST(CommandLine, WrongArgumentCountShowsTheUsage) {
+  for (const auto& args : std::vector<std::vector<std::string>>{{}, {"tab"}, {"tab", "a", "b"}}) {
+    const ProcessResult r = run_tool_process(args);
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.out, "");
+    EXPECT_EQ(r.err, kUsage);
+  }
+}
+
+TEST(CommandLine, DelimiterWordIsCheckedBeforeTheFile) {
+  for (const std::string word : {"tabs", "t", "", "COMMA ", "spac"}) {
+    const ProcessResult r = run_tool_process({word, missing_path()});
+    EXPECT_EQ(r.status, 5) << word;
+    EXPECT_EQ(r.out, "");
+    EXPECT_EQ(r.err, kUnknown);
+  }
+  const std::string log = write_temp_file("words.rec", LogBuilder().record(0, 1).bytes);
+  for (const std::string word : {"TAB", "Comma", "sPaCe"}) {
+    EXPECT_EQ(run_tool_process({word, log}).status, 0) << word;
+  }
+}
+
+TEST(CommandLine, FilesThatCannotBeOpened) {
+  ProcessResult r = run_tool_process({"tab", missing_path()});
+  EXPECT_EQ(r.status, 2);
+  EXPECT_EQ(r.out, "");
+  EXPECT_EQ(r.err, "Error on open: No such file or directory\n");
+  r = run_tool_process({"tab", std::filesystem::temp_directory_path().string()});
+  EXPECT_EQ(r.status, 2);
+  EXPECT_EQ(r.err, "Error on open: Is a directory\n");
+}
+
+TEST(CommandLine, LogWithoutRecords) {
+  const ProcessResult r = run_tool_process({"comma", write_temp_file("empty.rec", {})});
+  EXPECT_EQ(r.status, 3);
+  EXPECT_EQ(r.out, "");
+  EXPECT_EQ(r.err, kScan + "\nUnable to locating starting and/or ending record\n");
+}
+
+TEST(CommandLine, WrappedLogInEveryMode) {
+  const SectionFlags all = SECTION_TELM1 | SECTION_TELM2 | SECTION_ATTITUDE | SECTION_GPS;
+  const Bytes log =
+      LogBuilder().records(2, {90061, 90062}, all).records(2, {90059, 90060}, all).bytes;
+  const std::string path = write_temp_file("wrapped.rec", log);
+  for (const DelimiterMode mode : {DELIM_TAB, DELIM_COMMA, DELIM_SPACE}) {
+    const char* word = mode == DELIM_TAB ? "tab" : mode == DELIM_COMMA ? "comma" : "space";
+    const ProcessResult r = run_tool_process({word, path});
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.err, kScan +
+                         "\nOptional record sections present: TELM1 TELM2 Attitude GPS\n"
+                         "Dumping packets, please wait\nRead 4 packets, skipped 0 bad packets.\n");
+    // The process prints what the in-memory conversion prints.
+    EXPECT_EQ(r.out, convert(log, mode).out);
+    EXPECT_NE(r.out.find("01:00:59\""), std::string::npos);
+    EXPECT_LT(r.out.find("01:00:59\""), r.out.find("01:01:02\""));
+  }
+}
+
+TEST(CommandLine, TableGoesToStandardOutputOnly) {
+  const ProcessResult r = run_tool_process(
+      {"tab", write_temp_file("plain.rec", LogBuilder().records(0, {7, 8}).bytes)});
+  EXPECT_EQ(r.status, 0);
+  EXPECT_EQ(r.out,
+            "Time\talt\tbaro\tASI\tTAS\tVSI\tg-s\trotor\tm-v\tb-v\tamps\tAOA\tOAT\t\n"
+            "7\t1007\t2992\t97\t98\t-120\t1.2\t5\t14.1\t12.7\t-3.5\t4\t-7\t\n"
+            "8\t1008\t2992\t98\t98\t-120\t1.2\t5\t14.1\t12.7\t-3.5\t4\t-7\t\n");
+  EXPECT_EQ(r.err, kScan +
+                       "\nOptional record sections present:\nDumping packets, please wait\n"
+                       "Read 2 packets, skipped 0 bad packets.\n");
+}
+
+TEST(CommandLine, FullDiskEndsTheRunWithStatus8) {
+  LogBuilder b;
+  for (std::uint32_t t = 0; t < 3000; ++t) b.record(2, t, SECTION_TELM1 | SECTION_GPS);
+  const ProcessResult r =
+      run_tool_process({"tab", write_temp_file("full.rec", b.bytes)}, "/dev/full");
+  EXPECT_EQ(r.status, 8);
+  EXPECT_EQ(r.err, kScan +
+                       "...\nOptional record sections present: TELM1 GPS\n"
+                       "Dumping packets, please wait\nError on write: No space left on device\n");
+}
+
+TEST(CommandLine, PipeCannotBeSeekedAndEndsWithStatus4) {
+  const auto fifo = std::filesystem::temp_directory_path() / "korvex-tests" / "log.fifo";
+  std::filesystem::create_directories(fifo.parent_path());
+  std::filesystem::remove(fifo);
+  ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+  const Bytes log = LogBuilder().records(0, {1, 2}).bytes;
+  std::thread writer([&] {
+    const int fd = ::open(fifo.c_str(), O_WRONLY);
+    if (fd >= 0) {
+      [[maybe_unused]] const auto n = ::write(fd, log.data(), log.size());
+      ::close(fd);
+    }
+  });
+  const ProcessResult r = run_tool_process({"tab", fifo.string()});
+  writer.join();
+  std::filesystem::remove(fifo);
+  EXPECT_EQ(r.status, 4);
+  EXPECT_EQ(r.out, "");
+  EXPECT_EQ(r.err, kScan + "seek to start: Illegal seek\n");
+}
+
+TEST(CommandLine, SampleLogDumps) {
+  const ProcessResult r = run_tool_process({"space", KORVEX_SAMPLE});
+  EXPECT_EQ(r.status, 0);
+  EXPECT_NE(r.err.find("\nRead "), std::string::npos);
+  EXPECT_NE(r.err.find(" packets, skipped 0 bad packets.\n"), std::string::npos);
+}
+
+}  // namespace
+}  // namespace korvex::test
