@@ -2,14 +2,19 @@
 // standard output, standard error and the exit status are compared with expected text.
 #include <fcntl.h>
 #include <gtest/gtest.h>
+#include <spawn.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
+#include <csignal>
 #include <filesystem>
 #include <thread>
 
 #include "support/log_builder.h"
 #include "support/run_capture.h"
+
+extern char** environ;
 
 namespace korvex::test {
 namespace {
@@ -126,6 +131,41 @@ TEST(CommandLine, PipeCannotBeSeekedAndEndsWithStatus4) {
   EXPECT_EQ(r.status, 4);
   EXPECT_EQ(r.out, "");
   EXPECT_EQ(r.err, kScan + "seek to start: Illegal seek\n");
+}
+
+TEST(CommandLine, ClosedPipeEndsTheToolBySigpipe) {
+  // A reader that stops early (such as head) ends the tool by SIGPIPE, like any filter.
+  LogBuilder b;
+  for (std::uint32_t t = 0; t < 20000; ++t) b.record(2, t, SECTION_TELM1 | SECTION_TELM2);
+  const std::string path = write_temp_file("sigpipe.rec", b.bytes);
+  int fds[2];
+  ASSERT_EQ(::pipe(fds), 0);
+  posix_spawn_file_actions_t actions;
+  posix_spawn_file_actions_init(&actions);
+  posix_spawn_file_actions_adddup2(&actions, fds[1], 1);
+  posix_spawn_file_actions_addclose(&actions, fds[0]);
+  posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
+  posix_spawnattr_t attr;
+  posix_spawnattr_init(&attr);
+  sigset_t defaults;
+  sigemptyset(&defaults);
+  sigaddset(&defaults, SIGPIPE);
+  posix_spawnattr_setsigdefault(&attr, &defaults);
+  posix_spawnattr_setflags(&attr, POSIX_SPAWN_SETSIGDEF);
+  std::string exe = KORVEX_EXE, mode = "tab";
+  char* argv[] = {exe.data(), mode.data(), const_cast<char*>(path.c_str()), nullptr};
+  pid_t pid = 0;
+  ASSERT_EQ(posix_spawn(&pid, KORVEX_EXE, &actions, &attr, argv, environ), 0);
+  posix_spawn_file_actions_destroy(&actions);
+  posix_spawnattr_destroy(&attr);
+  ::close(fds[1]);
+  char first[10];
+  EXPECT_EQ(::read(fds[0], first, sizeof first), 10);
+  ::close(fds[0]);
+  int wstatus = 0;
+  ASSERT_EQ(::waitpid(pid, &wstatus, 0), pid);
+  ASSERT_TRUE(WIFSIGNALED(wstatus));
+  EXPECT_EQ(WTERMSIG(wstatus), SIGPIPE);
 }
 
 TEST(CommandLine, SampleLogDumps) {

@@ -97,6 +97,26 @@ TEST(Rows, EveryLayoutWithEverySection) {
   }
 }
 
+TEST(Rows, EverySectionCombinationFillsEveryCellOfTheHeader) {
+  // Any record, whatever sections it carries, prints as many cells as the header of the log's
+  // set has; a block it carries shows its values, one it lacks shows zeros.
+  const std::size_t header_cells = 13 + 33 + 33 + 7 + 9;
+  for (RecordLayout layout = 0; layout < RECORD_LAYOUT_COUNT; ++layout) {
+    for (SectionFlags sections = 0; sections <= kAll; sections += 2) {
+      SCOPED_TRACE(testing::Message() << "layout " << layout << " sections " << sections);
+      const std::string row =
+          rows(LogBuilder().record(layout, 90061, sections).bytes, DELIM_COMMA, kAll);
+      EXPECT_EQ(static_cast<std::size_t>(std::count(row.begin(), row.end(), ',')), header_cells);
+      const std::size_t telm1 = row.find(",2461,"), telm2 = row.find(",2561,");
+      EXPECT_EQ(telm1 != std::string::npos, (sections & SECTION_TELM1) != 0);
+      EXPECT_EQ(telm2 != std::string::npos, (sections & SECTION_TELM2) != 0);
+      EXPECT_EQ(row.find(kAttitude) != std::string::npos, (sections & SECTION_ATTITUDE) != 0);
+      EXPECT_EQ(row.find("47.50000,-122.25000,268,112,1551,") != std::string::npos,
+                (sections & SECTION_GPS) != 0);
+    }
+  }
+}
+
 TEST(Rows, Layout3EngineMonitorsAreReadInTheLongForm) {
   // With one 63-byte section and no other, the short form would stop 7 bytes early; the long
   // form reads rch1 to fail from body bytes 52 to 62 and the blocks after it line up.
