@@ -1,0 +1,335 @@
+// The synthesizer against the converter: what korvex-synth says it wrote is what KorvexLogDump
+// reads back, row for row and value for value.
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <ctime>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <map>
+#include <sstream>
+
+#include "support/log_builder.h"
+#include "support/run_capture.h"
+#include "synth_log.h"
+
+namespace korvex::test {
+namespace {
+
+using synth::synthesize;
+using synth::SynthOptions;
+
+constexpr SectionFlags kAll = SECTION_TELM1 | SECTION_TELM2 | SECTION_ATTITUDE | SECTION_GPS;
+
+std::vector<std::string> split(const std::string& line, char separator) {
+  std::vector<std::string> cells;
+  std::size_t at = 0;
+  for (std::size_t next; (next = line.find(separator, at)) != std::string::npos; at = next + 1) {
+    cells.push_back(line.substr(at, next - at));
+  }
+  return cells;
+}
+
+std::vector<std::string> lines(const std::string& text) {
+  std::vector<std::string> out;
+  std::istringstream in(text);
+  for (std::string line; std::getline(in, line);) out.push_back(line);
+  return out;
+}
+
+std::string summary(std::int64_t rows, std::int64_t bad) {
+  return "\nRead " + std::to_string(rows) + " packets, skipped " + std::to_string(bad) +
+         " bad packets.\n";
+}
+
+bool ends_with(const std::string& text, const std::string& tail) {
+  return text.size() >= tail.size() &&
+         text.compare(text.size() - tail.size(), tail.size(), tail) == 0;
+}
+
+// The layout a reader takes a record for (layouts sharing a length bias are told apart by their
+// section lengths only).
+RecordLayout read_as(RecordLayout layout, SectionFlags sections) {
+  const bool telm = (sections & (SECTION_TELM1 | SECTION_TELM2)) != 0;
+  if (layout == 2) return telm ? 2 : 1;
+  if (layout == 3) return telm || (sections & SECTION_GPS) ? 3 : 0;
+  return layout;
+}
+
+std::string fixed(double v, int decimals) {
+  char text[64];
+  std::snprintf(text, sizeof text, "%.*f", decimals, v);
+  return text;
+}
+std::string num(long long v) {
+  return std::to_string(v);
+}
+
+// The dated Time cell, by the C calendar in UTC.
+std::string dated(std::uint32_t timestamp) {
+  const std::time_t t = 946684800 + static_cast<std::time_t>(timestamp);
+  std::tm tm{};
+  gmtime_r(&t, &tm);
+  char text[32];
+  std::strftime(text, sizeof text, "\"%m/%d/%Y %H:%M:%S\"", &tm);
+  return text;
+}
+
+// The cells a record's written values should print as in comma mode, made with printf and the C
+// calendar rather than the converter's own printers.
+std::vector<std::string> expected_cells(const synth::WrittenRecord& w, SectionFlags log_set) {
+  const RecordFields& f = w.fields;
+  SectionFlags own = 0;
+  if (f.telm1) own |= SECTION_TELM1;
+  if (f.telm2) own |= SECTION_TELM2;
+  if (f.attitude) own |= SECTION_ATTITUDE;
+  if (f.gps) own |= SECTION_GPS;
+  const RecordLayout layout = read_as(w.layout, own);
+  std::vector<std::string> c;
+  c.push_back(layout < 2 ? num(f.timestamp) : dated(f.timestamp));
+  const BaseFields& b = f.base;
+  for (long long v : {static_cast<long long>(b.alt), static_cast<long long>(b.baro),
+                      static_cast<long long>(b.asi), static_cast<long long>(b.tas),
+                      static_cast<long long>(b.vsi)}) {
+    c.push_back(num(v));
+  }
+  c.push_back(fixed(b.g_s / 10.0, 1));
+  c.push_back(num(b.rotor & 0x7fff));
+  c.push_back(fixed(b.main_volts / 10.0, 1));
+  c.push_back(fixed(b.batt_volts / 10.0, 1));
+  c.push_back(fixed(b.amps / 10.0, 1));
+  c.push_back(num(b.aoa));
+  c.push_back(num(b.oat));
+  auto telm = [&](const std::optional<TelmFields>& opt) {
+    const TelmFields t = opt.value_or(TelmFields{});
+    for (long long v : {t.rpm, t.rfl1, t.rfl2, t.ch1, t.ch2}) c.push_back(num(v));
+    c.push_back(fixed(t.flow / 100.0, 2));
+    for (long long v : {t.map, t.fl1, t.fl2}) c.push_back(num(v));
+    c.push_back(fixed(t.flc / 10.0, 1));
+    c.push_back(num(t.oil_t));
+    c.push_back(fixed(t.oil_p / 10.0, 1));
+    c.push_back(num(t.carb));
+    c.push_back(fixed(t.fuel_p / 10.0, 1));
+    c.push_back(num(t.h2o));
+    for (std::uint16_t tc : t.tc) c.push_back(num(tc));
+    const bool long_form = opt && layout >= 2;
+    for (long long v : {t.rch1, t.rch2, t.rot, t.rop}) c.push_back(num(long_form ? v : 0));
+    c.push_back(num(t.ref));
+    c.push_back(num(t.fail));
+  };
+  if (log_set & SECTION_TELM1) telm(f.telm1);
+  if (log_set & SECTION_TELM2) telm(f.telm2);
+  if (log_set & SECTION_ATTITUDE) {
+    const AttitudeFields a = f.attitude.value_or(AttitudeFields{});
+    for (long long v : {a.bank, a.pitch, a.slip, a.heading}) c.push_back(num(v));
+    c.push_back(num(a.yaw));
+    c.push_back(fixed(a.g / 10.0, 1));
+    char turn[32];
+    std::snprintf(turn, sizeof turn, " %3d:%02u", a.turn_minutes,
+                  static_cast<unsigned>(a.turn_seconds));
+    c.push_back(turn);
+  }
+  if (log_set & SECTION_GPS) {
+    const GpsFields g = f.gps.value_or(GpsFields{});
+    c.push_back(fixed(f.gps ? static_cast<double>(g.lat) : 0.0, 5));
+    c.push_back(fixed(f.gps ? -static_cast<double>(g.lon) : 0.0, 5));
+    for (long long v : {g.heading, g.ground_speed, g.altitude}) c.push_back(num(v));
+    const bool extended = f.gps && layout >= 1;
+    for (long long v : {g.status, g.sats, g.hac, g.vac}) c.push_back(num(extended ? v : 0));
+  }
+  return c;
+}
+
+TEST(Synthesizer, LogWithoutFaultsReadsBackWhole) {
+  SynthOptions o;
+  o.flights = 2;
+  o.seed = 11;
+  const auto log = synthesize(o);
+  const auto& r = log.report;
+  EXPECT_EQ(r.flights, 2);
+  EXPECT_EQ(r.wraps, 0);
+  EXPECT_EQ(r.records_whole, r.records_written);
+  EXPECT_TRUE(r.joined_timestamps.empty());
+  ASSERT_TRUE(r.split_timestamps.empty());  // no record of this seed holds 0xAA 0x55
+  const Conversion c = convert(log.image, DELIM_COMMA);
+  EXPECT_EQ(c.status, 0);
+  EXPECT_TRUE(ends_with(c.err, summary(r.records_written, 0))) << c.err;
+}
+
+TEST(Synthesizer, RecordsSplitByTheirOwnBytesAreTheOnlyLoss) {
+  // With this seed one record's data bytes happen to hold the pair 0xAA 0x55.
+  SynthOptions o;
+  o.flights = 3;
+  o.seed = 7;
+  const auto log = synthesize(o);
+  const auto& r = log.report;
+  ASSERT_FALSE(r.split_timestamps.empty());
+  const Conversion c = convert(log.image, DELIM_TAB);
+  EXPECT_TRUE(ends_with(c.err, summary(r.expected_rows, r.expected_bad_packets))) << c.err;
+  EXPECT_EQ(r.expected_rows + static_cast<std::int64_t>(r.split_timestamps.size()),
+            r.records_written);
+  // None of the split records reaches the table.
+  for (std::uint32_t t : r.split_timestamps) {
+    EXPECT_EQ(c.out.find("\n" + dated(t) + "\t"), std::string::npos) << t;
+    EXPECT_NE(c.out.find("\n" + dated(t - 1) + "\t"), std::string::npos) << t;
+  }
+}
+
+TEST(Synthesizer, WrappedLogIsPrintedInTimeOrderFromTheOldestRecord) {
+  SynthOptions o;
+  o.layout = 1;
+  o.sections = SECTION_GPS;
+  o.flights = 4;
+  o.capacity = 300000;
+  o.seed = 21;
+  o.keep_records = true;
+  const auto log = synthesize(o);
+  ASSERT_GE(log.report.wraps, 1);
+  const Conversion c = convert(log.image, DELIM_TAB);
+  EXPECT_TRUE(ends_with(c.err, summary(log.report.expected_rows, log.report.expected_bad_packets)));
+  const auto rows = lines(c.out);
+  ASSERT_EQ(static_cast<std::int64_t>(rows.size()) - 1, log.report.expected_rows);
+  std::uint32_t oldest = 0xFFFFFFFF;
+  for (const auto& w : log.records) oldest = std::min(oldest, w.fields.timestamp);
+  long long previous = -1;
+  for (std::size_t i = 1; i < rows.size(); ++i) {
+    const long long t = std::stoll(split(rows[i], '\t').at(0));
+    if (i == 1) {
+      EXPECT_EQ(t, oldest);
+    }
+    EXPECT_GT(t, previous) << "row " << i;
+    previous = t;
+  }
+}
+
+TEST(Synthesizer, FaultsCostExactlyTheRecordsTheReportNames) {
+  for (std::uint64_t seed : {1, 2, 3}) {
+    SCOPED_TRACE(seed);
+    SynthOptions o;
+    o.layout = 2;
+    o.flights = 3;
+    o.capacity = seed == 3 ? 400000 : 0;
+    o.seed = seed;
+    o.garbage = 4;
+    o.power_cuts = 3;
+    o.stray_aa = 5;
+    o.stray_markers = 2;
+    o.mixed_count = 6;
+    o.mixed_layout = seed == 2 ? 0 : 3;
+    o.keep_records = true;
+    const auto log = synthesize(o);
+    const auto& r = log.report;
+    if (o.capacity == 0) {
+      EXPECT_EQ(r.garbage_runs, 4);
+      EXPECT_EQ(r.power_cuts, 3);
+      EXPECT_EQ(r.stray_markers, 2);
+      EXPECT_EQ(r.mixed_records, 6);
+      EXPECT_GE(r.stray_aa, 4);
+      // Every power cut and every garbage run costs one bad packet; every stray marker two.
+      EXPECT_GE(r.expected_bad_packets, 3 + 4 + 2 * 2);
+    }
+    const Conversion c = convert(log.image, DELIM_COMMA);
+    EXPECT_EQ(c.status, 0);
+    EXPECT_TRUE(ends_with(c.err, summary(r.expected_rows, r.expected_bad_packets))) << c.err;
+    // Every record written whole is printed, but those the report names.
+    EXPECT_EQ(r.expected_rows,
+              r.records_whole - static_cast<std::int64_t>(r.split_timestamps.size() +
+                                                          r.joined_timestamps.size()));
+    EXPECT_EQ(static_cast<std::int64_t>(log.records.size()), r.expected_rows);
+    const auto rows = lines(c.out);
+    ASSERT_EQ(rows.size(), log.records.size() + 1);
+    std::map<std::string, const synth::WrittenRecord*> by_time;
+    for (const auto& w : log.records) by_time[expected_cells(w, kAll).at(0)] = &w;
+    for (std::size_t i = 1; i < rows.size(); ++i) {
+      const auto cells = split(rows[i], ',');
+      const auto found = by_time.find(cells.at(0));
+      ASSERT_NE(found, by_time.end()) << rows[i];
+      EXPECT_EQ(cells, expected_cells(*found->second, kAll));
+    }
+  }
+}
+
+TEST(Synthesizer, EveryLayoutAndSectionCombinationRoundTrips) {
+  for (RecordLayout layout = 0; layout < RECORD_LAYOUT_COUNT; ++layout) {
+    for (SectionFlags sections = 0; sections <= kAll; sections += 2) {
+      SCOPED_TRACE(testing::Message() << "layout " << layout << " sections " << sections);
+      SynthOptions o;
+      o.layout = layout;
+      o.sections = sections;
+      o.flights = 1;
+      o.seed = 100 + static_cast<std::uint64_t>(layout) * 16 + sections;
+      o.keep_records = true;
+      const auto log = synthesize(o);
+      const Conversion c = convert(log.image, DELIM_COMMA);
+      ASSERT_EQ(c.status, 0);
+      const auto rows = lines(c.out);
+      ASSERT_EQ(rows.size(), log.records.size() + 1);
+      // The records come back in file order; compare a sample of them value by value.
+      for (std::size_t i = 0; i < log.records.size(); i += 97) {
+        EXPECT_EQ(split(rows[i + 1], ','), expected_cells(log.records[i], sections))
+            << "record " << i;
+      }
+    }
+  }
+}
+
+TEST(Synthesizer, SameOptionsAndSeedGiveTheSameBytes) {
+  SynthOptions o;
+  o.flights = 1;
+  o.garbage = 2;
+  o.seed = 42;
+  const auto a = synthesize(o);
+  const auto b = synthesize(o);
+  EXPECT_EQ(a.image, b.image);
+  o.seed = 43;
+  EXPECT_NE(synthesize(o).image, a.image);
+}
+
+std::string read_file(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+TEST(Synthesizer, SampleLogIsWhatTheDocumentedOptionsWrite) {
+  const std::string path =
+      (std::filesystem::temp_directory_path() / "korvex-tests" / "sample.rec").string();
+  std::filesystem::create_directories(std::filesystem::path(path).parent_path());
+  // The options that the README documents for examples/Korvex.rec.
+  const std::string command =
+      std::string(KORVEX_SYNTH) +
+      " --layout 2 --sections all --flights 3 --capacity 1000000 --seed 7 -o " + path +
+      " 2>/dev/null";
+  ASSERT_EQ(std::system(command.c_str()), 0);
+  const std::string sample = read_file(KORVEX_SAMPLE);
+  EXPECT_FALSE(sample.empty());
+  EXPECT_LE(sample.size(), 1000000U);
+  EXPECT_TRUE(read_file(path) == sample) << "examples/Korvex.rec no longer matches korvex-synth";
+}
+
+TEST(Synthesizer, CommandLineReportMatchesWhatTheConverterReads) {
+  const std::string path =
+      (std::filesystem::temp_directory_path() / "korvex-tests" / "synth-cli.rec").string();
+  const std::string report_path = path + ".txt";
+  const std::string command =
+      std::string(KORVEX_SYNTH) + " -o " + path +
+      " --flights 2 --capacity 250000 --power-cuts 2 --garbage 1 --seed 9 2>" + report_path;
+  ASSERT_EQ(std::system(command.c_str()), 0);
+  const std::string report = read_file(report_path);
+  const std::size_t at = report.find("a reader finds: ");
+  ASSERT_NE(at, std::string::npos) << report;
+  long long rows = 0, bad = 0;
+  ASSERT_EQ(std::sscanf(report.c_str() + at, "a reader finds: %lld records and %lld bad packets",
+                        &rows, &bad),
+            2);
+  const ProcessResult r = run_tool_process({"tab", path});
+  EXPECT_EQ(r.status, 0);
+  EXPECT_TRUE(ends_with(r.err, summary(rows, bad))) << r.err << report;
+  EXPECT_EQ(std::system((std::string(KORVEX_SYNTH) + " --help >/dev/null").c_str()), 0);
+  EXPECT_NE(
+      std::system((std::string(KORVEX_SYNTH) + " --layout 4 -o /dev/null 2>/dev/null").c_str()), 0);
+}
+
+}  // namespace
+}  // namespace korvex::test

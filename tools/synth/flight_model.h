@@ -1,0 +1,76 @@
+// A light aircraft flown through a day of flights, one sample per second: taxi, run-up,
+// take-off, climb, cruise with turns, descent, pattern, landing and taxi back, with an engine and
+// instruments that follow what the aircraft does.
+#pragma once
+
+#include <cstdint>
+
+#include "random.h"
+#include "record_writer.h"
+
+namespace korvex::synth {
+
+enum class Phase {
+  kTaxiOut,
+  kRunUp,
+  kTakeoff,
+  kClimb,
+  kCruise,
+  kDescent,
+  kApproach,
+  kRollout,
+  kTaxiIn,
+  kDone
+};
+
+struct Engine {
+  double rpm = 0;
+  double egt[6] = {};
+  double cht[6] = {};
+  double oil_temp = 0;       // deg F
+  double fuel_used = 0;      // gallons
+  double fuel_on_board = 0;  // gallons
+};
+
+struct Aircraft {
+  // Position and flight path.
+  double lat = 0;        // degrees north
+  double lon_west = 0;   // degrees west
+  double alt = 0;        // feet
+  double vsi = 0;        // feet per minute
+  double ias = 0;        // knots
+  double heading = 0;    // degrees true
+  double bank = 0;       // degrees, right positive
+  double pitch = 0;      // degrees
+  double turn_rate = 0;  // degrees per second
+  int turn_seconds = 0;  // time in the current turn
+  Engine engine;
+  // Conditions of the day.
+  double baro = 29.92;     // inches of mercury
+  double ground_oat = 20;  // deg C at sea level
+  int sats = 8;
+};
+
+struct Flight {
+  Phase phase = Phase::kTaxiOut;
+  int phase_seconds = 0;
+  int seconds = 0;  // since the instrument was switched on
+  double from_elevation = 0, to_elevation = 0;
+  double to_lat = 0, to_lon_west = 0;
+  double cruise_alt = 0, cruise_ias = 0;
+  int taxi_out = 0, taxi_in = 0;
+  // A deliberate turn away from the course during cruise: its offset and how long it lasts.
+  double detour = 0;
+  int detour_left = 0;
+};
+
+// Plans the next flight from where the aircraft stands, to a field 30 to 120 nm away.
+Flight plan_flight(Aircraft& aircraft, double from_elevation, Random& rng);
+
+// Advances the flight by one second; false once the engine is shut down.
+bool step_flight(Flight& flight, Aircraft& aircraft, Random& rng);
+
+// The instruments' reading of the current second.
+RecordFields sample_instruments(const Flight& flight, const Aircraft& aircraft, Random& rng);
+
+}  // namespace korvex::synth

@@ -1,0 +1,340 @@
+#include "synth_log.h"
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstring>
+#include <map>
+#include <set>
+
+#include "flight_model.h"
+#include "io/little_endian.h"
+#include "random.h"
+
+namespace korvex::synth {
+
+namespace {
+
+constexpr std::uint8_t kMarker[2] = {0xAA, 0x55};
+constexpr std::uint32_t kDay = 86400;
+
+// Seconds since 2000-01-01 00:00:00 of a calendar date.
+std::uint32_t date_seconds(int year, int month, int day) {
+  using namespace std::chrono;
+  const sys_days date =
+      year_month_day{std::chrono::year{year}, std::chrono::month{static_cast<unsigned>(month)},
+                     std::chrono::day{static_cast<unsigned>(day)}};
+  return static_cast<std::uint32_t>((date - sys_days{2000y / January / 1}).count()) * kDay;
+}
+
+// The timeline of the flights: when each one starts, with ground time between them and nights
+// between the days.
+struct Schedule {
+  std::uint32_t next_start;
+  void after_flight(std::uint32_t end, Random& rng) {
+    std::uint32_t start = end + static_cast<std::uint32_t>(rng.between(40, 150)) * 60;
+    if (start % kDay > 17 * 3600) {
+      start = (start / kDay + 1) * kDay + 8 * 3600 +
+              static_cast<std::uint32_t>(rng.between(0, 90)) * 60;
+    }
+    next_start = start;
+  }
+};
+
+// Runs the flights, calling emit(timestamp, fields) for every second the instrument logs.
+template <typename Emit>
+std::int64_t fly(const SynthOptions& o, Emit&& emit) {
+  Random rng{o.seed};
+  Aircraft aircraft;
+  aircraft.lat = 47.0 + rng.uniform(-1, 1);
+  aircraft.lon_west = 122.0 + rng.uniform(-1, 1);
+  aircraft.ground_oat = rng.uniform(12, 26);
+  aircraft.engine.fuel_on_board = 48;
+  double elevation = std::round(rng.uniform(50, 1200));
+  Schedule schedule{date_seconds(o.start_year, o.start_month, o.start_day) + 8 * 3600 +
+                    static_cast<std::uint32_t>(rng.between(0, 90)) * 60};
+  std::int64_t flights = 0;
+  std::int64_t seconds_logged = 0;
+  for (;;) {
+    if (o.hours > 0 ? static_cast<double>(seconds_logged) >= o.hours * 3600 : flights >= o.flights)
+      break;
+    Flight flight = plan_flight(aircraft, elevation, rng);
+    std::uint32_t t = schedule.next_start;
+    while (step_flight(flight, aircraft, rng)) {
+      emit(t, sample_instruments(flight, aircraft, rng));
+      ++t;
+      ++seconds_logged;
+    }
+    elevation = flight.to_elevation;
+    ++flights;
+    schedule.after_flight(t, rng);
+  }
+  return flights;
+}
+
+// Picks `count` distinct record numbers in [1, total - 2] that no other fault has taken.
+std::set<std::int64_t> pick(int count, std::int64_t total, std::set<std::int64_t>& taken,
+                            Random& rng) {
+  std::set<std::int64_t> chosen;
+  if (total < 3) return chosen;
+  const std::int64_t room = total - 2 - static_cast<std::int64_t>(taken.size());
+  const auto want = std::min<std::int64_t>(count, std::max<std::int64_t>(room, 0));
+  while (static_cast<std::int64_t>(chosen.size()) < want) {
+    const std::int64_t n = rng.between(1, total - 2);
+    if (taken.insert(n).second) chosen.insert(n);
+  }
+  return chosen;
+}
+
+bool holds_marker(const std::uint8_t* bytes, std::size_t n) {
+  for (std::size_t i = 0; i + 1 < n; ++i) {
+    if (bytes[i] == 0xAA && bytes[i + 1] == 0x55) return true;
+  }
+  return false;
+}
+
+// The circular file: what has been written where, and which records still stand whole.
+struct CircularFile {
+  struct Entry {
+    std::uint32_t length;
+    bool record;  // a record written whole (not a cut one)
+    std::uint32_t timestamp;
+    std::int64_t kept;  // index into the kept records, or -1
+  };
+  std::int64_t capacity;
+  std::vector<std::uint8_t> image;
+  std::int64_t pos = 0;
+  std::int64_t wraps = 0;
+  std::map<std::int64_t, Entry> entries;  // by offset
+
+  // Writes bytes at the write position, starting again at 0 when they do not fit.
+  std::int64_t put(const std::uint8_t* bytes, std::size_t n) {
+    if (capacity > 0 && pos + static_cast<std::int64_t>(n) > capacity && pos > 0) {
+      pos = 0;
+      ++wraps;
+    }
+    const std::int64_t at = pos;
+    const std::int64_t end = at + static_cast<std::int64_t>(n);
+    // Whatever these bytes land on is no longer whole.
+    auto it = entries.lower_bound(at);
+    if (it != entries.begin()) {
+      auto before = std::prev(it);
+      if (before->first + before->second.length > at) it = before;
+    }
+    while (it != entries.end() && it->first < end) it = entries.erase(it);
+    if (static_cast<std::int64_t>(image.size()) < end) image.resize(static_cast<std::size_t>(end));
+    std::memcpy(image.data() + at, bytes, n);
+    pos = end;
+    return at;
+  }
+};
+
+}  // namespace
+
+SynthResult synthesize(const SynthOptions& o) {
+  SynthResult result;
+  SynthReport& report = result.report;
+
+  // A first run of the same flights counts the records, so that faults can be placed.
+  std::int64_t total = 0;
+  fly(o, [&total](std::uint32_t, const RecordFields&) { ++total; });
+  Random fault_rng{o.seed ^ 0x6B6F727665785FULL};
+  std::set<std::int64_t> taken;
+  const auto garbage_at = pick(o.garbage, total, taken, fault_rng);
+  const auto cut_at = pick(o.power_cuts, total, taken, fault_rng);
+  const auto stray_aa_at = pick(o.stray_aa, total, taken, fault_rng);
+  const auto stray_marker_at = pick(o.stray_markers, total, taken, fault_rng);
+  const auto mixed_at = pick(o.mixed_count, total, taken, fault_rng);
+
+  CircularFile file{o.capacity, {}, 0, 0, {}};
+  file.image.reserve(static_cast<std::size_t>(o.capacity > 0 ? o.capacity : total * 210));
+  std::vector<WrittenRecord> kept;
+  std::int64_t n = 0;
+  std::int64_t skip_until = -1;  // records lost while the instrument restarts after a power cut
+  std::uint8_t bytes[2 + MAX_RECORD_BODY];
+  bytes[0] = kMarker[0];
+  bytes[1] = kMarker[1];
+
+  report.flights = fly(o, [&](std::uint32_t t, RecordFields fields) {
+    const std::int64_t i = n++;
+    if (i < skip_until) return;
+    if (report.records_written == 0) report.first_timestamp = t;
+    report.last_timestamp = t;
+    fields.timestamp = t;
+    if (!(o.sections & SECTION_TELM1)) fields.telm1.reset();
+    if (!(o.sections & SECTION_TELM2)) fields.telm2.reset();
+    if (!(o.sections & SECTION_ATTITUDE)) fields.attitude.reset();
+    if (!(o.sections & SECTION_GPS)) fields.gps.reset();
+    RecordLayout layout = o.layout;
+    if (mixed_at.count(i)) {
+      layout = o.mixed_layout;
+      ++report.mixed_records;
+    }
+    if (stray_marker_at.count(i)) {
+      fields.base.baro = static_cast<std::int16_t>(0x55AA);  // stored as AA 55
+      ++report.stray_markers;
+    }
+    if (stray_aa_at.count(i)) {
+      // A 0xAA as the low byte of the altitude, unless a 0x55 would follow it.
+      const auto alt = static_cast<std::uint32_t>(fields.base.alt);
+      if (((alt >> 8) & 0xFFU) != 0x55) {
+        fields.base.alt = static_cast<std::int32_t>((alt & ~0xFFU) | 0xAAU);
+        ++report.stray_aa;
+      }
+    }
+    const std::size_t length = 2 + encode_record(fields, layout, bytes + 2);
+    ++report.records_written;
+    if (cut_at.count(i)) {
+      // Power lost while writing: part of the record, then nothing for a few seconds.
+      const auto cut =
+          static_cast<std::size_t>(fault_rng.between(2, static_cast<std::int64_t>(length) - 1));
+      const std::int64_t at = file.put(bytes, cut);
+      file.entries[at] = {static_cast<std::uint32_t>(cut), false, t, -1};
+      skip_until = i + 1 + fault_rng.between(5, 15);
+      ++report.power_cuts;
+      return;
+    }
+    std::int64_t kept_index = -1;
+    if (o.keep_records) {
+      kept_index = static_cast<std::int64_t>(kept.size());
+      kept.push_back({fields, layout, 0, static_cast<std::uint32_t>(length)});
+    }
+    const std::int64_t at = file.put(bytes, length);
+    file.entries[at] = {static_cast<std::uint32_t>(length), true, t, kept_index};
+    if (kept_index >= 0) kept[static_cast<std::size_t>(kept_index)].offset = at;
+    if (garbage_at.count(i)) {
+      // Bytes without a start marker (and without 0xAA or 0x55 at all) behind the record.
+      std::uint8_t junk[64];
+      const auto len = static_cast<std::size_t>(fault_rng.between(5, 64));
+      for (std::size_t k = 0; k < len; ++k) {
+        std::uint8_t b;
+        do {
+          b = static_cast<std::uint8_t>(fault_rng.next());
+        } while (b == 0xAA || b == 0x55);
+        junk[k] = b;
+      }
+      file.put(junk, len);
+      ++report.garbage_runs;
+    }
+  });
+
+  report.wraps = file.wraps;
+  report.file_size = static_cast<std::int64_t>(file.image.size());
+
+  // What a reader finds: every 0xAA 0x55 pair starts a packet that runs to the next one.
+  const std::uint8_t* img = file.image.data();
+  const std::int64_t size = report.file_size;
+  std::vector<std::int64_t> markers;
+  for (std::int64_t k = 0; k + 1 < size; ++k) {
+    const void* aa = std::memchr(img + k, 0xAA, static_cast<std::size_t>(size - 1 - k));
+    if (aa == nullptr) break;
+    k = static_cast<const std::uint8_t*>(aa) - img;
+    if (img[k + 1] == 0x55) markers.push_back(k);
+  }
+  std::set<std::int64_t> read_whole;
+  for (std::size_t m = 0; m < markers.size(); ++m) {
+    const std::int64_t end = m + 1 < markers.size() ? markers[m + 1] : size;
+    const auto e = file.entries.find(markers[m]);
+    if (e != file.entries.end() && e->second.record && markers[m] + e->second.length == end) {
+      read_whole.insert(markers[m]);
+      ++report.expected_rows;
+    } else {
+      ++report.expected_bad_packets;
+    }
+  }
+  std::uint32_t oldest = 0xFFFFFFFF;
+  for (const auto& [offset, entry] : file.entries) {
+    if (!entry.record) continue;
+    ++report.records_whole;
+    if (entry.timestamp < oldest) {
+      oldest = entry.timestamp;
+      report.oldest_offset = offset;
+    }
+    if (read_whole.count(offset)) {
+      if (entry.kept >= 0) result.records.push_back(kept[static_cast<std::size_t>(entry.kept)]);
+    } else if (holds_marker(img + offset + 2, entry.length - 2)) {
+      report.split_timestamps.push_back(entry.timestamp);
+    } else {
+      report.joined_timestamps.push_back(entry.timestamp);
+    }
+  }
+  if (report.wraps == 0)
+    report.oldest_offset = report.records_whole > 0 ? file.entries.begin()->first : -1;
+  result.image = std::move(file.image);
+  return result;
+}
+
+namespace {
+
+std::string date_text(std::uint32_t t) {
+  using namespace std::chrono;
+  const year_month_day d{sys_days{2000y / January / 1} + days{t / kDay}};
+  char text[32];
+  std::snprintf(text, sizeof text, "%04d-%02u-%02u %02u:%02u:%02u", static_cast<int>(d.year()),
+                static_cast<unsigned>(d.month()), static_cast<unsigned>(d.day()), t % kDay / 3600,
+                t % 3600 / 60, t % 60);
+  return text;
+}
+
+std::string stamps(const std::vector<std::uint32_t>& list) {
+  std::string text;
+  for (std::size_t i = 0; i < list.size() && i < 10; ++i)
+    text += (i ? ", " : " (timestamps ") + std::to_string(list[i]);
+  if (list.size() > 10) text += ", ...";
+  if (!list.empty()) text += ")";
+  return text;
+}
+
+}  // namespace
+
+std::string format_report(const SynthOptions& o, const SynthReport& r, const std::string& path) {
+  std::string sections;
+  const char* names[] = {"", " TELM1", " TELM2", " Attitude", " GPS"};
+  for (int id = 1; id < SECTION_ID_COUNT; ++id) {
+    if (o.sections & section_flag(id)) sections += names[id];
+  }
+  if (sections.empty()) sections = " none";
+  char line[512];
+  std::string text;
+  std::snprintf(line, sizeof line,
+                "korvex-synth: wrote %s: %lld bytes, layout %d, sections:%s, seed %llu\n",
+                path.c_str(), static_cast<long long>(r.file_size), o.layout, sections.c_str(),
+                static_cast<unsigned long long>(o.seed));
+  text += line;
+  std::snprintf(line, sizeof line,
+                "records: %lld in %lld flights, from %s (timestamp %u) to %s (timestamp %u)\n",
+                static_cast<long long>(r.records_written), static_cast<long long>(r.flights),
+                date_text(r.first_timestamp).c_str(), r.first_timestamp,
+                date_text(r.last_timestamp).c_str(), r.last_timestamp);
+  text += line;
+  if (r.wraps > 0) {
+    std::snprintf(line, sizeof line,
+                  "wrapped: %lld times at a capacity of %lld bytes; the oldest whole record starts "
+                  "at offset %lld\n",
+                  static_cast<long long>(r.wraps), static_cast<long long>(o.capacity),
+                  static_cast<long long>(r.oldest_offset));
+  } else {
+    std::snprintf(line, sizeof line, "wrapped: no\n");
+  }
+  text += line;
+  std::snprintf(line, sizeof line,
+                "faults injected: %lld garbage runs, %lld power cuts, %lld stray 0xAA bytes, %lld "
+                "stray start "
+                "markers, %lld records of layout %d\n",
+                static_cast<long long>(r.garbage_runs), static_cast<long long>(r.power_cuts),
+                static_cast<long long>(r.stray_aa), static_cast<long long>(r.stray_markers),
+                static_cast<long long>(r.mixed_records), o.mixed_layout);
+  text += line;
+  text += "records whole in the file: " + std::to_string(r.records_whole) + "\n";
+  text += "of them split by 0xAA 0x55 in their own bytes: " +
+          std::to_string(r.split_timestamps.size()) + stamps(r.split_timestamps) + "\n";
+  text += "of them joined to the bytes after them (garbage or a torn remainder): " +
+          std::to_string(r.joined_timestamps.size()) + stamps(r.joined_timestamps) + "\n";
+  std::snprintf(line, sizeof line, "a reader finds: %lld records and %lld bad packets\n",
+                static_cast<long long>(r.expected_rows),
+                static_cast<long long>(r.expected_bad_packets));
+  text += line;
+  return text;
+}
+
+}  // namespace korvex::synth

@@ -1,0 +1,79 @@
+// Writes a log the way the instrument does: one record per second through days of flights, into
+// a circular file that starts again at offset 0 when the next record does not fit. Optional
+// faults damage it as power cuts and bad cards do. The report says what was written and what a
+// reader of the log will find in it.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "record/record_stream.h"
+#include "record_writer.h"
+
+namespace korvex::synth {
+
+struct SynthOptions {
+  RecordLayout layout = 2;
+  SectionFlags sections = SECTION_TELM1 | SECTION_TELM2 | SECTION_ATTITUDE | SECTION_GPS;
+  int flights = 3;            // used when hours is 0
+  double hours = 0;           // flight hours to log, in as many flights as that takes
+  std::int64_t capacity = 0;  // file capacity in bytes; 0: the file only grows
+  std::uint64_t seed = 1;
+  int start_year = 2026, start_month = 6, start_day = 14;
+  // Faults, each injected this many times at records chosen by the seed.
+  int garbage = 0;        // runs of bytes without a start marker between two packets
+  int power_cuts = 0;     // records cut short, followed by a restart of the instrument
+  int stray_aa = 0;       // a byte 0xAA in a record's data (harmless)
+  int stray_markers = 0;  // the pair 0xAA 0x55 in a record's data (splits the record)
+  int mixed_count = 0;    // records written in mixed_layout instead
+  RecordLayout mixed_layout = 0;
+  bool keep_records = false;  // keep every record's fields in the result, for tests
+};
+
+// One record as written, with where it stands.
+struct WrittenRecord {
+  RecordFields fields;
+  RecordLayout layout = 0;
+  std::int64_t offset = 0;   // of its start marker
+  std::uint32_t length = 0;  // marker included
+};
+
+struct SynthReport {
+  std::int64_t records_written = 0;
+  std::int64_t flights = 0;
+  std::uint32_t first_timestamp = 0;
+  std::uint32_t last_timestamp = 0;
+  std::int64_t wraps = 0;
+  std::int64_t file_size = 0;
+  std::int64_t oldest_offset = -1;  // of the oldest record left whole in a wrapped file
+  std::int64_t records_whole = 0;   // records left whole in the file
+  // Faults injected.
+  std::int64_t garbage_runs = 0;
+  std::int64_t power_cuts = 0;
+  std::int64_t stray_aa = 0;
+  std::int64_t stray_markers = 0;
+  std::int64_t mixed_records = 0;
+  // Whole records whose own bytes hold 0xAA 0x55: the reader splits them into bad packets.
+  std::vector<std::uint32_t> split_timestamps;
+  // Whole records that a following run of garbage or the torn remainder of an overwritten
+  // record lengthens into a bad packet.
+  std::vector<std::uint32_t> joined_timestamps;
+  // What a reader finds: the packets that are whole records, and all the others.
+  std::int64_t expected_rows = 0;
+  std::int64_t expected_bad_packets = 0;
+};
+
+struct SynthResult {
+  std::vector<std::uint8_t> image;
+  SynthReport report;
+  std::vector<WrittenRecord> records;  // only with keep_records: the records read back whole
+};
+
+SynthResult synthesize(const SynthOptions& options);
+
+// The report as the synthesizer prints it.
+std::string format_report(const SynthOptions& options, const SynthReport& report,
+                          const std::string& path);
+
+}  // namespace korvex::synth
