@@ -1,0 +1,96 @@
+#!/usr/bin/env bash
+# Benchmark of KorvexLogDump on two synthesized 100 MB logs (made once and cached):
+#   bash bench/run.sh            full run: 5 runs of each case, medians
+#   bash bench/run.sh --smoke    a quick check that the script works, on a tiny log
+# Environment: KORVEX_BENCH_DIR (cache of logs and outputs, default build-bench/data),
+#              KORVEX_BENCH_RUNS (runs per case, default 5).
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+smoke=0
+[ "${1:-}" = "--smoke" ] && smoke=1
+build=${KORVEX_BENCH_BUILD:-build-bench}
+data=${KORVEX_BENCH_DIR:-$build/data}
+runs=${KORVEX_BENCH_RUNS:-5}
+suffix=""
+if [ $smoke = 1 ]; then runs=1; suffix=-smoke; fi
+
+if [ -z "${KORVEX_BENCH_NO_BUILD:-}" ]; then
+  cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=Release -DKORVEX_TESTS=OFF >/dev/null
+  cmake --build "$build" -j2 --target KorvexLogDump korvex-synth korvex-survey-only >/dev/null
+fi
+tool=$build/KorvexLogDump
+synth=$build/korvex-synth
+survey=$build/korvex-survey-only
+mkdir -p "$data"
+
+# name: synthesizer options
+declare -A logs
+if [ $smoke = 1 ]; then
+  logs[layout2-all]="--layout 2 --sections all --flights 1 --capacity 200000 --seed 1"
+  logs[layout0-none]="--layout 0 --sections none --flights 1 --seed 1"
+else
+  logs[layout2-all]="--layout 2 --sections all --hours 140 --capacity 100000000 --seed 1"
+  logs[layout0-none]="--layout 0 --sections none --hours 870 --capacity 100000000 --seed 1"
+fi
+for name in "${!logs[@]}"; do
+  file=$data/$name$suffix.rec
+  stamp=$file.options
+  if [ ! -f "$file" ] || [ "$(cat "$stamp" 2>/dev/null)" != "${logs[$name]}" ]; then
+    echo "synthesizing $file" >&2
+    $synth -o "$file" ${logs[$name]} 2>/dev/null
+    echo "${logs[$name]}" > "$stamp"
+  fi
+done
+
+# median of numbers on standard input
+median() { sort -g | awk '{a[NR]=$1} END {print a[int((NR+1)/2)]}'; }
+
+# time_run OUT CMD...: wall seconds and peak RSS (KB) of one run, "secs kb"
+time_run() {
+  local out=$1; shift
+  /usr/bin/time -v -o "$data/time.txt" "$@" > "$out" 2> "$data/stderr.txt"
+  awk -F': ' '/Elapsed \(wall clock\)/ {n=split($2,t,":"); s=0; for(i=1;i<=n;i++) s=s*60+t[i]; w=s}
+              /Maximum resident set size/ {m=$2} END {printf "%.4f %d\n", w, m}' "$data/time.txt"
+}
+
+printf '%-13s %-6s %-9s %9s %9s %12s %9s %8s %9s %9s\n' log mode stdout "wall s" "in MB/s" "records/s" \
+  "out MB/s" "RSS MB" "cat s" "survey s"
+for name in layout2-all layout0-none; do
+  file=$data/$name$suffix.rec
+  size=$(stat -c %s "$file")
+  # the survey pass alone, the same number of runs
+  survey_s=$(for i in $(seq $runs); do $survey "$file" | awk '{print $2}'; done | median)
+  for mode in tab comma space; do
+    table=$data/$name.$mode.out
+    $tool $mode "$file" > "$table" 2> "$data/stderr.txt"
+    records=$(sed -n 's/^Read \([0-9]*\) packets.*/\1/p' "$data/stderr.txt")
+    out_size=$(stat -c %s "$table")
+    cat_s=$(for i in $(seq $runs); do time_run /dev/null cat "$table" | awk '{print $1}'; done | median)
+    for target in /dev/null file; do
+      dest=/dev/null
+      [ $target = file ] && dest=$data/$name.$mode.copy
+      results=$(for i in $(seq $runs); do time_run "$dest" $tool $mode "$file"; done)
+      wall=$(echo "$results" | awk '{print $1}' | median)
+      rss=$(echo "$results" | awk '{print $2}' | sort -g | tail -1)
+      if [ $target = file ]; then cmp -s "$table" "$dest" || { echo "output differs between runs" >&2; exit 1; }; fi
+      awk -v n="$name" -v m="$mode" -v t="$target" -v w="$wall" -v s="$size" -v r="$records" -v o="$out_size" \
+          -v k="$rss" -v c="$cat_s" -v v="$survey_s" 'BEGIN {
+        if (w <= 0) w = 0.0001;
+        printf "%-13s %-6s %-9s %9.3f %9.0f %12.0f %9.0f %8.1f %9.3f %9.3f\n",
+               n, m, t, w, s/w/1e6, r/w, o/w/1e6, k/1024, c, v }'
+    done
+    rm -f "$data/$name.$mode.copy"
+  done
+done
+
+# Memory does not grow with the log: peak RSS on a 1 KB log against the 100 MB one.
+small=$data/small.rec
+head -c 1024 "$data/layout2-all$suffix.rec" > "$small"
+small_kb=$(time_run /dev/null $tool tab "$small" | awk '{print $2}')
+large_kb=$(time_run /dev/null $tool tab "$data/layout2-all$suffix.rec" | awk '{print $2}')
+echo "peak RSS: 1 KB log ${small_kb} KB, $(du -h "$data/layout2-all$suffix.rec" | cut -f1) log ${large_kb} KB, difference $((large_kb - small_kb)) KB"
+if [ $((large_kb - small_kb)) -ge 1024 ]; then
+  echo "memory check failed: peak RSS grows with the log" >&2
+  exit 1
+fi
