@@ -4,6 +4,7 @@
 #include <bit>
 #include <cmath>
 #include <cstdio>
+#include <vector>
 
 #include "support/log_builder.h"
 #include "table/columns.h"
@@ -169,12 +170,23 @@ TEST(Columns, CoordinatesMatchPrintfOfTheWidenedFloat) {
       ASSERT_EQ(coordinate(b, true), expected) << bits;
     }
   }
-  const float tie = 0.015625f;
-  const auto bits = std::bit_cast<std::uint32_t>(tie);
-  const Bytes b{static_cast<std::uint8_t>(bits), static_cast<std::uint8_t>(bits >> 8),
-                static_cast<std::uint8_t>(bits >> 16), static_cast<std::uint8_t>(bits >> 24)};
-  std::snprintf(expected, sizeof expected, "%.5f,", static_cast<double>(tie));
-  EXPECT_EQ(coordinate(b, false), expected);
+  // Values whose sixth decimal is an exact 5 (k/64, k/2^11...), and small exponents.
+  std::vector<float> values;
+  for (int k = 1; k < 400; k += 2) {
+    values.push_back(static_cast<float>(k) / 64.0f);
+    values.push_back(static_cast<float>(k) / 2048.0f + 47.0f);
+  }
+  for (std::uint32_t bits = 0; bits < (40U << 23); bits += 0x3FFFFU) values.push_back(std::bit_cast<float>(bits));
+  for (const float v : values) {
+    const auto bits = std::bit_cast<std::uint32_t>(v);
+    const Bytes b{static_cast<std::uint8_t>(bits), static_cast<std::uint8_t>(bits >> 8),
+                  static_cast<std::uint8_t>(bits >> 16), static_cast<std::uint8_t>(bits >> 24)};
+    const float decoded = decode(b);
+    std::snprintf(expected, sizeof expected, "%.5f,", static_cast<double>(decoded));
+    ASSERT_EQ(coordinate(b, false), expected) << v;
+    std::snprintf(expected, sizeof expected, "%.5f,", -static_cast<double>(decoded));
+    ASSERT_EQ(coordinate(b, true), expected) << v;
+  }
 }
 
 }  // namespace

@@ -1,72 +1,42 @@
 #include "table/columns.h"
 
+#include <bit>
 #include <charconv>
 #include <cmath>
-#include <cstring>
-
-#include "io/little_endian.h"
 
 namespace korvex {
 
 namespace {
 
-// Room for any cell text these printers make (a coordinate of up to 39 integer digits included).
-constexpr std::size_t kCellText = 64;
+// Room for the widest coordinate: a sign, 39 integer digits, the point and five decimals.
+constexpr std::size_t kCoordinateText = 48;
 
-// Room for any 64-bit integer in decimal, sign included.
-constexpr std::size_t kIntegerText = 24;
-
-std::size_t format_unsigned(char* text, std::uint64_t value) {
-  return static_cast<std::size_t>(std::to_chars(text, text + kIntegerText, value).ptr - text);
-}
-
-std::size_t format_signed(char* text, std::int64_t value) {
-  return static_cast<std::size_t>(std::to_chars(text, text + kIntegerText, value).ptr - text);
-}
-
-// The stored integer divided by 10^decimals with exactly that many decimals: its own digits with
-// the decimal point set, a leading 0 where needed and a minus sign when negative.
-std::size_t format_scaled(char* text, std::int64_t value, int decimals) {
-  char digits[kIntegerText];
-  const std::uint64_t magnitude =
-      value < 0 ? 0 - static_cast<std::uint64_t>(value) : static_cast<std::uint64_t>(value);
-  std::size_t n = format_unsigned(digits, magnitude);
-  const auto places = static_cast<std::size_t>(decimals);
-  char* out = text;
-  if (value < 0) *out++ = '-';
-  if (n <= places) {
-    *out++ = '0';
-    *out++ = '.';
-    for (std::size_t i = n; i < places; ++i) *out++ = '0';
-    std::memcpy(out, digits, n);
-    out += n;
-  } else {
-    std::memcpy(out, digits, n - places);
-    out += n - places;
-    *out++ = '.';
-    std::memcpy(out, digits + n - places, places);
-    out += places;
+// The value with five decimals, as printf("%.5f") shows the single-precision magnitude widened
+// to double (negated when negative): the exact binary value rounded half to even. Exact integer
+// arithmetic for every magnitude below 2^40; std::to_chars (also exact) above it.
+std::size_t format_coordinate(char* text, float magnitude, bool negative) {
+  const std::uint32_t bits = std::bit_cast<std::uint32_t>(magnitude);
+  const std::uint32_t exponent = bits >> 23;
+  const std::uint64_t mantissa = exponent == 0 ? (bits & 0x7FFFFF) : (bits & 0x7FFFFF) | 0x800000;
+  const int shift = exponent == 0 ? -149 : static_cast<int>(exponent) - 150;  // value = m * 2^shift
+  if (exponent == 0xFF || shift > 16) {
+    const double value = negative ? -static_cast<double>(magnitude) : static_cast<double>(magnitude);
+    return static_cast<std::size_t>(
+        std::to_chars(text, text + kCoordinateText, value, std::chars_format::fixed, 5).ptr - text);
   }
-  return static_cast<std::size_t>(out - text);
-}
-
-void signed_cell(OutBuffer& out, std::int64_t value, DelimiterMode mode, int width) {
-  char text[kCellText];
-  put_cell(out, mode, width, std::string_view(text, format_signed(text, value)));
-}
-
-void scaled_cell(OutBuffer& out, std::int64_t value, int decimals, DelimiterMode mode, int width) {
-  char text[kCellText];
-  put_cell(out, mode, width, std::string_view(text, format_scaled(text, value, decimals)));
-}
-
-std::uint8_t take_u8(Cursor& p) {
-  return *p++;
-}
-std::uint16_t take_u16(Cursor& p) {
-  const std::uint16_t v = le_u16(p);
-  p += 2;
-  return v;
+  std::uint64_t scaled = 0;  // the value times 10^5, rounded half to even
+  if (shift >= 0) {
+    scaled = (mantissa << shift) * 100000;
+  } else if (const int k = -shift; k <= 41) {
+    const std::uint64_t x = mantissa * 100000;
+    scaled = x >> k;
+    const std::uint64_t rest = x & ((std::uint64_t{1} << k) - 1);
+    const std::uint64_t half = std::uint64_t{1} << (k - 1);
+    if (rest > half || (rest == half && (scaled & 1) != 0)) ++scaled;
+  }
+  const std::size_t n = cell::scaled_length(scaled, 5, negative);
+  cell::scaled_before(text + n, scaled, 5, negative);
+  return n;
 }
 
 }  // namespace
@@ -84,85 +54,6 @@ void put_cell(OutBuffer& out, DelimiterMode mode, int width, std::string_view te
   out.commit(n);
 }
 
-void print_label(OutBuffer& out, std::string_view text, DelimiterMode mode, int width) {
-  put_cell(out, mode, width, text);
-}
-
-void print_unsigned(OutBuffer& out, std::uint64_t value, DelimiterMode mode, int width) {
-  char text[kCellText];
-  put_cell(out, mode, width, std::string_view(text, format_unsigned(text, value)));
-}
-
-void print_signed(OutBuffer& out, std::int64_t value, DelimiterMode mode, int width) {
-  signed_cell(out, value, mode, width);
-}
-
-void print_s8(OutBuffer& out, Cursor& p, DelimiterMode mode, int width, bool present) {
-  signed_cell(out, present ? static_cast<std::int8_t>(take_u8(p)) : 0, mode, width);
-}
-
-void print_s8_tenths(OutBuffer& out, Cursor& p, DelimiterMode mode, int width, bool present) {
-  scaled_cell(out, present ? static_cast<std::int8_t>(take_u8(p)) : 0, 1, mode, width);
-}
-
-void print_u8(OutBuffer& out, Cursor& p, DelimiterMode mode, int width, bool present) {
-  print_unsigned(out, present ? take_u8(p) : 0U, mode, width);
-}
-
-void print_u8_tenths(OutBuffer& out, Cursor& p, DelimiterMode mode, int width, bool present) {
-  scaled_cell(out, present ? take_u8(p) : 0, 1, mode, width);
-}
-
-void print_s16(OutBuffer& out, Cursor& p, DelimiterMode mode, int width, bool present) {
-  signed_cell(out, present ? static_cast<std::int16_t>(take_u16(p)) : 0, mode, width);
-}
-
-void print_u16(OutBuffer& out, Cursor& p, DelimiterMode mode, int width, bool present) {
-  print_unsigned(out, present ? take_u16(p) : 0U, mode, width);
-}
-
-void print_s16_tenths(OutBuffer& out, Cursor& p, DelimiterMode mode, int width, bool present) {
-  scaled_cell(out, present ? static_cast<std::int16_t>(take_u16(p)) : 0, 1, mode, width);
-}
-
-void print_u16_tenths(OutBuffer& out, Cursor& p, DelimiterMode mode, int width, bool present) {
-  scaled_cell(out, present ? take_u16(p) : 0, 1, mode, width);
-}
-
-void print_u16_hundredths(OutBuffer& out, Cursor& p, DelimiterMode mode, int width, bool present) {
-  scaled_cell(out, present ? take_u16(p) : 0, 2, mode, width);
-}
-
-void print_s32(OutBuffer& out, Cursor& p, DelimiterMode mode, int width, bool present) {
-  std::int32_t value = 0;
-  if (present) {
-    value = le_s32(p);
-    p += 4;
-  }
-  signed_cell(out, value, mode, width);
-}
-
-void print_min_sec(OutBuffer& out, Cursor& p, DelimiterMode mode, bool present) {
-  unsigned seconds = 0;
-  int minutes = 0;
-  if (present) {
-    seconds = take_u8(p);
-    minutes = static_cast<std::int16_t>(take_u16(p));
-  }
-  char text[kCellText];
-  char minute_digits[kIntegerText];
-  const std::size_t m = format_signed(minute_digits, minutes);
-  char* d = text;
-  *d++ = ' ';
-  for (std::size_t i = m; i < 3; ++i) *d++ = ' ';
-  std::memcpy(d, minute_digits, m);
-  d += m;
-  *d++ = ':';
-  if (seconds < 10) *d++ = '0';
-  d += format_unsigned(d, seconds);
-  put_cell(out, mode, 0, std::string_view(text, static_cast<std::size_t>(d - text)));
-}
-
 float decode_packed_float(Cursor& p) {
   const std::uint8_t b0 = p[0], b1 = p[1], b2 = p[2], b3 = p[3];
   p += 4;
@@ -175,13 +66,10 @@ float decode_packed_float(Cursor& p) {
 
 void print_coordinate(OutBuffer& out, Cursor& p, DelimiterMode mode, int width, bool present,
                       bool negate) {
-  double value = 0.0;
-  if (present) {
-    value = static_cast<double>(decode_packed_float(p)) * (negate ? -1.0 : 1.0);
-  }
-  char text[kCellText];
-  const auto end = std::to_chars(text, text + kCellText, value, std::chars_format::fixed, 5).ptr;
-  put_cell(out, mode, width, std::string_view(text, static_cast<std::size_t>(end - text)));
+  char text[kCoordinateText];
+  const std::size_t n =
+      present ? format_coordinate(text, decode_packed_float(p), negate) : format_coordinate(text, 0.0f, false);
+  put_cell(out, mode, width, std::string_view(text, n));
 }
 
 }  // namespace korvex
