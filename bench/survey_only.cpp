@@ -28,7 +28,8 @@ int main(int argc, char** argv) {
   korvex::SurveyResult s;
   const auto start = std::chrono::steady_clock::now();
   const int found = korvex::survey_log(in, s);
-  const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+  const double seconds =
+      std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
   korvex::redirect_diag(nullptr);
   std::printf("survey %.6f s, found %d, oldest %lld, newest %lld, bytes %lld\n", seconds, found,
               static_cast<long long>(s.oldest_pos), static_cast<long long>(s.newest_pos),

@@ -236,7 +236,7 @@ TEST(DumpPass, StopsAtTheFirstFailedWrite) {
   MemoryStream in(b.bytes);
   const int fd = ::open("/dev/full", O_WRONLY);
   ASSERT_GE(fd, 0);
-  OutBuffer out(fd, 4096);
+  OutBuffer out(fd, kMinOutBuffer);
   DiagCapture err;
   const std::int64_t n = dump_records(in.stream, out, DELIM_TAB, NO_LIMIT, kAll);
   ::close(fd);

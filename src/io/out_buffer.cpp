@@ -5,11 +5,17 @@
 
 namespace korvex {
 
+namespace {
+std::size_t capacity_for(std::size_t requested) {
+  return requested < kMinOutBuffer ? kMinOutBuffer : requested;
+}
+}  // namespace
+
 OutBuffer::OutBuffer(int fd, std::size_t buffer_size)
-    : buf_(new char[buffer_size]), cap_(buffer_size), fd_(fd) {}
+    : buf_(new char[capacity_for(buffer_size)]), cap_(capacity_for(buffer_size)), fd_(fd) {}
 
 OutBuffer::OutBuffer(std::string* text, std::size_t buffer_size)
-    : buf_(new char[buffer_size]), cap_(buffer_size), text_(text) {}
+    : buf_(new char[capacity_for(buffer_size)]), cap_(capacity_for(buffer_size)), text_(text) {}
 
 void OutBuffer::write(std::string_view text) {
   while (!text.empty()) {

@@ -12,6 +12,7 @@
 namespace korvex {
 
 inline constexpr std::size_t kOutBufferSize = 256 * 1024;
+inline constexpr std::size_t kMinOutBuffer = 16 * 1024;
 
 struct OutBuffer {
   // Writes to the file descriptor fd.
@@ -19,7 +20,8 @@ struct OutBuffer {
   // Appends to *text, for tests and in-memory runs.
   explicit OutBuffer(std::string* text, std::size_t buffer_size = kOutBufferSize);
 
-  // A place for at most n bytes (n no larger than the buffer); commit() says how many were used.
+  // A place for at most n bytes (n no larger than the buffer, which holds at least
+  // kMinOutBuffer); commit() says how many were used.
   char* reserve(std::size_t n) {
     if (cap_ - len_ < n) flush();
     return buf_.get() + len_;

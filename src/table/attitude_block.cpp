@@ -12,15 +12,18 @@ void print_attitude_header(OutBuffer& out, DelimiterMode mode) {
   print_label(out, "turn", mode, 7);
 }
 
-void print_attitude_block(OutBuffer& out, DelimiterMode mode, Cursor& p, bool present) {
-  if (present) p += 2;                        // id and length byte
-  print_s16(out, p, mode, 5, present);        // bank
-  print_s16(out, p, mode, 5, present);        // ptch
-  print_s16(out, p, mode, 5, present);        // slip
-  print_s16(out, p, mode, 4, present);        // hdg
-  print_u16(out, p, mode, 5, present);        // yaw
-  print_s8_tenths(out, p, mode, 4, present);  // G
-  print_min_sec(out, p, mode, present);       // turn
+char* print_attitude_block(char* d, DelimiterMode mode, Cursor& cursor, bool present) {
+  Cursor p = cursor;
+  if (present) p += 2;                          // id and length byte
+  d = print_s16(d, p, mode, 5, present);        // bank
+  d = print_s16(d, p, mode, 5, present);        // ptch
+  d = print_s16(d, p, mode, 5, present);        // slip
+  d = print_s16(d, p, mode, 4, present);        // hdg
+  d = print_u16(d, p, mode, 5, present);        // yaw
+  d = print_s8_tenths(d, p, mode, 4, present);  // G
+  d = print_min_sec(d, p, mode, present);       // turn
+  cursor = p;
+  return d;
 }
 
 }  // namespace korvex

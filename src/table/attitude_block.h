@@ -10,7 +10,8 @@ inline constexpr int ATTITUDE_COLUMNS = 7;
 
 void print_attitude_header(OutBuffer& out, DelimiterMode mode);
 
-// p stands on the section's id byte when present; afterwards just behind the section.
-void print_attitude_block(OutBuffer& out, DelimiterMode mode, Cursor& p, bool present);
+// Writes the 7 cells at d and returns their end. p stands on the section's id byte when present;
+// afterwards just behind the section.
+char* print_attitude_block(char* d, DelimiterMode mode, Cursor& p, bool present);
 
 }  // namespace korvex

@@ -20,7 +20,8 @@ std::size_t format_coordinate(char* text, float magnitude, bool negative) {
   const std::uint64_t mantissa = exponent == 0 ? (bits & 0x7FFFFF) : (bits & 0x7FFFFF) | 0x800000;
   const int shift = exponent == 0 ? -149 : static_cast<int>(exponent) - 150;  // value = m * 2^shift
   if (exponent == 0xFF || shift > 16) {
-    const double value = negative ? -static_cast<double>(magnitude) : static_cast<double>(magnitude);
+    const double value =
+        negative ? -static_cast<double>(magnitude) : static_cast<double>(magnitude);
     return static_cast<std::size_t>(
         std::to_chars(text, text + kCoordinateText, value, std::chars_format::fixed, 5).ptr - text);
   }
@@ -41,17 +42,9 @@ std::size_t format_coordinate(char* text, float magnitude, bool negative) {
 
 }  // namespace
 
-void put_cell(OutBuffer& out, DelimiterMode mode, int width, std::string_view text) {
-  std::size_t pad = 0;
-  if (mode == DELIM_SPACE && static_cast<std::size_t>(width) > text.size()) {
-    pad = static_cast<std::size_t>(width) - text.size();
-  }
-  char* d = out.reserve(pad + text.size() + 1);
-  std::memset(d, ' ', pad);
-  std::memcpy(d + pad, text.data(), text.size());
-  std::size_t n = pad + text.size();
-  if (mode != DELIM_SPACE) d[n++] = mode == DELIM_TAB ? '\t' : ',';
-  out.commit(n);
+char* put_cell(char* d, DelimiterMode mode, int width, std::string_view text) {
+  return cell::emit(d, mode, width, text.size(),
+                    [&](char* at) { std::memcpy(at, text.data(), text.size()); });
 }
 
 float decode_packed_float(Cursor& p) {
@@ -64,12 +57,12 @@ float decode_packed_float(Cursor& p) {
   return static_cast<float>(static_cast<double>(significand) * std::ldexp(1.0, exponent - 127));
 }
 
-void print_coordinate(OutBuffer& out, Cursor& p, DelimiterMode mode, int width, bool present,
-                      bool negate) {
+char* print_coordinate(char* d, Cursor& p, DelimiterMode mode, int width, bool present,
+                       bool negate) {
   char text[kCoordinateText];
-  const std::size_t n =
-      present ? format_coordinate(text, decode_packed_float(p), negate) : format_coordinate(text, 0.0f, false);
-  put_cell(out, mode, width, std::string_view(text, n));
+  const std::size_t n = present ? format_coordinate(text, decode_packed_float(p), negate)
+                                : format_coordinate(text, 0.0f, false);
+  return put_cell(d, mode, width, std::string_view(text, n));
 }
 
 }  // namespace korvex

@@ -22,11 +22,18 @@ inline constexpr std::string_view delimiter_text[] = {"\t", ",", ""};
 
 using Cursor = const std::uint8_t*;
 
-// One cell of the given text by the cell rule.
-void put_cell(OutBuffer& out, DelimiterMode mode, int width, std::string_view text);
+// Cells are written straight into the output buffer: a row reserves room for its widest form
+// (ROW_ROOM) and every printer writes its cell at `d` and returns the end of what it wrote.
+inline constexpr std::size_t CELL_ROOM =
+    80;  // padding room (32) + the widest text (47) + separator
+inline constexpr std::size_t ROW_ROOM = 8192;
+
+// One cell of the given text by the cell rule (labels and the Time cell).
+char* put_cell(char* d, DelimiterMode mode, int width, std::string_view text);
 
 inline void print_label(OutBuffer& out, std::string_view text, DelimiterMode mode, int width) {
-  put_cell(out, mode, width, text);
+  char* const start = out.reserve(CELL_ROOM + text.size());
+  out.commit(static_cast<std::size_t>(put_cell(start, mode, width, text) - start));
 }
 
 // The magnitude of the single-precision number whose little-endian image starts at p (the sign
@@ -34,40 +41,47 @@ inline void print_label(OutBuffer& out, std::string_view text, DelimiterMode mod
 float decode_packed_float(Cursor& p);
 
 // A packed single-precision value with five decimals; a present value is negated when negate.
-void print_coordinate(OutBuffer& out, Cursor& p, DelimiterMode mode, int width, bool present,
-                      bool negate);
+char* print_coordinate(char* d, Cursor& p, DelimiterMode mode, int width, bool present,
+                       bool negate);
 
 namespace cell {
 
-// The widest cell text of the integer and scaled printers, and room for padding to any column
-// width (at most 21) in front of it.
-inline constexpr std::size_t kMaxText = 24;
-inline constexpr std::size_t kPadRoom = 32;
-inline constexpr std::size_t kReserve = kPadRoom + kMaxText + 1;
+inline constexpr std::size_t kPadRoom = 32;  // more than any column width
 inline constexpr char kSpaces[kPadRoom + 1] = "                                ";
+inline constexpr char kDigitPairs[] =
+    "00010203040506070809101112131415161718192021222324252627282930313233343536373839"
+    "40414243444546474849505152535455565758596061626364656667686970717273747576777879"
+    "8081828384858687888990919293949596979899";
 
 inline unsigned digit_count(std::uint64_t v) {
-  unsigned n = 1;
-  for (; v >= 10000; v /= 10000) n += 4;
-  if (v >= 1000) return n + 3;
-  if (v >= 100) return n + 2;
-  if (v >= 10) return n + 1;
+  if (v < 10) return 1;
+  if (v < 100) return 2;
+  if (v < 1000) return 3;
+  if (v < 10000) return 4;
+  if (v < 100000) return 5;
+  unsigned n = 6;
+  for (v /= 1000000; v != 0; v /= 10) ++n;
   return n;
 }
 
 // Writes the decimal digits of v so that they end just before `end`.
 inline void digits_before(char* end, std::uint64_t v) {
-  do {
-    *--end = static_cast<char>('0' + v % 10);
-    v /= 10;
-  } while (v != 0);
+  while (v >= 100) {
+    const std::uint64_t pair = v % 100;
+    v /= 100;
+    end -= 2;
+    std::memcpy(end, kDigitPairs + 2 * pair, 2);
+  }
+  if (v >= 10) {
+    std::memcpy(end - 2, kDigitPairs + 2 * v, 2);
+  } else {
+    end[-1] = static_cast<char>('0' + v);
+  }
 }
 
 // Writes a cell of n text characters made by fill(at): padding, text, separator.
 template <typename Fill>
-inline void emit(OutBuffer& out, DelimiterMode mode, int width, std::size_t n, Fill&& fill) {
-  char* const start = out.reserve(kReserve);
-  char* d = start;
+inline char* emit(char* d, DelimiterMode mode, int width, std::size_t n, Fill&& fill) {
   if (mode == DELIM_SPACE && static_cast<std::size_t>(width) > n) {
     std::memcpy(d, kSpaces, kPadRoom);
     d += static_cast<std::size_t>(width) - n;
@@ -75,22 +89,22 @@ inline void emit(OutBuffer& out, DelimiterMode mode, int width, std::size_t n, F
   fill(d);
   d += n;
   if (mode != DELIM_SPACE) *d++ = mode == DELIM_TAB ? '\t' : ',';
-  out.commit(static_cast<std::size_t>(d - start));
+  return d;
 }
 
-inline void unsigned_cell(OutBuffer& out, std::uint64_t v, DelimiterMode mode, int width) {
+inline char* unsigned_cell(char* d, std::uint64_t v, DelimiterMode mode, int width) {
   const unsigned n = digit_count(v);
-  emit(out, mode, width, n, [&](char* d) { digits_before(d + n, v); });
+  return emit(d, mode, width, n, [&](char* at) { digits_before(at + n, v); });
 }
 
-inline void signed_cell(OutBuffer& out, std::int64_t v, DelimiterMode mode, int width) {
+inline char* signed_cell(char* d, std::int64_t v, DelimiterMode mode, int width) {
   const bool negative = v < 0;
   const std::uint64_t magnitude =
       negative ? 0 - static_cast<std::uint64_t>(v) : static_cast<std::uint64_t>(v);
   const unsigned n = digit_count(magnitude) + (negative ? 1 : 0);
-  emit(out, mode, width, n, [&](char* d) {
-    *d = '-';
-    digits_before(d + n, magnitude);
+  return emit(d, mode, width, n, [&](char* at) {
+    *at = '-';
+    digits_before(at + n, magnitude);
   });
 }
 
@@ -109,22 +123,22 @@ inline void scaled_before(char* end, std::uint64_t magnitude, unsigned decimals,
   }
   *--end = '.';
   digits_before(end, magnitude);
-  if (negative) {
-    end -= digit_count(magnitude);
-    *--end = '-';
-  }
+  if (negative) end[-1 - static_cast<int>(digit_count(magnitude))] = '-';
 }
 
-inline void scaled_cell(OutBuffer& out, std::int64_t v, unsigned decimals, DelimiterMode mode,
-                        int width) {
+inline char* scaled_cell(char* d, std::int64_t v, unsigned decimals, DelimiterMode mode,
+                         int width) {
   const bool negative = v < 0;
   const std::uint64_t magnitude =
       negative ? 0 - static_cast<std::uint64_t>(v) : static_cast<std::uint64_t>(v);
   const std::size_t n = scaled_length(magnitude, decimals, negative);
-  emit(out, mode, width, n, [&](char* d) { scaled_before(d + n, magnitude, decimals, negative); });
+  return emit(d, mode, width, n,
+              [&](char* at) { scaled_before(at + n, magnitude, decimals, negative); });
 }
 
-inline std::uint8_t take_u8(Cursor& p) { return *p++; }
+inline std::uint8_t take_u8(Cursor& p) {
+  return *p++;
+}
 inline std::uint16_t take_u16(Cursor& p) {
   const std::uint16_t v = le_u16(p);
   p += 2;
@@ -134,58 +148,55 @@ inline std::uint16_t take_u16(Cursor& p) {
 }  // namespace cell
 
 // Integer cells that are not read from the cursor.
-inline void print_unsigned(OutBuffer& out, std::uint64_t value, DelimiterMode mode, int width) {
-  cell::unsigned_cell(out, value, mode, width);
+inline char* print_unsigned(char* d, std::uint64_t value, DelimiterMode mode, int width) {
+  return cell::unsigned_cell(d, value, mode, width);
 }
-inline void print_signed(OutBuffer& out, std::int64_t value, DelimiterMode mode, int width) {
-  cell::signed_cell(out, value, mode, width);
+inline char* print_signed(char* d, std::int64_t value, DelimiterMode mode, int width) {
+  return cell::signed_cell(d, value, mode, width);
 }
 
-inline void print_s8(OutBuffer& out, Cursor& p, DelimiterMode mode, int width, bool present) {
-  cell::signed_cell(out, present ? static_cast<std::int8_t>(cell::take_u8(p)) : 0, mode, width);
+inline char* print_s8(char* d, Cursor& p, DelimiterMode mode, int width, bool present) {
+  return cell::signed_cell(d, present ? static_cast<std::int8_t>(cell::take_u8(p)) : 0, mode,
+                           width);
 }
-inline void print_s8_tenths(OutBuffer& out, Cursor& p, DelimiterMode mode, int width,
-                            bool present) {
-  cell::scaled_cell(out, present ? static_cast<std::int8_t>(cell::take_u8(p)) : 0, 1, mode,
-                    width);
+inline char* print_s8_tenths(char* d, Cursor& p, DelimiterMode mode, int width, bool present) {
+  return cell::scaled_cell(d, present ? static_cast<std::int8_t>(cell::take_u8(p)) : 0, 1, mode,
+                           width);
 }
-inline void print_u8(OutBuffer& out, Cursor& p, DelimiterMode mode, int width, bool present) {
-  cell::unsigned_cell(out, present ? cell::take_u8(p) : 0U, mode, width);
+inline char* print_u8(char* d, Cursor& p, DelimiterMode mode, int width, bool present) {
+  return cell::unsigned_cell(d, present ? cell::take_u8(p) : 0U, mode, width);
 }
-inline void print_u8_tenths(OutBuffer& out, Cursor& p, DelimiterMode mode, int width,
-                            bool present) {
-  cell::scaled_cell(out, present ? cell::take_u8(p) : 0, 1, mode, width);
+inline char* print_u8_tenths(char* d, Cursor& p, DelimiterMode mode, int width, bool present) {
+  return cell::scaled_cell(d, present ? cell::take_u8(p) : 0, 1, mode, width);
 }
-inline void print_s16(OutBuffer& out, Cursor& p, DelimiterMode mode, int width, bool present) {
-  cell::signed_cell(out, present ? static_cast<std::int16_t>(cell::take_u16(p)) : 0, mode, width);
+inline char* print_s16(char* d, Cursor& p, DelimiterMode mode, int width, bool present) {
+  return cell::signed_cell(d, present ? static_cast<std::int16_t>(cell::take_u16(p)) : 0, mode,
+                           width);
 }
-inline void print_u16(OutBuffer& out, Cursor& p, DelimiterMode mode, int width, bool present) {
-  cell::unsigned_cell(out, present ? cell::take_u16(p) : 0U, mode, width);
+inline char* print_u16(char* d, Cursor& p, DelimiterMode mode, int width, bool present) {
+  return cell::unsigned_cell(d, present ? cell::take_u16(p) : 0U, mode, width);
 }
-inline void print_s16_tenths(OutBuffer& out, Cursor& p, DelimiterMode mode, int width,
-                             bool present) {
-  cell::scaled_cell(out, present ? static_cast<std::int16_t>(cell::take_u16(p)) : 0, 1, mode,
-                    width);
+inline char* print_s16_tenths(char* d, Cursor& p, DelimiterMode mode, int width, bool present) {
+  return cell::scaled_cell(d, present ? static_cast<std::int16_t>(cell::take_u16(p)) : 0, 1, mode,
+                           width);
 }
-inline void print_u16_tenths(OutBuffer& out, Cursor& p, DelimiterMode mode, int width,
-                             bool present) {
-  cell::scaled_cell(out, present ? cell::take_u16(p) : 0, 1, mode, width);
+inline char* print_u16_tenths(char* d, Cursor& p, DelimiterMode mode, int width, bool present) {
+  return cell::scaled_cell(d, present ? cell::take_u16(p) : 0, 1, mode, width);
 }
-inline void print_u16_hundredths(OutBuffer& out, Cursor& p, DelimiterMode mode, int width,
-                                 bool present) {
-  cell::scaled_cell(out, present ? cell::take_u16(p) : 0, 2, mode, width);
+inline char* print_u16_hundredths(char* d, Cursor& p, DelimiterMode mode, int width, bool present) {
+  return cell::scaled_cell(d, present ? cell::take_u16(p) : 0, 2, mode, width);
 }
-inline void print_s32(OutBuffer& out, Cursor& p, DelimiterMode mode, int width, bool present) {
+inline char* print_s32(char* d, Cursor& p, DelimiterMode mode, int width, bool present) {
   std::int32_t value = 0;
   if (present) {
     value = le_s32(p);
     p += 4;
   }
-  cell::signed_cell(out, value, mode, width);
+  return cell::signed_cell(d, value, mode, width);
 }
 
 // Unsigned 8-bit seconds, then signed 16-bit minutes, shown as " %3d:%02u" in every mode.
-inline void print_min_sec(OutBuffer& out, Cursor& p, DelimiterMode mode, bool present) {
+inline char* print_min_sec(char* d, Cursor& p, DelimiterMode mode, bool present) {
   unsigned seconds = 0;
   int minutes = 0;
   if (present) {
@@ -198,14 +209,14 @@ inline void print_min_sec(OutBuffer& out, Cursor& p, DelimiterMode mode, bool pr
   const unsigned minute_field = minute_chars > 3 ? minute_chars : 3;
   const unsigned second_digits = seconds < 10 ? 2 : cell::digit_count(seconds);
   const std::size_t n = 1 + minute_field + 1 + second_digits;
-  cell::emit(out, mode, 0, n, [&](char* d) {
-    std::memcpy(d, cell::kSpaces, 4);
-    char* minutes_end = d + 1 + minute_field;
+  return cell::emit(d, mode, 0, n, [&](char* at) {
+    std::memcpy(at, cell::kSpaces, 4);
+    char* minutes_end = at + 1 + minute_field;
     cell::digits_before(minutes_end, magnitude);
     if (negative) minutes_end[-static_cast<int>(minute_chars)] = '-';
     *minutes_end = ':';
-    d[n - 2] = '0';  // a one-digit seconds value gets its leading zero
-    cell::digits_before(d + n, seconds);
+    at[n - 2] = '0';  // a one-digit seconds value gets its leading zero
+    cell::digits_before(at + n, seconds);
   });
 }
 

@@ -14,20 +14,23 @@ void print_gps_header(OutBuffer& out, DelimiterMode mode) {
   print_label(out, "vac", mode, 5);
 }
 
-void print_gps_block(OutBuffer& out, DelimiterMode mode, Cursor& p, bool present,
-                     RecordLayout revision) {
-  if (present) p += 2;                                 // id and length byte
-  print_coordinate(out, p, mode, 10, present, false);  // lat
-  print_coordinate(out, p, mode, 11, present, true);   // long, stored as a west longitude
-  print_s32(out, p, mode, 4, present);                 // hdg
-  print_s32(out, p, mode, 4, present);                 // gs
-  print_s32(out, p, mode, 6, present);                 // g-alt
+char* print_gps_block(char* d, DelimiterMode mode, Cursor& cursor, bool present,
+                      RecordLayout revision) {
+  Cursor p = cursor;
+  if (present) p += 2;                                   // id and length byte
+  d = print_coordinate(d, p, mode, 10, present, false);  // lat
+  d = print_coordinate(d, p, mode, 11, present, true);   // long, stored as a west longitude
+  d = print_s32(d, p, mode, 4, present);                 // hdg
+  d = print_s32(d, p, mode, 4, present);                 // gs
+  d = print_s32(d, p, mode, 6, present);                 // g-alt
   // Layout 0 has a 20-byte GPS section without the last four fields.
   const bool extended = present && revision >= 1;
-  print_s8(out, p, mode, 7, extended);  // status
-  print_s8(out, p, mode, 5, extended);  // sats
-  print_s8(out, p, mode, 5, extended);  // hac
-  print_s8(out, p, mode, 5, extended);  // vac
+  d = print_s8(d, p, mode, 7, extended);  // status
+  d = print_s8(d, p, mode, 5, extended);  // sats
+  d = print_s8(d, p, mode, 5, extended);  // hac
+  d = print_s8(d, p, mode, 5, extended);  // vac
+  cursor = p;
+  return d;
 }
 
 }  // namespace korvex

@@ -12,8 +12,8 @@ inline constexpr int GPS_COLUMNS = 9;
 
 void print_gps_header(OutBuffer& out, DelimiterMode mode);
 
-// p stands on the section's id byte when present; afterwards just behind the section.
-void print_gps_block(OutBuffer& out, DelimiterMode mode, Cursor& p, bool present,
-                     RecordLayout revision);
+// Writes the 9 cells at d and returns their end. p stands on the section's id byte when
+// present; afterwards just behind the section.
+char* print_gps_block(char* d, DelimiterMode mode, Cursor& p, bool present, RecordLayout revision);
 
 }  // namespace korvex

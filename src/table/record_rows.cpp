@@ -43,40 +43,42 @@ void print_header(OutBuffer& out, DelimiterMode mode, SectionFlags sections) {
 
 void print_record_row(OutBuffer& out, DelimiterMode mode, const Record& rec, SectionFlags sections,
                       TimeCellCache& cache) {
-  print_time_cell(out, mode, rec.timestamp, rec.revision, cache);
+  char* const start = out.reserve(ROW_ROOM);
+  char* d = print_time_cell(start, mode, rec.timestamp, rec.revision, cache);
   Cursor p = rec.payload;
-  print_s32(out, p, mode, 7, true);         // alt
-  print_s16(out, p, mode, 5, true);         // baro
-  print_s16(out, p, mode, 4, true);         // ASI
-  print_s16(out, p, mode, 4, true);         // TAS
-  print_s16(out, p, mode, 5, true);         // VSI
-  print_s16_tenths(out, p, mode, 5, true);  // g-s
-  print_unsigned(out, le_u16(p) & kRotorMask, mode, kRotorWidth);
+  d = print_s32(d, p, mode, 7, true);         // alt
+  d = print_s16(d, p, mode, 5, true);         // baro
+  d = print_s16(d, p, mode, 4, true);         // ASI
+  d = print_s16(d, p, mode, 4, true);         // TAS
+  d = print_s16(d, p, mode, 5, true);         // VSI
+  d = print_s16_tenths(d, p, mode, 5, true);  // g-s
+  d = print_unsigned(d, le_u16(p) & kRotorMask, mode, kRotorWidth);
   p += 2;
-  print_u8_tenths(out, p, mode, 5, true);   // m-v
-  print_u8_tenths(out, p, mode, 5, true);   // b-v
-  print_s16_tenths(out, p, mode, 6, true);  // amps
-  print_s16(out, p, mode, 6, true);         // AOA
-  print_s16(out, p, mode, 4, true);         // OAT
+  d = print_u8_tenths(d, p, mode, 5, true);   // m-v
+  d = print_u8_tenths(d, p, mode, 5, true);   // b-v
+  d = print_s16_tenths(d, p, mode, 6, true);  // amps
+  d = print_s16(d, p, mode, 6, true);         // AOA
+  d = print_s16(d, p, mode, 4, true);         // OAT
 
   bool present = false;
   if ((sections & SECTION_TELM1) != 0) {
     p = section_cursor(rec, SECTION_ID_TELM1, present);
-    print_telm_block(out, mode, p, present, rec.revision);
+    d = print_telm_block(d, mode, p, present, rec.revision);
   }
   if ((sections & SECTION_TELM2) != 0) {
     p = section_cursor(rec, SECTION_ID_TELM2, present);
-    print_telm_block(out, mode, p, present, rec.revision);
+    d = print_telm_block(d, mode, p, present, rec.revision);
   }
   if ((sections & SECTION_ATTITUDE) != 0) {
     p = section_cursor(rec, SECTION_ID_ATTITUDE, present);
-    print_attitude_block(out, mode, p, present);
+    d = print_attitude_block(d, mode, p, present);
   }
   if ((sections & SECTION_GPS) != 0) {
     p = section_cursor(rec, SECTION_ID_GPS, present);
-    print_gps_block(out, mode, p, present, rec.revision);
+    d = print_gps_block(d, mode, p, present, rec.revision);
   }
-  out.put('\n');
+  *d++ = '\n';
+  out.commit(static_cast<std::size_t>(d - start));
 }
 
 std::int64_t dump_records(ByteStream& in, OutBuffer& out, DelimiterMode mode, std::int64_t limit,

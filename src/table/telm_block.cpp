@@ -29,31 +29,34 @@ void print_telm_header(OutBuffer& out, DelimiterMode mode) {
   for (const Column& c : kTrailing) print_label(out, c.label, mode, c.width);
 }
 
-void print_telm_block(OutBuffer& out, DelimiterMode mode, Cursor& p, bool present,
-                      RecordLayout revision) {
-  if (present) p += 2;                             // id and length byte, validated with the record
-  print_u16(out, p, mode, 5, present);             // RPM
-  print_u16(out, p, mode, 5, present);             // rfl1
-  print_u16(out, p, mode, 5, present);             // rfl2
-  print_u16(out, p, mode, 4, present);             // ch1
-  print_u16(out, p, mode, 4, present);             // ch2
-  print_u16_hundredths(out, p, mode, 5, present);  // flow
-  print_u16(out, p, mode, 5, present);             // MAP
-  print_u16(out, p, mode, 4, present);             // fl1
-  print_u16(out, p, mode, 4, present);             // fl2
-  print_u16_tenths(out, p, mode, 6, present);      // flc
-  print_u16(out, p, mode, 4, present);             // o-t
-  print_u16_tenths(out, p, mode, 6, present);      // oil-p
-  print_s16(out, p, mode, 5, present);             // carb
-  print_u8_tenths(out, p, mode, 5, present);       // f-p
-  print_u8(out, p, mode, 4, present);              // h2o
-  for (int k = 0; k < kTcCount; ++k) print_u16(out, p, mode, kTcWidth, present);
+char* print_telm_block(char* d, DelimiterMode mode, Cursor& cursor, bool present,
+                       RecordLayout revision) {
+  Cursor p = cursor;    // a local cursor stays in a register while cells are written
+  if (present) p += 2;  // id and length byte, validated with the record
+  d = print_u16(d, p, mode, 5, present);             // RPM
+  d = print_u16(d, p, mode, 5, present);             // rfl1
+  d = print_u16(d, p, mode, 5, present);             // rfl2
+  d = print_u16(d, p, mode, 4, present);             // ch1
+  d = print_u16(d, p, mode, 4, present);             // ch2
+  d = print_u16_hundredths(d, p, mode, 5, present);  // flow
+  d = print_u16(d, p, mode, 5, present);             // MAP
+  d = print_u16(d, p, mode, 4, present);             // fl1
+  d = print_u16(d, p, mode, 4, present);             // fl2
+  d = print_u16_tenths(d, p, mode, 6, present);      // flc
+  d = print_u16(d, p, mode, 4, present);             // o-t
+  d = print_u16_tenths(d, p, mode, 6, present);      // oil-p
+  d = print_s16(d, p, mode, 5, present);             // carb
+  d = print_u8_tenths(d, p, mode, 5, present);       // f-p
+  d = print_u8(d, p, mode, 4, present);              // h2o
+  for (int k = 0; k < kTcCount; ++k) d = print_u16(d, p, mode, kTcWidth, present);
   // The long form carries rch1, rch2, rot and rop; the short form prints them as zeros.
   const bool long_form = layout_section_length[revision][SECTION_ID_TELM1] == kLongFormLength;
-  for (int k = 0; k < 4; ++k) print_u16(out, p, mode, 6, present && long_form);
-  print_u16(out, p, mode, 6, present);  // ref
-  print_u8(out, p, mode, 5, present);   // fail
-  if (present && !long_form) p += 1;    // the short form's spare byte
+  for (int k = 0; k < 4; ++k) d = print_u16(d, p, mode, 6, present && long_form);
+  d = print_u16(d, p, mode, 6, present);  // ref
+  d = print_u8(d, p, mode, 5, present);   // fail
+  if (present && !long_form) p += 1;      // the short form's spare byte
+  cursor = p;
+  return d;
 }
 
 }  // namespace korvex

@@ -13,8 +13,8 @@ inline constexpr int TELM_COLUMNS = 33;
 
 void print_telm_header(OutBuffer& out, DelimiterMode mode);
 
-// p stands on the section's id byte when present; afterwards just behind the section.
-void print_telm_block(OutBuffer& out, DelimiterMode mode, Cursor& p, bool present,
-                      RecordLayout revision);
+// Writes the 33 cells at d and returns their end. p stands on the section's id byte when
+// present; afterwards just behind the section.
+char* print_telm_block(char* d, DelimiterMode mode, Cursor& p, bool present, RecordLayout revision);
 
 }  // namespace korvex

@@ -43,16 +43,13 @@ void format_dated_time(char* text, std::uint32_t timestamp, TimeCellCache& cache
   text[20] = '"';
 }
 
-void print_time_cell(OutBuffer& out, DelimiterMode mode, std::uint32_t timestamp,
-                     RecordLayout revision, TimeCellCache& cache) {
-  if (revision < 2) {
-    print_unsigned(out, timestamp, mode, TIME_WIDTH);
-    return;
-  }
+char* print_time_cell(char* d, DelimiterMode mode, std::uint32_t timestamp, RecordLayout revision,
+                      TimeCellCache& cache) {
+  if (revision < 2) return print_unsigned(d, timestamp, mode, TIME_WIDTH);
   char text[kDatedLen];
   format_dated_time(text, timestamp, cache);
   // The dated cell is as wide as its column already; no width is applied.
-  put_cell(out, mode, 0, std::string_view(text, kDatedLen));
+  return put_cell(d, mode, 0, std::string_view(text, kDatedLen));
 }
 
 }  // namespace korvex

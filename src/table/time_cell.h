@@ -20,8 +20,9 @@ struct TimeCellCache {
   char date[11] = {};  // "MM/DD/YYYY"
 };
 
-void print_time_cell(OutBuffer& out, DelimiterMode mode, std::uint32_t timestamp,
-                     RecordLayout revision, TimeCellCache& cache);
+// Writes the cell at d and returns its end.
+char* print_time_cell(char* d, DelimiterMode mode, std::uint32_t timestamp, RecordLayout revision,
+                      TimeCellCache& cache);
 
 // The dated form, quotes included: 21 characters.
 void format_dated_time(char* text, std::uint32_t timestamp, TimeCellCache& cache);
