@@ -11,21 +11,15 @@ namespace {
 // Room for the widest coordinate: a sign, 39 integer digits, the point and five decimals.
 constexpr std::size_t kCoordinateText = 48;
 
-// The value with five decimals, as printf("%.5f") shows the single-precision magnitude widened
-// to double (negated when negative): the exact binary value rounded half to even. Exact integer
-// arithmetic for every magnitude below 2^40; std::to_chars (also exact) above it.
-std::size_t format_coordinate(char* text, float magnitude, bool negative) {
+// A coordinate's magnitude times 10^5, rounded half to even, for every magnitude below 2^40
+// (exact integer arithmetic on the single-precision value); false for larger ones and infinity.
+bool scaled_coordinate(float magnitude, std::uint64_t& scaled) {
   const std::uint32_t bits = std::bit_cast<std::uint32_t>(magnitude);
   const std::uint32_t exponent = bits >> 23;
   const std::uint64_t mantissa = exponent == 0 ? (bits & 0x7FFFFF) : (bits & 0x7FFFFF) | 0x800000;
   const int shift = exponent == 0 ? -149 : static_cast<int>(exponent) - 150;  // value = m * 2^shift
-  if (exponent == 0xFF || shift > 16) {
-    const double value =
-        negative ? -static_cast<double>(magnitude) : static_cast<double>(magnitude);
-    return static_cast<std::size_t>(
-        std::to_chars(text, text + kCoordinateText, value, std::chars_format::fixed, 5).ptr - text);
-  }
-  std::uint64_t scaled = 0;  // the value times 10^5, rounded half to even
+  if (exponent == 0xFF || shift > 16) return false;
+  scaled = 0;
   if (shift >= 0) {
     scaled = (mantissa << shift) * 100000;
   } else if (const int k = -shift; k <= 41) {
@@ -35,9 +29,7 @@ std::size_t format_coordinate(char* text, float magnitude, bool negative) {
     const std::uint64_t half = std::uint64_t{1} << (k - 1);
     if (rest > half || (rest == half && (scaled & 1) != 0)) ++scaled;
   }
-  const std::size_t n = cell::scaled_length(scaled, 5, negative);
-  cell::scaled_before(text + n, scaled, 5, negative);
-  return n;
+  return true;
 }
 
 }  // namespace
@@ -57,12 +49,23 @@ float decode_packed_float(Cursor& p) {
   return static_cast<float>(static_cast<double>(significand) * std::ldexp(1.0, exponent - 127));
 }
 
+// The value with five decimals, as printf("%.5f") shows the single-precision magnitude widened
+// to double (negated when negate): the exact binary value rounded half to even.
 char* print_coordinate(char* d, Cursor& p, DelimiterMode mode, int width, bool present,
                        bool negate) {
+  const float magnitude = present ? decode_packed_float(p) : 0.0f;
+  const bool negative = present && negate;
+  std::uint64_t scaled = 0;
+  if (scaled_coordinate(magnitude, scaled)) {
+    const std::size_t n = cell::scaled_length(scaled, 5, negative);
+    return cell::emit(d, mode, width, n,
+                      [&](char* at) { cell::scaled_before(at + n, scaled, 5, negative); });
+  }
+  const double value = negative ? -static_cast<double>(magnitude) : static_cast<double>(magnitude);
   char text[kCoordinateText];
-  const std::size_t n = present ? format_coordinate(text, decode_packed_float(p), negate)
-                                : format_coordinate(text, 0.0f, false);
-  return put_cell(d, mode, width, std::string_view(text, n));
+  const char* end =
+      std::to_chars(text, text + kCoordinateText, value, std::chars_format::fixed, 5).ptr;
+  return put_cell(d, mode, width, std::string_view(text, static_cast<std::size_t>(end - text)));
 }
 
 }  // namespace korvex
