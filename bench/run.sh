@@ -46,15 +46,19 @@ done
 # median of numbers on standard input
 median() { sort -g | awk '{a[NR]=$1} END {print a[int((NR+1)/2)]}'; }
 
-# time_run OUT CMD...: wall seconds and peak RSS (KB) of one run, "secs kb"
+# time_run OUT CMD...: wall seconds (to the microsecond) and peak RSS (KB) of one run, "secs kb"
 time_run() {
   local out=$1; shift
+  local start end
+  start=$(date +%s%N)
   /usr/bin/time -v -o "$data/time.txt" "$@" > "$out" 2> "$data/stderr.txt"
-  awk -F': ' '/Elapsed \(wall clock\)/ {n=split($2,t,":"); s=0; for(i=1;i<=n;i++) s=s*60+t[i]; w=s}
-              /Maximum resident set size/ {m=$2} END {printf "%.4f %d\n", w, m}' "$data/time.txt"
+  end=$(date +%s%N)
+  awk -v ns=$((end - start)) -F': ' '/Maximum resident set size/ {m=$2}
+      END {printf "%.6f %d\n", ns / 1e9, m}' "$data/time.txt"
 }
 
-printf '%-13s %-6s %-9s %9s %9s %12s %9s %8s %9s %9s\n' log mode stdout "wall s" "in MB/s" "records/s" \
+echo "median of $runs runs (best in brackets); cat: copying the table to /dev/null; survey: the first pass alone"
+printf '%-13s %-6s %-9s %16s %9s %12s %9s %7s %7s %8s\n' log mode stdout "wall s" "in MB/s" "records/s" \
   "out MB/s" "RSS MB" "cat s" "survey s"
 for name in layout2-all layout0-none; do
   file=$data/$name$suffix.rec
@@ -66,19 +70,22 @@ for name in layout2-all layout0-none; do
     $tool $mode "$file" > "$table" 2> "$data/stderr.txt"
     records=$(sed -n 's/^Read \([0-9]*\) packets.*/\1/p' "$data/stderr.txt")
     out_size=$(stat -c %s "$table")
+    sync
     cat_s=$(for i in $(seq $runs); do time_run /dev/null cat "$table" | awk '{print $1}'; done | median)
     for target in /dev/null file; do
+      sync  # no writeback of earlier output competes with the timed runs
       dest=/dev/null
       [ $target = file ] && dest=$data/$name.$mode.copy
       results=$(for i in $(seq $runs); do time_run "$dest" $tool $mode "$file"; done)
       wall=$(echo "$results" | awk '{print $1}' | median)
+      best=$(echo "$results" | awk '{print $1}' | sort -g | head -1)
       rss=$(echo "$results" | awk '{print $2}' | sort -g | tail -1)
       if [ $target = file ]; then cmp -s "$table" "$dest" || { echo "output differs between runs" >&2; exit 1; }; fi
-      awk -v n="$name" -v m="$mode" -v t="$target" -v w="$wall" -v s="$size" -v r="$records" -v o="$out_size" \
-          -v k="$rss" -v c="$cat_s" -v v="$survey_s" 'BEGIN {
+      awk -v n="$name" -v m="$mode" -v t="$target" -v w="$wall" -v b="$best" -v s="$size" -v r="$records" \
+          -v o="$out_size" -v k="$rss" -v c="$cat_s" -v v="$survey_s" 'BEGIN {
         if (w <= 0) w = 0.0001;
-        printf "%-13s %-6s %-9s %9.3f %9.0f %12.0f %9.0f %8.1f %9.3f %9.3f\n",
-               n, m, t, w, s/w/1e6, r/w, o/w/1e6, k/1024, c, v }'
+        printf "%-13s %-6s %-9s %7.3f (%6.3f) %9.0f %12.0f %9.0f %7.1f %7.3f %8.3f\n",
+               n, m, t, w, b, s/w/1e6, r/w, o/w/1e6, k/1024, c, v }'
     done
     rm -f "$data/$name.$mode.copy"
   done

@@ -2,6 +2,10 @@
 
 #include <cstring>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 #include "io/diagnostics.h"
 
 namespace korvex {
@@ -22,12 +26,26 @@ void count_bytes(std::uint64_t& counter, std::uint64_t n, std::uint64_t every) {
   for (std::uint64_t i = 0; i < dots; ++i) progress_dot();
 }
 
-// The buffered bytes before the next 0xAA: none of them can begin a marker.
+// The buffered bytes before the next 0xAA: none of them can begin a marker. Packets are short,
+// so the first 16-byte blocks are compared inline before the library's memchr takes over.
 std::size_t plain_run(const ByteStream& in) {
-  const std::uint8_t* begin = in.buffered_begin();
+  const std::uint8_t* const begin = in.buffered_begin();
   const std::size_t n = static_cast<std::size_t>(in.buffered_end() - begin);
-  const void* aa = std::memchr(begin, kMarkerFirst, n);
-  return aa == nullptr ? n : static_cast<std::size_t>(static_cast<const std::uint8_t*>(aa) - begin);
+#if defined(__SSE2__)
+  const __m128i aa = _mm_set1_epi8(static_cast<char>(kMarkerFirst));
+  std::size_t i = 0;
+  for (int block = 0; block < 8 && i + 16 <= n; ++block, i += 16) {
+    const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(begin + i));
+    const auto mask = static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(bytes, aa)));
+    if (mask != 0) return i + static_cast<std::size_t>(__builtin_ctz(mask));
+  }
+#else
+  const std::size_t i = 0;
+#endif
+  const void* found = std::memchr(begin + i, kMarkerFirst, n - i);
+  return found == nullptr
+             ? n
+             : static_cast<std::size_t>(static_cast<const std::uint8_t*>(found) - begin);
 }
 
 }  // namespace
