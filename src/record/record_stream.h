@@ -79,4 +79,8 @@ bool validate_record(const std::uint8_t* body, std::uint32_t size, Record& rec);
 // marker that follows it, or at the end of the file.
 int read_record(ByteStream& in, std::uint8_t* packet, std::uint32_t capacity, Record& rec);
 
+// Under the address sanitizer read_record marks the buffer's bytes past the record as not to be
+// read; a pass calls this before its buffer goes out of scope. Nothing otherwise.
+void release_packet(std::uint8_t* packet, std::uint32_t capacity);
+
 }  // namespace korvex

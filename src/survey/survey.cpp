@@ -51,6 +51,7 @@ int survey_log(ByteStream& in, SurveyResult& result) {
     read_start = in.pos();
     if (++records_read % kRecordsPerDot == 0) progress_dot();
   }
+  release_packet(packet.data(), PACKET_CAPACITY);
   diag_flush();
   return result.oldest_pos >= 0 && result.newest_pos >= 0 ? SURVEY_FOUND : SURVEY_NOT_FOUND;
 }

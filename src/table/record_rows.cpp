@@ -92,6 +92,7 @@ std::int64_t dump_records(ByteStream& in, OutBuffer& out, DelimiterMode mode, st
     print_record_row(out, mode, rec, sections, cache);
     ++rows;
   }
+  release_packet(packet.data(), PACKET_CAPACITY);
   return rows;
 }
 

@@ -13,7 +13,9 @@ struct ProcessResult {
 };
 
 // Runs the tool with these arguments (program name excluded). stdout_path, when not empty, is
-// where standard output goes instead of being captured (such as /dev/full).
+// where standard output goes instead of being captured (such as /dev/full); CLOSED_STDOUT starts
+// the tool with standard output closed.
+inline const std::string CLOSED_STDOUT = "<closed>";
 ProcessResult run_tool_process(const std::vector<std::string>& args,
                                const std::string& stdout_path = "");
 

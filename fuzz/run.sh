@@ -1,0 +1,18 @@
+#!/usr/bin/env bash
+# Fuzzes the whole conversion with libFuzzer (clang, with the address and undefined-behaviour
+# sanitizers) for a given number of seconds, starting from the seed corpus in fuzz/corpus:
+#   bash fuzz/run.sh [SECONDS]        default 60
+# New inputs go to build-fuzz/corpus (the repository's corpus is not changed); a finding stops the
+# run with a non-zero status and leaves the input as build-fuzz/crash-* or similar.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+seconds=${1:-60}
+build=${KORVEX_FUZZ_BUILD:-build-fuzz}
+
+CC=clang CXX=clang++ cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DKORVEX_FUZZ=ON \
+  -DKORVEX_TESTS=OFF >/dev/null
+cmake --build "$build" -j2 --target korvex-fuzz >/dev/null
+mkdir -p "$build/corpus"
+cd "$build"
+./korvex-fuzz -max_total_time="$seconds" -print_final_stats=1 -timeout=10 -rss_limit_mb=2048 \
+  -artifact_prefix=./ corpus ../fuzz/corpus
