@@ -21,6 +21,14 @@ using korvex::SectionFlags;
 constexpr SectionFlags kAll =
     korvex::SECTION_TELM1 | korvex::SECTION_TELM2 | korvex::SECTION_ATTITUDE | korvex::SECTION_GPS;
 
+// Keeps the progress dots of the passes out of the benchmark's output.
+struct QuietDiagnostics {
+  std::string dots;
+  korvex::OutBuffer buffer{&dots};
+  QuietDiagnostics() { korvex::redirect_diag(&buffer); }
+  ~QuietDiagnostics() { korvex::redirect_diag(nullptr); }
+};
+
 std::vector<std::uint8_t> synthesized(korvex::RecordLayout layout, SectionFlags sections) {
   korvex::synth::SynthOptions o;
   o.layout = layout;
@@ -33,9 +41,7 @@ std::vector<std::uint8_t> synthesized(korvex::RecordLayout layout, SectionFlags 
 void BM_FrameAndValidate(benchmark::State& state) {
   const auto log =
       synthesized(static_cast<korvex::RecordLayout>(state.range(0)), state.range(1) ? kAll : 0);
-  std::string dots;
-  korvex::OutBuffer quiet(&dots);
-  korvex::redirect_diag(&quiet);
+  QuietDiagnostics quiet;
   korvex::PacketBuffer packet;
   korvex::Record rec;
   std::int64_t records = 0;
@@ -44,7 +50,6 @@ void BM_FrameAndValidate(benchmark::State& state) {
     korvex::ByteStream in(korvex::memory_source(&mem));
     while (korvex::read_record(in, packet.data(), korvex::PACKET_CAPACITY, rec) == 1) ++records;
   }
-  korvex::redirect_diag(nullptr);
   state.SetItemsProcessed(records);
   state.SetBytesProcessed(static_cast<std::int64_t>(log.size()) * state.iterations());
 }
@@ -93,17 +98,15 @@ BENCHMARK(BM_Row)
 void BM_Survey(benchmark::State& state) {
   const auto log =
       synthesized(static_cast<korvex::RecordLayout>(state.range(0)), state.range(1) ? kAll : 0);
-  std::string dots;
-  korvex::OutBuffer quiet(&dots);
-  korvex::redirect_diag(&quiet);
+  QuietDiagnostics quiet;
   for (auto _ : state) {
     korvex::MemorySource mem{log.data(), log.size()};
     korvex::ByteStream in(korvex::memory_source(&mem));
     korvex::SurveyResult result;
     benchmark::DoNotOptimize(korvex::survey_log(in, result));
-    dots.clear();
+    quiet.buffer.flush();
+    quiet.dots.clear();
   }
-  korvex::redirect_diag(nullptr);
   state.SetBytesProcessed(static_cast<std::int64_t>(log.size()) * state.iterations());
 }
 BENCHMARK(BM_Survey)->Args({2, 1})->Args({0, 0});

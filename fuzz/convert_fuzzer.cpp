@@ -30,7 +30,8 @@ std::size_t count(std::string_view text, char c) {
   return n;
 }
 
-void check_table(korvex::DelimiterMode mode, const std::string& table, const std::string& messages) {
+void check_table(korvex::DelimiterMode mode, const std::string& table,
+                 const std::string& messages) {
   check(!table.empty() && table.back() == '\n');
   const std::size_t section_line = messages.find("\nOptional record sections present:");
   check(section_line != std::string::npos);

@@ -17,11 +17,13 @@ const std::string kScan = "Scanning for first and last record, please wait";
 const std::string kNoRecords = "\nUnable to locating starting and/or ending record\n";
 
 std::string summary(int rows, int bad) {
-  return "\nRead " + std::to_string(rows) + " packets, skipped " + std::to_string(bad) + " bad packets.\n";
+  return "\nRead " + std::to_string(rows) + " packets, skipped " + std::to_string(bad) +
+         " bad packets.\n";
 }
 
 bool ends_with(const std::string& text, const std::string& tail) {
-  return text.size() >= tail.size() && text.compare(text.size() - tail.size(), tail.size(), tail) == 0;
+  return text.size() >= tail.size() &&
+         text.compare(text.size() - tail.size(), tail.size(), tail) == 0;
 }
 
 TEST(Faults, FilesOfOneRepeatedByteHoldNoRecord) {
@@ -49,7 +51,8 @@ TEST(Faults, MegabytesWithoutAMarkerAreOneBadPacket) {
   const Conversion r = convert(log, DELIM_COMMA);
   EXPECT_EQ(r.status, 0);
   // Five dots for the body in the survey and five more in the dump.
-  EXPECT_EQ(r.err, kScan + "....." + "\nOptional record sections present:\nDumping packets, please wait....." +
+  EXPECT_EQ(r.err, kScan + "....." +
+                       "\nOptional record sections present:\nDumping packets, please wait....." +
                        summary(2, 1));
 }
 
@@ -61,8 +64,9 @@ TEST(Faults, RecordsCutAtEveryLengthCostOnlyThemselves) {
       SCOPED_TRACE(testing::Message() << "layout " << layout << " cut " << cut);
       const Bytes part(body.begin(), body.begin() + static_cast<std::ptrdiff_t>(cut));
       // Between two records, and as the last packet of the file.
-      Conversion r = convert(LogBuilder().record(layout, 10, all).marker().raw(part).record(layout, 11, all).bytes,
-                             DELIM_COMMA);
+      Conversion r = convert(
+          LogBuilder().record(layout, 10, all).marker().raw(part).record(layout, 11, all).bytes,
+          DELIM_COMMA);
       ASSERT_EQ(r.status, 0);
       ASSERT_TRUE(ends_with(r.err, summary(2, 1))) << r.err;
       r = convert(LogBuilder().record(layout, 10, all).marker().raw(part).bytes, DELIM_TAB);
@@ -72,10 +76,13 @@ TEST(Faults, RecordsCutAtEveryLengthCostOnlyThemselves) {
 }
 
 TEST(Faults, ClosedStandardOutputEndsWithStatus8) {
-  const std::string log = write_temp_file("closed-stdout.rec", LogBuilder().records(0, {1, 2, 3}).bytes);
+  const std::string log =
+      write_temp_file("closed-stdout.rec", LogBuilder().records(0, {1, 2, 3}).bytes);
   const ProcessResult r = run_tool_process({"tab", log}, CLOSED_STDOUT);
   EXPECT_EQ(r.status, 8);
-  EXPECT_TRUE(ends_with(r.err, "Dumping packets, please wait\nError on write: Bad file descriptor\n")) << r.err;
+  EXPECT_TRUE(
+      ends_with(r.err, "Dumping packets, please wait\nError on write: Bad file descriptor\n"))
+      << r.err;
 }
 
 TEST(Faults, SparseFileOfFiveGibibytes) {
@@ -86,9 +93,11 @@ TEST(Faults, SparseFileOfFiveGibibytes) {
   const Bytes head = LogBuilder().records(1, {20, 21, 22}).marker().bytes;
   const Bytes tail = LogBuilder().records(1, {22, 1, 2, 3}).bytes;
   // On tmpfs reading a hole costs neither disk nor memory; elsewhere the kernel fills pages.
-  const std::filesystem::path dir =
-      std::filesystem::is_directory("/dev/shm") ? "/dev/shm" : std::filesystem::temp_directory_path();
-  const std::string path = (dir / ("korvex-sparse-" + std::to_string(::getpid()) + ".rec")).string();
+  const std::filesystem::path dir = std::filesystem::is_directory("/dev/shm")
+                                        ? "/dev/shm"
+                                        : std::filesystem::temp_directory_path();
+  const std::string path =
+      (dir / ("korvex-sparse-" + std::to_string(::getpid()) + ".rec")).string();
   const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
   ASSERT_GE(fd, 0);
   ASSERT_EQ(::write(fd, head.data(), head.size()), static_cast<ssize_t>(head.size()));

@@ -147,12 +147,9 @@ inline std::uint16_t take_u16(Cursor& p) {
 
 }  // namespace cell
 
-// Integer cells that are not read from the cursor.
+// An integer cell that is not read from the cursor.
 inline char* print_unsigned(char* d, std::uint64_t value, DelimiterMode mode, int width) {
   return cell::unsigned_cell(d, value, mode, width);
-}
-inline char* print_signed(char* d, std::int64_t value, DelimiterMode mode, int width) {
-  return cell::signed_cell(d, value, mode, width);
 }
 
 inline char* print_s8(char* d, Cursor& p, DelimiterMode mode, int width, bool present) {
