@@ -6,13 +6,13 @@
 #include <vector>
 
 #include "io/byte_stream.h"
-#include "io/diagnostics.h"
-#include "record/framing.h"
-#include "record/record_stream.h"
+#include "io/messages.h"
+#include "output/table/table_rows.h"
+#include "record/record_reader.h"
+#include "record/validation.h"
 #include "record_writer.h"
 #include "survey/survey.h"
 #include "synth_log.h"
-#include "table/record_rows.h"
 
 namespace {
 
@@ -22,11 +22,13 @@ constexpr SectionFlags kAll =
     korvex::SECTION_TELM1 | korvex::SECTION_TELM2 | korvex::SECTION_ATTITUDE | korvex::SECTION_GPS;
 
 // Keeps the progress dots of the passes out of the benchmark's output.
-struct QuietDiagnostics {
+struct QuietMessages {
   std::string dots;
-  korvex::OutBuffer buffer{&dots};
-  QuietDiagnostics() { korvex::redirect_diag(&buffer); }
-  ~QuietDiagnostics() { korvex::redirect_diag(nullptr); }
+  korvex::Messages messages{&dots};
+  void clear() {
+    messages.flush();
+    dots.clear();
+  }
 };
 
 std::vector<std::uint8_t> synthesized(korvex::RecordLayout layout, SectionFlags sections) {
@@ -41,14 +43,14 @@ std::vector<std::uint8_t> synthesized(korvex::RecordLayout layout, SectionFlags 
 void BM_FrameAndValidate(benchmark::State& state) {
   const auto log =
       synthesized(static_cast<korvex::RecordLayout>(state.range(0)), state.range(1) ? kAll : 0);
-  QuietDiagnostics quiet;
-  korvex::PacketBuffer packet;
-  korvex::Record rec;
+  QuietMessages quiet;
   std::int64_t records = 0;
   for (auto _ : state) {
     korvex::MemorySource mem{log.data(), log.size()};
     korvex::ByteStream in(korvex::memory_source(&mem));
-    while (korvex::read_record(in, packet.data(), korvex::PACKET_CAPACITY, rec) == 1) ++records;
+    korvex::RecordReader reader(in, &quiet.messages);
+    while (reader.next() != nullptr) ++records;
+    quiet.clear();
   }
   state.SetItemsProcessed(records);
   state.SetBytesProcessed(static_cast<std::int64_t>(log.size()) * state.iterations());
@@ -98,14 +100,13 @@ BENCHMARK(BM_Row)
 void BM_Survey(benchmark::State& state) {
   const auto log =
       synthesized(static_cast<korvex::RecordLayout>(state.range(0)), state.range(1) ? kAll : 0);
-  QuietDiagnostics quiet;
+  QuietMessages quiet;
   for (auto _ : state) {
     korvex::MemorySource mem{log.data(), log.size()};
     korvex::ByteStream in(korvex::memory_source(&mem));
     korvex::SurveyResult result;
-    benchmark::DoNotOptimize(korvex::survey_log(in, result));
-    quiet.buffer.flush();
-    quiet.dots.clear();
+    benchmark::DoNotOptimize(korvex::survey_log(in, quiet.messages, result));
+    quiet.clear();
   }
   state.SetBytesProcessed(static_cast<std::int64_t>(log.size()) * state.iterations());
 }

@@ -7,8 +7,7 @@
 #include <cstdio>
 
 #include "io/byte_stream.h"
-#include "io/diagnostics.h"
-#include "io/out_buffer.h"
+#include "io/messages.h"
 #include "survey/survey.h"
 
 int main(int argc, char** argv) {
@@ -22,15 +21,13 @@ int main(int argc, char** argv) {
     return 2;
   }
   std::string dots;
-  korvex::OutBuffer quiet(&dots, 4096);
-  korvex::redirect_diag(&quiet);
+  korvex::Messages quiet(&dots);
   korvex::ByteStream in(korvex::fd_source(&fd));
   korvex::SurveyResult s;
   const auto start = std::chrono::steady_clock::now();
-  const int found = korvex::survey_log(in, s);
+  const int found = korvex::survey_log(in, quiet, s);
   const double seconds =
       std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-  korvex::redirect_diag(nullptr);
   std::printf("survey %.6f s, found %d, oldest %lld, newest %lld, bytes %lld\n", seconds, found,
               static_cast<long long>(s.oldest_pos), static_cast<long long>(s.newest_pos),
               static_cast<long long>(in.pos()));

@@ -13,9 +13,10 @@
 #include <string>
 #include <string_view>
 
-#include "driver/run.h"
+#include "cli/convert.h"
+#include "cli/exit_status.h"
 #include "io/byte_stream.h"
-#include "io/diagnostics.h"
+#include "io/messages.h"
 #include "io/out_buffer.h"
 
 namespace {
@@ -69,15 +70,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     std::string table;
     std::string messages;
     korvex::OutBuffer out(&table, korvex::kMinOutBuffer);
-    korvex::OutBuffer err(&messages, korvex::kMinOutBuffer);
-    korvex::OutBuffer* previous = korvex::redirect_diag(&err);
+    korvex::Messages err(&messages);
     korvex::MemorySource mem{data, size};
     // A small stream buffer puts refills everywhere, markers across them included.
     korvex::ByteStream in(korvex::memory_source(&mem), size % 2 == 0 ? 64 : 4096);
-    const int status = korvex::convert_log(in, out, mode);
+    const int status = korvex::convert_log(in, out, mode, err);
     out.flush();
     err.flush();
-    korvex::redirect_diag(previous);
     check(status == korvex::EXIT_DONE || status == korvex::EXIT_NO_RECORDS);
     if (status == korvex::EXIT_NO_RECORDS) {
       check(table.empty());

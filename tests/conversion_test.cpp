@@ -2,7 +2,9 @@
 // line and the statuses of a run that ends early.
 #include <gtest/gtest.h>
 
-#include "driver/run.h"
+#include "cli/convert.h"
+#include "cli/exit_status.h"
+#include "cli/run.h"
 #include "support/log_builder.h"
 #include "support/sources.h"
 #include "survey/survey.h"
@@ -146,11 +148,11 @@ TEST(Conversion, LogWithoutRecordsEndsWithStatus3) {
 
 Conversion convert_failing(const Bytes& log, std::size_t fail_at) {
   Conversion c;
-  DiagCapture err;
+  MessageCapture err;
   FailingSource failing{{log.data(), log.size()}, fail_at};
   ByteStream in(failing.source(), 64);
   OutBuffer out(&c.out);
-  c.status = convert_log(in, out, DELIM_COMMA);
+  c.status = convert_log(in, out, DELIM_COMMA, err.messages);
   out.flush();
   c.err = err.str();
   return c;
@@ -189,10 +191,10 @@ TEST(Conversion, FailedReadInTheDumpPrintsNothingAfterIt) {
     }
   } source{{b.bytes.data(), b.bytes.size()}};
   Conversion c;
-  DiagCapture err;
+  MessageCapture err;
   ByteStream in(ByteSource{&source, SecondPassFails::read, SecondPassFails::seek}, 64);
   OutBuffer out(&c.out);
-  c.status = convert_log(in, out, DELIM_COMMA);
+  c.status = convert_log(in, out, DELIM_COMMA, err.messages);
   out.flush();
   EXPECT_EQ(c.status, EXIT_READ);
   EXPECT_EQ(err.str(), kScan + kNoSections + kDump + "\nError on read: Input/output error\n");
@@ -209,19 +211,19 @@ TEST(Conversion, PositionsBeyondFourGibibytes) {
   const Bytes tail = LogBuilder().records(0, {13, 1, 2, 3}).bytes;
   SparseSource sparse{far + static_cast<std::int64_t>(tail.size()), {{0, head}, {far, tail}}};
   {
-    DiagCapture err;
+    MessageCapture err;
     ByteStream in(sparse.source());
     SurveyResult s;
-    ASSERT_EQ(survey_log(in, s), SURVEY_FOUND);
+    ASSERT_EQ(survey_log(in, err.messages, s), SURVEY_FOUND);
     EXPECT_EQ(s.oldest_pos, far + 32);
     EXPECT_EQ(s.newest_pos, 96);
     EXPECT_EQ(s.reversals, 1U);
   }
   Conversion c;
-  DiagCapture err;
+  MessageCapture err;
   ByteStream in(sparse.source());
   OutBuffer out(&c.out);
-  c.status = convert_log(in, out, DELIM_COMMA);
+  c.status = convert_log(in, out, DELIM_COMMA, err.messages);
   out.flush();
   EXPECT_EQ(c.status, EXIT_DONE);
   EXPECT_EQ(times(c.out), (Times{"1", "2", "3", "10", "11", "12", "13"}));
@@ -231,8 +233,8 @@ TEST(Conversion, PositionsBeyondFourGibibytes) {
 }
 
 TEST(Conversion, CloseFailureIsReported) {
-  DiagCapture err;
-  EXPECT_EQ(close_log(-1), EXIT_CLOSE);
+  MessageCapture err;
+  EXPECT_EQ(close_log(-1, err.messages), EXIT_CLOSE);
   EXPECT_EQ(err.str(), "Error on close: Bad file descriptor\n");
 }
 

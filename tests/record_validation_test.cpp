@@ -1,7 +1,9 @@
-// Record validation and read_record on bytes in memory: the four layouts, the section walk,
+// Record validation and the record reader on bytes in memory: the four layouts, the section walk,
 // rejected packets and where each section was found.
 #include <gtest/gtest.h>
 
+#include "record/record_reader.h"
+#include "record/validation.h"
 #include "support/log_builder.h"
 #include "support/sources.h"
 
@@ -151,7 +153,6 @@ TEST(RecordValidation, SectionOffsetByteDecidesWhereSectionsStart) {
 }
 
 TEST(ReadRecord, CountsAndSkipsEveryPacketThatIsNoRecord) {
-  DiagCapture err;
   Bytes long_packet(300, 0x01);
   const Bytes log = LogBuilder()
                         .marker()  // empty
@@ -167,61 +168,50 @@ TEST(ReadRecord, CountsAndSkipsEveryPacketThatIsNoRecord) {
                         .marker()  // a start marker as the file's last two bytes
                         .bytes;
   MemoryStream in(log);
-  PacketBuffer packet;
-  Record rec;
-  bad_packet_count = 0;
+  RecordReader reader(in.stream, nullptr);
   std::vector<std::uint32_t> stamps;
-  while (read_record(in.stream, packet.data(), PACKET_CAPACITY, rec) == 1)
-    stamps.push_back(rec.timestamp);
+  while (const Record* rec = reader.next()) stamps.push_back(rec->timestamp);
   EXPECT_EQ(stamps, (std::vector<std::uint32_t>{1, 2, 3}));
-  EXPECT_EQ(bad_packet_count, 5);
+  EXPECT_EQ(reader.bad_packets(), 5);
   EXPECT_EQ(in.stream.failed(), 0);
 }
 
 TEST(ReadRecord, MarkerPairsAlonePrecedingRecordsCostOneBadPacket) {
-  DiagCapture err;
   const Bytes log = LogBuilder().marker().records(0, {10, 11, 12}).bytes;
   MemoryStream in(log);
-  PacketBuffer packet;
-  Record rec;
-  bad_packet_count = 0;
+  RecordReader reader(in.stream, nullptr);
   int records = 0;
-  while (read_record(in.stream, packet.data(), PACKET_CAPACITY, rec) == 1) ++records;
+  while (reader.next() != nullptr) ++records;
   EXPECT_EQ(records, 3);
-  EXPECT_EQ(bad_packet_count, 1);
+  EXPECT_EQ(reader.bad_packets(), 1);
 }
 
 TEST(ReadRecord, FlagsOfARejectedPacketDoNotReachTheNextRecord) {
-  DiagCapture err;
   Bytes rejected = record_body(1, sample_fields(1, SECTION_GPS));
   rejected[0] = static_cast<std::uint8_t>(rejected[0] + 1);
   const Bytes log = LogBuilder().marker().raw(rejected).record(1, 2).bytes;
   MemoryStream in(log);
-  PacketBuffer packet;
-  Record rec;
-  bad_packet_count = 0;
-  ASSERT_EQ(read_record(in.stream, packet.data(), PACKET_CAPACITY, rec), 1);
-  EXPECT_EQ(rec.timestamp, 2U);
-  EXPECT_EQ(rec.sections, 0U);
-  EXPECT_EQ(bad_packet_count, 1);
+  RecordReader reader(in.stream, nullptr);
+  const Record* rec = reader.next();
+  ASSERT_NE(rec, nullptr);
+  EXPECT_EQ(rec->timestamp, 2U);
+  EXPECT_EQ(rec->sections, 0U);
+  EXPECT_EQ(reader.bad_packets(), 1);
   // After the last record the stream stands at the end of the file.
   EXPECT_EQ(in.stream.pos(), static_cast<std::int64_t>(log.size()));
-  EXPECT_EQ(read_record(in.stream, packet.data(), PACKET_CAPACITY, rec), 0);
+  EXPECT_EQ(reader.next(), nullptr);
 }
 
 TEST(ReadRecord, AFailedReadEndsTheRecordsWithoutValidatingTheCutPacket) {
-  DiagCapture err;
   const Bytes log = LogBuilder().records(0, {1, 2, 3}).bytes;
   // The read fails in the middle of the second record: the first is a record, then nothing.
   FailingSource failing{{log.data(), log.size()}, 32 + 20};
   ByteStream stream(failing.source(), 64);
-  PacketBuffer packet;
-  Record rec;
-  bad_packet_count = 0;
-  ASSERT_EQ(read_record(stream, packet.data(), PACKET_CAPACITY, rec), 1);
-  EXPECT_EQ(read_record(stream, packet.data(), PACKET_CAPACITY, rec), 0);
+  RecordReader reader(stream, nullptr);
+  ASSERT_NE(reader.next(), nullptr);
+  EXPECT_EQ(reader.next(), nullptr);
   EXPECT_EQ(stream.failed(), EIO);
-  EXPECT_EQ(bad_packet_count, 0);
+  EXPECT_EQ(reader.bad_packets(), 0);
 }
 
 }  // namespace

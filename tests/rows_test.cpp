@@ -1,12 +1,13 @@
-// Header and record rows, the blocks, the Time cell and the dump pass, on logs in memory.
+// Header and record rows, the blocks, the Time cell and the read loop, on logs in memory.
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <unistd.h>
 
 #include <algorithm>
 
+#include "output/table/table_output.h"
+#include "plan/read_plan.h"
 #include "support/log_builder.h"
-#include "table/record_rows.h"
 
 namespace korvex::test {
 namespace {
@@ -40,16 +41,26 @@ std::string header(DelimiterMode mode, SectionFlags sections) {
   return text;
 }
 
-// The rows that one dump pass over the whole log prints.
+// A plan of one range of the file.
+ReadPlan one_range(std::int64_t start, std::int64_t limit) {
+  ReadPlan plan;
+  plan.range_count = 1;
+  plan.ranges[0] = {start, limit, "seek to start"};
+  return plan;
+}
+
+// The rows of every record of the log, in file order.
 std::string rows(const Bytes& log, DelimiterMode mode, SectionFlags sections,
                  std::int64_t* count = nullptr) {
-  DiagCapture err;
+  MessageCapture err;
   MemoryStream in(log);
   std::string text;
   OutBuffer out(&text);
-  const std::int64_t n = dump_records(in.stream, out, mode, NO_LIMIT, sections);
+  TableOutput table(out, mode, sections);
+  const ReadOutcome outcome = read_in_order(in.stream, one_range(0, NO_LIMIT), err.messages, table);
   out.flush();
-  if (count != nullptr) *count = n;
+  EXPECT_EQ(outcome.end, ReadEnd::DONE);
+  if (count != nullptr) *count = outcome.records;
   return text;
 }
 
@@ -210,15 +221,16 @@ TEST(Rows, TimeCellAndRotor) {
   }
 }
 
-TEST(DumpPass, LimitIsTestedBeforeEachRecord) {
+TEST(ReadPlan, LimitIsTestedBeforeEachRecord) {
   const Bytes log = LogBuilder().records(0, {1, 2, 3}).bytes;  // 32 bytes each
-  DiagCapture err;
+  MessageCapture err;
   auto pass = [&](std::int64_t start, std::int64_t limit) {
     MemoryStream in(log);
-    in.stream.seek(start);
     std::string text;
     OutBuffer out(&text);
-    const std::int64_t n = dump_records(in.stream, out, DELIM_COMMA, limit, 0);
+    TableOutput table(out, DELIM_COMMA, 0);
+    const std::int64_t n =
+        read_in_order(in.stream, one_range(start, limit), err.messages, table).records;
     out.flush();
     EXPECT_EQ(std::count(text.begin(), text.end(), '\n'), n);
     return n;
@@ -230,18 +242,20 @@ TEST(DumpPass, LimitIsTestedBeforeEachRecord) {
   EXPECT_EQ(pass(0, NO_LIMIT), 3);
 }
 
-TEST(DumpPass, StopsAtTheFirstFailedWrite) {
+TEST(ReadPlan, StopsAtTheFirstFailedWrite) {
   LogBuilder b;
   for (std::uint32_t t = 0; t < 5000; ++t) b.record(2, t, kAll);
   MemoryStream in(b.bytes);
   const int fd = ::open("/dev/full", O_WRONLY);
   ASSERT_GE(fd, 0);
   OutBuffer out(fd, kMinOutBuffer);
-  DiagCapture err;
-  const std::int64_t n = dump_records(in.stream, out, DELIM_TAB, NO_LIMIT, kAll);
+  MessageCapture err;
+  TableOutput table(out, DELIM_TAB, kAll);
+  const ReadOutcome outcome = read_in_order(in.stream, one_range(0, NO_LIMIT), err.messages, table);
   ::close(fd);
   EXPECT_EQ(out.failed(), ENOSPC);
-  EXPECT_LT(n, 50);
+  EXPECT_EQ(outcome.end, ReadEnd::STOPPED);
+  EXPECT_LT(outcome.records, 50);
 }
 
 }  // namespace

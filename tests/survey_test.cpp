@@ -17,10 +17,10 @@ struct Surveyed {
 };
 
 Surveyed survey(const Bytes& log) {
-  DiagCapture err;
+  MessageCapture err;
   MemoryStream in(log);
   Surveyed out{};
-  out.result = survey_log(in.stream, out.s);
+  out.result = survey_log(in.stream, err.messages, out.s);
   out.err = err.str();
   return out;
 }

@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "io/little_endian.h"
+#include "record/framing.h"
 
 namespace korvex {
 
@@ -125,8 +126,8 @@ void append_record(std::vector<std::uint8_t>& log, const RecordFields& fields,
                    RecordLayout layout) {
   std::uint8_t body[MAX_RECORD_BODY];
   const std::size_t size = encode_record(fields, layout, body);
-  log.push_back(0xAA);
-  log.push_back(0x55);
+  log.push_back(MARKER_FIRST);
+  log.push_back(MARKER_SECOND);
   log.insert(log.end(), body, body + size);
 }
 

@@ -7,7 +7,7 @@
 #include <optional>
 #include <vector>
 
-#include "record/record_stream.h"
+#include "record/layouts.h"
 
 namespace korvex {
 
@@ -83,9 +83,6 @@ struct RecordFields {
   std::optional<AttitudeFields> attitude;
   std::optional<GpsFields> gps;
 };
-
-// The longest record body: a length byte of 255 with the bias 2 gives 253 payload bytes.
-inline constexpr std::size_t MAX_RECORD_BODY = 259;
 
 // The record body (no start marker) in the given layout; returns its length.
 std::size_t encode_record(const RecordFields& fields, RecordLayout layout, std::uint8_t* body);

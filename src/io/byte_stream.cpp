@@ -1,16 +1,14 @@
 #include "io/byte_stream.h"
 
+#include <sys/stat.h>
 #include <unistd.h>
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 
 namespace korvex {
 
 namespace {
-
-// Bytes kept at the front of the buffer when it is refilled, so that the last bytes read can
-// always be stepped back over.
-constexpr std::size_t kKeep = 2;
 
 std::int64_t fd_read(void* ctx, std::uint8_t* dst, std::size_t n) {
   const int fd = *static_cast<const int*>(ctx);
@@ -34,6 +32,15 @@ std::int64_t memory_read(void* ctx, std::uint8_t* dst, std::size_t n) {
   return static_cast<std::int64_t>(count);
 }
 
+bool fd_stamp(void* ctx, SourceStamp& stamp) {
+  struct stat st {};
+  if (::fstat(*static_cast<const int*>(ctx), &st) != 0) return false;
+  stamp.size = static_cast<std::int64_t>(st.st_size);
+  stamp.modified_ns =
+      static_cast<std::int64_t>(st.st_mtim.tv_sec) * 1'000'000'000 + st.st_mtim.tv_nsec;
+  return true;
+}
+
 int memory_seek(void* ctx, std::int64_t offset) {
   if (offset < 0) {
     errno = EINVAL;
@@ -46,21 +53,26 @@ int memory_seek(void* ctx, std::int64_t offset) {
 }  // namespace
 
 ByteSource fd_source(const int* fd) {
-  return ByteSource{const_cast<int*>(fd), fd_read, fd_seek};
+  return ByteSource{const_cast<int*>(fd), fd_read, fd_seek, fd_stamp};
 }
 
 ByteSource memory_source(MemorySource* mem) {
-  return ByteSource{mem, memory_read, memory_seek};
+  return ByteSource{mem, memory_read, memory_seek, nullptr};
 }
 
 ByteStream::ByteStream(ByteSource source, std::size_t buffer_size)
     : source_(source),
-      buf_(new std::uint8_t[buffer_size < 64 ? 64 : buffer_size]),
-      cap_(buffer_size < 64 ? 64 : buffer_size) {}
+      buf_(new std::uint8_t[std::max(buffer_size, kMinStreamBuffer)]),
+      cap_(std::max(buffer_size, kMinStreamBuffer)) {}
+
+bool ByteStream::stamp(SourceStamp& stamp) const {
+  return source_.stamp != nullptr && source_.stamp(source_.ctx, stamp);
+}
 
 int ByteStream::refill_and_get() {
   if (at_end_ || error_ != 0) return -1;
-  const std::size_t keep = len_ < kKeep ? len_ : kKeep;
+  // The last bytes read stay in the buffer, so that they can be stepped back over.
+  const std::size_t keep = std::min(len_, kMaxStepBack);
   std::memmove(buf_.get(), buf_.get() + len_ - keep, keep);
   buf_pos_ += static_cast<std::int64_t>(len_ - keep);
   cur_ = keep;

@@ -1,8 +1,9 @@
 // A buffered byte stream over the log file (or over bytes in memory).
 //
-// Reading a byte, stepping back over the last one or two bytes read and asking for the position
-// cost no system call while the bytes are in the buffer. A failed read is remembered: from then on
-// the stream reads as if at the end of the file, and `failed()` tells the caller why it ended.
+// Reading a byte, stepping back over the last bytes read (up to kMaxStepBack) and asking for the
+// position cost no system call while the bytes are in the buffer. A failed read is remembered: from
+// then on the stream reads as if at the end of the file, and `failed()` tells the caller why it
+// ended.
 #pragma once
 
 #include <cstddef>
@@ -10,6 +11,14 @@
 #include <memory>
 
 namespace korvex {
+
+// What identifies the state of a file: when either differs at the end of a run from what it was
+// at the start, the file changed while it was read.
+struct SourceStamp {
+  std::int64_t size = 0;
+  std::int64_t modified_ns = 0;
+  bool operator==(const SourceStamp&) const = default;
+};
 
 // Where a stream's bytes come from: a file descriptor, memory, or a test's own source.
 struct ByteSource {
@@ -19,6 +28,8 @@ struct ByteSource {
   std::int64_t (*read)(void* ctx, std::uint8_t* dst, std::size_t n) = nullptr;
   // Moves the source's position to an absolute offset; returns 0, or -1 with errno set.
   int (*seek)(void* ctx, std::int64_t offset) = nullptr;
+  // Optional: the source's stamp now; false when it has none.
+  bool (*stamp)(void* ctx, SourceStamp& stamp) = nullptr;
 };
 
 // A source reading the open file descriptor `*fd`.
@@ -33,6 +44,10 @@ struct MemorySource {
 ByteSource memory_source(MemorySource* mem);
 
 inline constexpr std::size_t kStreamBufferSize = 256 * 1024;
+// How far a stream can always step back: this many bytes are kept in the buffer when it is
+// refilled. A buffer holds at least kMinStreamBuffer bytes.
+inline constexpr std::size_t kMaxStepBack = 512;
+inline constexpr std::size_t kMinStreamBuffer = 4 * kMaxStepBack;
 
 struct ByteStream {
   explicit ByteStream(ByteSource source, std::size_t buffer_size = kStreamBufferSize);
@@ -42,7 +57,7 @@ struct ByteStream {
     if (cur_ < len_) return buf_[cur_++];
     return refill_and_get();
   }
-  // Steps back over the last n bytes read (n at most 2, all read since the last seek).
+  // Steps back over the last n bytes read (n at most kMaxStepBack, all read since the last seek).
   void step_back(std::size_t n) { cur_ -= n; }
   // The offset of the next byte to be read.
   std::int64_t pos() const { return buf_pos_ + static_cast<std::int64_t>(cur_); }
@@ -50,6 +65,8 @@ struct ByteStream {
   int seek(std::int64_t offset);
   // The errno of a failed read, or 0.
   int failed() const { return error_; }
+  // The source's stamp; false when it has none.
+  bool stamp(SourceStamp& stamp) const;
 
   // Direct access to the buffered bytes for bulk scanning: [buffered_begin(), buffered_end()).
   const std::uint8_t* buffered_begin() const { return buf_.get() + cur_; }

@@ -6,24 +6,20 @@
 #include <emmintrin.h>
 #endif
 
-#include "io/diagnostics.h"
-
 namespace korvex {
 
 namespace {
-
-constexpr int kMarkerFirst = 0xAA;
-constexpr int kMarkerSecond = 0x55;
 
 // One dot per this many bytes skipped while searching, or collected into a body.
 constexpr std::uint64_t kSkipDotEvery = 1000;
 constexpr std::uint64_t kBodyDotEvery = 1000000;
 
 // Counts n more bytes and writes a dot for every multiple of `every` that the count reaches.
-void count_bytes(std::uint64_t& counter, std::uint64_t n, std::uint64_t every) {
+void count_bytes(std::uint64_t& counter, std::uint64_t n, std::uint64_t every, Messages* progress) {
   const std::uint64_t dots = (counter + n) / every - counter / every;
   counter += n;
-  for (std::uint64_t i = 0; i < dots; ++i) progress_dot();
+  if (progress == nullptr) return;
+  for (std::uint64_t i = 0; i < dots; ++i) progress->dot();
 }
 
 // The buffered bytes before the next 0xAA: none of them can begin a marker. Packets are short,
@@ -32,7 +28,7 @@ std::size_t plain_run(const ByteStream& in) {
   const std::uint8_t* const begin = in.buffered_begin();
   const std::size_t n = static_cast<std::size_t>(in.buffered_end() - begin);
 #if defined(__SSE2__)
-  const __m128i aa = _mm_set1_epi8(static_cast<char>(kMarkerFirst));
+  const __m128i aa = _mm_set1_epi8(static_cast<char>(MARKER_FIRST));
   std::size_t i = 0;
   for (int block = 0; block < 8 && i + 16 <= n; ++block, i += 16) {
     const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(begin + i));
@@ -42,7 +38,7 @@ std::size_t plain_run(const ByteStream& in) {
 #else
   const std::size_t i = 0;
 #endif
-  const void* found = std::memchr(begin + i, kMarkerFirst, n - i);
+  const void* found = std::memchr(begin + i, MARKER_FIRST, n - i);
   return found == nullptr
              ? n
              : static_cast<std::size_t>(static_cast<const std::uint8_t*>(found) - begin);
@@ -50,47 +46,52 @@ std::size_t plain_run(const ByteStream& in) {
 
 }  // namespace
 
-int find_packet(ByteStream& in, std::uint8_t* buffer, std::uint32_t capacity, std::uint32_t& size) {
+int find_packet(ByteStream& in, std::uint8_t* buffer, std::uint32_t capacity, std::uint32_t& size,
+                Messages* progress) {
   size = 0;
   std::uint64_t skipped = 0;
   for (;;) {
     // Bytes that are no 0xAA are skipped in bulk, exactly as one at a time.
     if (const std::size_t run = plain_run(in); run > 0) {
       in.consume(run);
-      count_bytes(skipped, run, kSkipDotEvery);
+      count_bytes(skipped, run, kSkipDotEvery, progress);
       continue;
     }
     const int b = in.get();
     if (b < 0) return FRAME_NO_MARKER;
-    if (b == kMarkerFirst) {
+    if (b == MARKER_FIRST) {
       const int next = in.get();
-      if (next == kMarkerSecond) return read_packet_body(in, buffer, capacity, size);
+      if (next == MARKER_SECOND) return read_packet_body(in, buffer, capacity, size, progress);
       // The byte after a lone 0xAA may itself begin a marker: examine it again.
       if (next >= 0) in.step_back(1);
     }
-    count_bytes(skipped, 1, kSkipDotEvery);
+    count_bytes(skipped, 1, kSkipDotEvery, progress);
   }
 }
 
-int read_packet_body(ByteStream& in, std::uint8_t* buffer, std::uint32_t capacity,
-                     std::uint32_t& size) {
+namespace {
+
+template <Overflow kOverflow>
+int read_body(ByteStream& in, std::uint8_t* buffer, std::uint32_t capacity, std::uint32_t& size,
+              Messages* progress) {
   std::uint64_t counted = 0;
   for (;;) {
     // Bytes that are no 0xAA are body data; copy them in bulk while the buffer has room.
     if (const std::size_t run = plain_run(in); run > 0) {
       const std::size_t room = capacity - size;
+      if (kOverflow == Overflow::STOP && run > room) return FRAME_TOO_LONG;
       const std::size_t kept = run < room ? run : room;
       std::memcpy(buffer + size, in.buffered_begin(), kept);
       size += static_cast<std::uint32_t>(kept);
       in.consume(run);
-      count_bytes(counted, run, kBodyDotEvery);
+      count_bytes(counted, run, kBodyDotEvery, progress);
       continue;
     }
     const int b = in.get();
     if (b < 0) return FRAME_AT_END;
-    if (b == kMarkerFirst) {
+    if (b == MARKER_FIRST) {
       const int next = in.get();
-      if (next == kMarkerSecond) {
+      if (next == MARKER_SECOND) {
         // Leave the stream on the 0xAA of the marker that ends this body.
         in.step_back(2);
         return FRAME_AT_MARKER;
@@ -98,9 +99,22 @@ int read_packet_body(ByteStream& in, std::uint8_t* buffer, std::uint32_t capacit
       // The byte after a data 0xAA is read again: it may begin a marker.
       if (next >= 0) in.step_back(1);
     }
-    if (size < capacity) buffer[size++] = static_cast<std::uint8_t>(b);
-    count_bytes(counted, 1, kBodyDotEvery);
+    if (size < capacity) {
+      buffer[size++] = static_cast<std::uint8_t>(b);
+    } else if (kOverflow == Overflow::STOP) {
+      return FRAME_TOO_LONG;
+    }
+    count_bytes(counted, 1, kBodyDotEvery, progress);
   }
+}
+
+}  // namespace
+
+int read_packet_body(ByteStream& in, std::uint8_t* buffer, std::uint32_t capacity,
+                     std::uint32_t& size, Messages* progress, Overflow overflow) {
+  return overflow == Overflow::STOP
+             ? read_body<Overflow::STOP>(in, buffer, capacity, size, progress)
+             : read_body<Overflow::DROP>(in, buffer, capacity, size, progress);
 }
 
 }  // namespace korvex

@@ -5,7 +5,8 @@
 #include <cstdint>
 
 #include "io/byte_stream.h"
-#include "record/record_stream.h"
+#include "io/messages.h"
+#include "record/layouts.h"
 
 namespace korvex {
 
@@ -17,15 +18,18 @@ struct SurveyResult {
   SectionFlags sections_seen = 0;
   // Records whose timestamp is lower than the one before; the log holds reversals + 1 groups.
   std::uint64_t reversals = 0;
+  // Where the records ended: the end of the file as the survey saw it.
+  std::int64_t end_pos = 0;
 };
 
 inline constexpr int SURVEY_FOUND = 1;
 inline constexpr int SURVEY_NOT_FOUND = 0;
 inline constexpr int SURVEY_SEEK_FAILED = -1;  // the seek to the start failed; errno tells why
 
-// Seeks to the start and reads every record. Returns SURVEY_FOUND when both positions were found,
-// SURVEY_NOT_FOUND when the log holds no record, SURVEY_SEEK_FAILED when the seek failed. A failed
-// read ends the survey early; the stream's failed() tells.
-int survey_log(ByteStream& in, SurveyResult& result);
+// Seeks to the start and reads every record; dots and warnings go to `messages`. Returns
+// SURVEY_FOUND when both positions were found, SURVEY_NOT_FOUND when the log holds no record,
+// SURVEY_SEEK_FAILED when the seek failed. A failed read ends the survey early; the stream's
+// failed() tells.
+int survey_log(ByteStream& in, Messages& messages, SurveyResult& result);
 
 }  // namespace korvex

@@ -4,7 +4,8 @@
 #include <filesystem>
 #include <stdexcept>
 
-#include "driver/run.h"
+#include "cli/convert.h"
+#include "record/framing.h"
 
 namespace korvex::test {
 
@@ -70,7 +71,7 @@ LogBuilder& LogBuilder::records(RecordLayout layout, std::initializer_list<std::
 }
 
 LogBuilder& LogBuilder::marker() {
-  return raw({0xAA, 0x55});
+  return raw({MARKER_FIRST, MARKER_SECOND});
 }
 
 LogBuilder& LogBuilder::raw(std::initializer_list<std::uint8_t> data) {
@@ -96,10 +97,10 @@ Bytes record_body(RecordLayout layout, const RecordFields& fields) {
 
 Conversion convert(const Bytes& log, DelimiterMode mode) {
   Conversion c;
-  DiagCapture err;
+  MessageCapture err;
   MemoryStream in(log);
   OutBuffer out(&c.out);
-  c.status = convert_log(in.stream, out, mode);
+  c.status = convert_log(in.stream, out, mode, err.messages);
   out.flush();
   c.err = err.str();
   return c;

@@ -7,11 +7,11 @@
 #include <vector>
 
 #include "io/byte_stream.h"
-#include "io/diagnostics.h"
+#include "io/messages.h"
 #include "io/out_buffer.h"
-#include "record/record_stream.h"
+#include "output/table/cells.h"
+#include "record/layouts.h"
 #include "record_writer.h"
-#include "table/columns.h"
 
 namespace korvex::test {
 
@@ -47,20 +47,14 @@ struct MemoryStream {
   ByteStream stream;
 };
 
-// Routes the diagnostics into `text` for the lifetime of the object.
-struct DiagCapture {
-  DiagCapture() : buffer(&text), previous(redirect_diag(&buffer)) {}
-  ~DiagCapture() {
-    buffer.flush();
-    redirect_diag(previous);
-  }
+// Messages kept in a text.
+struct MessageCapture {
+  std::string text;
+  Messages messages{&text};
   const std::string& str() {
-    buffer.flush();
+    messages.flush();
     return text;
   }
-  std::string text;
-  OutBuffer buffer;
-  OutBuffer* previous;
 };
 
 // A whole conversion in memory.

@@ -10,21 +10,19 @@
 #include "flight_model.h"
 #include "io/little_endian.h"
 #include "random.h"
+#include "record/framing.h"
+#include "record/timestamp.h"
 
 namespace korvex::synth {
 
 namespace {
 
-constexpr std::uint8_t kMarker[2] = {0xAA, 0x55};
-constexpr std::uint32_t kDay = 86400;
-
 // Seconds since 2000-01-01 00:00:00 of a calendar date.
 std::uint32_t date_seconds(int year, int month, int day) {
-  using namespace std::chrono;
-  const sys_days date =
-      year_month_day{std::chrono::year{year}, std::chrono::month{static_cast<unsigned>(month)},
-                     std::chrono::day{static_cast<unsigned>(day)}};
-  return static_cast<std::uint32_t>((date - sys_days{2000y / January / 1}).count()) * kDay;
+  const std::chrono::sys_days date = std::chrono::year_month_day{
+      std::chrono::year{year}, std::chrono::month{static_cast<unsigned>(month)},
+      std::chrono::day{static_cast<unsigned>(day)}};
+  return static_cast<std::uint32_t>((date - LOG_EPOCH).count()) * SECONDS_PER_DAY;
 }
 
 // The timeline of the flights: when each one starts, with ground time between them and nights
@@ -33,8 +31,8 @@ struct Schedule {
   std::uint32_t next_start;
   void after_flight(std::uint32_t end, Random& rng) {
     std::uint32_t start = end + static_cast<std::uint32_t>(rng.between(40, 150)) * 60;
-    if (start % kDay > 17 * 3600) {
-      start = (start / kDay + 1) * kDay + 8 * 3600 +
+    if (start % SECONDS_PER_DAY > 17 * 3600) {
+      start = (start / SECONDS_PER_DAY + 1) * SECONDS_PER_DAY + 8 * 3600 +
               static_cast<std::uint32_t>(rng.between(0, 90)) * 60;
     }
     next_start = start;
@@ -88,7 +86,7 @@ std::set<std::int64_t> pick(int count, std::int64_t total, std::set<std::int64_t
 
 bool holds_marker(const std::uint8_t* bytes, std::size_t n) {
   for (std::size_t i = 0; i + 1 < n; ++i) {
-    if (bytes[i] == 0xAA && bytes[i + 1] == 0x55) return true;
+    if (bytes[i] == MARKER_FIRST && bytes[i + 1] == MARKER_SECOND) return true;
   }
   return false;
 }
@@ -152,8 +150,8 @@ SynthResult synthesize(const SynthOptions& o) {
   std::int64_t n = 0;
   std::int64_t skip_until = -1;  // records lost while the instrument restarts after a power cut
   std::uint8_t bytes[2 + MAX_RECORD_BODY];
-  bytes[0] = kMarker[0];
-  bytes[1] = kMarker[1];
+  bytes[0] = MARKER_FIRST;
+  bytes[1] = MARKER_SECOND;
 
   report.flights = fly(o, [&](std::uint32_t t, RecordFields fields) {
     const std::int64_t i = n++;
@@ -210,7 +208,7 @@ SynthResult synthesize(const SynthOptions& o) {
         std::uint8_t b;
         do {
           b = static_cast<std::uint8_t>(fault_rng.next());
-        } while (b == 0xAA || b == 0x55);
+        } while (b == MARKER_FIRST || b == MARKER_SECOND);
         junk[k] = b;
       }
       file.put(junk, len);
@@ -226,10 +224,10 @@ SynthResult synthesize(const SynthOptions& o) {
   const std::int64_t size = report.file_size;
   std::vector<std::int64_t> markers;
   for (std::int64_t k = 0; k + 1 < size; ++k) {
-    const void* aa = std::memchr(img + k, 0xAA, static_cast<std::size_t>(size - 1 - k));
+    const void* aa = std::memchr(img + k, MARKER_FIRST, static_cast<std::size_t>(size - 1 - k));
     if (aa == nullptr) break;
     k = static_cast<const std::uint8_t*>(aa) - img;
-    if (img[k + 1] == 0x55) markers.push_back(k);
+    if (img[k + 1] == MARKER_SECOND) markers.push_back(k);
   }
   std::set<std::int64_t> read_whole;
   for (std::size_t m = 0; m < markers.size(); ++m) {
@@ -267,12 +265,11 @@ SynthResult synthesize(const SynthOptions& o) {
 namespace {
 
 std::string date_text(std::uint32_t t) {
-  using namespace std::chrono;
-  const year_month_day d{sys_days{2000y / January / 1} + days{t / kDay}};
+  const std::chrono::year_month_day d = log_date(t / SECONDS_PER_DAY);
   char text[32];
   std::snprintf(text, sizeof text, "%04d-%02u-%02u %02u:%02u:%02u", static_cast<int>(d.year()),
-                static_cast<unsigned>(d.month()), static_cast<unsigned>(d.day()), t % kDay / 3600,
-                t % 3600 / 60, t % 60);
+                static_cast<unsigned>(d.month()), static_cast<unsigned>(d.day()),
+                t % SECONDS_PER_DAY / 3600, t % 3600 / 60, t % 60);
   return text;
 }
 
@@ -289,9 +286,8 @@ std::string stamps(const std::vector<std::uint32_t>& list) {
 
 std::string format_report(const SynthOptions& o, const SynthReport& r, const std::string& path) {
   std::string sections;
-  const char* names[] = {"", " TELM1", " TELM2", " Attitude", " GPS"};
   for (int id = 1; id < SECTION_ID_COUNT; ++id) {
-    if (o.sections & section_flag(id)) sections += names[id];
+    if (o.sections & section_flag(id)) (sections += " ") += section_name[id];
   }
   if (sections.empty()) sections = " none";
   char line[512];

@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "record/record_stream.h"
+#include "record/layouts.h"
 #include "record_writer.h"
 
 namespace korvex::synth {

@@ -1,34 +1,27 @@
-// The cell printers of the table. Every cell is its text followed by the mode's separator, the
+// The cells of the classic table. Every cell is its text followed by the mode's separator, the
 // last cell of a line too. In DELIM_SPACE mode the text is right-aligned in the column's width
 // (a minimum: nothing is cut) and there is no separator; the other modes apply no width.
 //
-// A field printer takes the record cursor and a presence flag: when present it reads its value at
-// the cursor and moves the cursor past it; when absent it prints 0 in its own format and reads
-// nothing. The printers are inline: a row of a hundred cells is written without a call per cell.
+// Cells are written straight into the output buffer: a row reserves room for its widest form
+// (ROW_ROOM) and every cell is written at `d`, returning the end of what it wrote. The writers
+// are inline, so a row of a hundred cells is written without a call per cell.
 #pragma once
 
 #include <cstdint>
 #include <cstring>
 #include <string_view>
 
-#include "io/little_endian.h"
 #include "io/out_buffer.h"
 
 namespace korvex {
 
 enum DelimiterMode : int { DELIM_TAB = 0, DELIM_COMMA = 1, DELIM_SPACE = 2 };
 
-inline constexpr std::string_view delimiter_text[] = {"\t", ",", ""};
-
-using Cursor = const std::uint8_t*;
-
-// Cells are written straight into the output buffer: a row reserves room for its widest form
-// (ROW_ROOM) and every printer writes its cell at `d` and returns the end of what it wrote.
 inline constexpr std::size_t CELL_ROOM =
     80;  // padding room (32) + the widest text (47) + separator
 inline constexpr std::size_t ROW_ROOM = 8192;
 
-// One cell of the given text by the cell rule (labels and the Time cell).
+// One cell of the given text (labels and the Time cell).
 char* put_cell(char* d, DelimiterMode mode, int width, std::string_view text);
 
 inline void print_label(OutBuffer& out, std::string_view text, DelimiterMode mode, int width) {
@@ -36,13 +29,9 @@ inline void print_label(OutBuffer& out, std::string_view text, DelimiterMode mod
   out.commit(static_cast<std::size_t>(put_cell(start, mode, width, text) - start));
 }
 
-// The magnitude of the single-precision number whose little-endian image starts at p (the sign
-// bit is ignored); moves p past the four bytes.
-float decode_packed_float(Cursor& p);
-
-// A packed single-precision value with five decimals; a present value is negated when negate.
-char* print_coordinate(char* d, Cursor& p, DelimiterMode mode, int width, bool present,
-                       bool negate);
+// A coordinate's magnitude with its five decimals, negative when `negative`: exactly what printf
+// ("%.5f") shows for the single-precision value widened to double.
+char* coordinate_cell(char* d, float magnitude, bool negative, DelimiterMode mode, int width);
 
 namespace cell {
 
@@ -136,85 +125,25 @@ inline char* scaled_cell(char* d, std::int64_t v, unsigned decimals, DelimiterMo
               [&](char* at) { scaled_before(at + n, magnitude, decimals, negative); });
 }
 
-inline std::uint8_t take_u8(Cursor& p) {
-  return *p++;
-}
-inline std::uint16_t take_u16(Cursor& p) {
-  const std::uint16_t v = le_u16(p);
-  p += 2;
-  return v;
-}
-
-}  // namespace cell
-
-// An integer cell that is not read from the cursor.
-inline char* print_unsigned(char* d, std::uint64_t value, DelimiterMode mode, int width) {
-  return cell::unsigned_cell(d, value, mode, width);
-}
-
-inline char* print_s8(char* d, Cursor& p, DelimiterMode mode, int width, bool present) {
-  return cell::signed_cell(d, present ? static_cast<std::int8_t>(cell::take_u8(p)) : 0, mode,
-                           width);
-}
-inline char* print_s8_tenths(char* d, Cursor& p, DelimiterMode mode, int width, bool present) {
-  return cell::scaled_cell(d, present ? static_cast<std::int8_t>(cell::take_u8(p)) : 0, 1, mode,
-                           width);
-}
-inline char* print_u8(char* d, Cursor& p, DelimiterMode mode, int width, bool present) {
-  return cell::unsigned_cell(d, present ? cell::take_u8(p) : 0U, mode, width);
-}
-inline char* print_u8_tenths(char* d, Cursor& p, DelimiterMode mode, int width, bool present) {
-  return cell::scaled_cell(d, present ? cell::take_u8(p) : 0, 1, mode, width);
-}
-inline char* print_s16(char* d, Cursor& p, DelimiterMode mode, int width, bool present) {
-  return cell::signed_cell(d, present ? static_cast<std::int16_t>(cell::take_u16(p)) : 0, mode,
-                           width);
-}
-inline char* print_u16(char* d, Cursor& p, DelimiterMode mode, int width, bool present) {
-  return cell::unsigned_cell(d, present ? cell::take_u16(p) : 0U, mode, width);
-}
-inline char* print_s16_tenths(char* d, Cursor& p, DelimiterMode mode, int width, bool present) {
-  return cell::scaled_cell(d, present ? static_cast<std::int16_t>(cell::take_u16(p)) : 0, 1, mode,
-                           width);
-}
-inline char* print_u16_tenths(char* d, Cursor& p, DelimiterMode mode, int width, bool present) {
-  return cell::scaled_cell(d, present ? cell::take_u16(p) : 0, 1, mode, width);
-}
-inline char* print_u16_hundredths(char* d, Cursor& p, DelimiterMode mode, int width, bool present) {
-  return cell::scaled_cell(d, present ? cell::take_u16(p) : 0, 2, mode, width);
-}
-inline char* print_s32(char* d, Cursor& p, DelimiterMode mode, int width, bool present) {
-  std::int32_t value = 0;
-  if (present) {
-    value = le_s32(p);
-    p += 4;
-  }
-  return cell::signed_cell(d, value, mode, width);
-}
-
-// Unsigned 8-bit seconds, then signed 16-bit minutes, shown as " %3d:%02u" in every mode.
-inline char* print_min_sec(char* d, Cursor& p, DelimiterMode mode, bool present) {
-  unsigned seconds = 0;
-  int minutes = 0;
-  if (present) {
-    seconds = cell::take_u8(p);
-    minutes = static_cast<std::int16_t>(cell::take_u16(p));
-  }
+// Minutes and seconds as " %3d:%02u" in every mode: no width applies.
+inline char* min_sec_cell(char* d, int minutes, unsigned seconds, DelimiterMode mode) {
   const bool negative = minutes < 0;
   const auto magnitude = static_cast<unsigned>(negative ? -minutes : minutes);
-  const unsigned minute_chars = cell::digit_count(magnitude) + (negative ? 1 : 0);
+  const unsigned minute_chars = digit_count(magnitude) + (negative ? 1 : 0);
   const unsigned minute_field = minute_chars > 3 ? minute_chars : 3;
-  const unsigned second_digits = seconds < 10 ? 2 : cell::digit_count(seconds);
+  const unsigned second_digits = seconds < 10 ? 2 : digit_count(seconds);
   const std::size_t n = 1 + minute_field + 1 + second_digits;
-  return cell::emit(d, mode, 0, n, [&](char* at) {
-    std::memcpy(at, cell::kSpaces, 4);
+  return emit(d, mode, 0, n, [&](char* at) {
+    std::memcpy(at, kSpaces, 4);
     char* minutes_end = at + 1 + minute_field;
-    cell::digits_before(minutes_end, magnitude);
+    digits_before(minutes_end, magnitude);
     if (negative) minutes_end[-static_cast<int>(minute_chars)] = '-';
     *minutes_end = ':';
     at[n - 2] = '0';  // a one-digit seconds value gets its leading zero
-    cell::digits_before(at + n, seconds);
+    digits_before(at + n, seconds);
   });
 }
+
+}  // namespace cell
 
 }  // namespace korvex

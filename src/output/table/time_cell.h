@@ -5,13 +5,10 @@
 
 #include <cstdint>
 
-#include "io/out_buffer.h"
-#include "record/record_stream.h"
-#include "table/columns.h"
+#include "output/table/cells.h"
+#include "record/layouts.h"
 
 namespace korvex {
-
-inline constexpr int TIME_WIDTH = 21;
 
 // Remembers the date text of the last day formatted, so that consecutive rows of one day cost no
 // calendar arithmetic.
@@ -23,8 +20,5 @@ struct TimeCellCache {
 // Writes the cell at d and returns its end.
 char* print_time_cell(char* d, DelimiterMode mode, std::uint32_t timestamp, RecordLayout revision,
                       TimeCellCache& cache);
-
-// The dated form, quotes included: 21 characters.
-void format_dated_time(char* text, std::uint32_t timestamp, TimeCellCache& cache);
 
 }  // namespace korvex

@@ -1,22 +1,8 @@
-#include "record/record_stream.h"
+#include "record/validation.h"
 
 #include "io/little_endian.h"
-#include "record/framing.h"
-
-#if defined(__SANITIZE_ADDRESS__)
-#define KORVEX_ASAN 1
-#elif defined(__has_feature)
-#if __has_feature(address_sanitizer)
-#define KORVEX_ASAN 1
-#endif
-#endif
-#if defined(KORVEX_ASAN)
-#include <sanitizer/asan_interface.h>
-#endif
 
 namespace korvex {
-
-std::int64_t bad_packet_count = 0;
 
 namespace {
 
@@ -64,7 +50,6 @@ bool match_layout(const std::uint8_t* body, std::uint32_t size, RecordLayout r, 
 
 bool validate_record(const std::uint8_t* body, std::uint32_t size, Record& rec) {
   if (size < kMinPacket) return false;
-  rec.sections = 0;
   for (RecordLayout r = 0; r < RECORD_LAYOUT_COUNT; ++r) {
     if (match_layout(body, size, r, rec)) {
       rec.timestamp = le_u32(body + 2);
@@ -72,33 +57,6 @@ bool validate_record(const std::uint8_t* body, std::uint32_t size, Record& rec) 
     }
   }
   return false;
-}
-
-void release_packet(std::uint8_t* packet, std::uint32_t capacity) {
-#if defined(KORVEX_ASAN)
-  ASAN_UNPOISON_MEMORY_REGION(packet, capacity);
-#else
-  (void)packet;
-  (void)capacity;
-#endif
-}
-
-int read_record(ByteStream& in, std::uint8_t* packet, std::uint32_t capacity, Record& rec) {
-  release_packet(packet, capacity);
-  for (;;) {
-    rec.sections = 0;
-    std::uint32_t size = 0;
-    if (find_packet(in, packet, capacity, size) == FRAME_NO_MARKER || in.failed() != 0) return 0;
-    if (validate_record(packet, size, rec)) {
-#if defined(KORVEX_ASAN)
-      // Under the address sanitizer a read past the record, of bytes an earlier and longer packet
-      // left in the buffer, is caught.
-      ASAN_POISON_MEMORY_REGION(packet + size, capacity - size);
-#endif
-      return 1;
-    }
-    ++bad_packet_count;
-  }
 }
 
 }  // namespace korvex

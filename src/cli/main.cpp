@@ -1,10 +1,10 @@
 // KorvexLogDump: turns the binary data log of a flight-instrument display into a text table.
-#include "driver/run.h"
-#include "io/diagnostics.h"
+#include "cli/run.h"
 
 int main(int argc, char** argv) {
   korvex::OutBuffer out(1);
-  const int status = korvex::run_tool(argc, argv, out);
-  korvex::diag_flush();
+  korvex::Messages messages(2);
+  const int status = korvex::run_tool(argc, argv, out, messages);
+  messages.flush();
   return status;
 }

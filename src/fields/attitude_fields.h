@@ -1,0 +1,14 @@
+// The attitude section (id 3): bank, pitch, slip, heading, yaw, G and the turn timer.
+#pragma once
+
+#include "fields/field.h"
+
+namespace korvex {
+
+inline constexpr Field ATTITUDE_FIELDS[] = {
+    {"bank", 5, 0, Storage::S16},      {"ptch", 5, 2, Storage::S16}, {"slip", 5, 4, Storage::S16},
+    {"hdg", 4, 6, Storage::S16},       {"yaw", 5, 8, Storage::U16},  {"G", 4, 10, Storage::S8, 1},
+    {"turn", 7, 11, Storage::MIN_SEC},  // its cell has one fixed form; the width is the label's
+};
+
+}  // namespace korvex

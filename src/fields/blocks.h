@@ -1,0 +1,50 @@
+// The blocks of a record, in the order every output shows them: the base payload, then one block
+// per optional section (the two engine monitors share one table).
+#pragma once
+
+#include <span>
+
+#include "fields/attitude_fields.h"
+#include "fields/base_fields.h"
+#include "fields/gps_fields.h"
+#include "fields/telm_fields.h"
+#include "record/layouts.h"
+
+namespace korvex {
+
+// Block numbers: 0 is the base payload, 1 to 4 the optional sections by their ids.
+inline constexpr int BASE_BLOCK = 0;
+inline constexpr int BLOCK_COUNT = SECTION_ID_COUNT;
+
+inline constexpr std::span<const Field> block_fields[BLOCK_COUNT] = {
+    BASE_FIELDS, TELM_FIELDS, TELM_FIELDS, ATTITUDE_FIELDS, GPS_FIELDS};
+
+// Whether a section of this layout has its longest body, the form that holds every column. An
+// engine monitor's short form holds some columns elsewhere (Field::short_offset).
+constexpr bool long_form(int section_id, RecordLayout revision) {
+  std::uint8_t longest = 0;
+  for (const auto& lengths : layout_section_length) {
+    longest = lengths[section_id] > longest ? lengths[section_id] : longest;
+  }
+  return layout_section_length[revision][section_id] == longest;
+}
+
+// The tables agree with the layouts: in every layout that has a column, its value lies within
+// the block (and a block's columns are all there in its long form).
+constexpr bool block_fits_layouts(int block) {
+  for (RecordLayout r = 0; r < RECORD_LAYOUT_COUNT; ++r) {
+    const int length = block == BASE_BLOCK ? BASE_PAYLOAD_LEN : layout_section_length[r][block];
+    const bool full = block == BASE_BLOCK || long_form(block, r);
+    for (const Field& f : block_fields[block]) {
+      const bool present = r >= f.first_layout;
+      if (full && !present) return false;
+      if (present && f.offset_in(full) + storage_size(f.storage) > length) return false;
+    }
+  }
+  return true;
+}
+static_assert(block_fits_layouts(BASE_BLOCK) && block_fits_layouts(SECTION_ID_TELM1) &&
+              block_fits_layouts(SECTION_ID_TELM2) && block_fits_layouts(SECTION_ID_ATTITUDE) &&
+              block_fits_layouts(SECTION_ID_GPS));
+
+}  // namespace korvex

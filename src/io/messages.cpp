@@ -1,0 +1,58 @@
+#include "io/messages.h"
+
+#include <time.h>
+
+#include <cstring>
+
+namespace korvex {
+
+namespace {
+
+constexpr std::size_t kMessageBuffer = 64 * 1024;
+constexpr std::int64_t kHoldNs = 100'000'000;
+
+// A cheap monotonic clock: held dots only need a tenth of a second's precision.
+std::int64_t now_ns() {
+  timespec t{};
+  ::clock_gettime(CLOCK_MONOTONIC_COARSE, &t);
+  return static_cast<std::int64_t>(t.tv_sec) * 1'000'000'000 + t.tv_nsec;
+}
+
+}  // namespace
+
+Messages::Messages(int fd) : out_(fd, kMessageBuffer), last_write_ns_(now_ns()) {}
+
+Messages::Messages(std::string* text) : out_(text, kMessageBuffer), last_write_ns_(now_ns()) {}
+
+void Messages::say(std::string_view text) {
+  out_.write(text);
+  flush();
+}
+
+void Messages::note(std::string_view text) {
+  out_.write(text);
+  flush_when_due();
+}
+
+void Messages::dot() {
+  out_.put('.');
+  flush_when_due();
+}
+
+void Messages::error_report(std::string_view prefix, int err) {
+  out_.write(prefix);
+  out_.write(": ");
+  out_.write(std::strerror(err));
+  say("\n");
+}
+
+void Messages::flush() {
+  out_.flush();
+  last_write_ns_ = now_ns();
+}
+
+void Messages::flush_when_due() {
+  if (now_ns() - last_write_ns_ >= kHoldNs) flush();
+}
+
+}  // namespace korvex

@@ -1,0 +1,60 @@
+// The read plan: in which order the records of a log are read, computed from the survey, and the
+// one loop that hands them to a consumer in that order.
+//
+// A circular log is read from its oldest record to the end of the file and then, when it has
+// wrapped, from the start of the file up to the oldest record. A log whose timestamps fall into
+// three or more groups is no single circular log: it is read in file order.
+#pragma once
+
+#include <cstdint>
+#include <string_view>
+
+#include "io/byte_stream.h"
+#include "io/messages.h"
+#include "plan/record_consumer.h"
+#include "survey/survey.h"
+
+namespace korvex {
+
+inline constexpr std::int64_t NO_LIMIT = INT64_MAX;
+
+// One stretch of the file: records are read from `start` for as long as the position before a
+// read lies below `limit`. A record whose read begins below the limit is read whole.
+struct ReadRange {
+  std::int64_t start = 0;
+  std::int64_t limit = NO_LIMIT;
+  std::string_view seek_failure;  // how a failed seek to `start` is reported
+};
+
+struct ReadPlan {
+  bool file_order = false;   // three or more groups: the file is read from its start
+  std::uint64_t groups = 1;  // groups of contiguous records
+  int range_count = 0;
+  ReadRange ranges[2];
+  std::int64_t records_end = 0;  // where the survey's records ended
+};
+
+ReadPlan plan_reads(const SurveyResult& survey);
+
+enum class ReadEnd {
+  DONE,         // every record of the plan was read
+  STOPPED,      // the consumer stopped the reading
+  SEEK_FAILED,  // a seek to a range's start failed
+  READ_FAILED,  // a read of the log failed
+  CHANGED,      // the file ended before the records the survey found: it changed meanwhile
+};
+
+struct ReadOutcome {
+  ReadEnd end = ReadEnd::DONE;
+  int error = 0;                  // the errno of a failed seek or read
+  std::string_view seek_failure;  // the failed seek's report prefix
+  std::int64_t records = 0;       // handed to the consumer
+  std::int64_t bad_packets = 0;   // passed over on the way
+};
+
+// Hands every record of the plan to the consumer, in the plan's order. The progress text
+// "Dumping packets, please wait" follows the first seek, and the framing's dots follow it.
+ReadOutcome read_in_order(ByteStream& in, const ReadPlan& plan, Messages& messages,
+                          RecordConsumer& consumer);
+
+}  // namespace korvex

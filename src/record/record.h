@@ -1,0 +1,28 @@
+// A validated record, as the reader hands it to every pass.
+#pragma once
+
+#include <cstdint>
+
+#include "record/layouts.h"
+
+namespace korvex {
+
+// Its payload lies in the reader's packet buffer and is valid until the reader's next read.
+struct Record {
+  std::uint32_t timestamp = 0;
+  const std::uint8_t* payload = nullptr;
+  std::int32_t payload_len = 0;
+  RecordLayout revision = 0;
+  SectionFlags sections = 0;
+  // Where each section present was found: the offset of its id byte from the payload start
+  // (negative when the section offset byte points into the timestamp). Indexed by section id.
+  std::int32_t section_at[SECTION_ID_COUNT] = {};
+
+  // The body of section `id` (behind its id and length bytes), or nullptr when the record lacks
+  // that section.
+  const std::uint8_t* section(int id) const {
+    return (sections & section_flag(id)) != 0 ? payload + section_at[id] + 2 : nullptr;
+  }
+};
+
+}  // namespace korvex
