@@ -30,6 +30,24 @@ std::vector<std::string> times(const std::string& table) {
 
 using Times = std::vector<std::string>;
 
+TEST(Conversion, SplitRecordsAnywhereInAWrappedLogAreReadWhole) {
+  // Timestamps 5, 6, 7, 1, 2, 3 in file order, one of them split by start markers in its own
+  // bytes: at the start of the file, as the newest record just ahead of the wrap point, as the
+  // oldest record, or at the end of the file. The survey and both passes see the same records.
+  const std::uint32_t stamps[] = {5, 6, 7, 1, 2, 3};
+  for (std::size_t split = 0; split < std::size(stamps); ++split) {
+    SCOPED_TRACE(split);
+    LogBuilder b;
+    for (std::size_t i = 0; i < std::size(stamps); ++i) {
+      b.record(1, i == split ? split_fields(stamps[i], 1 + static_cast<int>(i % 3))
+                             : sample_fields(stamps[i], 0));
+    }
+    const Conversion c = convert(b.bytes, DELIM_COMMA);
+    EXPECT_EQ(times(c.out), (Times{"1", "2", "3", "5", "6", "7"}));
+    EXPECT_EQ(c.err, kScan + kNoSections + kDump + "\nRead 6 packets, skipped 0 bad packets.\n");
+  }
+}
+
 TEST(Conversion, LogInTimeOrderIsDumpedInOnePass) {
   const Conversion c = convert(LogBuilder().records(0, {1, 2, 3}).bytes, DELIM_COMMA);
   EXPECT_EQ(c.status, EXIT_DONE);

@@ -4,6 +4,7 @@
 
 #include "record/record_reader.h"
 #include "record/validation.h"
+#include "support/chunked_source.h"
 #include "support/log_builder.h"
 #include "support/sources.h"
 
@@ -212,6 +213,89 @@ TEST(ReadRecord, AFailedReadEndsTheRecordsWithoutValidatingTheCutPacket) {
   EXPECT_EQ(reader.next(), nullptr);
   EXPECT_EQ(stream.failed(), EIO);
   EXPECT_EQ(reader.bad_packets(), 0);
+}
+
+}  // namespace
+}  // namespace korvex::test
+
+namespace korvex::test {
+namespace {
+
+struct ReadBack {
+  std::vector<std::uint32_t> stamps;
+  std::int64_t bad = 0;
+  std::int64_t end = 0;
+};
+
+ReadBack read_back(ByteStream& stream) {
+  RecordReader reader(stream, nullptr);
+  ReadBack r;
+  while (const Record* rec = reader.next()) r.stamps.push_back(rec->timestamp);
+  r.bad = reader.bad_packets();
+  r.end = stream.pos();
+  return r;
+}
+
+TEST(ReadRecord, RecordsSplitByTheirOwnBytesAreJoinedBack) {
+  const Bytes split_head = record_body(1, sample_fields(0x1355AA07, 0));  // 07 AA 55 13
+  Bytes long_piece(200, 0x01);
+  struct Case {
+    const char* what;
+    Bytes log;
+    std::vector<std::uint32_t> stamps;
+    std::int64_t bad;
+  };
+  const Case cases[] = {
+      {"the timestamp bytes 00 AA 55 12",
+       LogBuilder().record(1, sample_fields(0x1255AA00, 0)).record(1, 0x13000000).bytes,
+       {0x1255AA00, 0x13000000},
+       0},
+      {"three pairs: four packets",
+       LogBuilder().record(2, split_fields(10, 3)).record(1, 11).bytes,
+       {10, 11},
+       0},
+      {"four pairs: five packets, all bad",
+       LogBuilder().record(1, split_fields(10, 4)).record(1, 11).bytes,
+       {11},
+       5},
+      {"a 3-byte packet, a whole record, then the rest of the split one",
+       LogBuilder()
+           .marker()
+           .raw(Bytes(split_head.begin(), split_head.begin() + 3))
+           .record(1, 20)
+           .marker()
+           .raw(Bytes(split_head.begin() + 5, split_head.end()))
+           .record(1, 21)
+           .bytes,
+       {20, 21},
+       2},
+      {"a split record ends the file",
+       LogBuilder().record(1, 9).record(3, split_fields(10, 2)).bytes,
+       {9, 10},
+       0},
+      {"the last piece runs into other bytes",
+       LogBuilder().record(1, split_fields(10, 1)).raw({1, 2, 3}).record(1, 11).bytes,
+       {11},
+       2},
+      {"a piece longer than any record",
+       LogBuilder().record(1, split_fields(10, 1)).raw(long_piece).record(1, 11).bytes,
+       {11},
+       2},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    MemoryStream plain(c.log);
+    const ReadBack r = read_back(plain.stream);
+    EXPECT_EQ(r.stamps, c.stamps);
+    EXPECT_EQ(r.bad, c.bad);
+    EXPECT_EQ(r.end, static_cast<std::int64_t>(c.log.size()));
+    // The look-ahead steps back over refills of the stream buffer alike.
+    ChunkedSource chunked{{c.log.data(), c.log.size()}};
+    ByteStream stream(chunked.source());
+    const ReadBack t = read_back(stream);
+    EXPECT_EQ(t.stamps, r.stamps);
+    EXPECT_EQ(t.bad, r.bad);
+  }
 }
 
 }  // namespace

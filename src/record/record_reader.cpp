@@ -21,7 +21,6 @@ namespace {
 // A record split by start markers in its own bytes arrives as at most this many packets after
 // its first one, as far as the reader puts it together again.
 constexpr int kMaxJoinedPackets = 3;
-constexpr bool kJoinTemporarilyOff = false;
 
 // Under the address sanitizer the buffer's bytes past the record are marked as not to be read,
 // so that a pass that reads bytes an earlier and longer packet left there is caught.
@@ -60,7 +59,7 @@ const Record* RecordReader::next() {
       poison_after(packet_, size);
       return &record_;
     }
-    if (kJoinTemporarilyOff && end == FRAME_AT_MARKER && join_split_record(size)) return &record_;
+    if (end == FRAME_AT_MARKER && join_split_record(size)) return &record_;
     ++bad_packets_;
   }
 }

@@ -54,6 +54,15 @@ RecordFields sample_fields(std::uint32_t timestamp, SectionFlags sections) {
   return f;
 }
 
+RecordFields split_fields(std::uint32_t timestamp, int pairs) {
+  RecordFields f = sample_fields(timestamp, 0);
+  f.base.alt = 0x0055AA00;  // bytes 00 AA 55 00
+  if (pairs >= 2) f.base.baro = 0x55AA;
+  if (pairs >= 3) f.base.asi = 0x55AA;
+  if (pairs >= 4) f.base.tas = 0x55AA;
+  return f;
+}
+
 LogBuilder& LogBuilder::record(RecordLayout layout, std::uint32_t timestamp,
                                SectionFlags sections) {
   return record(layout, sample_fields(timestamp, sections));

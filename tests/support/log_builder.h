@@ -19,6 +19,9 @@ using Bytes = std::vector<std::uint8_t>;
 
 // Fields that differ from one timestamp to the next, with the given sections present.
 RecordFields sample_fields(std::uint32_t timestamp, SectionFlags sections);
+// Fields whose base payload holds the start marker `pairs` times (1 to 4): the framing splits
+// such a record into pairs + 1 packets.
+RecordFields split_fields(std::uint32_t timestamp, int pairs);
 
 struct LogBuilder {
   Bytes bytes;

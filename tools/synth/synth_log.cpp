@@ -84,6 +84,9 @@ std::set<std::int64_t> pick(int count, std::int64_t total, std::set<std::int64_t
   return chosen;
 }
 
+// A reader joins a packet that is no record with at most this many packets after it.
+constexpr std::size_t kMaxJoinedPackets = 3;
+
 bool holds_marker(const std::uint8_t* bytes, std::size_t n) {
   for (std::size_t i = 0; i + 1 < n; ++i) {
     if (bytes[i] == MARKER_FIRST && bytes[i + 1] == MARKER_SECOND) return true;
@@ -229,15 +232,36 @@ SynthResult synthesize(const SynthOptions& o) {
     k = static_cast<const std::uint8_t*>(aa) - img;
     if (img[k + 1] == MARKER_SECOND) markers.push_back(k);
   }
-  std::set<std::int64_t> read_whole;
-  for (std::size_t m = 0; m < markers.size(); ++m) {
-    const std::int64_t end = m + 1 < markers.size() ? markers[m + 1] : size;
+  auto packet_end = [&](std::size_t m) { return m + 1 < markers.size() ? markers[m + 1] : size; };
+  // The end of the record written whole at marker m, or -1.
+  auto record_end = [&](std::size_t m) -> std::int64_t {
     const auto e = file.entries.find(markers[m]);
-    if (e != file.entries.end() && e->second.record && markers[m] + e->second.length == end) {
+    return e != file.entries.end() && e->second.record ? markers[m] + e->second.length : -1;
+  };
+  std::set<std::int64_t> read_whole;
+  for (std::size_t m = 0; m < markers.size();) {
+    const std::int64_t end = record_end(m);
+    std::size_t packets = 0;  // the packets that make the record at m, when it is read whole
+    if (end == packet_end(m)) {
+      packets = 1;
+    } else if (end > packet_end(m)) {
+      // A record split by pairs in its own bytes is joined from up to three more packets, none
+      // of which may be a whole record on its own.
+      for (std::size_t k = 1; k <= kMaxJoinedPackets && m + k < markers.size(); ++k) {
+        if (record_end(m + k) == packet_end(m + k) || packet_end(m + k) > end) break;
+        if (packet_end(m + k) == end) {
+          packets = k + 1;
+          break;
+        }
+      }
+    }
+    if (packets > 0) {
       read_whole.insert(markers[m]);
       ++report.expected_rows;
+      m += packets;
     } else {
       ++report.expected_bad_packets;
+      ++m;
     }
   }
   std::uint32_t oldest = 0xFFFFFFFF;
@@ -248,9 +272,11 @@ SynthResult synthesize(const SynthOptions& o) {
       oldest = entry.timestamp;
       report.oldest_offset = offset;
     }
+    const bool split = holds_marker(img + offset + 2, entry.length - 2);
     if (read_whole.count(offset)) {
       if (entry.kept >= 0) result.records.push_back(kept[static_cast<std::size_t>(entry.kept)]);
-    } else if (holds_marker(img + offset + 2, entry.length - 2)) {
+      if (split) report.rejoined_timestamps.push_back(entry.timestamp);
+    } else if (split) {
       report.split_timestamps.push_back(entry.timestamp);
     } else {
       report.joined_timestamps.push_back(entry.timestamp);
@@ -322,7 +348,9 @@ std::string format_report(const SynthOptions& o, const SynthReport& r, const std
                 static_cast<long long>(r.mixed_records), o.mixed_layout);
   text += line;
   text += "records whole in the file: " + std::to_string(r.records_whole) + "\n";
-  text += "of them split by 0xAA 0x55 in their own bytes: " +
+  text += "of them split by 0xAA 0x55 in their own bytes and read back whole: " +
+          std::to_string(r.rejoined_timestamps.size()) + stamps(r.rejoined_timestamps) + "\n";
+  text += "of them split by 0xAA 0x55 in their own bytes and lost: " +
           std::to_string(r.split_timestamps.size()) + stamps(r.split_timestamps) + "\n";
   text += "of them joined to the bytes after them (garbage or a torn remainder): " +
           std::to_string(r.joined_timestamps.size()) + stamps(r.joined_timestamps) + "\n";

@@ -54,8 +54,11 @@ struct SynthReport {
   std::int64_t stray_aa = 0;
   std::int64_t stray_markers = 0;
   std::int64_t mixed_records = 0;
-  // Whole records whose own bytes hold 0xAA 0x55: the reader splits them into bad packets.
-  std::vector<std::uint32_t> split_timestamps;
+  // Whole records whose own bytes hold 0xAA 0x55: the framing splits them into several
+  // packets. The reader joins up to four packets back into a record; records split further, or
+  // whose last piece runs into other bytes, are lost as bad packets.
+  std::vector<std::uint32_t> rejoined_timestamps;
+  std::vector<std::uint32_t> split_timestamps;  // lost
   // Whole records that a following run of garbage or the torn remainder of an overwritten
   // record lengthens into a bad packet.
   std::vector<std::uint32_t> joined_timestamps;
