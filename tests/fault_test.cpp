@@ -5,8 +5,12 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <sys/stat.h>
+
+#include <algorithm>
 #include <filesystem>
 
+#include "cli/convert.h"
 #include "support/log_builder.h"
 #include "support/run_capture.h"
 
@@ -113,6 +117,81 @@ TEST(Faults, SparseFileOfFiveGibibytes) {
     times.push_back(r.out.substr(at, r.out.find(',', at) - at));
   }
   EXPECT_EQ(times, (std::vector<std::string>{"1", "2", "3", "20", "21", "22", "22"}));
+}
+
+}  // namespace
+}  // namespace korvex::test
+
+namespace korvex::test {
+namespace {
+
+// A log file whose bytes or times something changes when the dump begins (at the stream's
+// second seek: the first is the survey's).
+struct ChangingFile {
+  int fd;
+  void (*change)(int fd);
+  int seeks = 0;
+  ByteSource file = fd_source(&fd);
+
+  ByteSource source() { return ByteSource{this, read, seek, stamp}; }
+  static std::int64_t read(void* ctx, std::uint8_t* dst, std::size_t n) {
+    const ByteSource& file = static_cast<ChangingFile*>(ctx)->file;
+    return file.read(file.ctx, dst, n);
+  }
+  static int seek(void* ctx, std::int64_t offset) {
+    auto* self = static_cast<ChangingFile*>(ctx);
+    if (++self->seeks == 2 && self->change != nullptr) self->change(self->fd);
+    return self->file.seek(self->file.ctx, offset);
+  }
+  static bool stamp(void* ctx, SourceStamp& s) {
+    const ByteSource& file = static_cast<ChangingFile*>(ctx)->file;
+    return file.stamp(file.ctx, s);
+  }
+};
+
+TEST(Faults, ALogThatChangesWhileItIsReadIsAnError) {
+  const std::string kChanged = "\nError on read: the log changed while it was being read\n";
+  const std::string kMessages =
+      kScan + "\nOptional record sections present:\nDumping packets, please wait";
+  LogBuilder b;
+  for (std::uint32_t t = 0; t < 100; ++t) b.record(0, t);  // 32 bytes each
+  struct Case {
+    const char* what;
+    void (*change)(int fd);
+    int status;
+    std::size_t rows;  // printed before the end
+  };
+  const Case cases[] = {
+      {"untouched", nullptr, 0, 100},
+      {"cut to half its size", [](int fd) { ASSERT_EQ(::ftruncate(fd, 1600), 0); }, 7, 50},
+      {"rewritten with the same bytes",
+       [](int fd) {
+         const timespec later[2] = {{0, UTIME_OMIT}, {2000000000, 0}};
+         ASSERT_EQ(::futimens(fd, later), 0);
+       },
+       7, 100},
+      {"grown by a record",
+       [](int fd) {
+         const Bytes more = LogBuilder().record(0, 100).bytes;
+         ASSERT_EQ(::pwrite(fd, more.data(), more.size(), 3200), static_cast<ssize_t>(more.size()));
+       },
+       7, 101},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    const std::string path = write_temp_file("changing.rec", b.bytes);
+    ChangingFile file{::open(path.c_str(), O_RDWR), c.change};
+    ASSERT_GE(file.fd, 0);
+    ByteStream in(file.source());
+    MessageCapture err;
+    std::string table;
+    OutBuffer out(&table);
+    const int status = convert_log(in, out, DELIM_TAB, err.messages);
+    ::close(file.fd);
+    EXPECT_EQ(status, c.status);
+    EXPECT_EQ(static_cast<std::size_t>(std::count(table.begin(), table.end(), '\n')), c.rows + 1);
+    EXPECT_EQ(err.str(), kMessages + (c.status == 0 ? summary(100, 0) : kChanged));
+  }
 }
 
 }  // namespace
