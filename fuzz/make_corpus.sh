@@ -1,20 +1,40 @@
 #!/usr/bin/env bash
-# Writes the seed corpus of the fuzzer, small logs of a few KB made by korvex-synth:
+# Writes the seed corpus of the fuzzer: small logs (2 to 4 KB) made by korvex-synth that cover
+# every record layout with every kind of section set, wrapped files, and every fault option:
 #   bash fuzz/make_corpus.sh BUILD_DIR
 set -euo pipefail
 cd "$(dirname "$0")/.."
 synth=${1:-build}/korvex-synth
 out=fuzz/corpus
+rm -rf "$out"
 mkdir -p "$out"
 tmp=$(mktemp -d)
 trap 'rm -rf "$tmp"' EXIT
-"$synth" -o "$out/wrapped-layout2-all.rec" --layout 2 --sections all --flights 1 --capacity 4096 --seed 1 2>/dev/null
-"$synth" -o "$out/wrapped-layout0-none.rec" --layout 0 --sections none --flights 1 --capacity 2048 --seed 2 2>/dev/null
-"$synth" -o "$out/wrapped-layout1-telm1-attitude.rec" --layout 1 --sections telm1,attitude --flights 1 --capacity 3000 --seed 3 2>/dev/null
-"$synth" -o "$out/wrapped-layout3-telm2-gps.rec" --layout 3 --sections telm2,gps --flights 1 --capacity 3000 --seed 4 2>/dev/null
-# The first few KB of logs where most records carry a fault.
-"$synth" -o "$tmp/mixed.rec" --layout 2 --sections all --flights 1 --mixed 1500 --mixed-layout 0 --seed 5 2>/dev/null
-head -c 4000 "$tmp/mixed.rec" > "$out/mixed-layouts.rec"
-"$synth" -o "$tmp/damaged.rec" --layout 1 --sections gps --flights 1 --power-cuts 800 --garbage 600 --stray-markers 400 --stray-aa 300 --seed 6 2>/dev/null
-head -c 4000 "$tmp/damaged.rec" > "$out/damaged.rec"
-ls -l "$out"
+seed=0
+# The first `bytes` of a one-flight log written with the given options.
+piece() {
+  local name=$1 bytes=$2
+  shift 2
+  seed=$((seed + 1))
+  "$synth" -o "$tmp/log.rec" --flights 1 --seed $seed "$@" 2>/dev/null
+  head -c "$bytes" "$tmp/log.rec" > "$out/$name.rec"
+}
+for layout in 0 1 2 3; do
+  for sections in none telm1 telm2 attitude gps telm1,telm2 attitude,gps all; do
+    piece "layout$layout-${sections/,/-}" 3000 --layout $layout --sections $sections
+  done
+  # A circular file that wrapped, whole.
+  piece "wrapped-layout$layout" 4096 --layout $layout --sections all --capacity 4096
+done
+# Every fault, many times, so that the first few KB hold several of each.
+piece garbage 4000 --layout 1 --sections gps --garbage 1000
+piece power-cuts 4000 --layout 2 --sections telm1,gps --power-cuts 600
+piece stray-aa 4000 --layout 0 --sections attitude --stray-aa 1500
+piece stray-markers 4000 --layout 3 --sections all --stray-markers 1500
+for mixed in 0 1 2 3; do
+  piece "mixed-layout$mixed" 4000 --layout $(((mixed + 2) % 4)) --sections all --mixed 1500 \
+    --mixed-layout $mixed
+done
+piece all-faults 4000 --layout 1 --sections all --garbage 300 --power-cuts 300 --stray-aa 300 \
+  --stray-markers 300 --mixed 300 --mixed-layout 2
+ls "$out" | wc -l

@@ -15,4 +15,4 @@ cmake --build "$build" -j2 --target korvex-fuzz >/dev/null
 mkdir -p "$build/corpus"
 cd "$build"
 ./korvex-fuzz -max_total_time="$seconds" -print_final_stats=1 -timeout=10 -rss_limit_mb=2048 \
-  -artifact_prefix=./ corpus ../fuzz/corpus
+  -len_control=0 -max_len=65536 -artifact_prefix=./ corpus ../fuzz/corpus

@@ -125,8 +125,9 @@ TEST(Faults, SparseFileOfFiveGibibytes) {
 namespace korvex::test {
 namespace {
 
-// A log file whose bytes or times something changes when the dump begins (at the stream's
-// second seek: the first is the survey's).
+// A log file whose bytes or times something changes when the dump begins: at the source's
+// second seek (the first is the survey's; the stream's buffer is smaller than the file, so the
+// dump reads the file again).
 struct ChangingFile {
   int fd;
   void (*change)(int fd);
@@ -182,7 +183,7 @@ TEST(Faults, ALogThatChangesWhileItIsReadIsAnError) {
     const std::string path = write_temp_file("changing.rec", b.bytes);
     ChangingFile file{::open(path.c_str(), O_RDWR), c.change};
     ASSERT_GE(file.fd, 0);
-    ByteStream in(file.source());
+    ByteStream in(file.source(), kMinStreamBuffer);  // the dump reads the file again
     MessageCapture err;
     std::string table;
     OutBuffer out(&table);

@@ -71,13 +71,15 @@ bool ByteStream::stamp(SourceStamp& stamp) const {
 
 int ByteStream::refill_and_get() {
   if (at_end_ || error_ != 0) return -1;
-  // The last bytes read stay in the buffer, so that they can be stepped back over.
-  const std::size_t keep = std::min(len_, kMaxStepBack);
-  std::memmove(buf_.get(), buf_.get() + len_ - keep, keep);
-  buf_pos_ += static_cast<std::int64_t>(len_ - keep);
-  cur_ = keep;
-  len_ = keep;
-  const std::int64_t got = source_.read(source_.ctx, buf_.get() + keep, cap_ - keep);
+  if (len_ == cap_) {
+    // A full buffer starts again, keeping the last bytes read so they can be stepped back over.
+    const std::size_t keep = std::min(len_, kMaxStepBack);
+    std::memmove(buf_.get(), buf_.get() + len_ - keep, keep);
+    buf_pos_ += static_cast<std::int64_t>(len_ - keep);
+    cur_ = keep;
+    len_ = keep;
+  }
+  const std::int64_t got = source_.read(source_.ctx, buf_.get() + len_, cap_ - len_);
   if (got < 0) {
     error_ = errno != 0 ? errno : EIO;
     return -1;
