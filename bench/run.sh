@@ -65,7 +65,7 @@ for name in layout2-all layout0-none; do
   size=$(stat -c %s "$file")
   # the survey pass alone, the same number of runs
   survey_s=$(for i in $(seq $runs); do $survey "$file" | awk '{print $2}'; done | median)
-  for mode in tab comma space; do
+  for mode in tab comma space csv tsv; do
     table=$data/$name.$mode.out
     $tool $mode "$file" > "$table" 2> "$data/stderr.txt"
     records=$(sed -n 's/^Read \([0-9]*\) packets.*/\1/p' "$data/stderr.txt")

@@ -1,8 +1,9 @@
 // libFuzzer target: the whole conversion (survey, header and both dump passes) of the fuzzer's
-// bytes as a log in memory, in all three delimiter modes, with checks beyond "no crash":
+// bytes as a log in memory, in every table format, with checks beyond "no crash":
 //   - the run ends with status 0, or 3 for a log without records (and then prints no table);
-//   - every line has the header's number of cells and ends with the mode's separator (in space
-//     mode with the last value) and "\n";
+//   - every line has the header's number of cells; in the classic formats it ends with the
+//     separator (in space mode with the last value) and "\n", in csv and tsv no separator follows
+//     the last cell;
 //   - the header holds the blocks that the section line names;
 //   - the summary counts exactly the rows printed;
 //   - the same bytes read through a source that delivers 1 to 7 bytes per read give exactly the
@@ -34,8 +35,7 @@ std::size_t count(std::string_view text, char c) {
   return n;
 }
 
-void check_table(korvex::DelimiterMode mode, const std::string& table,
-                 const std::string& messages) {
+void check_table(korvex::Format format, const std::string& table, const std::string& messages) {
   check(!table.empty() && table.back() == '\n');
   const std::size_t section_line = messages.find("\nOptional record sections present:");
   check(section_line != std::string::npos);
@@ -45,14 +45,18 @@ void check_table(korvex::DelimiterMode mode, const std::string& table,
                                      33 * (sections.find(" TELM2") != std::string_view::npos) +
                                      7 * (sections.find(" Attitude") != std::string_view::npos) +
                                      9 * (sections.find(" GPS") != std::string_view::npos);
-  const char separator = mode == korvex::DELIM_TAB ? '\t' : ',';
+  const bool tabs = format == korvex::Format::TAB || format == korvex::Format::TSV;
+  const bool analysis = format == korvex::Format::CSV || format == korvex::Format::TSV;
+  const char separator = tabs ? '\t' : ',';
   long long rows = -1;  // the header is no row
   for (std::size_t at = 0; at < table.size();) {
     const std::size_t end = table.find('\n', at);
     const std::string_view line(table.data() + at, end - at);
     check(!line.empty());
-    if (mode == korvex::DELIM_SPACE) {
+    if (format == korvex::Format::SPACE) {
       check(line.back() != ' ');
+    } else if (analysis) {
+      check(count(line, separator) == expected_cells - 1);
     } else {
       check(line.back() == separator);
       check(count(line, separator) == expected_cells);
@@ -71,12 +75,12 @@ struct Run {
   std::string messages;
 };
 
-Run convert(korvex::ByteSource source, std::size_t buffer, korvex::DelimiterMode mode) {
+Run convert(korvex::ByteSource source, std::size_t buffer, korvex::Format format) {
   Run r;
   korvex::OutBuffer out(&r.table, korvex::kMinOutBuffer);
   korvex::Messages err(&r.messages);
   korvex::ByteStream in(source, buffer);
-  r.status = korvex::convert_log(in, out, mode, err);
+  r.status = korvex::convert_log(in, out, format, err);
   out.flush();
   err.flush();
   return r;
@@ -85,24 +89,24 @@ Run convert(korvex::ByteSource source, std::size_t buffer, korvex::DelimiterMode
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-  for (int m = korvex::DELIM_TAB; m <= korvex::DELIM_SPACE; ++m) {
-    const auto mode = static_cast<korvex::DelimiterMode>(m);
+  for (const korvex::FormatWord& word : korvex::FORMAT_WORDS) {
+    const korvex::Format format = word.format;
     korvex::MemorySource mem{data, size};
     // The smallest stream buffer puts refills everywhere, markers across them included.
-    const Run run = convert(korvex::memory_source(&mem), size % 2 == 0 ? 0 : 4096, mode);
+    const Run run = convert(korvex::memory_source(&mem), size % 2 == 0 ? 0 : 4096, format);
     const int status = run.status;
     const std::string& table = run.table;
     const std::string& messages = run.messages;
     check(status == korvex::EXIT_DONE || status == korvex::EXIT_NO_RECORDS);
-    if (mode == korvex::DELIM_TAB) {
+    if (format == korvex::Format::TAB) {
       korvex::test::ChunkedSource chunked{{data, size}};
-      const Run again = convert(chunked.source(), korvex::kStreamBufferSize, mode);
+      const Run again = convert(chunked.source(), korvex::kStreamBufferSize, format);
       check(again.status == status && again.table == table && again.messages == messages);
     }
     if (status == korvex::EXIT_NO_RECORDS) {
       check(table.empty());
     } else {
-      check_table(mode, table, messages);
+      check_table(format, table, messages);
     }
   }
   return 0;

@@ -7,7 +7,7 @@
 #include <cstdio>
 #include <vector>
 
-#include "output/table/block_cells.h"
+#include "output/cells/block_cells.h"
 #include "output/table/table_rows.h"
 #include "support/log_builder.h"
 

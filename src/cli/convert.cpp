@@ -3,7 +3,11 @@
 #include <cinttypes>
 #include <cstdio>
 
+#include <memory>
+#include <string>
+
 #include "cli/exit_status.h"
+#include "output/csv/csv_table.h"
 #include "output/table/table_output.h"
 #include "plan/read_plan.h"
 #include "survey/survey.h"
@@ -13,13 +17,11 @@ namespace korvex {
 namespace {
 
 void print_section_line(Messages& messages, SectionFlags sections) {
-  messages.note("\nOptional record sections present:");
+  std::string line = "\nOptional record sections present:";
   for (int id = 1; id < SECTION_ID_COUNT; ++id) {
-    if ((sections & section_flag(id)) == 0) continue;
-    messages.note(" ");
-    messages.note(section_name[id]);
+    if ((sections & section_flag(id)) != 0) (line += " ") += section_name[id];
   }
-  messages.say("\n");
+  messages.progress(line + "\n");
 }
 
 void print_groups_warning(Messages& messages, std::uint64_t groups) {
@@ -67,12 +69,28 @@ int log_changed(OutBuffer& out, Messages& messages) {
   return EXIT_READ;
 }
 
+std::unique_ptr<LogOutput> make_output(Format format, OutBuffer& out, SectionFlags sections) {
+  switch (format) {
+    case Format::TAB:
+      return std::make_unique<TableOutput>(out, DELIM_TAB, sections);
+    case Format::COMMA:
+      return std::make_unique<TableOutput>(out, DELIM_COMMA, sections);
+    case Format::SPACE:
+      return std::make_unique<TableOutput>(out, DELIM_SPACE, sections);
+    case Format::CSV:
+      return std::make_unique<CsvOutput>(out, DELIM_COMMA, sections);
+    case Format::TSV:
+      return std::make_unique<CsvOutput>(out, DELIM_TAB, sections);
+  }
+  return nullptr;
+}
+
 }  // namespace
 
-int convert_log(ByteStream& in, OutBuffer& out, DelimiterMode mode, Messages& messages) {
+int convert_log(ByteStream& in, OutBuffer& out, Format format, Messages& messages) {
   SourceStamp at_start;
   const bool stamped = in.stamp(at_start);
-  messages.say("Scanning for first and last record, please wait");
+  messages.progress("Scanning for first and last record, please wait");
   SurveyResult survey;
   const int found = survey_log(in, messages, survey);
   if (found == SURVEY_SEEK_FAILED) {
@@ -85,12 +103,12 @@ int convert_log(ByteStream& in, OutBuffer& out, DelimiterMode mode, Messages& me
     return EXIT_NO_RECORDS;
   }
   print_section_line(messages, survey.sections_seen);
-  TableOutput table(out, mode, survey.sections_seen);
-  table.header();
+  const std::unique_ptr<LogOutput> output = make_output(format, out, survey.sections_seen);
+  output->begin();
 
   const ReadPlan plan = plan_reads(survey);
   if (plan.file_order) print_groups_warning(messages, plan.groups);
-  const ReadOutcome outcome = read_in_order(in, plan, messages, table);
+  const ReadOutcome outcome = read_in_order(in, plan, messages, *output);
   switch (outcome.end) {
     case ReadEnd::SEEK_FAILED:
       messages.error_report(outcome.seek_failure, outcome.error);

@@ -1,81 +1,63 @@
 #include "cli/run.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
-#include <cerrno>
+#include <string>
 
 #include "cli/convert.h"
 #include "cli/exit_status.h"
+#include "cli/log_file.h"
+#include "cli/options.h"
+#include "cli/version.h"
+#include "io/byte_stream.h"
 
 namespace korvex {
 
 namespace {
 
+// The classic command line's messages, as they have always been.
 constexpr std::string_view kUsage =
     "(V0.8) Usage: KorvexLogDump (\"tab\", \"comma\" or \"space\" without the quotes) Korvex.rec "
     "(or any file name)\n";
-constexpr std::string_view kUnknownDelimiter =
+constexpr std::string_view kUnknownFormat =
     "Unknown delimiter type, should be \"tab\", \"comma\" or \"space\"\n";
 
-constexpr std::string_view kDelimiterWords[] = {"tab", "comma", "space"};
-
-bool equal_ignoring_case(std::string_view a, std::string_view b) {
-  if (a.size() != b.size()) return false;
-  for (std::size_t i = 0; i < a.size(); ++i) {
-    char x = a[i];
-    char y = b[i];
-    if (x >= 'A' && x <= 'Z') x = static_cast<char>(x - 'A' + 'a');
-    if (y >= 'A' && y <= 'Z') y = static_cast<char>(y - 'A' + 'a');
-    if (x != y) return false;
-  }
-  return true;
+int write_text(OutBuffer& out, std::string_view text, Messages& messages) {
+  out.write(text);
+  if (out.flush()) return EXIT_DONE;
+  messages.error_report("Error on write", out.failed());
+  return EXIT_WRITE;
 }
 
 }  // namespace
 
-bool parse_delimiter(std::string_view word, DelimiterMode& mode) {
-  for (int m = DELIM_TAB; m <= DELIM_SPACE; ++m) {
-    if (equal_ignoring_case(word, kDelimiterWords[m])) {
-      mode = static_cast<DelimiterMode>(m);
-      return true;
-    }
-  }
-  return false;
-}
-
-int close_log(int fd, Messages& messages) {
-  if (::close(fd) != 0) {
-    messages.error_report("Error on close", errno);
-    return EXIT_CLOSE;
-  }
-  return EXIT_DONE;
-}
-
 int run_tool(int argc, const char* const* argv, OutBuffer& out, Messages& messages) {
-  if (argc != 3) {
-    messages.say(kUsage);
-    return EXIT_USAGE;
+  const ParsedCommandLine parsed = parse_command_line(argc, argv);
+  switch (parsed.command) {
+    case Command::HELP:
+      return write_text(out, help_text(), messages);
+    case Command::VERSION:
+      return write_text(out, "KorvexLogDump " + std::string(VERSION) + "\n", messages);
+    case Command::CLASSIC_USAGE:
+      messages.say(kUsage);
+      return EXIT_USAGE;
+    case Command::UNKNOWN_FORMAT:
+      messages.say(kUnknownFormat);
+      return EXIT_DELIMITER;
+    case Command::OPTION_ERROR:
+      messages.say("KorvexLogDump: " + parsed.error + "\nTry 'KorvexLogDump --help'.\n");
+      return EXIT_USAGE;
+    case Command::CONVERT:
+      break;
   }
-  DelimiterMode mode = DELIM_TAB;
-  if (!parse_delimiter(argv[1], mode)) {
-    messages.say(kUnknownDelimiter);
-    return EXIT_DELIMITER;
-  }
-  int fd = ::open(argv[2], O_RDONLY | O_CLOEXEC);
-  if (fd < 0) {
-    messages.error_report("Error on open", errno);
-    return EXIT_OPEN;
-  }
-  struct stat st {};
-  if (::fstat(fd, &st) == 0 && S_ISDIR(st.st_mode)) {
-    ::close(fd);
-    messages.error_report("Error on open", EISDIR);
-    return EXIT_OPEN;
+  const Options& options = parsed.options;
+  messages.set_quiet(options.quiet);
+  int fd = -1;
+  if (const int status = open_log(options.log_path, messages, fd); status != EXIT_DONE) {
+    return status;
   }
   ByteStream in(fd_source(&fd));
-  const int status = convert_log(in, out, mode, messages);
+  const int status = convert_log(in, out, options.format, messages);
   if (status != EXIT_DONE) {
     ::close(fd);
     return status;

@@ -6,8 +6,12 @@
 namespace korvex {
 
 inline constexpr Field ATTITUDE_FIELDS[] = {
-    {"bank", 5, 0, Storage::S16},      {"ptch", 5, 2, Storage::S16}, {"slip", 5, 4, Storage::S16},
-    {"hdg", 4, 6, Storage::S16},       {"yaw", 5, 8, Storage::U16},  {"G", 4, 10, Storage::S8, 1},
+    {"bank", 5, 0, Storage::S16},
+    {"ptch", 5, 2, Storage::S16},
+    {"slip", 5, 4, Storage::S16},
+    {.label = "hdg", .width = 4, .offset = 6, .storage = Storage::S16, .analysis_name = "att_hdg"},
+    {"yaw", 5, 8, Storage::U16},
+    {"G", 4, 10, Storage::S8, 1},
     {"turn", 7, 11, Storage::MIN_SEC},  // its cell has one fixed form; the width is the label's
 };
 

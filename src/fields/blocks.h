@@ -19,6 +19,15 @@ inline constexpr int BLOCK_COUNT = SECTION_ID_COUNT;
 inline constexpr std::span<const Field> block_fields[BLOCK_COUNT] = {
     BASE_FIELDS, TELM_FIELDS, TELM_FIELDS, ATTITUDE_FIELDS, GPS_FIELDS};
 
+// What the analysis tables put before each column name of a block, so that the two engine
+// monitors' columns are told apart.
+inline constexpr std::string_view block_name_prefix[BLOCK_COUNT] = {"", "telm1_", "telm2_", "", ""};
+
+// Whether the log's section set shows block `block` (the base payload always).
+constexpr bool shows_block(SectionFlags sections, int block) {
+  return block == BASE_BLOCK || (sections & section_flag(block)) != 0;
+}
+
 // Whether a section of this layout has its longest body, the form that holds every column. An
 // engine monitor's short form holds some columns elsewhere (Field::short_offset).
 constexpr bool long_form(int section_id, RecordLayout revision) {

@@ -58,6 +58,8 @@ struct Field {
   bool negated = false;           // a coordinate whose value is shown with its sign reversed
   // Where the value stands in an engine monitor's short form (56-byte body), when elsewhere.
   std::uint8_t short_offset = SAME_OFFSET;
+  // The column's name in the analysis tables where the label would repeat another column's.
+  std::string_view analysis_name = {};
 
   constexpr int offset_in(bool long_form) const {
     return long_form || short_offset == SAME_OFFSET ? offset : short_offset;

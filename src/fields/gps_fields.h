@@ -10,7 +10,7 @@ namespace korvex {
 inline constexpr Field GPS_FIELDS[] = {
     {"lat", 10, 0, Storage::COORDINATE, COORDINATE_DECIMALS},
     {"long", 11, 4, Storage::COORDINATE, COORDINATE_DECIMALS, 0, true},
-    {"hdg", 4, 8, Storage::S32},
+    {.label = "hdg", .width = 4, .offset = 8, .storage = Storage::S32, .analysis_name = "gps_hdg"},
     {"gs", 4, 12, Storage::S32},
     {"g-alt", 6, 16, Storage::S32},
     {"status", 7, 20, Storage::S8, 0, 1},

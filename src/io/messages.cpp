@@ -24,25 +24,40 @@ Messages::Messages(int fd) : out_(fd, kMessageBuffer), last_write_ns_(now_ns()) 
 
 Messages::Messages(std::string* text) : out_(text, kMessageBuffer), last_write_ns_(now_ns()) {}
 
-void Messages::say(std::string_view text) {
+void Messages::append(std::string_view text) {
+  if (quiet_ && !line_open_ && !text.empty() && text[0] == '\n') text.remove_prefix(1);
+  if (text.empty()) return;
   out_.write(text);
+  line_open_ = text.back() != '\n';
+}
+
+void Messages::progress(std::string_view text) {
+  if (quiet_) return;
+  append(text);
+  flush();
+}
+
+void Messages::say(std::string_view text) {
+  append(text);
   flush();
 }
 
 void Messages::note(std::string_view text) {
-  out_.write(text);
+  append(text);
   flush_when_due();
 }
 
 void Messages::dot() {
+  if (quiet_) return;
   out_.put('.');
+  line_open_ = true;
   flush_when_due();
 }
 
 void Messages::error_report(std::string_view prefix, int err) {
-  out_.write(prefix);
-  out_.write(": ");
-  out_.write(std::strerror(err));
+  append(prefix);
+  append(": ");
+  append(std::strerror(err));
   say("\n");
 }
 

@@ -5,6 +5,9 @@
 // Progress dots are held and written out together: when another message is written, when the
 // run ends, or when about a tenth of a second has passed since the last write. The bytes and
 // their order are the same as if every dot were written at once.
+//
+// When quiet, progress texts and dots are left out, and so is the line break that a message
+// begins with to end the line of dots.
 #pragma once
 
 #include <cstdint>
@@ -20,6 +23,10 @@ class Messages {
   explicit Messages(int fd);
   explicit Messages(std::string* text);
 
+  void set_quiet(bool quiet) { quiet_ = quiet; }
+
+  // A progress text: what the tool is doing, followed by dots on the same line.
+  void progress(std::string_view text);
   // A message written out at once (with the dots held before it).
   void say(std::string_view text);
   // A message that may wait with the dots (a warning that can come once per record).
@@ -33,8 +40,11 @@ class Messages {
 
  private:
   void flush_when_due();
+  void append(std::string_view text);
 
   OutBuffer out_;
+  bool quiet_ = false;
+  bool line_open_ = false;  // the last byte written was no line break
   std::int64_t last_write_ns_ = 0;
 };
 

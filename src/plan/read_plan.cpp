@@ -35,7 +35,7 @@ ReadOutcome read_in_order(ByteStream& in, const ReadPlan& plan, Messages& messag
       outcome.seek_failure = range.seek_failure;
       break;
     }
-    if (i == 0) messages.say("Dumping packets, please wait");
+    if (i == 0) messages.progress("Dumping packets, please wait");
     while (in.pos() < range.limit) {
       const Record* rec = reader.next();
       if (rec == nullptr) {

@@ -3,9 +3,12 @@
 # compares the exit status, the SHA-256 of standard output and the exact text of standard error.
 #   bash tests/golden/check.sh TOOL            check every case; a failure names the case
 #   bash tests/golden/check.sh TOOL --update   write what the tool does now into cases.tsv
-# A line of cases.tsv is: name, arguments (separated by blanks, paths relative to the
-# repository), exit status, SHA-256 of standard output, standard error with \n for a line break
-# and \\ for a backslash; the five fields are separated by tabs. Lines starting with # are notes.
+# A line of cases.tsv is: name, command line, exit status, SHA-256 of standard output, standard
+# error with \n for a line break and \\ for a backslash; the five fields are separated by tabs.
+# Lines starting with # are notes. The command line is the tool's arguments separated by blanks
+# (paths relative to the repository), after optional NAME=value words for the environment, and
+# with optional words for standard input: <FILE reads it from FILE, <|FILE from a pipe that FILE
+# is written into (standard input is /dev/null otherwise).
 set -uo pipefail
 tool=$(realpath "$1")
 update=${2:-}
@@ -35,9 +38,29 @@ while IFS= read -r line || [ -n "$line" ]; do
     continue
   fi
   IFS=$'\t' read -r name args status digest stderr <<< "$line"
-  read -ra argv <<< "$args"
-  "$tool" "${argv[@]}" > "$tmp/out" 2> "$tmp/err" < /dev/null
-  got_status=$?
+  read -ra words <<< "$args"
+  environment=()
+  argv=()
+  input=/dev/null
+  piped=""
+  for w in "${words[@]}"; do
+    if [ ${#argv[@]} -eq 0 ] && [[ $w =~ ^[A-Z_]+= ]]; then
+      environment+=("$w")
+    elif [[ $w == "<|"* ]]; then
+      piped=${w:2}
+    elif [[ $w == "<"* ]]; then
+      input=${w:1}
+    else
+      argv+=("$w")
+    fi
+  done
+  if [ -n "$piped" ]; then
+    cat "$piped" | env "${environment[@]}" "$tool" "${argv[@]}" > "$tmp/out" 2> "$tmp/err"
+    got_status=${PIPESTATUS[1]}
+  else
+    env "${environment[@]}" "$tool" "${argv[@]}" > "$tmp/out" 2> "$tmp/err" < "$input"
+    got_status=$?
+  fi
   got_digest=$(sha256sum < "$tmp/out" | cut -d' ' -f1)
   got_stderr=$(escaped "$tmp/err")
   count=$((count + 1))

@@ -105,11 +105,16 @@ Bytes record_body(RecordLayout layout, const RecordFields& fields) {
 }
 
 Conversion convert(const Bytes& log, DelimiterMode mode) {
+  constexpr Format kClassic[] = {Format::TAB, Format::COMMA, Format::SPACE};
+  return convert(log, kClassic[mode]);
+}
+
+Conversion convert(const Bytes& log, Format format) {
   Conversion c;
   MessageCapture err;
   MemoryStream in(log);
   OutBuffer out(&c.out);
-  c.status = convert_log(in.stream, out, mode, err.messages);
+  c.status = convert_log(in.stream, out, format, err.messages);
   out.flush();
   c.err = err.str();
   return c;

@@ -6,10 +6,11 @@
 #include <string>
 #include <vector>
 
+#include "cli/options.h"
 #include "io/byte_stream.h"
 #include "io/messages.h"
 #include "io/out_buffer.h"
-#include "output/table/cells.h"
+#include "output/cells/cells.h"
 #include "record/layouts.h"
 #include "record_writer.h"
 
@@ -66,6 +67,8 @@ struct Conversion {
   std::string out;
   std::string err;
 };
+Conversion convert(const Bytes& log, Format format);
+// The classic table in the delimiter mode's format.
 Conversion convert(const Bytes& log, DelimiterMode mode);
 
 // Writes bytes to a new file in the test's temporary folder; returns its path.

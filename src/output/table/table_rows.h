@@ -2,8 +2,8 @@
 #pragma once
 
 #include "io/out_buffer.h"
-#include "output/table/cells.h"
-#include "output/table/time_cell.h"
+#include "output/cells/cells.h"
+#include "output/cells/time_cell.h"
 #include "record/record.h"
 
 namespace korvex {

@@ -1,6 +1,6 @@
-// The cells of the classic table. Every cell is its text followed by the mode's separator, the
-// last cell of a line too. In DELIM_SPACE mode the text is right-aligned in the column's width
-// (a minimum: nothing is cut) and there is no separator; the other modes apply no width.
+// The cells of the tables. Every cell is its text followed by the mode's separator. In
+// DELIM_SPACE mode the text is right-aligned in the column's width (a minimum: nothing is cut)
+// and there is no separator; the other modes apply no width.
 //
 // Cells are written straight into the output buffer: a row reserves room for its widest form
 // (ROW_ROOM) and every cell is written at `d`, returning the end of what it wrote. The writers
@@ -12,6 +12,9 @@
 #include <string_view>
 
 #include "io/out_buffer.h"
+
+// The cell writers are inlined into the block writers, whatever the compiler's inlining budget.
+#define KORVEX_CELL_INLINE [[gnu::always_inline]] inline
 
 namespace korvex {
 
@@ -42,7 +45,7 @@ inline constexpr char kDigitPairs[] =
     "40414243444546474849505152535455565758596061626364656667686970717273747576777879"
     "8081828384858687888990919293949596979899";
 
-inline unsigned digit_count(std::uint64_t v) {
+KORVEX_CELL_INLINE unsigned digit_count(std::uint64_t v) {
   if (v < 10) return 1;
   if (v < 100) return 2;
   if (v < 1000) return 3;
@@ -54,7 +57,7 @@ inline unsigned digit_count(std::uint64_t v) {
 }
 
 // Writes the decimal digits of v so that they end just before `end`.
-inline void digits_before(char* end, std::uint64_t v) {
+KORVEX_CELL_INLINE void digits_before(char* end, std::uint64_t v) {
   while (v >= 100) {
     const std::uint64_t pair = v % 100;
     v /= 100;
@@ -70,7 +73,7 @@ inline void digits_before(char* end, std::uint64_t v) {
 
 // Writes a cell of n text characters made by fill(at): padding, text, separator.
 template <typename Fill>
-inline char* emit(char* d, DelimiterMode mode, int width, std::size_t n, Fill&& fill) {
+KORVEX_CELL_INLINE char* emit(char* d, DelimiterMode mode, int width, std::size_t n, Fill&& fill) {
   if (mode == DELIM_SPACE && static_cast<std::size_t>(width) > n) {
     std::memcpy(d, kSpaces, kPadRoom);
     d += static_cast<std::size_t>(width) - n;
@@ -81,12 +84,12 @@ inline char* emit(char* d, DelimiterMode mode, int width, std::size_t n, Fill&& 
   return d;
 }
 
-inline char* unsigned_cell(char* d, std::uint64_t v, DelimiterMode mode, int width) {
+KORVEX_CELL_INLINE char* unsigned_cell(char* d, std::uint64_t v, DelimiterMode mode, int width) {
   const unsigned n = digit_count(v);
   return emit(d, mode, width, n, [&](char* at) { digits_before(at + n, v); });
 }
 
-inline char* signed_cell(char* d, std::int64_t v, DelimiterMode mode, int width) {
+KORVEX_CELL_INLINE char* signed_cell(char* d, std::int64_t v, DelimiterMode mode, int width) {
   const bool negative = v < 0;
   const std::uint64_t magnitude =
       negative ? 0 - static_cast<std::uint64_t>(v) : static_cast<std::uint64_t>(v);
@@ -100,12 +103,14 @@ inline char* signed_cell(char* d, std::int64_t v, DelimiterMode mode, int width)
 // The magnitude's digits with the decimal point set `decimals` places from the right, a leading
 // 0 where needed and a minus sign when negative: exactly what printf shows for the stored
 // integer divided by 10 or 100.
-inline std::size_t scaled_length(std::uint64_t magnitude, unsigned decimals, bool negative) {
+KORVEX_CELL_INLINE std::size_t scaled_length(std::uint64_t magnitude, unsigned decimals,
+                                             bool negative) {
   const unsigned digits = digit_count(magnitude);
   return (negative ? 1 : 0) + 1 + (digits > decimals ? digits : decimals + 1);
 }
 
-inline void scaled_before(char* end, std::uint64_t magnitude, unsigned decimals, bool negative) {
+KORVEX_CELL_INLINE void scaled_before(char* end, std::uint64_t magnitude, unsigned decimals,
+                                      bool negative) {
   for (unsigned i = 0; i < decimals; ++i) {
     *--end = static_cast<char>('0' + magnitude % 10);
     magnitude /= 10;
@@ -115,8 +120,8 @@ inline void scaled_before(char* end, std::uint64_t magnitude, unsigned decimals,
   if (negative) end[-1 - static_cast<int>(digit_count(magnitude))] = '-';
 }
 
-inline char* scaled_cell(char* d, std::int64_t v, unsigned decimals, DelimiterMode mode,
-                         int width) {
+KORVEX_CELL_INLINE char* scaled_cell(char* d, std::int64_t v, unsigned decimals, DelimiterMode mode,
+                                     int width) {
   const bool negative = v < 0;
   const std::uint64_t magnitude =
       negative ? 0 - static_cast<std::uint64_t>(v) : static_cast<std::uint64_t>(v);
@@ -125,17 +130,26 @@ inline char* scaled_cell(char* d, std::int64_t v, unsigned decimals, DelimiterMo
               [&](char* at) { scaled_before(at + n, magnitude, decimals, negative); });
 }
 
-// Minutes and seconds as " %3d:%02u" in every mode: no width applies.
-inline char* min_sec_cell(char* d, int minutes, unsigned seconds, DelimiterMode mode) {
+// An empty cell: the separator alone.
+KORVEX_CELL_INLINE char* empty_cell(char* d, DelimiterMode mode) {
+  *d++ = mode == DELIM_TAB ? '\t' : ',';
+  return d;
+}
+
+// Minutes and seconds as " %3d:%02u" in every mode (no width applies), or without the leading
+// blanks as "%d:%02u" when not `padded`.
+KORVEX_CELL_INLINE char* min_sec_cell(char* d, int minutes, unsigned seconds, DelimiterMode mode,
+                                      bool padded = true) {
   const bool negative = minutes < 0;
   const auto magnitude = static_cast<unsigned>(negative ? -minutes : minutes);
   const unsigned minute_chars = digit_count(magnitude) + (negative ? 1 : 0);
-  const unsigned minute_field = minute_chars > 3 ? minute_chars : 3;
+  const unsigned lead = padded ? 1 : 0;
+  const unsigned minute_field = padded && minute_chars < 3 ? 3 : minute_chars;
   const unsigned second_digits = seconds < 10 ? 2 : digit_count(seconds);
-  const std::size_t n = 1 + minute_field + 1 + second_digits;
+  const std::size_t n = lead + minute_field + 1 + second_digits;
   return emit(d, mode, 0, n, [&](char* at) {
     std::memcpy(at, kSpaces, 4);
-    char* minutes_end = at + 1 + minute_field;
+    char* minutes_end = at + lead + minute_field;
     digits_before(minutes_end, magnitude);
     if (negative) minutes_end[-static_cast<int>(minute_chars)] = '-';
     *minutes_end = ':';

@@ -1,4 +1,4 @@
-#include "output/table/cells.h"
+#include "output/cells/cells.h"
 
 #include "fields/field.h"
 

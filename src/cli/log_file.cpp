@@ -1,0 +1,119 @@
+#include "cli/log_file.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdlib>
+#include <memory>
+#include <string>
+
+#include "cli/exit_status.h"
+#include "cli/options.h"
+
+namespace korvex {
+
+namespace {
+
+constexpr std::size_t kCopyBuffer = 256 * 1024;
+
+std::string temporary_folder() {
+  const char* dir = std::getenv("TMPDIR");
+  return dir != nullptr && *dir != '\0' ? dir : "/tmp";
+}
+
+// An unnamed file in `dir`, open for reading and writing; -1 with errno set.
+int unnamed_file(const std::string& dir) {
+  const int fd = ::open(dir.c_str(), O_TMPFILE | O_RDWR | O_CLOEXEC, 0600);
+  if (fd >= 0 || (errno != EOPNOTSUPP && errno != EISDIR && errno != EINVAL)) return fd;
+  // A file system without O_TMPFILE: a named file, removed at once.
+  std::string name = dir + "/KorvexLogDump-XXXXXX";
+  const int named = ::mkostemp(name.data(), O_CLOEXEC);
+  if (named >= 0) ::unlink(name.c_str());
+  return named;
+}
+
+bool write_all(int fd, const std::uint8_t* data, std::size_t n) {
+  while (n > 0) {
+    const ssize_t put = ::write(fd, data, n);
+    if (put < 0 && errno == EINTR) continue;
+    if (put <= 0) {
+      if (put == 0) errno = EIO;
+      return false;
+    }
+    data += put;
+    n -= static_cast<std::size_t>(put);
+  }
+  return true;
+}
+
+// Copies standard input to an unnamed temporary file, positioned at its start, into `fd`.
+int copy_standard_input(Messages& messages, int& fd) {
+  const std::string dir = temporary_folder();
+  const std::string failure = "Error on copy of standard input to a temporary file in " + dir;
+  fd = unnamed_file(dir);
+  if (fd < 0) {
+    messages.error_report(failure, errno);
+    return EXIT_OPEN;
+  }
+  const std::unique_ptr<std::uint8_t[]> buffer(new std::uint8_t[kCopyBuffer]);
+  for (;;) {
+    const ssize_t got = ::read(STDIN_FILENO, buffer.get(), kCopyBuffer);
+    if (got < 0 && errno == EINTR) continue;
+    if (got < 0) {
+      messages.error_report("Error on read", errno);
+      ::close(fd);
+      return EXIT_READ;
+    }
+    if (got == 0) break;
+    if (!write_all(fd, buffer.get(), static_cast<std::size_t>(got))) {
+      messages.error_report(failure, errno);
+      ::close(fd);
+      return EXIT_OPEN;
+    }
+  }
+  if (::lseek(fd, 0, SEEK_SET) != 0) {
+    messages.error_report(failure, errno);
+    ::close(fd);
+    return EXIT_OPEN;
+  }
+  return EXIT_DONE;
+}
+
+}  // namespace
+
+int open_log(std::string_view path, Messages& messages, int& fd) {
+  struct stat st {};
+  if (path == STANDARD_INPUT) {
+    // A regular file is read where it is; anything else is copied first.
+    if (::fstat(STDIN_FILENO, &st) == 0 && S_ISREG(st.st_mode)) {
+      fd = STDIN_FILENO;
+      return EXIT_DONE;
+    }
+    return copy_standard_input(messages, fd);
+  }
+  fd = ::open(std::string(path).c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+  if (fd < 0) {
+    messages.error_report("Error on open", errno);
+    return EXIT_OPEN;
+  }
+  const int flags = ::fcntl(fd, F_GETFL);
+  if (flags >= 0) ::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK);
+  if (::fstat(fd, &st) == 0 && S_ISDIR(st.st_mode)) {
+    ::close(fd);
+    messages.error_report("Error on open", EISDIR);
+    return EXIT_OPEN;
+  }
+  return EXIT_DONE;
+}
+
+int close_log(int fd, Messages& messages) {
+  if (::close(fd) != 0) {
+    messages.error_report("Error on close", errno);
+    return EXIT_CLOSE;
+  }
+  return EXIT_DONE;
+}
+
+}  // namespace korvex

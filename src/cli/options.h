@@ -1,0 +1,53 @@
+// The command line: KorvexLogDump [OPTION]... FORMAT LOGFILE, parsed into one options value.
+// Options may stand before or after the format word; "--" ends them. Two arguments and no
+// option is the classic command line, with its classic usage text.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+namespace korvex {
+
+enum class Format { TAB, COMMA, SPACE, CSV, TSV };
+
+// The format words, matched without regard to case.
+struct FormatWord {
+  std::string_view word;
+  Format format;
+};
+inline constexpr FormatWord FORMAT_WORDS[] = {{"tab", Format::TAB},
+                                              {"comma", Format::COMMA},
+                                              {"space", Format::SPACE},
+                                              {"csv", Format::CSV},
+                                              {"tsv", Format::TSV}};
+
+// The LOGFILE that stands for standard input.
+inline constexpr std::string_view STANDARD_INPUT = "-";
+
+struct Options {
+  Format format = Format::TAB;
+  std::string log_path;
+  bool quiet = false;  // no progress texts and no dots
+};
+
+enum class Command {
+  CONVERT,         // options hold what to do
+  HELP,            // the help text, status 0
+  VERSION,         // the version, status 0
+  CLASSIC_USAGE,   // the classic usage text, status 1
+  UNKNOWN_FORMAT,  // the classic message for an unknown format word, status 5
+  OPTION_ERROR,    // `error` says what is wrong, status 1
+};
+
+struct ParsedCommandLine {
+  Command command = Command::CONVERT;
+  Options options;
+  std::string error;
+};
+
+ParsedCommandLine parse_command_line(int argc, const char* const* argv);
+
+// The help text, for standard output.
+std::string help_text();
+
+}  // namespace korvex

@@ -1,0 +1,108 @@
+// The cells of one block of a row, generated from the block's field table: every column's
+// offset, storage, decimals and width are constants of the table, so a block is written as
+// straight-line code without a lookup per cell.
+//
+// Two styles: the classic table shows a value the record lacks as 0 in the column's format; the
+// analysis table (csv, tsv) leaves its cell empty and shows minutes and seconds unpadded.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <iterator>
+#include <utility>
+
+#include "fields/decode.h"
+#include "output/cells/cells.h"
+
+namespace korvex {
+
+enum class CellStyle { CLASSIC, ANALYSIS };
+
+namespace cell {
+
+constexpr bool is_signed(Storage s) {
+  return s == Storage::S8 || s == Storage::S16 || s == Storage::S32;
+}
+
+// The cell of column I of the table: its value read at `block` when kPresent (and the record's
+// layout has it), else 0 in the column's own format or an empty cell.
+template <const auto& kFields, std::size_t I, bool kPresent, CellStyle kStyle>
+KORVEX_CELL_INLINE char* field_cell(char* d, const std::uint8_t* block, bool long_form,
+                                    RecordLayout revision, DelimiterMode mode) {
+  constexpr Field f = kFields[I];
+  const std::uint8_t* at = nullptr;
+  if constexpr (kPresent) {
+    if (f.first_layout == 0 || revision >= f.first_layout) {
+      if constexpr (f.short_offset == SAME_OFFSET) {
+        at = block + f.offset;
+      } else {
+        at = block + (long_form ? f.offset : f.short_offset);
+      }
+    }
+  }
+  if constexpr (kStyle == CellStyle::ANALYSIS) {
+    if (at == nullptr) return empty_cell(d, mode);
+  }
+  if constexpr (f.storage == Storage::COORDINATE) {
+    const float magnitude = at != nullptr ? decode_packed_float(at) : 0.0f;
+    return coordinate_cell(d, magnitude, f.negated && at != nullptr, mode, f.width);
+  } else if constexpr (f.storage == Storage::MIN_SEC) {
+    constexpr bool kPadded = kStyle == CellStyle::CLASSIC;
+    return at != nullptr ? min_sec_cell(d, le_s16(at + 1), at[0], mode, kPadded)
+                         : min_sec_cell(d, 0, 0, mode, kPadded);
+  } else {
+    const std::int64_t v = at != nullptr ? load_integer<f.storage>(at) : 0;
+    if constexpr (f.decimals > 0) {
+      return scaled_cell(d, v, f.decimals, mode, f.width);
+    } else if constexpr (is_signed(f.storage)) {
+      return signed_cell(d, v, mode, f.width);
+    } else {
+      return unsigned_cell(d, static_cast<std::uint64_t>(v), mode, f.width);
+    }
+  }
+}
+
+template <const auto& kFields, bool kPresent, CellStyle kStyle, std::size_t... I>
+KORVEX_CELL_INLINE char* field_cells(char* d, const std::uint8_t* block, bool long_form,
+                                     RecordLayout revision, DelimiterMode mode,
+                                     std::index_sequence<I...>) {
+  ((d = field_cell<kFields, I, kPresent, kStyle>(d, block, long_form, revision, mode)), ...);
+  return d;
+}
+
+}  // namespace cell
+
+// The cells of a block whose bytes start at `block`; nullptr: the record lacks the block, and
+// every cell shows 0 (or is empty). `long_form` tells where an engine monitor's columns stand.
+// One function per block, so that both engine monitors share one.
+template <const auto& kFields, CellStyle kStyle = CellStyle::CLASSIC>
+[[gnu::noinline]] char* block_cells(char* d, const std::uint8_t* block, bool long_form,
+                                    RecordLayout revision, DelimiterMode mode) {
+  constexpr auto kColumns = std::make_index_sequence<std::size(kFields)>{};
+  if (block == nullptr) {
+    return cell::field_cells<kFields, false, kStyle>(d, block, long_form, revision, mode, kColumns);
+  }
+  return cell::field_cells<kFields, true, kStyle>(d, block, long_form, revision, mode, kColumns);
+}
+
+// The cells of every block of a record that the log's section set holds, in the order of the
+// header: the base payload, then the sections by id.
+template <CellStyle kStyle>
+inline char* record_cells(char* d, const Record& rec, SectionFlags sections, DelimiterMode mode) {
+  const RecordLayout r = rec.revision;
+  d = block_cells<BASE_FIELDS, kStyle>(d, rec.payload, true, r, mode);
+  for (const int id : {SECTION_ID_TELM1, SECTION_ID_TELM2}) {
+    if ((sections & section_flag(id)) != 0) {
+      d = block_cells<TELM_FIELDS, kStyle>(d, rec.section(id), long_form(id, r), r, mode);
+    }
+  }
+  if ((sections & SECTION_ATTITUDE) != 0) {
+    d = block_cells<ATTITUDE_FIELDS, kStyle>(d, rec.section(SECTION_ID_ATTITUDE), true, r, mode);
+  }
+  if ((sections & SECTION_GPS) != 0) {
+    d = block_cells<GPS_FIELDS, kStyle>(d, rec.section(SECTION_ID_GPS), true, r, mode);
+  }
+  return d;
+}
+
+}  // namespace korvex

@@ -1,0 +1,54 @@
+"""Python's csv module reads the csv and tsv tables as they are: every column under its header
+name, Time as a date-time (or the raw count of layouts 0 and 1), and an empty value where a
+record lacks a block or its layout lacks a column.
+    python3 tests/clients/python_csv.py KORVEXLOGDUMP REPOSITORY"""
+import csv
+import datetime
+import io
+import subprocess
+import sys
+
+tool, repo = sys.argv[1], sys.argv[2]
+
+
+def table(log, fmt="csv"):
+    text = subprocess.run([tool, "-q", fmt, f"{repo}/{log}"], capture_output=True, text=True,
+                          check=True).stdout
+    header = text.split("\n", 1)[0].split("," if fmt == "csv" else "\t")
+    rows = list(csv.DictReader(io.StringIO(text), delimiter="," if fmt == "csv" else "\t"))
+    assert len(set(header)) == len(header), f"{log}: names repeat"
+    for row in rows:
+        assert list(row.keys()) == header, f"{log}: a row's keys differ from the header"
+        assert None not in row.values(), f"{log}: a row is short"
+    return rows
+
+
+def times(rows):
+    out = []
+    for row in rows:
+        t = row["Time"]
+        out.append(datetime.datetime.fromisoformat(t) if "T" in t else int(t))
+    return out
+
+
+sample = table("examples/Korvex.rec")
+assert len(sample) == 4901 and len(sample[0]) == 95
+stamps = times(sample)
+assert all(isinstance(t, datetime.datetime) for t in stamps) and stamps == sorted(stamps)
+assert float(sample[0]["telm1_RPM"]) > 0 and float(sample[0]["lat"]) > 0
+
+assert table("examples/Korvex.rec", "tsv") == sample, "tsv and csv differ"
+
+sections = table("tests/golden/logs/sections.rec")
+assert any(r["telm1_RPM"] == "" and r["telm2_RPM"] != "" for r in sections)
+assert any(r["lat"] == "" for r in sections) and any(r["lat"] != "" for r in sections)
+assert all(isinstance(t, int) for t in times(sections))
+
+# Layout 0 lacks the GPS status columns and the long-form engine-monitor columns.
+mixed = table("tests/golden/logs/mixed.rec")
+raw = [r for r in mixed if "T" not in r["Time"]]
+dated = [r for r in mixed if "T" in r["Time"]]
+assert raw and dated
+assert all(r["status"] == "" and r["lat"] != "" and r["telm1_rch1"] == "" for r in raw)
+assert all(r["status"] != "" and r["telm1_rch1"] != "" for r in dated)
+print("Python's csv module reads the csv and tsv tables")
