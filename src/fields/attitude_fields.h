@@ -5,6 +5,7 @@
 
 namespace korvex {
 
+// clang-format off
 inline constexpr Field ATTITUDE_FIELDS[] = {
     {"bank", 5, 0, Storage::S16},
     {"ptch", 5, 2, Storage::S16},
@@ -14,5 +15,6 @@ inline constexpr Field ATTITUDE_FIELDS[] = {
     {"G", 4, 10, Storage::S8, 1},
     {"turn", 7, 11, Storage::MIN_SEC},  // its cell has one fixed form; the width is the label's
 };
+// clang-format on
 
 }  // namespace korvex

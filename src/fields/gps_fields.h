@@ -7,6 +7,7 @@
 
 namespace korvex {
 
+// clang-format off
 inline constexpr Field GPS_FIELDS[] = {
     {"lat", 10, 0, Storage::COORDINATE, COORDINATE_DECIMALS},
     {"long", 11, 4, Storage::COORDINATE, COORDINATE_DECIMALS, 0, true},
@@ -18,5 +19,6 @@ inline constexpr Field GPS_FIELDS[] = {
     {"hac", 5, 22, Storage::S8, 0, 1},
     {"vac", 5, 23, Storage::S8, 0, 1},
 };
+// clang-format on
 
 }  // namespace korvex

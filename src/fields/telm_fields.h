@@ -7,6 +7,7 @@
 
 namespace korvex {
 
+// clang-format off
 inline constexpr Field TELM_FIELDS[] = {
     {"RPM", 5, 0, Storage::U16},
     {"rfl1", 5, 2, Storage::U16},
@@ -42,5 +43,6 @@ inline constexpr Field TELM_FIELDS[] = {
     {.label = "ref", .width = 6, .offset = 60, .storage = Storage::U16, .short_offset = 52},
     {.label = "fail", .width = 5, .offset = 62, .storage = Storage::U8, .short_offset = 54},
 };
+// clang-format on
 
 }  // namespace korvex
