@@ -5,7 +5,7 @@
 
 #include <algorithm>
 
-#include "output/table/table_output.h"
+#include "output/table/table_rows.h"
 #include "plan/read_plan.h"
 #include "support/log_builder.h"
 
@@ -56,7 +56,7 @@ std::string rows(const Bytes& log, DelimiterMode mode, SectionFlags sections,
   MemoryStream in(log);
   std::string text;
   OutBuffer out(&text);
-  TableOutput table(out, mode, sections);
+  TableOutput table(out, CLASSIC_TABLE, mode, sections);
   const ReadOutcome outcome = read_in_order(in.stream, one_range(0, NO_LIMIT), err.messages, table);
   out.flush();
   EXPECT_EQ(outcome.end, ReadEnd::DONE);
@@ -228,7 +228,7 @@ TEST(ReadPlan, LimitIsTestedBeforeEachRecord) {
     MemoryStream in(log);
     std::string text;
     OutBuffer out(&text);
-    TableOutput table(out, DELIM_COMMA, 0);
+    TableOutput table(out, CLASSIC_TABLE, DELIM_COMMA, 0);
     const std::int64_t n =
         read_in_order(in.stream, one_range(start, limit), err.messages, table).records;
     out.flush();
@@ -250,7 +250,7 @@ TEST(ReadPlan, StopsAtTheFirstFailedWrite) {
   ASSERT_GE(fd, 0);
   OutBuffer out(fd, kMinOutBuffer);
   MessageCapture err;
-  TableOutput table(out, DELIM_TAB, kAll);
+  TableOutput table(out, CLASSIC_TABLE, DELIM_TAB, kAll);
   const ReadOutcome outcome = read_in_order(in.stream, one_range(0, NO_LIMIT), err.messages, table);
   ::close(fd);
   EXPECT_EQ(out.failed(), ENOSPC);

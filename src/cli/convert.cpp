@@ -8,7 +8,7 @@
 
 #include "cli/exit_status.h"
 #include "output/csv/csv_table.h"
-#include "output/table/table_output.h"
+#include "output/table/table_rows.h"
 #include "plan/read_plan.h"
 #include "survey/survey.h"
 
@@ -72,15 +72,15 @@ int log_changed(OutBuffer& out, Messages& messages) {
 std::unique_ptr<LogOutput> make_output(Format format, OutBuffer& out, SectionFlags sections) {
   switch (format) {
     case Format::TAB:
-      return std::make_unique<TableOutput>(out, DELIM_TAB, sections);
+      return std::make_unique<TableOutput>(out, CLASSIC_TABLE, DELIM_TAB, sections);
     case Format::COMMA:
-      return std::make_unique<TableOutput>(out, DELIM_COMMA, sections);
+      return std::make_unique<TableOutput>(out, CLASSIC_TABLE, DELIM_COMMA, sections);
     case Format::SPACE:
-      return std::make_unique<TableOutput>(out, DELIM_SPACE, sections);
+      return std::make_unique<TableOutput>(out, CLASSIC_TABLE, DELIM_SPACE, sections);
     case Format::CSV:
-      return std::make_unique<CsvOutput>(out, DELIM_COMMA, sections);
+      return std::make_unique<TableOutput>(out, ANALYSIS_TABLE, DELIM_COMMA, sections);
     case Format::TSV:
-      return std::make_unique<CsvOutput>(out, DELIM_TAB, sections);
+      return std::make_unique<TableOutput>(out, ANALYSIS_TABLE, DELIM_TAB, sections);
   }
   return nullptr;
 }

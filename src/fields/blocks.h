@@ -28,6 +28,16 @@ constexpr bool shows_block(SectionFlags sections, int block) {
   return block == BASE_BLOCK || (sections & section_flag(block)) != 0;
 }
 
+// Calls fn(block, field) for every column of the blocks that the section set shows, in the
+// order of the tables' rows.
+template <typename Fn>
+void for_each_column(SectionFlags sections, Fn&& fn) {
+  for (int block = BASE_BLOCK; block < BLOCK_COUNT; ++block) {
+    if (!shows_block(sections, block)) continue;
+    for (const Field& f : block_fields[block]) fn(block, f);
+  }
+}
+
 // Whether a section of this layout has its longest body, the form that holds every column. An
 // engine monitor's short form holds some columns elsewhere (Field::short_offset).
 constexpr bool long_form(int section_id, RecordLayout revision) {

@@ -12,7 +12,9 @@
 #include <utility>
 
 #include "fields/decode.h"
+#include "io/out_buffer.h"
 #include "output/cells/cells.h"
+#include "output/cells/time_cell.h"
 
 namespace korvex {
 
@@ -103,6 +105,28 @@ inline char* record_cells(char* d, const Record& rec, SectionFlags sections, Del
     d = block_cells<GPS_FIELDS, kStyle>(d, rec.section(SECTION_ID_GPS), true, r, mode);
   }
   return d;
+}
+
+// One row: the Time cell, the cells of every block that the section set shows, and the line end,
+// which the classic table puts after the last cell's separator and the analysis table in its
+// place.
+template <CellStyle kStyle>
+inline void record_row(OutBuffer& out, DelimiterMode mode, const Record& rec, SectionFlags sections,
+                       TimeCellCache& cache) {
+  char* const start = out.reserve(ROW_ROOM);
+  char* d;
+  if constexpr (kStyle == CellStyle::CLASSIC) {
+    d = print_time_cell(start, mode, rec.timestamp, rec.revision, cache);
+  } else {
+    d = print_iso_time_cell(start, mode, rec.timestamp, rec.revision, cache);
+  }
+  d = record_cells<kStyle>(d, rec, sections, mode);
+  if constexpr (kStyle == CellStyle::CLASSIC) {
+    *d++ = '\n';
+  } else {
+    d[-1] = '\n';
+  }
+  out.commit(static_cast<std::size_t>(d - start));
 }
 
 }  // namespace korvex

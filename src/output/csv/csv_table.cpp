@@ -15,23 +15,16 @@ std::string analysis_name(int block, const Field& f) {
 void print_csv_header(OutBuffer& out, DelimiterMode mode, SectionFlags sections) {
   const char separator = mode == DELIM_TAB ? '\t' : ',';
   out.write(TIME_LABEL);
-  for (int block = BASE_BLOCK; block < BLOCK_COUNT; ++block) {
-    if (!shows_block(sections, block)) continue;
-    for (const Field& f : block_fields[block]) {
-      out.put(separator);
-      out.write(analysis_name(block, f));
-    }
-  }
+  for_each_column(sections, [&](int block, const Field& f) {
+    out.put(separator);
+    out.write(analysis_name(block, f));
+  });
   out.put('\n');
 }
 
 void print_csv_row(OutBuffer& out, DelimiterMode mode, const Record& rec, SectionFlags sections,
                    TimeCellCache& cache) {
-  char* const start = out.reserve(ROW_ROOM);
-  char* d = print_iso_time_cell(start, mode, rec.timestamp, rec.revision, cache);
-  d = record_cells<CellStyle::ANALYSIS>(d, rec, sections, mode);
-  d[-1] = '\n';  // in place of the last cell's separator
-  out.commit(static_cast<std::size_t>(d - start));
+  record_row<CellStyle::ANALYSIS>(out, mode, rec, sections, cache);
 }
 
 }  // namespace korvex

@@ -9,7 +9,7 @@
 #include "fields/field.h"
 #include "io/out_buffer.h"
 #include "output/cells/time_cell.h"
-#include "output/log_output.h"
+#include "output/table_output.h"
 #include "record/record.h"
 
 namespace korvex {
@@ -23,23 +23,6 @@ void print_csv_header(OutBuffer& out, DelimiterMode mode, SectionFlags sections)
 void print_csv_row(OutBuffer& out, DelimiterMode mode, const Record& rec, SectionFlags sections,
                    TimeCellCache& cache);
 
-class CsvOutput final : public LogOutput {
- public:
-  CsvOutput(OutBuffer& out, DelimiterMode mode, SectionFlags sections)
-      : out_(out), mode_(mode), sections_(sections) {}
-
-  void begin() override { print_csv_header(out_, mode_, sections_); }
-
-  bool record(const Record& rec) override {
-    print_csv_row(out_, mode_, rec, sections_, cache_);
-    return out_.failed() == 0;
-  }
-
- private:
-  OutBuffer& out_;
-  DelimiterMode mode_;
-  SectionFlags sections_;
-  TimeCellCache cache_;
-};
+inline constexpr TableStyle ANALYSIS_TABLE = {print_csv_header, print_csv_row};
 
 }  // namespace korvex

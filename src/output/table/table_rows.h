@@ -4,6 +4,7 @@
 #include "io/out_buffer.h"
 #include "output/cells/cells.h"
 #include "output/cells/time_cell.h"
+#include "output/table_output.h"
 #include "record/record.h"
 
 namespace korvex {
@@ -15,5 +16,7 @@ void print_header(OutBuffer& out, DelimiterMode mode, SectionFlags sections);
 // the record carries that section and printed as zeros where it does not.
 void print_record_row(OutBuffer& out, DelimiterMode mode, const Record& rec, SectionFlags sections,
                       TimeCellCache& cache);
+
+inline constexpr TableStyle CLASSIC_TABLE = {print_header, print_record_row};
 
 }  // namespace korvex
