@@ -7,7 +7,8 @@
 //   - the header holds the blocks that the section line names;
 //   - the summary counts exactly the rows printed;
 //   - the same bytes read through a source that delivers 1 to 7 bytes per read give exactly the
-//     same table and messages.
+//     same table and messages;
+//   - the records of the flights table (--flights) add up to the rows of the table.
 // Built with the address sanitizer, the packet buffer past the current record is poisoned, so a
 // row that reads a byte from outside its record is caught too.
 #include <cstddef>
@@ -56,7 +57,7 @@ void check_table(korvex::Format format, const std::string& table, const std::str
     if (format == korvex::Format::SPACE) {
       check(line.back() != ' ');
     } else if (analysis) {
-      check(count(line, separator) == expected_cells - 1);
+      check(count(line, separator) == expected_cells);  // one more cell: the flight
     } else {
       check(line.back() == separator);
       check(count(line, separator) == expected_cells);
@@ -75,15 +76,34 @@ struct Run {
   std::string messages;
 };
 
-Run convert(korvex::ByteSource source, std::size_t buffer, korvex::Format format) {
+Run convert(korvex::ByteSource source, std::size_t buffer, const korvex::Options& options) {
   Run r;
   korvex::OutBuffer out(&r.table, korvex::kMinOutBuffer);
   korvex::Messages err(&r.messages);
   korvex::ByteStream in(source, buffer);
-  r.status = korvex::convert_log(in, out, format, err);
+  r.status = korvex::convert_log(in, out, options, err);
   out.flush();
   err.flush();
   return r;
+}
+
+// The flights table's records add up to the rows of the table.
+void check_flights(const std::uint8_t* data, std::size_t size, long long rows) {
+  korvex::Options options;
+  options.format = korvex::Format::CSV;
+  options.flights_table = true;
+  korvex::MemorySource mem{data, size};
+  const Run run = convert(korvex::memory_source(&mem), 0, options);
+  check(run.status == korvex::EXIT_DONE);
+  long long records = 0;
+  for (std::size_t at = run.table.find('\n') + 1; at < run.table.size();) {
+    const std::size_t end = run.table.find('\n', at);
+    std::size_t cell = at;
+    for (int i = 0; i < 4; ++i) cell = run.table.find(',', cell) + 1;
+    records += std::atoll(run.table.c_str() + cell);
+    at = end + 1;
+  }
+  check(records == rows);
 }
 
 }  // namespace
@@ -91,17 +111,22 @@ Run convert(korvex::ByteSource source, std::size_t buffer, korvex::Format format
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   for (const korvex::FormatWord& word : korvex::FORMAT_WORDS) {
     const korvex::Format format = word.format;
+    korvex::Options options;
+    options.format = format;
     korvex::MemorySource mem{data, size};
     // The smallest stream buffer puts refills everywhere, markers across them included.
-    const Run run = convert(korvex::memory_source(&mem), size % 2 == 0 ? 0 : 4096, format);
+    const Run run = convert(korvex::memory_source(&mem), size % 2 == 0 ? 0 : 4096, options);
     const int status = run.status;
     const std::string& table = run.table;
     const std::string& messages = run.messages;
     check(status == korvex::EXIT_DONE || status == korvex::EXIT_NO_RECORDS);
     if (format == korvex::Format::TAB) {
       korvex::test::ChunkedSource chunked{{data, size}};
-      const Run again = convert(chunked.source(), korvex::kStreamBufferSize, format);
+      const Run again = convert(chunked.source(), korvex::kStreamBufferSize, options);
       check(again.status == status && again.table == table && again.messages == messages);
+      if (status == korvex::EXIT_DONE) {
+        check_flights(data, size, static_cast<long long>(count(table, '\n')) - 1);
+      }
     }
     if (status == korvex::EXIT_NO_RECORDS) {
       check(table.empty());

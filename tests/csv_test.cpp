@@ -42,14 +42,17 @@ struct BothTables final : RecordConsumer {
   bool record(const Record& rec) override {
     std::string classic, csv;
     OutBuffer classic_out(&classic), csv_out(&csv);
-    print_record_row(classic_out, DELIM_COMMA, rec, sections, classic_cache);
-    print_csv_row(csv_out, DELIM_COMMA, rec, sections, csv_cache);
+    const ColumnSet columns{sections};
+    print_record_row(classic_out, DELIM_COMMA, rec, 7, columns, classic_cache);
+    print_csv_row(csv_out, DELIM_COMMA, rec, 7, columns, csv_cache);
     classic_out.flush();
     csv_out.flush();
     std::vector<std::string> want = cells_of(classic.substr(0, classic.size() - 1), ',');
     want.pop_back();  // after the classic row's last separator
-    const std::vector<std::string> got = cells_of(csv.substr(0, csv.size() - 1), ',');
+    std::vector<std::string> got = cells_of(csv.substr(0, csv.size() - 1), ',');
     EXPECT_EQ(csv.back(), '\n');
+    EXPECT_EQ(got.at(1), "7");  // the flight, after Time
+    got.erase(got.begin() + 1);
     EXPECT_EQ(got.size(), want.size());
     if (got.size() != want.size()) return false;
     EXPECT_EQ(got[0], iso_time(want[0]));
@@ -87,7 +90,7 @@ TEST(AnalysisTable, IsTheClassicTableWithItsRules) {
     if (survey_log(in.stream, err.messages, survey) != SURVEY_FOUND) continue;
     BothTables both;
     both.sections = survey.sections_seen;
-    const ReadOutcome outcome = read_in_order(in.stream, plan_reads(survey), err.messages, both);
+    const ReadOutcome outcome = read_in_order(in.stream, plan_reads(survey), &err.messages, both);
     EXPECT_EQ(outcome.end, ReadEnd::DONE);
     EXPECT_GT(both.rows, 0);
   }
@@ -96,9 +99,10 @@ TEST(AnalysisTable, IsTheClassicTableWithItsRules) {
 TEST(AnalysisTable, HeaderNamesAreUniqueIdentifiers) {
   std::string text;
   OutBuffer out(&text);
-  print_csv_header(out, DELIM_COMMA, SECTION_ALL);
+  print_csv_header(out, DELIM_COMMA, ColumnSet{SECTION_ALL});
   out.flush();
-  const std::string base = "Time,alt,baro,ASI,TAS,VSI,g_s,rotor,m_v,b_v,amps,AOA,OAT,telm1_RPM,";
+  const std::string base =
+      "Time,flight,alt,baro,ASI,TAS,VSI,g_s,rotor,m_v,b_v,amps,AOA,OAT,telm1_RPM,";
   EXPECT_EQ(text.substr(0, base.size()), base);
   EXPECT_NE(text.find(",telm1_tc12,telm1_rch1,"), std::string::npos);
   EXPECT_NE(text.find(",telm2_RPM,"), std::string::npos);
@@ -106,7 +110,7 @@ TEST(AnalysisTable, HeaderNamesAreUniqueIdentifiers) {
   EXPECT_EQ(text.substr(text.find(",bank,")),
             ",bank,ptch,slip,att_hdg,yaw,G,turn,lat,long,gps_hdg,gs,g_alt,status,sats,hac,vac\n");
   const std::vector<std::string> names = cells_of(text.substr(0, text.size() - 1), ',');
-  EXPECT_EQ(names.size(), 95U);
+  EXPECT_EQ(names.size(), 96U);
   EXPECT_EQ(std::set<std::string>(names.begin(), names.end()).size(), names.size());
   for (const std::string& name : names) {
     EXPECT_EQ(

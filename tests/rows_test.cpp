@@ -7,6 +7,7 @@
 
 #include "output/table/table_rows.h"
 #include "plan/read_plan.h"
+#include "selection/selection.h"
 #include "support/log_builder.h"
 
 namespace korvex::test {
@@ -36,7 +37,7 @@ const std::string kGpsZeros = "0.00000,0.00000,0,0,0,0,0,0,0,";
 std::string header(DelimiterMode mode, SectionFlags sections) {
   std::string text;
   OutBuffer out(&text);
-  print_header(out, mode, sections);
+  print_header(out, mode, ColumnSet{sections});
   out.flush();
   return text;
 }
@@ -49,6 +50,14 @@ ReadPlan one_range(std::int64_t start, std::int64_t limit) {
   return plan;
 }
 
+// Every record of the plan, printed by `table`.
+ReadOutcome print_rows(ByteStream& in, const ReadPlan& plan, Messages& messages,
+                       TableOutput& table) {
+  const Selection every;
+  RecordFilter filter(every, table);
+  return read_in_order(in, plan, &messages, filter);
+}
+
 // The rows of every record of the log, in file order.
 std::string rows(const Bytes& log, DelimiterMode mode, SectionFlags sections,
                  std::int64_t* count = nullptr) {
@@ -56,8 +65,9 @@ std::string rows(const Bytes& log, DelimiterMode mode, SectionFlags sections,
   MemoryStream in(log);
   std::string text;
   OutBuffer out(&text);
-  TableOutput table(out, CLASSIC_TABLE, mode, sections);
-  const ReadOutcome outcome = read_in_order(in.stream, one_range(0, NO_LIMIT), err.messages, table);
+  const ColumnSet columns{sections};
+  TableOutput table(out, CLASSIC_TABLE, mode, columns);
+  const ReadOutcome outcome = print_rows(in.stream, one_range(0, NO_LIMIT), err.messages, table);
   out.flush();
   EXPECT_EQ(outcome.end, ReadEnd::DONE);
   if (count != nullptr) *count = outcome.records;
@@ -228,9 +238,10 @@ TEST(ReadPlan, LimitIsTestedBeforeEachRecord) {
     MemoryStream in(log);
     std::string text;
     OutBuffer out(&text);
-    TableOutput table(out, CLASSIC_TABLE, DELIM_COMMA, 0);
+    const ColumnSet columns{0};
+    TableOutput table(out, CLASSIC_TABLE, DELIM_COMMA, columns);
     const std::int64_t n =
-        read_in_order(in.stream, one_range(start, limit), err.messages, table).records;
+        print_rows(in.stream, one_range(start, limit), err.messages, table).records;
     out.flush();
     EXPECT_EQ(std::count(text.begin(), text.end(), '\n'), n);
     return n;
@@ -250,8 +261,9 @@ TEST(ReadPlan, StopsAtTheFirstFailedWrite) {
   ASSERT_GE(fd, 0);
   OutBuffer out(fd, kMinOutBuffer);
   MessageCapture err;
-  TableOutput table(out, CLASSIC_TABLE, DELIM_TAB, kAll);
-  const ReadOutcome outcome = read_in_order(in.stream, one_range(0, NO_LIMIT), err.messages, table);
+  const ColumnSet columns{kAll};
+  TableOutput table(out, CLASSIC_TABLE, DELIM_TAB, columns);
+  const ReadOutcome outcome = print_rows(in.stream, one_range(0, NO_LIMIT), err.messages, table);
   ::close(fd);
   EXPECT_EQ(out.failed(), ENOSPC);
   EXPECT_EQ(outcome.end, ReadEnd::STOPPED);

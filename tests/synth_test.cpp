@@ -177,6 +177,42 @@ TEST(Synthesizer, RecordsSplitByTheirOwnBytesAreReadBackWhole) {
   EXPECT_NE(c.out.find("\n" + dated(t) + "\t"), std::string::npos);
 }
 
+TEST(Synthesizer, FlightsTableListsTheFlightsItFlew) {
+  // The synthesizer's flights, one record a second with hours on the ground between them, are
+  // the flights of the table: their count, first and last record, and number of records.
+  for (const int flights : {1, 4}) {
+    SCOPED_TRACE(flights);
+    SynthOptions o;
+    o.sections = SECTION_TELM1 | SECTION_GPS;
+    o.flights = flights;
+    o.seed = 40 + static_cast<std::uint64_t>(flights);
+    o.keep_records = true;
+    const auto log = synthesize(o);
+    ASSERT_EQ(log.report.flights, flights);
+    std::vector<std::string> truth;  // "start,end,records" of each flight
+    for (std::size_t i = 0, first = 0; i < log.records.size(); ++i) {
+      const std::uint32_t t = log.records[i].fields.timestamp;
+      if (i + 1 < log.records.size() && log.records[i + 1].fields.timestamp - t <= 300) continue;
+      const std::string start = dated(log.records[first].fields.timestamp);
+      truth.push_back(start + "," + dated(t) + "," + std::to_string(i + 1 - first));
+      first = i + 1;
+    }
+    Options options;
+    options.format = Format::COMMA;
+    options.flights_table = true;
+    const Conversion c = convert(log.image, options);
+    EXPECT_EQ(c.status, 0);
+    const auto rows = lines(c.out);
+    ASSERT_EQ(rows.size(), static_cast<std::size_t>(flights) + 1);
+    for (int f = 1; f <= flights; ++f) {
+      const auto cells = split(rows[static_cast<std::size_t>(f)] + ",", ',');
+      EXPECT_EQ(cells.at(0), std::to_string(f));
+      EXPECT_EQ(cells.at(1) + "," + cells.at(2) + "," + cells.at(4),
+                truth.at(static_cast<std::size_t>(f - 1)));
+    }
+  }
+}
+
 TEST(Synthesizer, WrappedLogIsPrintedInTimeOrderFromTheOldestRecord) {
   SynthOptions o;
   o.layout = 1;

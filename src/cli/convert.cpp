@@ -1,15 +1,24 @@
 #include "cli/convert.h"
 
+#include <sys/stat.h>
+
 #include <cinttypes>
 #include <cstdio>
-
+#include <filesystem>
 #include <memory>
 #include <string>
+#include <system_error>
 
 #include "cli/exit_status.h"
+#include "fields/column_set.h"
+#include "io/concat.h"
 #include "output/csv/csv_table.h"
+#include "output/flights/flights_table.h"
+#include "output/split/split_output.h"
 #include "output/table/table_rows.h"
 #include "plan/read_plan.h"
+#include "record/timestamp.h"
+#include "selection/flight_scan.h"
 #include "survey/survey.h"
 
 namespace korvex {
@@ -43,51 +52,132 @@ void print_summary(Messages& messages, std::int64_t rows, std::int64_t bad_packe
   messages.say(std::string_view(text, static_cast<std::size_t>(n)));
 }
 
-// What the output holds so far is written out; a failure to do so is reported.
-void flush_output(OutBuffer& out, Messages& messages) {
-  if (!out.flush()) messages.error_report("Error on write", out.failed());
+// What the log does not have, or a file that would be replaced: nothing is written.
+int refuse(Messages& messages, const std::string& error) {
+  messages.say(concat({"KorvexLogDump: ", error, "\n"}));
+  return EXIT_USAGE;
 }
 
 // A failed read or write ends the run. The report starts a line of its own, after the progress
 // text and dots; the rows printed before a failed read are written out first.
-int write_failed(OutBuffer& out, Messages& messages) {
+int write_failed(Messages& messages, int err, const std::string& file) {
   messages.note("\n");
-  messages.error_report("Error on write", out.failed());
+  messages.error_report(file.empty() ? "Error on write" : concat({"Error on write of ", file}),
+                        err);
   return EXIT_WRITE;
 }
 
 int read_failed(int err, OutBuffer& out, Messages& messages) {
   messages.note("\n");
   messages.error_report("Error on read", err);
-  flush_output(out, messages);
+  if (!out.flush()) messages.error_report("Error on write", out.failed());
   return EXIT_READ;
 }
 
 int log_changed(OutBuffer& out, Messages& messages) {
-  if (!out.flush()) return write_failed(out, messages);
+  if (!out.flush()) return write_failed(messages, out.failed(), "");
   messages.say("\nError on read: the log changed while it was being read\n");
   return EXIT_READ;
 }
 
-std::unique_ptr<LogOutput> make_output(Format format, OutBuffer& out, SectionFlags sections) {
+// The status of a pass that did not read every record of the plan, or EXIT_DONE.
+int pass_ended(const ReadOutcome& outcome, const LogOutput* output, OutBuffer& out,
+               Messages& messages) {
+  switch (outcome.end) {
+    case ReadEnd::SEEK_FAILED:
+      messages.error_report(outcome.seek_failure, outcome.error);
+      if (!out.flush()) messages.error_report("Error on write", out.failed());
+      return EXIT_SEEK;
+    case ReadEnd::STOPPED:
+      return write_failed(messages, output->write_error(), output->failed_file());
+    case ReadEnd::READ_FAILED:
+      return read_failed(outcome.error, out, messages);
+    case ReadEnd::CHANGED:
+      return log_changed(out, messages);
+    case ReadEnd::DONE:
+      break;
+  }
+  return EXIT_DONE;
+}
+
+DelimiterMode delimiter_of(Format format) {
   switch (format) {
     case Format::TAB:
-      return std::make_unique<TableOutput>(out, CLASSIC_TABLE, DELIM_TAB, sections);
-    case Format::COMMA:
-      return std::make_unique<TableOutput>(out, CLASSIC_TABLE, DELIM_COMMA, sections);
-    case Format::SPACE:
-      return std::make_unique<TableOutput>(out, CLASSIC_TABLE, DELIM_SPACE, sections);
-    case Format::CSV:
-      return std::make_unique<TableOutput>(out, ANALYSIS_TABLE, DELIM_COMMA, sections);
     case Format::TSV:
-      return std::make_unique<TableOutput>(out, ANALYSIS_TABLE, DELIM_TAB, sections);
+      return DELIM_TAB;
+    case Format::SPACE:
+      return DELIM_SPACE;
+    case Format::COMMA:
+    case Format::CSV:
+      break;
   }
-  return nullptr;
+  return DELIM_COMMA;
+}
+
+bool is_analysis(Format format) {
+  return format == Format::CSV || format == Format::TSV;
+}
+
+std::unique_ptr<LogOutput> make_output(const Options& options, OutBuffer& out,
+                                       const ColumnSet& columns) {
+  const DelimiterMode mode = delimiter_of(options.format);
+  if (options.flights_table) {
+    return std::make_unique<FlightsTable>(out, mode, is_analysis(options.format), columns.sections);
+  }
+  return std::make_unique<TableOutput>(
+      out, is_analysis(options.format) ? ANALYSIS_TABLE : CLASSIC_TABLE, mode, columns);
+}
+
+// flight-NNN_ and the flight's start (YYYY-MM-DD_HHMMSS, or the raw seconds), and the format's
+// extension.
+std::string split_path(const std::string& dir, const FlightStart& start, Format format) {
+  char name[96];
+  const char* extension = format == Format::SPACE                          ? "txt"
+                          : format == Format::TAB || format == Format::TSV ? "tsv"
+                                                                           : "csv";
+  if (start.revision >= FIRST_DATED_LAYOUT) {
+    const CivilTime t = civil_time(start.timestamp);
+    std::snprintf(name, sizeof name, "flight-%03" PRId64 "_%04d-%02u-%02u_%02u%02u%02u.%s",
+                  start.flight, t.year, t.month, t.day, t.hour, t.minute, t.second, extension);
+  } else {
+    std::snprintf(name, sizeof name, "flight-%03" PRId64 "_%u.%s", start.flight, start.timestamp,
+                  extension);
+  }
+  return (dir.back() == '/' ? dir : dir + "/") + name;
+}
+
+// The files of --split for the flights selected, none of which may exist; the folder is made.
+int plan_split(const Options& options, const FlightScan& scan, const FlightList& flights,
+               std::vector<SplitFile>& files, Messages& messages) {
+  std::string existing;
+  int count = 0;
+  for (const FlightStart& start : scan.starts) {
+    if (!flights.contains(start.flight)) continue;
+    files.push_back({start.flight, split_path(options.split_dir, start, options.format)});
+    struct stat st {};
+    if (::lstat(files.back().path.c_str(), &st) == 0 && count++ == 0) existing = files.back().path;
+  }
+  if (count > 0) {
+    const std::string more =
+        count > 1 ? concat({" and ", std::to_string(count - 1), " more"}) : std::string();
+    return refuse(messages,
+                  concat({"--split would replace ", existing, more, "; nothing was written"}));
+  }
+  std::error_code error;
+  std::filesystem::create_directories(options.split_dir, error);
+  if (error) return write_failed(messages, error.value(), options.split_dir);
+  return EXIT_DONE;
 }
 
 }  // namespace
 
 int convert_log(ByteStream& in, OutBuffer& out, Format format, Messages& messages) {
+  Options options;
+  options.format = format;
+  return convert_log(in, out, options, messages);
+}
+
+int convert_log(ByteStream& in, OutBuffer& out, const Options& options, Messages& messages) {
   SourceStamp at_start;
   const bool stamped = in.stamp(at_start);
   messages.progress("Scanning for first and last record, please wait");
@@ -103,30 +193,54 @@ int convert_log(ByteStream& in, OutBuffer& out, Format format, Messages& message
     return EXIT_NO_RECORDS;
   }
   print_section_line(messages, survey.sections_seen);
-  const std::unique_ptr<LogOutput> output = make_output(format, out, survey.sections_seen);
-  output->begin();
+  ColumnSet columns{survey.sections_seen, true, {}};
+  std::string error;
+  if (options.columns_given &&
+      !choose_columns(options.columns, survey.sections_seen, columns, error)) {
+    return refuse(messages, error);
+  }
 
   const ReadPlan plan = plan_reads(survey);
   if (plan.file_order) print_groups_warning(messages, plan.groups);
-  const ReadOutcome outcome = read_in_order(in, plan, messages, *output);
-  switch (outcome.end) {
-    case ReadEnd::SEEK_FAILED:
-      messages.error_report(outcome.seek_failure, outcome.error);
-      flush_output(out, messages);
-      return EXIT_SEEK;
-    case ReadEnd::STOPPED:
-      return write_failed(out, messages);
-    case ReadEnd::READ_FAILED:
-      return read_failed(outcome.error, out, messages);
-    case ReadEnd::CHANGED:
-      return log_changed(out, messages);
-    case ReadEnd::DONE:
-      break;
+  Selection selection = options.selection;
+  std::vector<SplitFile> files;
+  if (!selection.flights.all() || !options.split_dir.empty()) {
+    const FlightScan scan = scan_flights(in, plan, selection.gap, selection.window);
+    if (const int status = pass_ended(scan.outcome, nullptr, out, messages); status != EXIT_DONE) {
+      return status;
+    }
+    if (!selection.flights.resolve(scan.flights, error)) return refuse(messages, error);
+    if (!options.split_dir.empty()) {
+      if (const int status = plan_split(options, scan, selection.flights, files, messages);
+          status != EXIT_DONE) {
+        return status;
+      }
+    }
   }
-  if (!out.flush()) return write_failed(out, messages);
+
+  std::unique_ptr<LogOutput> output;
+  SplitOutput* split = nullptr;
+  if (options.split_dir.empty()) {
+    output = make_output(options, out, columns);
+  } else {
+    auto split_output = std::make_unique<SplitOutput>(
+        std::move(files), [&](OutBuffer& file) { return make_output(options, file, columns); });
+    split = split_output.get();
+    output = std::move(split_output);
+  }
+  output->begin();
+  RecordFilter filter(selection, *output);
+  const ReadOutcome outcome = read_in_order(in, plan, &messages, filter);
+  if (const int status = pass_ended(outcome, output.get(), out, messages); status != EXIT_DONE) {
+    return status;
+  }
+  if (!output->end()) return write_failed(messages, output->write_error(), output->failed_file());
   SourceStamp at_end;
   if (stamped && in.stamp(at_end) && !(at_end == at_start)) return log_changed(out, messages);
-  print_summary(messages, outcome.records, outcome.bad_packets);
+  print_summary(messages, output->rows(), outcome.bad_packets);
+  if (split != nullptr) {
+    for (const std::string& path : split->written()) messages.say(concat({"Wrote ", path, "\n"}));
+  }
   return EXIT_DONE;
 }
 

@@ -1,5 +1,6 @@
 // One conversion, from the open log to the summary: the scanning text, the survey, the section
-// line, the output's header, the records in the read plan's order, and the summary.
+// line, the checks of what the options name against the log, the output's header, the records in
+// the read plan's order through the selection, and the summary.
 #pragma once
 
 #include "cli/options.h"
@@ -9,8 +10,11 @@
 
 namespace korvex {
 
-// The log read by `in`, in `format`, goes to `out` (flushed before the summary); everything else
-// goes to `messages`. Returns the exit status.
+// The log read by `in`, as the options say, goes to `out` (or to the files of --split);
+// everything else goes to `messages`. Returns the exit status.
+int convert_log(ByteStream& in, OutBuffer& out, const Options& options, Messages& messages);
+
+// The whole log in one format.
 int convert_log(ByteStream& in, OutBuffer& out, Format format, Messages& messages);
 
 }  // namespace korvex

@@ -11,6 +11,7 @@
 
 #include "cli/exit_status.h"
 #include "cli/options.h"
+#include "io/concat.h"
 
 namespace korvex {
 
@@ -51,7 +52,8 @@ bool write_all(int fd, const std::uint8_t* data, std::size_t n) {
 // Copies standard input to an unnamed temporary file, positioned at its start, into `fd`.
 int copy_standard_input(Messages& messages, int& fd) {
   const std::string dir = temporary_folder();
-  const std::string failure = "Error on copy of standard input to a temporary file in " + dir;
+  const std::string failure =
+      concat({"Error on copy of standard input to a temporary file in ", dir});
   fd = unnamed_file(dir);
   if (fd < 0) {
     messages.error_report(failure, errno);

@@ -1,6 +1,9 @@
 #include "cli/options.h"
 
+#include "io/concat.h"
+
 #include <algorithm>
+#include <cstdint>
 #include <vector>
 
 namespace korvex {
@@ -15,10 +18,65 @@ struct OptionSpec {
 };
 
 constexpr OptionSpec kOptions[] = {
+    {0, "flights", "", "a row per flight instead of a row per record"},
+    {0, "flight", "LIST",
+     "only these flights: numbers and ranges, such as 3 or 2,5 or 2-4 or last"},
+    {0, "from", "TIME", "only records at or after TIME"},
+    {0, "to", "TIME", "only records at or before TIME"},
+    {0, "gap", "SECONDS", "a pause longer than this starts a new flight (default 300)"},
+    {0, "columns", "LIST", "only these columns after Time: names, labels or blocks"},
+    {0, "split", "DIR", "one file per flight in DIR instead of standard output"},
     {'q', "quiet", "", "no progress texts and no dots; warnings, errors and the summary stay"},
     {'h', "help", "", "show this help and exit"},
     {'V', "version", "", "show the version and exit"},
 };
+
+// A whole number from `low` to `high`.
+bool parse_whole(std::string_view text, std::uint32_t low, std::uint32_t high,
+                 std::uint32_t& value) {
+  if (text.empty() || text.size() > 9 || text.find_first_not_of("0123456789") != text.npos) {
+    return false;
+  }
+  value = static_cast<std::uint32_t>(std::stoul(std::string(text)));
+  return value >= low && value <= high;
+}
+
+// Takes the value of an option into the options; false with `error` when it is no good value.
+bool apply_value(std::string_view name, std::string_view value, Options& o, std::string& error) {
+  if (name == "flight") return parse_flight_list(value, o.selection.flights, error);
+  if (name == "from") return parse_time(value, TimeEnd::FROM, o.selection.window.from, error);
+  if (name == "to") return parse_time(value, TimeEnd::TO, o.selection.window.to, error);
+  if (name == "gap") {
+    if (parse_whole(value, 1, MAX_GAP, o.selection.gap)) return true;
+    error = concat({"the gap ", quoted(value), " is no whole number of seconds from 1 to ",
+                    std::to_string(MAX_GAP)});
+    return false;
+  }
+  if (name == "columns") {
+    o.columns_given = true;
+    o.columns = value;
+    return true;
+  }
+  if (name == "split") {
+    o.split_dir = value;
+    if (!value.empty()) return true;
+    error = "the folder of --split is empty";
+    return false;
+  }
+  return true;
+}
+
+// Options that do not go together; false with `error`.
+bool check_combination(const Options& o, std::string& error) {
+  if (o.flights_table && o.columns_given) {
+    error = "--columns does not go with --flights, whose columns are fixed";
+  } else if (o.flights_table && !o.split_dir.empty()) {
+    error = "--split does not go with --flights, which writes one row per flight";
+  } else if (o.selection.window.from > o.selection.window.to) {
+    error = "--from is later than --to";
+  }
+  return error.empty();
+}
 
 bool equal_ignoring_case(std::string_view a, std::string_view b) {
   if (a.size() != b.size()) return false;
@@ -81,13 +139,13 @@ ParsedCommandLine parse_command_line(int argc, const char* const* argv) {
     std::string_view value;
     bool has_value = false;
     const OptionSpec* option = find_option(arg, value, has_value);
-    if (option == nullptr) return option_error("unknown option '" + std::string(arg) + "'");
+    if (option == nullptr) return option_error(concat({"unknown option ", quoted(arg)}));
     const std::string name = std::string("--").append(option->long_name);
     if (option->value_name.empty() && has_value) {
-      return option_error("option '" + name + "' takes no value");
+      return option_error(concat({"option ", quoted(name), " takes no value"}));
     }
     if (!option->value_name.empty() && !has_value) {
-      if (i + 1 >= argc) return option_error("option '" + name + "' needs a value");
+      if (i + 1 >= argc) return option_error(concat({"option ", quoted(name), " needs a value"}));
       value = argv[++i];
     }
     if (option->long_name == "help") {
@@ -99,6 +157,9 @@ ParsedCommandLine parse_command_line(int argc, const char* const* argv) {
       return parsed;
     }
     if (option->long_name == "quiet") parsed.options.quiet = true;
+    if (option->long_name == "flights") parsed.options.flights_table = true;
+    std::string error;
+    if (!apply_value(option->long_name, value, parsed.options, error)) return option_error(error);
   }
   if (positional.size() != 2) {
     if (!options_seen) {
@@ -107,7 +168,7 @@ ParsedCommandLine parse_command_line(int argc, const char* const* argv) {
     }
     if (positional.empty()) return option_error("missing FORMAT and LOGFILE");
     if (positional.size() == 1) return option_error("missing LOGFILE");
-    return option_error("unexpected argument '" + std::string(positional[2]) + "'");
+    return option_error(concat({"unexpected argument ", quoted(positional[2])}));
   }
   parsed.command = Command::UNKNOWN_FORMAT;
   for (const FormatWord& f : FORMAT_WORDS) {
@@ -117,6 +178,7 @@ ParsedCommandLine parse_command_line(int argc, const char* const* argv) {
     }
   }
   parsed.options.log_path = positional[1];
+  if (std::string error; !check_combination(parsed.options, error)) return option_error(error);
   return parsed;
 }
 
@@ -127,11 +189,12 @@ std::string help_text() {
       "record, oldest first.\n"
       "\n"
       "FORMAT (any case):\n"
-      "  tab, comma, space  the classic table: every cell followed by a tab or a comma, or\n"
-      "                     fixed-width columns; Time as \"MM/DD/YYYY HH:MM:SS\"\n"
-      "  csv, tsv           a table for analysis programs: unique column names, no separator\n"
-      "                     after the last cell, Time as YYYY-MM-DDTHH:MM:SS, and an empty\n"
-      "                     cell for a value the record does not carry\n"
+      "  tab, comma, space     the classic table: every cell followed by a tab or a comma,\n"
+      "                        or fixed-width columns; Time as \"MM/DD/YYYY HH:MM:SS\"\n"
+      "  csv, tsv              a table for analysis programs: unique column names, a flight\n"
+      "                        column, no separator after the last cell, Time as\n"
+      "                        YYYY-MM-DDTHH:MM:SS, and an empty cell for a value the record\n"
+      "                        does not carry\n"
       "LOGFILE is the instrument's log file; - reads standard input.\n"
       "\n"
       "Options:\n";
@@ -140,18 +203,27 @@ std::string help_text() {
     if (o.short_name != 0) names = {'-', o.short_name, ',', ' '};
     names.append("--").append(o.long_name);
     if (!o.value_name.empty()) names.append(" ").append(o.value_name);
-    names.resize(std::max<std::size_t>(names.size() + 1, 19), ' ');
+    names.resize(std::max<std::size_t>(names.size() + 1, 22), ' ');
     text.append("  ").append(names).append(o.help).append("\n");
   }
   text +=
-      "  --                 end of the options\n"
+      "  --                    end of the options\n"
+      "\n"
+      "A flight is a power-on session of the instrument, ground runs included: a record more\n"
+      "than the gap after the one before, or earlier than it, starts a new flight. Flights\n"
+      "are numbered 1, 2, ... in the order the table prints them.\n"
+      "TIME is YYYY-MM-DD, YYYY-MM-DD HH:MM[:SS], YYYY-MM-DDTHH:MM[:SS], MM/DD/YYYY HH:MM:SS\n"
+      "or a number of seconds; a date alone is its whole day, a time without seconds its\n"
+      "whole minute. Column names are those of the csv header (telm1_RPM, gps_hdg), classic\n"
+      "labels (RPM: both engine monitors' RPM) or blocks (base, telm1, telm2, attitude, gps).\n"
       "\n"
       "The table goes to standard output; progress, warnings, errors and a summary go to\n"
       "standard error.\n"
       "\n"
       "Exit status:\n"
       "  0  the table was written\n"
-      "  1  the command line is wrong\n"
+      "  1  the command line is wrong, or names a flight or a column the log does not have,\n"
+      "     or a file --split would write exists already\n"
       "  2  the log file cannot be opened (or standard input cannot be copied)\n"
       "  3  the file holds no valid record\n"
       "  4  a seek in the log file failed (it is a pipe or a device)\n"
@@ -161,7 +233,10 @@ std::string help_text() {
       "  8  writing the table failed\n"
       "\n"
       "Examples:\n"
-      "  KorvexLogDump csv Korvex.rec > flight.csv\n"
+      "  KorvexLogDump csv Korvex.rec > flights.csv\n"
+      "  KorvexLogDump --flights space Korvex.rec\n"
+      "  KorvexLogDump --flight last --columns alt,RPM,telm1 csv Korvex.rec > last.csv\n"
+      "  KorvexLogDump --from '2026-06-14 13:00' --to 2026-06-14 --split flights csv Korvex.rec\n"
       "  KorvexLogDump -q tab - < Korvex.rec | head -n 3\n";
   return text;
 }

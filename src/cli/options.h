@@ -6,6 +6,8 @@
 #include <string>
 #include <string_view>
 
+#include "selection/selection.h"
+
 namespace korvex {
 
 enum class Format { TAB, COMMA, SPACE, CSV, TSV };
@@ -27,7 +29,12 @@ inline constexpr std::string_view STANDARD_INPUT = "-";
 struct Options {
   Format format = Format::TAB;
   std::string log_path;
-  bool quiet = false;  // no progress texts and no dots
+  bool quiet = false;          // no progress texts and no dots
+  bool flights_table = false;  // --flights: a row per flight
+  Selection selection;         // --flight, --from, --to, --gap
+  bool columns_given = false;  // --columns LIST, checked against the log's sections
+  std::string columns;
+  std::string split_dir;  // --split DIR; empty: standard output
 };
 
 enum class Command {

@@ -10,6 +10,7 @@
 #include "cli/options.h"
 #include "cli/version.h"
 #include "io/byte_stream.h"
+#include "io/concat.h"
 
 namespace korvex {
 
@@ -37,7 +38,7 @@ int run_tool(int argc, const char* const* argv, OutBuffer& out, Messages& messag
     case Command::HELP:
       return write_text(out, help_text(), messages);
     case Command::VERSION:
-      return write_text(out, "KorvexLogDump " + std::string(VERSION) + "\n", messages);
+      return write_text(out, concat({"KorvexLogDump ", VERSION, "\n"}), messages);
     case Command::CLASSIC_USAGE:
       messages.say(kUsage);
       return EXIT_USAGE;
@@ -45,7 +46,7 @@ int run_tool(int argc, const char* const* argv, OutBuffer& out, Messages& messag
       messages.say(kUnknownFormat);
       return EXIT_DELIMITER;
     case Command::OPTION_ERROR:
-      messages.say("KorvexLogDump: " + parsed.error + "\nTry 'KorvexLogDump --help'.\n");
+      messages.say(concat({"KorvexLogDump: ", parsed.error, "\nTry 'KorvexLogDump --help'.\n"}));
       return EXIT_USAGE;
     case Command::CONVERT:
       break;
@@ -57,7 +58,7 @@ int run_tool(int argc, const char* const* argv, OutBuffer& out, Messages& messag
     return status;
   }
   ByteStream in(fd_source(&fd));
-  const int status = convert_log(in, out, options.format, messages);
+  const int status = convert_log(in, out, options, messages);
   if (status != EXIT_DONE) {
     ::close(fd);
     return status;

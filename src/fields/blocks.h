@@ -28,6 +28,14 @@ constexpr bool shows_block(SectionFlags sections, int block) {
   return block == BASE_BLOCK || (sections & section_flag(block)) != 0;
 }
 
+// The column of block `block` with this label (the first, when the label repeats), or nullptr.
+constexpr const Field* find_field(int block, std::string_view label) {
+  for (const Field& f : block_fields[block]) {
+    if (f.label == label) return &f;
+  }
+  return nullptr;
+}
+
 // Calls fn(block, field) for every column of the blocks that the section set shows, in the
 // order of the tables' rows.
 template <typename Fn>

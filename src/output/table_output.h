@@ -2,38 +2,41 @@
 // tables differ only in how they write the two.
 #pragma once
 
+#include "fields/column_set.h"
 #include "io/out_buffer.h"
 #include "output/cells/time_cell.h"
 #include "output/log_output.h"
-#include "record/record.h"
 
 namespace korvex {
 
 struct TableStyle {
-  void (*header)(OutBuffer& out, DelimiterMode mode, SectionFlags sections);
-  void (*row)(OutBuffer& out, DelimiterMode mode, const Record& rec, SectionFlags sections,
-              TimeCellCache& cache);
+  void (*header)(OutBuffer& out, DelimiterMode mode, const ColumnSet& columns);
+  void (*row)(OutBuffer& out, DelimiterMode mode, const Record& rec, std::int64_t flight,
+              const ColumnSet& columns, TimeCellCache& cache);
 };
 
 class TableOutput final : public LogOutput {
  public:
-  // The table of a log whose records carry the sections `sections` (the survey's union).
-  TableOutput(OutBuffer& out, TableStyle style, DelimiterMode mode, SectionFlags sections)
-      : out_(out), style_(style), mode_(mode), sections_(sections) {}
+  TableOutput(OutBuffer& out, TableStyle style, DelimiterMode mode, const ColumnSet& columns)
+      : out_(out), style_(style), mode_(mode), columns_(columns) {}
 
-  void begin() override { style_.header(out_, mode_, sections_); }
-
-  bool record(const Record& rec) override {
-    style_.row(out_, mode_, rec, sections_, cache_);
+  void begin() override { style_.header(out_, mode_, columns_); }
+  bool record(const Record& rec, std::int64_t flight) override {
+    style_.row(out_, mode_, rec, flight, columns_, cache_);
+    ++rows_;
     return out_.failed() == 0;
   }
+  bool end() override { return out_.flush(); }
+  std::int64_t rows() const override { return rows_; }
+  int write_error() const override { return out_.failed(); }
 
  private:
   OutBuffer& out_;
   TableStyle style_;
   DelimiterMode mode_;
-  SectionFlags sections_;
+  const ColumnSet& columns_;
   TimeCellCache cache_;
+  std::int64_t rows_ = 0;
 };
 
 }  // namespace korvex

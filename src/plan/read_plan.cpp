@@ -23,10 +23,10 @@ ReadPlan plan_reads(const SurveyResult& survey) {
   return plan;
 }
 
-ReadOutcome read_in_order(ByteStream& in, const ReadPlan& plan, Messages& messages,
+ReadOutcome read_in_order(ByteStream& in, const ReadPlan& plan, Messages* progress,
                           RecordConsumer& consumer) {
   ReadOutcome outcome;
-  RecordReader reader(in, &messages);
+  RecordReader reader(in, progress);
   for (int i = 0; i < plan.range_count; ++i) {
     const ReadRange& range = plan.ranges[i];
     if (in.seek(range.start) != 0) {
@@ -35,7 +35,7 @@ ReadOutcome read_in_order(ByteStream& in, const ReadPlan& plan, Messages& messag
       outcome.seek_failure = range.seek_failure;
       break;
     }
-    if (i == 0) messages.progress("Dumping packets, please wait");
+    if (i == 0 && progress != nullptr) progress->progress("Dumping packets, please wait");
     while (in.pos() < range.limit) {
       const Record* rec = reader.next();
       if (rec == nullptr) {

@@ -52,9 +52,10 @@ struct ReadOutcome {
   std::int64_t bad_packets = 0;   // passed over on the way
 };
 
-// Hands every record of the plan to the consumer, in the plan's order. The progress text
-// "Dumping packets, please wait" follows the first seek, and the framing's dots follow it.
-ReadOutcome read_in_order(ByteStream& in, const ReadPlan& plan, Messages& messages,
+// Hands every record of the plan to the consumer, in the plan's order. With `progress`, the
+// progress text "Dumping packets, please wait" follows the first seek, and the framing's dots
+// follow it; without, the pass is quiet.
+ReadOutcome read_in_order(ByteStream& in, const ReadPlan& plan, Messages* progress,
                           RecordConsumer& consumer);
 
 }  // namespace korvex

@@ -18,4 +18,18 @@ inline std::chrono::year_month_day log_date(std::int64_t day) {
   return std::chrono::year_month_day{LOG_EPOCH + std::chrono::days{day}};
 }
 
+// A timestamp's date and time of day.
+struct CivilTime {
+  int year;
+  unsigned month, day, hour, minute, second;
+};
+
+inline CivilTime civil_time(std::uint32_t timestamp) {
+  const std::chrono::year_month_day date = log_date(timestamp / SECONDS_PER_DAY);
+  const std::uint32_t second_of_day = timestamp % SECONDS_PER_DAY;
+  return {static_cast<int>(date.year()),     static_cast<unsigned>(date.month()),
+          static_cast<unsigned>(date.day()), second_of_day / 3600,
+          second_of_day / 60 % 60,           second_of_day % 60};
+}
+
 }  // namespace korvex

@@ -32,7 +32,8 @@ def times(rows):
 
 
 sample = table("examples/Korvex.rec")
-assert len(sample) == 4901 and len(sample[0]) == 95
+assert len(sample) == 4901 and len(sample[0]) == 96
+assert [int(r["flight"]) for r in sample[:1]] == [1] and int(sample[-1]["flight"]) == 2
 stamps = times(sample)
 assert all(isinstance(t, datetime.datetime) for t in stamps) and stamps == sorted(stamps)
 assert float(sample[0]["telm1_RPM"]) > 0 and float(sample[0]["lat"]) > 0

@@ -8,7 +8,8 @@
 # Lines starting with # are notes. The command line is the tool's arguments separated by blanks
 # (paths relative to the repository), after optional NAME=value words for the environment, and
 # with optional words for standard input: <FILE reads it from FILE, <|FILE from a pipe that FILE
-# is written into (standard input is /dev/null otherwise).
+# is written into (standard input is /dev/null otherwise). @TMP stands for an empty folder of the
+# case's own, in the command line and in what the tool prints.
 set -uo pipefail
 tool=$(realpath "$1")
 update=${2:-}
@@ -38,7 +39,8 @@ while IFS= read -r line || [ -n "$line" ]; do
     continue
   fi
   IFS=$'\t' read -r name args status digest stderr <<< "$line"
-  read -ra words <<< "$args"
+  scratch=$(mktemp -d)
+  read -ra words <<< "${args//@TMP/$scratch}"
   environment=()
   argv=()
   input=/dev/null
@@ -63,6 +65,8 @@ while IFS= read -r line || [ -n "$line" ]; do
   fi
   got_digest=$(sha256sum < "$tmp/out" | cut -d' ' -f1)
   got_stderr=$(escaped "$tmp/err")
+  got_stderr=${got_stderr//$scratch/@TMP}
+  rm -rf "$scratch"
   count=$((count + 1))
   printf '%s\t%s\t%s\t%s\t%s\n' "$name" "$args" "$got_status" "$got_digest" "$got_stderr" \
     >> "$tmp/new.tsv"

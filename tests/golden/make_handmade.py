@@ -80,10 +80,37 @@ def split_records():
     return log
 
 
+def gps(lat, lon, layout=1):
+    body = struct.pack("<ffiii", lat, lon, 90, 100, 1500)
+    return section(4, body + (struct.pack("<bbbb", 3, 9, 4, 6) if layout > 0 else b""))
+
+
+def flights():
+    """Three flights at the default gap of 300 s (four at 100 s): dated with an engine monitor and
+    GPS (one record without a fix), then raw with GPS only, then dated with the base payload only,
+    whose last five records follow a pause of 200 s."""
+    log = b""
+    t = 834750000
+    for i in range(4):
+        fix = (0.0, 0.0) if i == 2 else (47.5 + i * 0.01, 122.25)
+        log += record(2, t + i, base(alt=1000 + 100 * i, asi=90 + i) + telm(2) + gps(*fix))
+    t += 3 + 600
+    for i in range(3):
+        log += record(1, t + i, base(alt=2000 - 10 * i) + gps(47.6, 122.3 + i * 0.01))
+    t += 2 + 301
+    for i in range(2):
+        log += record(2, t + i, base(alt=500 + i))
+    t += 1 + 200
+    for i in range(2):
+        log += record(2, t + i, base(alt=600 + i))
+    return log
+
+
 def main():
     folder = sys.argv[1]
     write(folder, "bad-packets.rec", bad_packets())
     write(folder, "split.rec", split_records())
+    write(folder, "flights.rec", flights())
     write(folder, "zero-stamps.rec", record(2, 0) * 3)
     write(folder, "ones-stamps.rec", record(3, 0xFFFFFFFF, base() + telm(3)) * 2)
     write(folder, "empty.rec", b"")

@@ -41,4 +41,6 @@ helped=$("$tool" --help | sed -n '/^Options:/,/^$/p' | grep -oE -- '(^|[ ,])--?[
 offered=$(complete_words - | tr ' ' '\n' | grep -v '^--$' | sort -u | xargs)
 [ "$helped" = "$offered" ] || fail "help lists '$helped', the completion offers '$offered'"
 [ -n "$(complete_words csv "$build/")" ] || fail "no file offered after the format"
+[ "$(complete_words --flight 2 c)" = "comma csv" ] || fail "formats after an option's value"
+[ "$(complete_words --columns te)" = "telm1 telm2" ] || fail "blocks after --columns"
 echo "installed and checked in $prefix"

@@ -110,11 +110,17 @@ Conversion convert(const Bytes& log, DelimiterMode mode) {
 }
 
 Conversion convert(const Bytes& log, Format format) {
+  Options options;
+  options.format = format;
+  return convert(log, options);
+}
+
+Conversion convert(const Bytes& log, const Options& options) {
   Conversion c;
   MessageCapture err;
   MemoryStream in(log);
   OutBuffer out(&c.out);
-  c.status = convert_log(in.stream, out, format, err.messages);
+  c.status = convert_log(in.stream, out, options, err.messages);
   out.flush();
   c.err = err.str();
   return c;

@@ -68,6 +68,7 @@ struct Conversion {
   std::string err;
 };
 Conversion convert(const Bytes& log, Format format);
+Conversion convert(const Bytes& log, const Options& options);
 // The classic table in the delimiter mode's format.
 Conversion convert(const Bytes& log, DelimiterMode mode);
 

@@ -6,11 +6,13 @@
 // analysis table (csv, tsv) leaves its cell empty and shows minutes and seconds unpadded.
 #pragma once
 
+#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <iterator>
 #include <utility>
 
+#include "fields/column_set.h"
 #include "fields/decode.h"
 #include "io/out_buffer.h"
 #include "output/cells/cells.h"
@@ -107,20 +109,72 @@ inline char* record_cells(char* d, const Record& rec, SectionFlags sections, Del
   return d;
 }
 
-// One row: the Time cell, the cells of every block that the section set shows, and the line end,
-// which the classic table puts after the last cell's separator and the analysis table in its
-// place.
+// The cell of one column of a record, for rows of chosen columns.
+using CellWriter = char* (*)(char* d, const std::uint8_t* block, bool long_form,
+                             RecordLayout revision, DelimiterMode mode);
+
+namespace cell {
+
+template <const auto& kFields, std::size_t I, CellStyle kStyle>
+char* single_cell(char* d, const std::uint8_t* block, bool long_form, RecordLayout revision,
+                  DelimiterMode mode) {
+  return block != nullptr
+             ? field_cell<kFields, I, true, kStyle>(d, block, long_form, revision, mode)
+             : field_cell<kFields, I, false, kStyle>(d, block, long_form, revision, mode);
+}
+
+template <const auto& kFields, CellStyle kStyle, std::size_t... I>
+constexpr std::array<CellWriter, sizeof...(I)> cell_writers(std::index_sequence<I...>) {
+  return {&single_cell<kFields, I, kStyle>...};
+}
+
+template <const auto& kFields, CellStyle kStyle>
+inline constexpr auto kCellWriters =
+    cell_writers<kFields, kStyle>(std::make_index_sequence<std::size(kFields)>{});
+
+}  // namespace cell
+
 template <CellStyle kStyle>
-inline void record_row(OutBuffer& out, DelimiterMode mode, const Record& rec, SectionFlags sections,
-                       TimeCellCache& cache) {
+inline char* column_cell(char* d, const Record& rec, ColumnRef column, DelimiterMode mode) {
+  const auto index = static_cast<std::size_t>(column.field - block_fields[column.block].data());
+  CellWriter write = nullptr;
+  switch (column.block) {
+    case BASE_BLOCK:
+      write = cell::kCellWriters<BASE_FIELDS, kStyle>[index];
+      break;
+    case SECTION_ID_ATTITUDE:
+      write = cell::kCellWriters<ATTITUDE_FIELDS, kStyle>[index];
+      break;
+    case SECTION_ID_GPS:
+      write = cell::kCellWriters<GPS_FIELDS, kStyle>[index];
+      break;
+    default:
+      write = cell::kCellWriters<TELM_FIELDS, kStyle>[index];
+      break;
+  }
+  return write(d, block_bytes(rec, column.block), long_form(column.block, rec.revision),
+               rec.revision, mode);
+}
+
+// One row: the Time cell (and, in the analysis table, the flight), the cells of the columns,
+// and the line end, which the classic table puts after the last cell's separator and the
+// analysis table in its place.
+template <CellStyle kStyle>
+inline void record_row(OutBuffer& out, DelimiterMode mode, const Record& rec, std::int64_t flight,
+                       const ColumnSet& columns, TimeCellCache& cache) {
   char* const start = out.reserve(ROW_ROOM);
   char* d;
   if constexpr (kStyle == CellStyle::CLASSIC) {
     d = print_time_cell(start, mode, rec.timestamp, rec.revision, cache);
   } else {
     d = print_iso_time_cell(start, mode, rec.timestamp, rec.revision, cache);
+    d = cell::unsigned_cell(d, static_cast<std::uint64_t>(flight), mode, 0);
   }
-  d = record_cells<kStyle>(d, rec, sections, mode);
+  if (columns.all) {
+    d = record_cells<kStyle>(d, rec, columns.sections, mode);
+  } else {
+    for (const ColumnRef& c : columns.chosen) d = column_cell<kStyle>(d, rec, c, mode);
+  }
   if constexpr (kStyle == CellStyle::CLASSIC) {
     *d++ = '\n';
   } else {

@@ -38,8 +38,9 @@ bool scaled_coordinate(float magnitude, std::uint64_t& scaled) {
 }  // namespace
 
 char* put_cell(char* d, DelimiterMode mode, int width, std::string_view text) {
-  return cell::emit(d, mode, width, text.size(),
-                    [&](char* at) { std::memcpy(at, text.data(), text.size()); });
+  return cell::emit(d, mode, width, text.size(), [&](char* at) KORVEX_LAMBDA_INLINE {
+    std::memcpy(at, text.data(), text.size());
+  });
 }
 
 // The exact binary value rounded half to even, as printf does.
@@ -47,7 +48,7 @@ char* coordinate_cell(char* d, float magnitude, bool negative, DelimiterMode mod
   std::uint64_t scaled = 0;
   if (scaled_coordinate(magnitude, scaled)) {
     const std::size_t n = cell::scaled_length(scaled, COORDINATE_DECIMALS, negative);
-    return cell::emit(d, mode, width, n, [&](char* at) {
+    return cell::emit(d, mode, width, n, [&](char* at) KORVEX_LAMBDA_INLINE {
       cell::scaled_before(at + n, scaled, COORDINATE_DECIMALS, negative);
     });
   }

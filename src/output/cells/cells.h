@@ -15,6 +15,7 @@
 
 // The cell writers are inlined into the block writers, whatever the compiler's inlining budget.
 #define KORVEX_CELL_INLINE [[gnu::always_inline]] inline
+#define KORVEX_LAMBDA_INLINE __attribute__((always_inline))
 
 namespace korvex {
 
@@ -86,7 +87,7 @@ KORVEX_CELL_INLINE char* emit(char* d, DelimiterMode mode, int width, std::size_
 
 KORVEX_CELL_INLINE char* unsigned_cell(char* d, std::uint64_t v, DelimiterMode mode, int width) {
   const unsigned n = digit_count(v);
-  return emit(d, mode, width, n, [&](char* at) { digits_before(at + n, v); });
+  return emit(d, mode, width, n, [&](char* at) KORVEX_LAMBDA_INLINE { digits_before(at + n, v); });
 }
 
 KORVEX_CELL_INLINE char* signed_cell(char* d, std::int64_t v, DelimiterMode mode, int width) {
@@ -94,7 +95,7 @@ KORVEX_CELL_INLINE char* signed_cell(char* d, std::int64_t v, DelimiterMode mode
   const std::uint64_t magnitude =
       negative ? 0 - static_cast<std::uint64_t>(v) : static_cast<std::uint64_t>(v);
   const unsigned n = digit_count(magnitude) + (negative ? 1 : 0);
-  return emit(d, mode, width, n, [&](char* at) {
+  return emit(d, mode, width, n, [&](char* at) KORVEX_LAMBDA_INLINE {
     *at = '-';
     digits_before(at + n, magnitude);
   });
@@ -126,8 +127,9 @@ KORVEX_CELL_INLINE char* scaled_cell(char* d, std::int64_t v, unsigned decimals,
   const std::uint64_t magnitude =
       negative ? 0 - static_cast<std::uint64_t>(v) : static_cast<std::uint64_t>(v);
   const std::size_t n = scaled_length(magnitude, decimals, negative);
-  return emit(d, mode, width, n,
-              [&](char* at) { scaled_before(at + n, magnitude, decimals, negative); });
+  return emit(d, mode, width, n, [&](char* at) KORVEX_LAMBDA_INLINE {
+    scaled_before(at + n, magnitude, decimals, negative);
+  });
 }
 
 // An empty cell: the separator alone.
@@ -147,7 +149,7 @@ KORVEX_CELL_INLINE char* min_sec_cell(char* d, int minutes, unsigned seconds, De
   const unsigned minute_field = padded && minute_chars < 3 ? 3 : minute_chars;
   const unsigned second_digits = seconds < 10 ? 2 : digit_count(seconds);
   const std::size_t n = lead + minute_field + 1 + second_digits;
-  return emit(d, mode, 0, n, [&](char* at) {
+  return emit(d, mode, 0, n, [&](char* at) KORVEX_LAMBDA_INLINE {
     std::memcpy(at, kSpaces, 4);
     char* minutes_end = at + lead + minute_field;
     digits_before(minutes_end, magnitude);

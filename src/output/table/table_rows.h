@@ -1,6 +1,7 @@
-// The classic table: one header row for the log's section set, then one row per record.
+// The classic table: one header row, then one row per record, in the delimiter mode's form.
 #pragma once
 
+#include "fields/column_set.h"
 #include "io/out_buffer.h"
 #include "output/cells/cells.h"
 #include "output/cells/time_cell.h"
@@ -9,13 +10,13 @@
 
 namespace korvex {
 
-// The header row: the Time label, the base labels, then the labels of each block in `sections`.
-void print_header(OutBuffer& out, DelimiterMode mode, SectionFlags sections);
+// The header row: the Time label, then the labels of the columns.
+void print_header(OutBuffer& out, DelimiterMode mode, const ColumnSet& columns);
 
-// One row: the Time cell, the base cells, then one block per section in `sections`, read where
-// the record carries that section and printed as zeros where it does not.
-void print_record_row(OutBuffer& out, DelimiterMode mode, const Record& rec, SectionFlags sections,
-                      TimeCellCache& cache);
+// One row: the Time cell, then the cells of the columns, each read where the record carries its
+// block and printed as 0 where it does not. The classic row has no flight column.
+void print_record_row(OutBuffer& out, DelimiterMode mode, const Record& rec, std::int64_t flight,
+                      const ColumnSet& columns, TimeCellCache& cache);
 
 inline constexpr TableStyle CLASSIC_TABLE = {print_header, print_record_row};
 

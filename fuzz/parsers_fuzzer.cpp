@@ -1,0 +1,84 @@
+// libFuzzer target: the command line's values, TIME, LIST and SECONDS, given as --from/--to,
+// --flight and --gap. No input crashes a parser, and no value outside its range is accepted:
+//   - a TIME is a timestamp of the log's clock, --from no later than --to for the same text, and
+//     a date in the text is the date of the timestamp;
+//   - a LIST names flights from 1 on, each range in order, and a log of 10 flights either holds
+//     every flight named or is refused;
+//   - a gap is a whole number of seconds from 1 to 86400.
+#include <algorithm>
+#include <cstdint>
+#include <cstdio>
+#include <string>
+#include <string_view>
+
+#include "cli/options.h"
+#include "record/timestamp.h"
+#include "selection/flight_list.h"
+#include "selection/time_window.h"
+
+namespace {
+
+void check(bool ok) {
+  if (!ok) __builtin_trap();
+}
+
+void check_time(std::string_view text) {
+  std::uint32_t from = 0, to = 0;
+  std::string error;
+  const bool read_from = korvex::parse_time(text, korvex::TimeEnd::FROM, from, error);
+  std::string error_to;
+  const bool read_to = korvex::parse_time(text, korvex::TimeEnd::TO, to, error_to);
+  check(read_from == read_to);
+  if (!read_from) {
+    check(!error.empty() && !error_to.empty());
+    return;
+  }
+  check(from <= to && to - from < korvex::SECONDS_PER_DAY);
+  if (text.find_first_not_of("0123456789") == std::string_view::npos) {
+    std::uint64_t value = 0;
+    for (const char c : text) value = std::min<std::uint64_t>(value * 10 + (c - '0'), 1ULL << 40);
+    check(from == value && to == value);
+    return;
+  }
+  const korvex::CivilTime t = korvex::civil_time(from);
+  char iso[16], classic[16];
+  std::snprintf(iso, sizeof iso, "%04d-%02u-%02u", t.year, t.month, t.day);
+  std::snprintf(classic, sizeof classic, "%02u/%02u/%04d", t.month, t.day, t.year);
+  check(text.find(iso) != std::string_view::npos || text.find(classic) != std::string_view::npos);
+}
+
+void check_list(std::string_view text) {
+  korvex::FlightList list;
+  std::string error;
+  if (!korvex::parse_flight_list(text, list, error)) {
+    check(!error.empty());
+    return;
+  }
+  for (const korvex::FlightRange& r : list.ranges) {
+    check(r.first == korvex::LAST_FLIGHT || (r.first >= 1 && r.first <= korvex::MAX_FLIGHT_NUMBER));
+    check(r.last == korvex::LAST_FLIGHT || (r.last >= 1 && r.last <= korvex::MAX_FLIGHT_NUMBER));
+    check(r.first == korvex::LAST_FLIGHT || r.last == korvex::LAST_FLIGHT || r.first <= r.last);
+  }
+  if (!list.resolve(10, error)) return;
+  for (const korvex::FlightRange& r : list.ranges) check(r.first >= 1 && r.last <= 10);
+}
+
+void check_gap(const std::string& text) {
+  const char* argv[] = {"KorvexLogDump", "--gap", text.c_str(), "tab", "log"};
+  const korvex::ParsedCommandLine parsed = korvex::parse_command_line(5, argv);
+  if (parsed.command == korvex::Command::CONVERT) {
+    check(parsed.options.selection.gap >= 1 && parsed.options.selection.gap <= 86400);
+  } else {
+    check(parsed.command == korvex::Command::OPTION_ERROR && !parsed.error.empty());
+  }
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+  const std::string text(reinterpret_cast<const char*>(data), size);
+  check_time(text);
+  check_list(text);
+  if (text.find('\0') == std::string::npos) check_gap(text);
+  return 0;
+}

@@ -1,0 +1,48 @@
+// The columns an output shows: every column of the blocks the log's section set holds, or the
+// ones a user chose by name, in the order given (Time always comes first and is no member).
+#pragma once
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "fields/blocks.h"
+
+namespace korvex {
+
+struct ColumnRef {
+  int block;
+  const Field* field;
+};
+
+struct ColumnSet {
+  SectionFlags sections = 0;
+  bool all = true;                // every column of the shown blocks, in table order
+  std::vector<ColumnRef> chosen;  // when not all
+
+  // Calls fn(column) for every column shown, in order.
+  template <typename Fn>
+  void for_each(Fn&& fn) const {
+    if (!all) {
+      for (const ColumnRef& c : chosen) fn(c);
+      return;
+    }
+    for_each_column(sections, [&](int block, const Field& f) { fn(ColumnRef{block, &f}); });
+  }
+};
+
+// The block names, by block.
+inline constexpr std::string_view BLOCK_NAMES[BLOCK_COUNT] = {"base", "telm1", "telm2", "attitude",
+                                                              "gps"};
+
+// A column's name, unique among all columns: its label with each '-' made '_', after the
+// block's prefix, unless the table gives it a name of its own (telm1_RPM, att_hdg).
+std::string column_name(int block, const Field& f);
+
+// The columns named in `list` (comma-separated): column names (telm1_RPM, gps_hdg), classic
+// labels (RPM: every column with that label) and block names. False, with `error` listing the
+// names this log has, for a name it does not have.
+bool choose_columns(std::string_view list, SectionFlags sections, ColumnSet& columns,
+                    std::string& error);
+
+}  // namespace korvex

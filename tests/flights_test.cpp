@@ -1,0 +1,208 @@
+// Flights and selections: the TIME and LIST parsers, and what --flight and --split write against
+// the full table.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <sstream>
+
+#include "selection/flight_list.h"
+#include "selection/time_window.h"
+#include "support/log_builder.h"
+#include "support/run_capture.h"
+
+namespace korvex::test {
+namespace {
+
+TEST(Selection, TimesAreReadInEveryFormAndCheckedForRange) {
+  const std::uint32_t day = 9661 * 86400U;  // 2026-06-14
+  struct Case {
+    const char* text;
+    TimeEnd end;
+    long long expected;  // -1: refused
+  };
+  const Case cases[] = {
+      {"2026-06-14", TimeEnd::FROM, day},
+      {"2026-06-14", TimeEnd::TO, day + 86399},
+      {"2026-06-14 13:05", TimeEnd::FROM, day + 47100},
+      {"2026-06-14 13:05", TimeEnd::TO, day + 47159},
+      {"2026-06-14T13:05:09", TimeEnd::TO, day + 47109},
+      {"06/14/2026 13:05:09", TimeEnd::FROM, day + 47109},
+      {"\"06/14/2026 13:05:09\"", TimeEnd::TO, day + 47109},
+      {"0", TimeEnd::FROM, 0},
+      {"4294967295", TimeEnd::TO, 4294967295LL},
+      {"2000-01-01", TimeEnd::FROM, 0},
+      {"2000-02-29", TimeEnd::FROM, 59 * 86400},
+      {"2136-02-07 06:28:15", TimeEnd::FROM, 4294967295LL},
+      {"2136-02-07", TimeEnd::TO, 4294967295LL},  // the day's end lies beyond the clock
+      {"4294967296", TimeEnd::FROM, -1},
+      {"2136-02-07 06:28:16", TimeEnd::FROM, -1},
+      {"1999-12-31", TimeEnd::FROM, -1},
+      {"2026-02-29", TimeEnd::FROM, -1},
+      {"2026-13-01", TimeEnd::FROM, -1},
+      {"2026-06-14 24:00", TimeEnd::FROM, -1},
+      {"2026-06-14 12:60", TimeEnd::FROM, -1},
+      {"2026-06-14 12:00:60", TimeEnd::FROM, -1},
+      {"2026-6-14", TimeEnd::FROM, -1},
+      {"06/14/2026", TimeEnd::FROM, -1},
+      {"06/14/2026 13:05", TimeEnd::FROM, -1},
+      {"2026-06-14 13:05:09 ", TimeEnd::FROM, -1},
+      {"", TimeEnd::FROM, -1},
+      {"-5", TimeEnd::FROM, -1},
+      {"yesterday", TimeEnd::FROM, -1},
+  };
+  for (const Case& c : cases) {
+    std::uint32_t t = 12345;
+    std::string error;
+    const bool ok = parse_time(c.text, c.end, t, error);
+    EXPECT_EQ(ok, c.expected >= 0) << c.text;
+    if (ok) {
+      EXPECT_EQ(t, static_cast<std::uint32_t>(c.expected)) << c.text;
+    } else {
+      EXPECT_NE(error.find(c.text), std::string::npos) << error;
+    }
+  }
+}
+
+TEST(Selection, FlightListsAreNumbersRangesAndLast) {
+  struct Case {
+    const char* text;
+    std::vector<std::int64_t> chosen;  // of flights 1 to 6 in a log of 6; empty: refused
+  };
+  const Case cases[] = {
+      {"3", {3}},
+      {"2,5", {2, 5}},
+      {"2-4", {2, 3, 4}},
+      {"last", {6}},
+      {"4-last", {4, 5, 6}},
+      {"1,1-2,6", {1, 2, 6}},
+      {"last-last", {6}},
+      {"0", {}},
+      {"3-1", {}},
+      {"", {}},
+      {"1,", {}},
+      {",1", {}},
+      {"1-", {}},
+      {"-2", {}},
+      {"a", {}},
+      {"1 2", {}},
+      {"last-3", {}},
+      {"1234567890", {}},
+      {"2--3", {}},
+  };
+  for (const Case& c : cases) {
+    FlightList list;
+    std::string error;
+    const bool parsed = parse_flight_list(c.text, list, error);
+    EXPECT_EQ(parsed, !c.chosen.empty()) << c.text << ": " << error;
+    if (!parsed) continue;
+    ASSERT_TRUE(list.resolve(6, error)) << error;
+    std::vector<std::int64_t> chosen;
+    for (std::int64_t f = 0; f <= 7; ++f) {
+      if (list.contains(f)) chosen.push_back(f);
+    }
+    EXPECT_EQ(chosen, c.chosen) << c.text;
+  }
+  FlightList list;
+  std::string error;
+  ASSERT_TRUE(parse_flight_list("2,7-last", list, error));
+  EXPECT_FALSE(list.resolve(6, error));
+  EXPECT_EQ(error, "there is no flight 7: the log has 6 flights");
+}
+
+std::vector<std::string> lines_of(const std::string& text) {
+  std::vector<std::string> lines;
+  std::istringstream in(text);
+  for (std::string line; std::getline(in, line);) lines.push_back(line);
+  return lines;
+}
+
+std::string read_file(const std::filesystem::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+// The full table's rows, each with its flight from the csv table of the same log.
+struct RowsByFlight {
+  std::vector<std::string> header;
+  std::map<std::int64_t, std::vector<std::string>> rows;
+};
+
+RowsByFlight rows_by_flight(const std::string& log, const std::string& format) {
+  const std::vector<std::string> table = lines_of(run_tool_process({"-q", format, log}).out);
+  const std::vector<std::string> csv = lines_of(run_tool_process({"-q", "csv", log}).out);
+  EXPECT_EQ(table.size(), csv.size());
+  RowsByFlight r;
+  r.header = {table.at(0)};
+  for (std::size_t i = 1; i < table.size() && i < csv.size(); ++i) {
+    const std::size_t comma = csv[i].find(',');
+    r.rows[std::stoll(csv[i].substr(comma + 1))].push_back(table[i]);
+  }
+  return r;
+}
+
+TEST(Selection, AFlightsRowsAreTheFullTablesRowsOfThatFlight) {
+  const std::string logs[] = {KORVEX_SAMPLE, std::string(KORVEX_GOLDEN_LOGS) + "/flights.rec",
+                              std::string(KORVEX_GOLDEN_LOGS) + "/groups.rec"};
+  for (const std::string& log : logs) {
+    const RowsByFlight full = rows_by_flight(log, "comma");
+    ASSERT_GE(full.rows.size(), 2U) << log;
+    for (const auto& [flight, rows] : full.rows) {
+      SCOPED_TRACE(log + " flight " + std::to_string(flight));
+      const ProcessResult r =
+          run_tool_process({"-q", "--flight", std::to_string(flight), "comma", log});
+      EXPECT_EQ(r.status, 0);
+      std::vector<std::string> want = full.header;
+      want.insert(want.end(), rows.begin(), rows.end());
+      EXPECT_EQ(lines_of(r.out), want);
+    }
+  }
+}
+
+TEST(Selection, SplitFilesAreTheFullTableAndAreNeverReplaced) {
+  const auto dir = std::filesystem::temp_directory_path() / "korvex-tests" / "split";
+  for (const std::string format : {"csv", "tab"}) {
+    SCOPED_TRACE(format);
+    std::filesystem::remove_all(dir);
+    const ProcessResult r =
+        run_tool_process({"-q", "--split", dir.string(), format, KORVEX_SAMPLE});
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.out, "");
+    std::vector<std::filesystem::path> files;
+    for (const auto& entry : std::filesystem::directory_iterator(dir))
+      files.push_back(entry.path());
+    std::sort(files.begin(), files.end());
+    ASSERT_EQ(files.size(), 2U);
+    const RowsByFlight full = rows_by_flight(KORVEX_SAMPLE, format);
+    std::int64_t flight = 1;
+    for (const auto& file : files) {
+      std::vector<std::string> lines = lines_of(read_file(file));
+      EXPECT_EQ(lines.at(0), full.header.at(0)) << file;
+      lines.erase(lines.begin());
+      EXPECT_EQ(lines, full.rows.at(flight++)) << file;
+      EXPECT_NE(r.err.find("Wrote " + file.string() + "\n"), std::string::npos);
+    }
+    // Again: every file exists, so nothing is written, and nothing is left behind.
+    const auto before = std::filesystem::last_write_time(files[0]);
+    const ProcessResult again =
+        run_tool_process({"-q", "--split", dir.string(), format, KORVEX_SAMPLE});
+    EXPECT_EQ(again.status, 1);
+    EXPECT_EQ(again.err, "KorvexLogDump: --split would replace " + files[0].string() +
+                             " and 1 more; nothing was written\n");
+    EXPECT_EQ(std::filesystem::last_write_time(files[0]), before);
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir), {}), 2);
+  }
+  // A folder that cannot be made: a file stands in its place.
+  std::filesystem::remove_all(dir);
+  write_temp_file("split", {});
+  const ProcessResult r =
+      run_tool_process({"-q", "--split", dir.string() + "/sub", "csv", KORVEX_SAMPLE});
+  EXPECT_EQ(r.status, 8);
+  EXPECT_EQ(r.err, "Error on write of " + dir.string() + "/sub: Not a directory\n");
+  std::filesystem::remove(dir);
+}
+
+}  // namespace
+}  // namespace korvex::test
