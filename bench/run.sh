@@ -65,10 +65,15 @@ for name in layout2-all layout0-none; do
   size=$(stat -c %s "$file")
   # the survey pass alone, the same number of runs
   survey_s=$(for i in $(seq $runs); do $survey "$file" | awk '{print $2}'; done | median)
-  for mode in tab comma space csv tsv; do
+  # every format, and the flights table (a row per flight) beside them
+  for mode in tab comma space csv tsv flights; do
+    args=("$mode")
+    [ "$mode" = flights ] && args=(--flights tab)
     table=$data/$name.$mode.out
-    $tool $mode "$file" > "$table" 2> "$data/stderr.txt"
+    $tool "${args[@]}" "$file" > "$table" 2> "$data/stderr.txt"
     records=$(sed -n 's/^Read \([0-9]*\) packets.*/\1/p' "$data/stderr.txt")
+    # records/s counts the log's records, also where the output has a row per flight
+    if [ "$mode" = tab ]; then log_records=$records; else records=${log_records:-$records}; fi
     out_size=$(stat -c %s "$table")
     sync
     cat_s=$(for i in $(seq $runs); do time_run /dev/null cat "$table" | awk '{print $1}'; done | median)
@@ -76,7 +81,7 @@ for name in layout2-all layout0-none; do
       sync  # no writeback of earlier output competes with the timed runs
       dest=/dev/null
       [ $target = file ] && dest=$data/$name.$mode.copy
-      results=$(for i in $(seq $runs); do time_run "$dest" $tool $mode "$file"; done)
+      results=$(for i in $(seq $runs); do time_run "$dest" $tool "${args[@]}" "$file"; done)
       wall=$(echo "$results" | awk '{print $1}' | median)
       best=$(echo "$results" | awk '{print $1}' | sort -g | head -1)
       rss=$(echo "$results" | awk '{print $2}' | sort -g | tail -1)
