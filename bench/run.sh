@@ -65,14 +65,14 @@ for name in layout2-all layout0-none; do
   size=$(stat -c %s "$file")
   # the survey pass alone, the same number of runs
   survey_s=$(for i in $(seq $runs); do $survey "$file" | awk '{print $2}'; done | median)
-  # every format, and the flights table (a row per flight) beside them
-  for mode in tab comma space csv tsv flights; do
+  # every format, and the flights table (a row per flight) beside them; records/s counts the
+  # log's records throughout
+  for mode in tab comma space csv tsv gpx kml flights; do
     args=("$mode")
     [ "$mode" = flights ] && args=(--flights tab)
     table=$data/$name.$mode.out
     $tool "${args[@]}" "$file" > "$table" 2> "$data/stderr.txt"
     records=$(sed -n 's/^Read \([0-9]*\) packets.*/\1/p' "$data/stderr.txt")
-    # records/s counts the log's records, also where the output has a row per flight
     if [ "$mode" = tab ]; then log_records=$records; else records=${log_records:-$records}; fi
     out_size=$(stat -c %s "$table")
     sync

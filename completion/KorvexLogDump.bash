@@ -2,9 +2,9 @@
 # log file.
 _KorvexLogDump() {
   local cur=${COMP_WORDS[COMP_CWORD]} prev=${COMP_WORDS[COMP_CWORD - 1]}
-  local options="--flights --flight --from --to --gap --columns --split -q --quiet -h --help -V --version --"
-  local with_value=" --flight --from --to --gap --columns --split "
-  local formats="tab comma space csv tsv"
+  local options="--flights --flight --from --to --gap --columns --split --utc-offset -q --quiet -h --help -V --version --"
+  local with_value=" --flight --from --to --gap --columns --split --utc-offset "
+  local formats="tab comma space csv tsv gpx kml"
   local i word positional=0 ended=0
   for ((i = 1; i < COMP_CWORD; i++)); do
     word=${COMP_WORDS[i]}
@@ -30,7 +30,7 @@ _KorvexLogDump() {
         mapfile -t COMPREPLY < <(compgen -W "last" -- "$cur")
         return
         ;;
-      --from | --to | --gap)
+      --from | --to | --gap | --utc-offset)
         COMPREPLY=()
         return
         ;;

@@ -8,7 +8,8 @@
 //   - the summary counts exactly the rows printed;
 //   - the same bytes read through a source that delivers 1 to 7 bytes per read give exactly the
 //     same table and messages;
-//   - the records of the flights table (--flights) add up to the rows of the table.
+//   - the records of the flights table (--flights) add up to the rows of the table;
+//   - a GPX or KML document is whole, and the GPX has as many points as the summary counts.
 // Built with the address sanitizer, the packet buffer past the current record is poisoned, so a
 // row that reads a byte from outside its record is caught too.
 #include <cstddef>
@@ -87,6 +88,23 @@ Run convert(korvex::ByteSource source, std::size_t buffer, const korvex::Options
   return r;
 }
 
+// A track document: whole, and with the points the summary counts.
+void check_track(korvex::Format format, const std::string& text, const std::string& messages) {
+  const bool gpx = format == korvex::Format::GPX;
+  check(text.rfind("<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n", 0) == 0);
+  const std::string_view closing = gpx ? "</gpx>\n" : "</Document>\n</kml>\n";
+  check(text.size() >= closing.size() &&
+        text.compare(text.size() - closing.size(), closing.size(), closing) == 0);
+  const std::size_t summary = messages.rfind("\nRead ");
+  check(summary != std::string::npos);
+  long long points = 0;
+  for (std::size_t at = text.find("<trkpt "); at != std::string::npos;
+       at = text.find("<trkpt ", at + 1)) {
+    ++points;
+  }
+  if (gpx) check(std::atoll(messages.c_str() + summary + 6) == points);
+}
+
 // The flights table's records add up to the rows of the table.
 void check_flights(const std::uint8_t* data, std::size_t size, long long rows) {
   korvex::Options options;
@@ -130,6 +148,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     }
     if (status == korvex::EXIT_NO_RECORDS) {
       check(table.empty());
+    } else if (korvex::is_track(format)) {
+      check_track(format, table, messages);
     } else {
       check_table(format, table, messages);
     }

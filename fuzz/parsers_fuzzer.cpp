@@ -4,7 +4,7 @@
 //     a date in the text is the date of the timestamp;
 //   - a LIST names flights from 1 on, each range in order, and a log of 10 flights either holds
 //     every flight named or is refused;
-//   - a gap is a whole number of seconds from 1 to 86400.
+//   - a gap is a whole number of seconds from 1 to 86400, a UTC offset at most 23:59 either way.
 #include <algorithm>
 #include <cstdint>
 #include <cstdio>
@@ -63,11 +63,13 @@ void check_list(std::string_view text) {
   for (const korvex::FlightRange& r : list.ranges) check(r.first >= 1 && r.last <= 10);
 }
 
-void check_gap(const std::string& text) {
-  const char* argv[] = {"KorvexLogDump", "--gap", text.c_str(), "tab", "log"};
+void check_option(const char* option, const std::string& text) {
+  const char* argv[] = {"KorvexLogDump", option, text.c_str(), "gpx", "log"};
   const korvex::ParsedCommandLine parsed = korvex::parse_command_line(5, argv);
   if (parsed.command == korvex::Command::CONVERT) {
     check(parsed.options.selection.gap >= 1 && parsed.options.selection.gap <= 86400);
+    check(parsed.options.utc_offset >= -(23 * 3600 + 59 * 60) &&
+          parsed.options.utc_offset <= 23 * 3600 + 59 * 60);
   } else {
     check(parsed.command == korvex::Command::OPTION_ERROR && !parsed.error.empty());
   }
@@ -79,6 +81,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const std::string text(reinterpret_cast<const char*>(data), size);
   check_time(text);
   check_list(text);
-  if (text.find('\0') == std::string::npos) check_gap(text);
+  if (text.find('\0') == std::string::npos) {
+    check_option("--gap", text);
+    check_option("--utc-offset", text);
+  }
   return 0;
 }

@@ -16,6 +16,8 @@
 #include "output/flights/flights_table.h"
 #include "output/split/split_output.h"
 #include "output/table/table_rows.h"
+#include "output/track/gpx_output.h"
+#include "output/track/kml_output.h"
 #include "plan/read_plan.h"
 #include "record/timestamp.h"
 #include "selection/flight_scan.h"
@@ -50,6 +52,22 @@ void print_summary(Messages& messages, std::int64_t rows, std::int64_t bad_packe
                               "\nRead %" PRId64 " packets, skipped %" PRId64 " bad packets.\n",
                               rows, bad_packets);
   messages.say(std::string_view(text, static_cast<std::size_t>(n)));
+}
+
+// What a track leaves out: positions beyond the earth's coordinates, or everything.
+void print_track_notes(Messages& messages, std::int64_t points, const FlightScan& scan,
+                       const FlightList& flights) {
+  std::int64_t out_of_range = 0;
+  for (const FlightSpan& span : scan.spans) {
+    if (flights.contains(span.flight)) out_of_range += span.positions_out_of_range;
+  }
+  if (out_of_range > 0) {
+    const bool one = out_of_range == 1;
+    messages.say(concat({"Left out ", std::to_string(out_of_range),
+                         one ? " GPS position" : " GPS positions",
+                         " beyond 90 degrees of latitude or 180 of longitude.\n"}));
+  }
+  if (points == 0) messages.say("No GPS fix was found.\n");
 }
 
 // What the log does not have, or a file that would be replaced: nothing is written.
@@ -109,6 +127,8 @@ DelimiterMode delimiter_of(Format format) {
       return DELIM_SPACE;
     case Format::COMMA:
     case Format::CSV:
+    case Format::GPX:
+    case Format::KML:
       break;
   }
   return DELIM_COMMA;
@@ -119,8 +139,14 @@ bool is_analysis(Format format) {
 }
 
 std::unique_ptr<LogOutput> make_output(const Options& options, OutBuffer& out,
-                                       const ColumnSet& columns) {
+                                       const ColumnSet& columns, const FlightScan& scan) {
   const DelimiterMode mode = delimiter_of(options.format);
+  if (options.format == Format::GPX) {
+    return std::make_unique<GpxOutput>(out, scan, options.utc_offset);
+  }
+  if (options.format == Format::KML) {
+    return std::make_unique<KmlOutput>(out, scan, options.utc_offset);
+  }
   if (options.flights_table) {
     return std::make_unique<FlightsTable>(out, mode, is_analysis(options.format), columns.sections);
   }
@@ -130,20 +156,19 @@ std::unique_ptr<LogOutput> make_output(const Options& options, OutBuffer& out,
 
 // flight-NNN_ and the flight's start (YYYY-MM-DD_HHMMSS, or the raw seconds), and the format's
 // extension.
-std::string split_path(const std::string& dir, const FlightStart& start, Format format) {
+std::string split_path(const std::string& dir, const FlightSpan& span, Format format) {
   char name[96];
-  const char* extension = format == Format::SPACE                          ? "txt"
-                          : format == Format::TAB || format == Format::TSV ? "tsv"
-                                                                           : "csv";
-  if (start.revision >= FIRST_DATED_LAYOUT) {
-    const CivilTime t = civil_time(start.timestamp);
+  const std::string extension(format_word(format).extension);
+  if (span.first_layout >= FIRST_DATED_LAYOUT) {
+    const CivilTime t = civil_time(span.first_time);
     std::snprintf(name, sizeof name, "flight-%03" PRId64 "_%04d-%02u-%02u_%02u%02u%02u.%s",
-                  start.flight, t.year, t.month, t.day, t.hour, t.minute, t.second, extension);
+                  span.flight, t.year, t.month, t.day, t.hour, t.minute, t.second,
+                  extension.c_str());
   } else {
-    std::snprintf(name, sizeof name, "flight-%03" PRId64 "_%u.%s", start.flight, start.timestamp,
-                  extension);
+    std::snprintf(name, sizeof name, "flight-%03" PRId64 "_%u.%s", span.flight, span.first_time,
+                  extension.c_str());
   }
-  return (dir.back() == '/' ? dir : dir + "/") + name;
+  return concat({dir, dir.back() == '/' ? "" : "/", name});
 }
 
 // The files of --split for the flights selected, none of which may exist; the folder is made.
@@ -151,9 +176,10 @@ int plan_split(const Options& options, const FlightScan& scan, const FlightList&
                std::vector<SplitFile>& files, Messages& messages) {
   std::string existing;
   int count = 0;
-  for (const FlightStart& start : scan.starts) {
-    if (!flights.contains(start.flight)) continue;
-    files.push_back({start.flight, split_path(options.split_dir, start, options.format)});
+  for (const FlightSpan& span : scan.spans) {
+    // A track needs a fix: a flight without one gets no file.
+    if (!flights.contains(span.flight) || (is_track(options.format) && span.fixes == 0)) continue;
+    files.push_back({span.flight, split_path(options.split_dir, span, options.format)});
     struct stat st {};
     if (::lstat(files.back().path.c_str(), &st) == 0 && count++ == 0) existing = files.back().path;
   }
@@ -193,7 +219,7 @@ int convert_log(ByteStream& in, OutBuffer& out, const Options& options, Messages
     return EXIT_NO_RECORDS;
   }
   print_section_line(messages, survey.sections_seen);
-  ColumnSet columns{survey.sections_seen, true, {}};
+  ColumnSet columns(survey.sections_seen);
   std::string error;
   if (options.columns_given &&
       !choose_columns(options.columns, survey.sections_seen, columns, error)) {
@@ -204,8 +230,9 @@ int convert_log(ByteStream& in, OutBuffer& out, const Options& options, Messages
   if (plan.file_order) print_groups_warning(messages, plan.groups);
   Selection selection = options.selection;
   std::vector<SplitFile> files;
-  if (!selection.flights.all() || !options.split_dir.empty()) {
-    const FlightScan scan = scan_flights(in, plan, selection.gap, selection.window);
+  FlightScan scan;
+  if (!selection.flights.all() || !options.split_dir.empty() || is_track(options.format)) {
+    scan = scan_flights(in, plan, selection.gap, selection.window);
     if (const int status = pass_ended(scan.outcome, nullptr, out, messages); status != EXIT_DONE) {
       return status;
     }
@@ -221,10 +248,11 @@ int convert_log(ByteStream& in, OutBuffer& out, const Options& options, Messages
   std::unique_ptr<LogOutput> output;
   SplitOutput* split = nullptr;
   if (options.split_dir.empty()) {
-    output = make_output(options, out, columns);
+    output = make_output(options, out, columns, scan);
   } else {
-    auto split_output = std::make_unique<SplitOutput>(
-        std::move(files), [&](OutBuffer& file) { return make_output(options, file, columns); });
+    auto split_output = std::make_unique<SplitOutput>(std::move(files), [&](OutBuffer& file) {
+      return make_output(options, file, columns, scan);
+    });
     split = split_output.get();
     output = std::move(split_output);
   }
@@ -238,6 +266,9 @@ int convert_log(ByteStream& in, OutBuffer& out, const Options& options, Messages
   SourceStamp at_end;
   if (stamped && in.stamp(at_end) && !(at_end == at_start)) return log_changed(out, messages);
   print_summary(messages, output->rows(), outcome.bad_packets);
+  if (is_track(options.format)) {
+    print_track_notes(messages, output->rows(), scan, selection.flights);
+  }
   if (split != nullptr) {
     for (const std::string& path : split->written()) messages.say(concat({"Wrote ", path, "\n"}));
   }

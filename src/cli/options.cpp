@@ -26,6 +26,7 @@ constexpr OptionSpec kOptions[] = {
     {0, "gap", "SECONDS", "a pause longer than this starts a new flight (default 300)"},
     {0, "columns", "LIST", "only these columns after Time: names, labels or blocks"},
     {0, "split", "DIR", "one file per flight in DIR instead of standard output"},
+    {0, "utc-offset", "+HH:MM", "gpx, kml: how far the instrument's clock runs ahead of UTC"},
     {'q', "quiet", "", "no progress texts and no dots; warnings, errors and the summary stay"},
     {'h', "help", "", "show this help and exit"},
     {'V', "version", "", "show the version and exit"},
@@ -39,6 +40,22 @@ bool parse_whole(std::string_view text, std::uint32_t low, std::uint32_t high,
   }
   value = static_cast<std::uint32_t>(std::stoul(std::string(text)));
   return value >= low && value <= high;
+}
+
+// [+|-]HH:MM, up to 23:59 either way, as seconds.
+bool parse_utc_offset(std::string_view text, std::int32_t& seconds) {
+  int sign = 1;
+  if (!text.empty() && (text[0] == '+' || text[0] == '-')) {
+    sign = text[0] == '-' ? -1 : 1;
+    text.remove_prefix(1);
+  }
+  std::uint32_t hours = 0, minutes = 0;
+  if (text.size() != 5 || text[2] != ':' || !parse_whole(text.substr(0, 2), 0, 23, hours) ||
+      !parse_whole(text.substr(3), 0, 59, minutes)) {
+    return false;
+  }
+  seconds = sign * static_cast<std::int32_t>(hours * 3600 + minutes * 60);
+  return true;
 }
 
 // Takes the value of an option into the options; false with `error` when it is no good value.
@@ -57,6 +74,11 @@ bool apply_value(std::string_view name, std::string_view value, Options& o, std:
     o.columns = value;
     return true;
   }
+  if (name == "utc-offset") {
+    if (parse_utc_offset(value, o.utc_offset)) return true;
+    error = concat({"the UTC offset ", quoted(value), " is no [+|-]HH:MM (such as -05:00)"});
+    return false;
+  }
   if (name == "split") {
     o.split_dir = value;
     if (!value.empty()) return true;
@@ -68,7 +90,12 @@ bool apply_value(std::string_view name, std::string_view value, Options& o, std:
 
 // Options that do not go together; false with `error`.
 bool check_combination(const Options& o, std::string& error) {
-  if (o.flights_table && o.columns_given) {
+  const std::string_view word = format_word(o.format).word;
+  if (is_track(o.format) && o.columns_given) {
+    error = concat({"--columns does not go with ", word, ", whose points have fixed values"});
+  } else if (is_track(o.format) && o.flights_table) {
+    error = concat({"--flights does not go with ", word, ", which writes a track per flight"});
+  } else if (o.flights_table && o.columns_given) {
     error = "--columns does not go with --flights, whose columns are fixed";
   } else if (o.flights_table && !o.split_dir.empty()) {
     error = "--split does not go with --flights, which writes one row per flight";
@@ -119,6 +146,13 @@ ParsedCommandLine option_error(std::string text) {
 }
 
 }  // namespace
+
+const FormatWord& format_word(Format format) {
+  for (const FormatWord& f : FORMAT_WORDS) {
+    if (f.format == format) return f;
+  }
+  return FORMAT_WORDS[0];
+}
 
 ParsedCommandLine parse_command_line(int argc, const char* const* argv) {
   ParsedCommandLine parsed;
@@ -195,6 +229,9 @@ std::string help_text() {
       "                        column, no separator after the last cell, Time as\n"
       "                        YYYY-MM-DDTHH:MM:SS, and an empty cell for a value the record\n"
       "                        does not carry\n"
+      "  gpx, kml              the GPS track of every flight, for map and flight-logging\n"
+      "                        programs (GPX 1.1, KML 2.2): fixes with GPS altitude in metres\n"
+      "                        and time in UTC\n"
       "LOGFILE is the instrument's log file; - reads standard input.\n"
       "\n"
       "Options:\n";
@@ -235,6 +272,7 @@ std::string help_text() {
       "Examples:\n"
       "  KorvexLogDump csv Korvex.rec > flights.csv\n"
       "  KorvexLogDump --flights space Korvex.rec\n"
+      "  KorvexLogDump --flight 2 --utc-offset -05:00 gpx Korvex.rec > flight2.gpx\n"
       "  KorvexLogDump --flight last --columns alt,RPM,telm1 csv Korvex.rec > last.csv\n"
       "  KorvexLogDump --from '2026-06-14 13:00' --to 2026-06-14 --split flights csv Korvex.rec\n"
       "  KorvexLogDump -q tab - < Korvex.rec | head -n 3\n";

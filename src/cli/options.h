@@ -3,6 +3,7 @@
 // option is the classic command line, with its classic usage text.
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <string_view>
 
@@ -10,18 +11,34 @@
 
 namespace korvex {
 
-enum class Format { TAB, COMMA, SPACE, CSV, TSV };
+enum class Format { TAB, COMMA, SPACE, CSV, TSV, GPX, KML };
 
-// The format words, matched without regard to case.
+// The format words, matched without regard to case, and the extension of the files that
+// --split writes in each format.
 struct FormatWord {
   std::string_view word;
   Format format;
+  std::string_view extension;
 };
-inline constexpr FormatWord FORMAT_WORDS[] = {{"tab", Format::TAB},
-                                              {"comma", Format::COMMA},
-                                              {"space", Format::SPACE},
-                                              {"csv", Format::CSV},
-                                              {"tsv", Format::TSV}};
+// clang-format off
+inline constexpr FormatWord FORMAT_WORDS[] = {
+    {"tab", Format::TAB, "tsv"},
+    {"comma", Format::COMMA, "csv"},
+    {"space", Format::SPACE, "txt"},
+    {"csv", Format::CSV, "csv"},
+    {"tsv", Format::TSV, "tsv"},
+    {"gpx", Format::GPX, "gpx"},
+    {"kml", Format::KML, "kml"},
+};
+// clang-format on
+
+// The format's word and extension.
+const FormatWord& format_word(Format format);
+
+// GPS tracks rather than tables.
+constexpr bool is_track(Format format) {
+  return format == Format::GPX || format == Format::KML;
+}
 
 // The LOGFILE that stands for standard input.
 inline constexpr std::string_view STANDARD_INPUT = "-";
@@ -34,7 +51,8 @@ struct Options {
   Selection selection;         // --flight, --from, --to, --gap
   bool columns_given = false;  // --columns LIST, checked against the log's sections
   std::string columns;
-  std::string split_dir;  // --split DIR; empty: standard output
+  std::string split_dir;        // --split DIR; empty: standard output
+  std::int32_t utc_offset = 0;  // --utc-offset: seconds the instrument's clock runs ahead of UTC
 };
 
 enum class Command {

@@ -8,9 +8,9 @@
 #include "cli/exit_status.h"
 #include "cli/log_file.h"
 #include "cli/options.h"
-#include "cli/version.h"
 #include "io/byte_stream.h"
 #include "io/concat.h"
+#include "version.h"
 
 namespace korvex {
 

@@ -29,7 +29,8 @@ std::string column_name(int block, const Field& f) {
 
 bool choose_columns(std::string_view list, SectionFlags sections, ColumnSet& columns,
                     std::string& error) {
-  columns = ColumnSet{sections, false, {}};
+  columns = ColumnSet(sections);
+  columns.all = false;
   while (true) {
     const std::size_t comma = list.find(',');
     const std::string_view name = list.substr(0, comma);

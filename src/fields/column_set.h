@@ -16,6 +16,10 @@ struct ColumnRef {
 };
 
 struct ColumnSet {
+  ColumnSet() = default;
+  // Every column of the blocks of `sections`.
+  explicit ColumnSet(SectionFlags shown) : sections(shown) {}
+
   SectionFlags sections = 0;
   bool all = true;                // every column of the shown blocks, in table order
   std::vector<ColumnRef> chosen;  // when not all

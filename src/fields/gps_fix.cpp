@@ -6,6 +6,22 @@
 
 namespace korvex {
 
+std::optional<GpsFix> gps_fix(const Record& rec, FixKind* kind) {
+  const std::optional<double> lat = record_value(rec, SECTION_ID_GPS, GPS_FIELDS[0]);
+  const std::optional<double> lon = record_value(rec, SECTION_ID_GPS, GPS_FIELDS[1]);
+  // Zero as shown, with five decimals.
+  constexpr double kZero = 0.000005;
+  FixKind found = FixKind::FIX;
+  if (!lat || !lon || (std::fabs(*lat) < kZero && std::fabs(*lon) < kZero)) {
+    found = FixKind::NONE;
+  } else if (!(std::fabs(*lat) <= 90) || !(std::fabs(*lon) <= 180)) {
+    found = FixKind::OUT_OF_RANGE;
+  }
+  if (kind != nullptr) *kind = found;
+  if (found != FixKind::FIX) return std::nullopt;
+  return GpsFix{*lat, *lon};
+}
+
 double distance_nm(const GpsFix& a, const GpsFix& b) {
   constexpr double kEarthRadiusNm = 3440.065;  // the mean radius, 6371.0088 km
   constexpr double kRadians = std::numbers::pi / 180;

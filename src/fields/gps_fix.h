@@ -1,5 +1,7 @@
 // A GPS fix: a record whose GPS block is present and whose latitude and longitude are not both
-// zero (a receiver without a fix writes zeros), with the coordinates as the table shows them.
+// zero (a receiver without a fix writes zeros), with the coordinates as the table shows them. A
+// position beyond ±90° of latitude or ±180° of longitude (or no number at all) is no place on
+// the earth: it is no fix either, and is told apart so that it can be reported.
 #pragma once
 
 #include <optional>
@@ -13,16 +15,10 @@ struct GpsFix {
   double lon;  // as shown: west-negative
 };
 
-inline std::optional<GpsFix> gps_fix(const Record& rec) {
-  const std::optional<double> lat = record_value(rec, SECTION_ID_GPS, GPS_FIELDS[0]);
-  const std::optional<double> lon = record_value(rec, SECTION_ID_GPS, GPS_FIELDS[1]);
-  // Zero as shown, with five decimals.
-  constexpr double kZero = 0.000005;
-  if (!lat || !lon || (*lat<kZero&& * lat> - kZero && *lon<kZero&& * lon> - kZero)) {
-    return std::nullopt;
-  }
-  return GpsFix{*lat, *lon};
-}
+enum class FixKind { NONE, OUT_OF_RANGE, FIX };
+
+// The record's fix; `kind` says why there is none.
+std::optional<GpsFix> gps_fix(const Record& rec, FixKind* kind = nullptr);
 
 // The great-circle distance between two fixes, in nautical miles.
 double distance_nm(const GpsFix& a, const GpsFix& b);

@@ -24,9 +24,13 @@ struct CivilTime {
   unsigned month, day, hour, minute, second;
 };
 
-inline CivilTime civil_time(std::uint32_t timestamp) {
-  const std::chrono::year_month_day date = log_date(timestamp / SECONDS_PER_DAY);
-  const std::uint32_t second_of_day = timestamp % SECONDS_PER_DAY;
+// The date and time of day of a count of seconds from the epoch, before it too (a timestamp
+// moved to UTC may fall a few hours before 2000).
+inline CivilTime civil_time(std::int64_t seconds) {
+  const std::int64_t per_day = SECONDS_PER_DAY;
+  const std::int64_t day = (seconds >= 0 ? seconds : seconds - (per_day - 1)) / per_day;
+  const auto second_of_day = static_cast<unsigned>(seconds - day * per_day);
+  const std::chrono::year_month_day date = log_date(day);
   return {static_cast<int>(date.year()),     static_cast<unsigned>(date.month()),
           static_cast<unsigned>(date.day()), second_of_day / 3600,
           second_of_day / 60 % 60,           second_of_day % 60};

@@ -106,11 +106,35 @@ def flights():
     return log
 
 
+def tracks():
+    """GPS of every kind: dated fixes with one record without a fix (zeros) and one beyond the
+    earth's coordinates; raw fixes with a negative satellite count; a flight of one fix; layout 0
+    (no satellite count); and a flight without GPS."""
+    log = b""
+    t = 834760000
+    for i, fix in enumerate([(46.1, 121.1), (0.0, 0.0), (46.11, 121.1), (95.0, 121.1), (46.12, 121.11)]):
+        log += record(2, t + i, base(alt=3000 + i) + telm(2) + gps(*fix))
+    t += 1000
+    for i in range(3):
+        body = struct.pack("<ffiii", 46.2, 121.2 + i * 0.01, 90, 100, 2000 + i) + struct.pack("<bbbb", 1, -1, 4, 6)
+        log += record(1, t + i, base() + section(4, body))
+    t += 1000
+    log += record(2, t, base() + telm(2) + gps(46.3, 121.3))
+    t += 1000
+    for i in range(2):
+        log += record(0, t + i, base() + gps(46.4, 121.4 + i * 0.01, layout=0))
+    t += 1000
+    for i in range(2):
+        log += record(2, t + i, base() + telm(2))
+    return log
+
+
 def main():
     folder = sys.argv[1]
     write(folder, "bad-packets.rec", bad_packets())
     write(folder, "split.rec", split_records())
     write(folder, "flights.rec", flights())
+    write(folder, "tracks.rec", tracks())
     write(folder, "zero-stamps.rec", record(2, 0) * 3)
     write(folder, "ones-stamps.rec", record(3, 0xFFFFFFFF, base() + telm(3)) * 2)
     write(folder, "empty.rec", b"")

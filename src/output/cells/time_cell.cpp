@@ -75,4 +75,12 @@ char* print_iso_time_cell(char* d, DelimiterMode mode, std::uint32_t timestamp,
   return put_cell(d, mode, 0, std::string_view(text, kIsoLen));
 }
 
+std::string time_text(std::uint32_t timestamp, RecordLayout revision, bool iso) {
+  char text[64];
+  TimeCellCache cache;
+  const char* end = iso ? print_iso_time_cell(text, DELIM_COMMA, timestamp, revision, cache)
+                        : print_time_cell(text, DELIM_COMMA, timestamp, revision, cache);
+  return std::string(static_cast<const char*>(text), end - 1);  // without the separator
+}
+
 }  // namespace korvex

@@ -5,6 +5,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 
 #include "output/cells/cells.h"
 #include "record/layouts.h"
@@ -25,5 +26,8 @@ char* print_time_cell(char* d, DelimiterMode mode, std::uint32_t timestamp, Reco
                       TimeCellCache& cache);
 char* print_iso_time_cell(char* d, DelimiterMode mode, std::uint32_t timestamp,
                           RecordLayout revision, TimeCellCache& cache);
+
+// The text of a Time cell alone: classic (in double quotes when dated) or ISO.
+std::string time_text(std::uint32_t timestamp, RecordLayout revision, bool iso);
 
 }  // namespace korvex

@@ -40,15 +40,6 @@ std::string fixed(double value, int decimals) {
   return std::string(static_cast<const char*>(text), end);
 }
 
-// The Time of a record as the format prints it, without a separator.
-std::string time_text(std::uint32_t timestamp, RecordLayout revision, bool analysis) {
-  char text[64];
-  TimeCellCache cache;
-  char* end = analysis ? print_iso_time_cell(text, DELIM_COMMA, timestamp, revision, cache)
-                       : print_time_cell(text, DELIM_COMMA, timestamp, revision, cache);
-  return std::string(text, end - 1);
-}
-
 std::string duration_text(std::uint32_t seconds) {
   char text[32];
   std::snprintf(text, sizeof text, "%u:%02u:%02u", seconds / 3600, seconds / 60 % 60, seconds % 60);

@@ -6,6 +6,7 @@
 #include <cerrno>
 
 #include "io/concat.h"
+
 namespace korvex {
 
 SplitOutput::SplitOutput(std::vector<SplitFile> files, MakeOutput make)
@@ -32,12 +33,12 @@ bool SplitOutput::fail(const std::string& path) {
   return false;
 }
 
-bool SplitOutput::open_file(std::int64_t flight) {
+bool SplitOutput::has_file(std::int64_t flight) {
   while (next_ < files_.size() && files_[next_].flight < flight) ++next_;
-  if (next_ == files_.size() || files_[next_].flight != flight) {
-    errno = EINVAL;  // a flight the scan did not see: the log changed
-    return fail(concat({"flight ", std::to_string(flight)}));
-  }
+  return next_ < files_.size() && files_[next_].flight == flight;
+}
+
+bool SplitOutput::open_file() {
   path_ = files_[next_++].path;
   const std::size_t slash = path_.rfind('/');
   const std::string_view path = path_;
@@ -78,7 +79,10 @@ bool SplitOutput::finish_file() {
 bool SplitOutput::record(const Record& rec, std::int64_t flight) {
   if (error_ != 0) return false;
   if (!current_ || flight != current_flight_) {
-    if (!finish_file() || !open_file(flight)) return false;
+    if (!finish_file()) return false;
+    // A flight without a file (a track's flight without a fix) has nothing to write.
+    if (!has_file(flight)) return true;
+    if (!open_file()) return false;
     current_flight_ = flight;
   }
   if (!current_->record(rec, flight)) {

@@ -22,8 +22,8 @@ class SplitOutput final : public LogOutput {
  public:
   using MakeOutput = std::function<std::unique_ptr<LogOutput>(OutBuffer& out)>;
 
-  // `files` names the file of every flight that will come, in order; `make` makes the output
-  // that writes one file.
+  // `files` names the file of every flight to write, in order (the records of other flights
+  // are passed over); `make` makes the output that writes one file.
   SplitOutput(std::vector<SplitFile> files, MakeOutput make);
   ~SplitOutput() override;
 
@@ -38,7 +38,8 @@ class SplitOutput final : public LogOutput {
   const std::vector<std::string>& written() const { return written_; }
 
  private:
-  bool open_file(std::int64_t flight);
+  bool has_file(std::int64_t flight);
+  bool open_file();
   bool finish_file();
   bool fail(const std::string& path);
 
