@@ -36,7 +36,9 @@ void check_time(std::string_view text) {
   check(from <= to && to - from < korvex::SECONDS_PER_DAY);
   if (text.find_first_not_of("0123456789") == std::string_view::npos) {
     std::uint64_t value = 0;
-    for (const char c : text) value = std::min<std::uint64_t>(value * 10 + (c - '0'), 1ULL << 40);
+    for (const char c : text) {
+      value = std::min<std::uint64_t>(value * 10 + static_cast<std::uint64_t>(c - '0'), 1ULL << 40);
+    }
     check(from == value && to == value);
     return;
   }
