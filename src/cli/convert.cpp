@@ -14,6 +14,7 @@
 #include "io/concat.h"
 #include "output/csv/csv_table.h"
 #include "output/flights/flights_table.h"
+#include "output/report/report_output.h"
 #include "output/split/split_output.h"
 #include "output/table/table_rows.h"
 #include "output/track/gpx_output.h"
@@ -63,9 +64,9 @@ void print_track_notes(Messages& messages, std::int64_t points, const FlightScan
   }
   if (out_of_range > 0) {
     const bool one = out_of_range == 1;
-    messages.say(concat({"Left out ", std::to_string(out_of_range),
-                         one ? " GPS position" : " GPS positions",
-                         " beyond 90 degrees of latitude or 180 of longitude.\n"}));
+    messages.say(
+        concat({"Left out ", std::to_string(out_of_range), one ? " GPS position" : " GPS positions",
+                " beyond 90 degrees of latitude or 180 of longitude.\n"}));
   }
   if (points == 0) messages.say("No GPS fix was found.\n");
 }
@@ -129,6 +130,7 @@ DelimiterMode delimiter_of(Format format) {
     case Format::CSV:
     case Format::GPX:
     case Format::KML:
+    case Format::HTML:
       break;
   }
   return DELIM_COMMA;
@@ -138,9 +140,39 @@ bool is_analysis(Format format) {
   return format == Format::CSV || format == Format::TSV;
 }
 
+// What the report leaves out of a log of very many flights.
+void print_report_notes(Messages& messages, const ReportOutput& report) {
+  const std::string flights = std::to_string(report.flights());
+  if (report.charted() < static_cast<std::size_t>(report.flights())) {
+    messages.say(concat({"The report charts the last ", std::to_string(report.charted()), " of ",
+                         flights, " flights; --flight, --from, --to or --split chart others.\n"}));
+  }
+  if (report.listed() < static_cast<std::size_t>(report.flights())) {
+    messages.say(concat({"Its flights table lists the last ", std::to_string(report.listed()),
+                         " of ", flights, " flights; --flights lists them all.\n"}));
+  }
+}
+
+std::uint64_t span_seconds(const FlightSpan& span) {
+  return std::uint64_t{span.last_time} - span.first_time + 1;
+}
+
+// The log's name for the report's heading.
+std::string log_name(const std::string& path) {
+  if (path == STANDARD_INPUT) return "standard input";
+  const std::size_t slash = path.find_last_of('/');
+  return slash == std::string::npos || slash + 1 == path.size() ? path : path.substr(slash + 1);
+}
+
+// `seconds`: about how long the records to come span (the report spreads its points over them).
 std::unique_ptr<LogOutput> make_output(const Options& options, OutBuffer& out,
-                                       const ColumnSet& columns, const FlightScan& scan) {
+                                       const ColumnSet& columns, const FlightScan& scan,
+                                       std::uint64_t seconds) {
   const DelimiterMode mode = delimiter_of(options.format);
+  if (options.format == Format::HTML) {
+    return std::make_unique<ReportOutput>(out, log_name(options.log_path), columns.sections,
+                                          seconds);
+  }
   if (options.format == Format::GPX) {
     return std::make_unique<GpxOutput>(out, scan, options.utc_offset);
   }
@@ -231,7 +263,11 @@ int convert_log(ByteStream& in, OutBuffer& out, const Options& options, Messages
   Selection selection = options.selection;
   std::vector<SplitFile> files;
   FlightScan scan;
-  if (!selection.flights.all() || !options.split_dir.empty() || is_track(options.format)) {
+  // Without a scan, about a record a second.
+  std::uint64_t seconds = survey.records;
+  const bool report = options.format == Format::HTML;
+  if (!selection.flights.all() || !options.split_dir.empty() || is_track(options.format) ||
+      (report && !selection.window.all())) {
     scan = scan_flights(in, plan, selection.gap, selection.window);
     if (const int status = pass_ended(scan.outcome, nullptr, out, messages); status != EXIT_DONE) {
       return status;
@@ -243,16 +279,22 @@ int convert_log(ByteStream& in, OutBuffer& out, const Options& options, Messages
         return status;
       }
     }
+    seconds = 0;
+    for (const FlightSpan& span : scan.spans) {
+      if (selection.flights.contains(span.flight)) seconds += span_seconds(span);
+    }
   }
 
   std::unique_ptr<LogOutput> output;
   SplitOutput* split = nullptr;
   if (options.split_dir.empty()) {
-    output = make_output(options, out, columns, scan);
+    output = make_output(options, out, columns, scan, seconds);
   } else {
-    auto split_output = std::make_unique<SplitOutput>(std::move(files), [&](OutBuffer& file) {
-      return make_output(options, file, columns, scan);
-    });
+    auto split_output =
+        std::make_unique<SplitOutput>(std::move(files), [&](OutBuffer& file, std::int64_t flight) {
+          const FlightSpan* span = scan.span(flight);
+          return make_output(options, file, columns, scan, span ? span_seconds(*span) : 0);
+        });
     split = split_output.get();
     output = std::move(split_output);
   }
@@ -268,6 +310,9 @@ int convert_log(ByteStream& in, OutBuffer& out, const Options& options, Messages
   print_summary(messages, output->rows(), outcome.bad_packets);
   if (is_track(options.format)) {
     print_track_notes(messages, output->rows(), scan, selection.flights);
+  }
+  if (const auto* report_output = dynamic_cast<const ReportOutput*>(output.get())) {
+    print_report_notes(messages, *report_output);
   }
   if (split != nullptr) {
     for (const std::string& path : split->written()) messages.say(concat({"Wrote ", path, "\n"}));

@@ -95,6 +95,10 @@ bool check_combination(const Options& o, std::string& error) {
     error = concat({"--columns does not go with ", word, ", whose points have fixed values"});
   } else if (is_track(o.format) && o.flights_table) {
     error = concat({"--flights does not go with ", word, ", which writes a track per flight"});
+  } else if (o.format == Format::HTML && o.columns_given) {
+    error = "--columns does not go with html, whose charts are fixed";
+  } else if (o.format == Format::HTML && o.flights_table) {
+    error = "--flights does not go with html, whose report begins with the flights table";
   } else if (o.flights_table && o.columns_given) {
     error = "--columns does not go with --flights, whose columns are fixed";
   } else if (o.flights_table && !o.split_dir.empty()) {
@@ -232,6 +236,8 @@ std::string help_text() {
       "  gpx, kml              the GPS track of every flight, for map and flight-logging\n"
       "                        programs (GPX 1.1, KML 2.2): fixes with GPS altitude in metres\n"
       "                        and time in UTC\n"
+      "  html                  a flight report to open in any browser: the flights table and\n"
+      "                        charts of each flight, in one self-contained page\n"
       "LOGFILE is the instrument's log file; - reads standard input.\n"
       "\n"
       "Options:\n";
@@ -275,6 +281,7 @@ std::string help_text() {
       "  KorvexLogDump --flight 2 --utc-offset -05:00 gpx Korvex.rec > flight2.gpx\n"
       "  KorvexLogDump --flight last --columns alt,RPM,telm1 csv Korvex.rec > last.csv\n"
       "  KorvexLogDump --from '2026-06-14 13:00' --to 2026-06-14 --split flights csv Korvex.rec\n"
+      "  KorvexLogDump html Korvex.rec > report.html\n"
       "  KorvexLogDump -q tab - < Korvex.rec | head -n 3\n";
   return text;
 }

@@ -11,7 +11,7 @@
 
 namespace korvex {
 
-enum class Format { TAB, COMMA, SPACE, CSV, TSV, GPX, KML };
+enum class Format { TAB, COMMA, SPACE, CSV, TSV, GPX, KML, HTML };
 
 // The format words, matched without regard to case, and the extension of the files that
 // --split writes in each format.
@@ -29,6 +29,7 @@ inline constexpr FormatWord FORMAT_WORDS[] = {
     {"tsv", Format::TSV, "tsv"},
     {"gpx", Format::GPX, "gpx"},
     {"kml", Format::KML, "kml"},
+    {"html", Format::HTML, "html"},
 };
 // clang-format on
 

@@ -2,6 +2,7 @@
 // per optional section (the two engine monitors share one table).
 #pragma once
 
+#include <array>
 #include <span>
 
 #include "fields/attitude_fields.h"
@@ -48,12 +49,23 @@ void for_each_column(SectionFlags sections, Fn&& fn) {
 
 // Whether a section of this layout has its longest body, the form that holds every column. An
 // engine monitor's short form holds some columns elsewhere (Field::short_offset).
-constexpr bool long_form(int section_id, RecordLayout revision) {
-  std::uint8_t longest = 0;
-  for (const auto& lengths : layout_section_length) {
-    longest = lengths[section_id] > longest ? lengths[section_id] : longest;
+inline constexpr auto LONG_FORM = [] {
+  std::array<std::array<bool, SECTION_ID_COUNT>, RECORD_LAYOUT_COUNT> table{};
+  for (int id = 0; id < SECTION_ID_COUNT; ++id) {
+    std::uint8_t longest = 0;
+    for (const auto& lengths : layout_section_length) {
+      longest = lengths[id] > longest ? lengths[id] : longest;
+    }
+    for (RecordLayout r = 0; r < RECORD_LAYOUT_COUNT; ++r) {
+      table[static_cast<std::size_t>(r)][static_cast<std::size_t>(id)] =
+          layout_section_length[r][id] == longest;
+    }
   }
-  return layout_section_length[revision][section_id] == longest;
+  return table;
+}();
+
+constexpr bool long_form(int section_id, RecordLayout revision) {
+  return LONG_FORM[static_cast<std::size_t>(revision)][static_cast<std::size_t>(section_id)];
 }
 
 // The tables agree with the layouts: in every layout that has a column, its value lies within

@@ -51,6 +51,7 @@ int survey_log(ByteStream& in, Messages& messages, SurveyResult& result) {
     if (++records_read % kRecordsPerDot == 0) messages.dot();
   }
   result.end_pos = in.pos();
+  result.records = records_read;
   messages.flush();
   return result.oldest_pos >= 0 && result.newest_pos >= 0 ? SURVEY_FOUND : SURVEY_NOT_FOUND;
 }

@@ -20,6 +20,7 @@ struct SurveyResult {
   std::uint64_t reversals = 0;
   // Where the records ended: the end of the file as the survey saw it.
   std::int64_t end_pos = 0;
+  std::uint64_t records = 0;
 };
 
 inline constexpr int SURVEY_FOUND = 1;

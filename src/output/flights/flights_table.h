@@ -7,8 +7,8 @@
 
 #include "io/out_buffer.h"
 #include "output/cells/cells.h"
-#include "output/flights/flight_summary.h"
 #include "output/log_output.h"
+#include "selection/flight_summary.h"
 
 namespace korvex {
 

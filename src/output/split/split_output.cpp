@@ -39,6 +39,7 @@ bool SplitOutput::has_file(std::int64_t flight) {
 }
 
 bool SplitOutput::open_file() {
+  const std::int64_t flight = files_[next_].flight;
   path_ = files_[next_++].path;
   const std::size_t slash = path_.rfind('/');
   const std::string_view path = path_;
@@ -46,7 +47,7 @@ bool SplitOutput::open_file() {
   fd_ = ::mkostemp(temporary_.data(), O_CLOEXEC);
   if (fd_ < 0) return fail(path_);
   buffer_ = std::make_unique<OutBuffer>(fd_);
-  current_ = make_(*buffer_);
+  current_ = make_(*buffer_, flight);
   current_->begin();
   return true;
 }

@@ -20,7 +20,8 @@ struct SplitFile {
 
 class SplitOutput final : public LogOutput {
  public:
-  using MakeOutput = std::function<std::unique_ptr<LogOutput>(OutBuffer& out)>;
+  // The output that writes the file of one flight.
+  using MakeOutput = std::function<std::unique_ptr<LogOutput>(OutBuffer& out, std::int64_t flight)>;
 
   // `files` names the file of every flight to write, in order (the records of other flights
   // are passed over); `make` makes the output that writes one file.

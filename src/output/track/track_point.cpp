@@ -21,16 +21,17 @@ void two_digits(char* d, unsigned v) {
 }  // namespace
 
 std::optional<TrackPoint> track_point(const Record& rec, std::int32_t utc_offset) {
-  const std::optional<GpsFix> fix = gps_fix(rec);
+  const RecordView view(rec);
+  const std::optional<GpsFix> fix = gps_fix(view);
   if (!fix) return std::nullopt;
   TrackPoint p{*fix, 0, std::nullopt, -1};
-  if (const auto feet = record_value(rec, SECTION_ID_GPS, *kAltitude)) {
+  if (const auto feet = view.value(SECTION_ID_GPS, *kAltitude)) {
     p.ele_feet = static_cast<std::int64_t>(*feet);
   }
   if (rec.revision >= FIRST_DATED_LAYOUT) {
     p.utc = static_cast<std::int64_t>(rec.timestamp) - utc_offset;
   }
-  if (const auto sats = record_value(rec, SECTION_ID_GPS, *kSatellites); sats && *sats >= 0) {
+  if (const auto sats = view.value(SECTION_ID_GPS, *kSatellites); sats && *sats >= 0) {
     p.sats = static_cast<int>(*sats);
   }
   return p;

@@ -1,4 +1,4 @@
-#include "output/flights/flight_summary.h"
+#include "selection/flight_summary.h"
 
 #include <charconv>
 #include <cstdio>
@@ -24,6 +24,7 @@ Column column(std::string name, Kind kind, int width, int block = 0, const Field
   c.kind = kind;
   c.block = block;
   c.field = field;
+  if (field != nullptr) c.read = column_reader(block, *field);
   return c;
 }
 
@@ -71,6 +72,13 @@ FlightSummary::FlightSummary(SectionFlags sections) {
     columns_.push_back(column("distance_nm", Kind::DISTANCE, 8));
     columns_.push_back(extremum(Kind::MAX, SECTION_ID_GPS, "gs"));
   }
+  for (std::size_t i = 0; i < columns_.size(); ++i) {
+    const Kind kind = columns_[i].kind;
+    if (kind == Kind::MAX || kind == Kind::MIN) {
+      extrema_.push_back({columns_[i].read, kind == Kind::MAX, false, 0, i});
+    }
+    if (kind == Kind::FUEL || kind == Kind::DISTANCE) others_.push_back(i);
+  }
 }
 
 void FlightSummary::start(std::int64_t flight, const Record& first) {
@@ -82,25 +90,42 @@ void FlightSummary::start(std::int64_t flight, const Record& first) {
     c.has = c.has_flow = false;
     c.value = 0;
   }
+  for (Extremum& e : extrema_) e.has = false;
 }
 
 void FlightSummary::add(const Record& rec) {
+  const RecordView view(rec);
+  // Maxima and minima first, in a tight loop: they are most of the columns.
+  for (Extremum& e : extrema_) {
+    const std::optional<double> v = e.read(view);
+    if (!v) continue;
+    if (!e.has || (e.is_max ? *v > e.value : *v < e.value)) e.value = *v;
+    e.has = true;
+  }
+  add_totals(rec);
+}
+
+void FlightSummary::set_extremum(std::size_t column, double value) {
+  for (Extremum& e : extrema_) {
+    if (e.column == column) {
+      e.value = value;
+      e.has = true;
+    }
+  }
+}
+
+void FlightSummary::add_totals(const Record& rec) {
   last_time_ = rec.timestamp;
   last_layout_ = rec.revision;
   ++records_;
-  const std::optional<GpsFix> fix = gps_fix(rec);
-  for (Column& c : columns_) {
+  const RecordView view(rec);
+  const std::optional<GpsFix> fix = gps_fix(view);
+  for (const std::size_t i : others_) {
+    Column& c = columns_[i];
     switch (c.kind) {
-      case Kind::MAX:
-      case Kind::MIN:
-        if (const std::optional<double> v = record_value(rec, c.block, *c.field)) {
-          if (!c.has || (c.kind == Kind::MAX ? *v > c.value : *v < c.value)) c.value = *v;
-          c.has = true;
-        }
-        break;
       case Kind::FUEL:
         // The flow between two records that carry it, averaged, times the seconds between them.
-        if (const std::optional<double> flow = record_value(rec, c.block, *c.field)) {
+        if (const std::optional<double> flow = c.read(view)) {
           if (c.has_flow) c.value += (c.last_flow + *flow) / 2 * (rec.timestamp - c.last_flow_time);
           c.has = c.has_flow = true;
           c.last_flow = *flow;
@@ -122,6 +147,17 @@ void FlightSummary::add(const Record& rec) {
 }
 
 std::vector<std::string> FlightSummary::texts(bool iso, const std::string& missing) const {
+  std::vector<bool> has(columns_.size());
+  std::vector<double> value(columns_.size());
+  for (const Column& c : columns_) {
+    const auto i = static_cast<std::size_t>(&c - columns_.data());
+    has[i] = c.has;
+    value[i] = c.value;
+  }
+  for (const Extremum& e : extrema_) {
+    has[e.column] = e.has;
+    value[e.column] = e.value;
+  }
   std::vector<std::string> texts;
   texts.reserve(columns_.size());
   for (const Column& c : columns_) {
@@ -142,9 +178,10 @@ std::vector<std::string> FlightSummary::texts(bool iso, const std::string& missi
         texts.push_back(std::to_string(records_));
         break;
       case Kind::MAX:
-      case Kind::MIN:
-        texts.push_back(c.has ? fixed(c.value, c.field->decimals) : missing);
-        break;
+      case Kind::MIN: {
+        const auto i = static_cast<std::size_t>(&c - columns_.data());
+        texts.push_back(has[i] ? fixed(value[i], c.field->decimals) : missing);
+      } break;
       case Kind::FUEL:
         texts.push_back(c.has ? fixed(c.value / 3600, 2) : missing);
         break;

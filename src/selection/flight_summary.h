@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "fields/decode.h"
 #include "record/record.h"
 
 namespace korvex {
@@ -25,6 +26,7 @@ class FlightSummary {
     Kind kind;
     int block = 0;
     const Field* field = nullptr;
+    ColumnReader read;
     int width = 0;  // in the space table
     // This flight's figure so far.
     bool has = false;
@@ -42,6 +44,11 @@ class FlightSummary {
   // Starts the figures of a new flight.
   void start(std::int64_t flight, const Record& first);
   void add(const Record& rec);
+  // As add, but the maxima and minima are left to set_extremum: for a caller that finds them
+  // on its own.
+  void add_totals(const Record& rec);
+  // The maximum or minimum of column `column` (of kind MAX or MIN) for the flight so far.
+  void set_extremum(std::size_t column, double value);
   std::int64_t flight() const { return flight_; }
 
   // The figures as texts, one per column: times as the classic table (or, with `iso`, the
@@ -50,6 +57,16 @@ class FlightSummary {
 
  private:
   std::vector<Column> columns_;
+  // The maxima and minima, most of the columns, kept together for a tight loop per record.
+  struct Extremum {
+    ColumnReader read;
+    bool is_max;
+    bool has;
+    double value;
+    std::size_t column;
+  };
+  std::vector<Extremum> extrema_;
+  std::vector<std::size_t> others_;  // fuel and distance
   std::int64_t flight_ = 0;
   std::uint32_t first_time_ = 0, last_time_ = 0;
   RecordLayout first_layout_ = 0, last_layout_ = 0;

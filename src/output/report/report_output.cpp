@@ -1,0 +1,365 @@
+#include "output/report/report_output.h"
+
+#include <algorithm>
+#include <cmath>
+#include <stdexcept>
+
+#include "fields/blocks.h"
+#include "fields/decode.h"
+#include "fields/gps_fix.h"
+#include "io/concat.h"
+#include "output/cells/time_cell.h"
+#include "record/timestamp.h"
+#include "version.h"
+
+namespace korvex {
+
+namespace {
+
+// All lines of all flights together hold about this many points, so the page (and the memory
+// that keeps them) stays small whatever the size of the log.
+constexpr double kPointBudget = 240000;
+
+constexpr std::string_view kStyle = R"(<style>
+:root{color-scheme:light}
+body{margin:0;font:15px/1.45 system-ui,-apple-system,"Segoe UI",Roboto,Helvetica,Arial,sans-serif;color:#1d2733;background:#eef1f5}
+header{background:#14324b;color:#fff;padding:22px 32px}
+header h1{margin:0;font-size:26px;font-weight:600}
+header p{margin:6px 0 0;color:#c5d3e0}
+main{max-width:1180px;margin:0 auto;padding:8px 24px 32px}
+section{background:#fff;border-radius:10px;box-shadow:0 1px 3px rgba(20,50,75,.15);padding:18px 22px;margin:18px 0}
+h2{margin:0 0 6px;font-size:20px}
+h2 a{color:inherit;text-decoration:none}
+.when{margin:0 0 12px;color:#51606f}
+.scroll{overflow-x:auto}
+table{border-collapse:collapse;font-size:13px;font-variant-numeric:tabular-nums}
+th,td{padding:5px 9px;text-align:right;border-bottom:1px solid #e3e8ee;white-space:nowrap}
+th{background:#f4f6f9;color:#3c4a57;font-weight:600;position:sticky;top:0}
+td a{font-weight:600;color:#14548a}
+dl{display:grid;grid-template-columns:repeat(auto-fill,minmax(140px,1fr));gap:8px;margin:0 0 14px}
+dl div{background:#f4f6f9;border-radius:8px;padding:7px 11px}
+dt{font-size:12px;color:#5b6b7b}
+dd{margin:0;font-size:19px;font-weight:600;font-variant-numeric:tabular-nums}
+.charts{display:grid;grid-template-columns:repeat(auto-fit,minmax(540px,1fr));gap:14px}
+figure{margin:0;border:1px solid #e3e8ee;border-radius:8px;padding:8px 8px 2px}
+figcaption{font-weight:600;font-size:14px;margin:0 0 2px 4px}
+svg{display:block;width:100%;height:auto}
+svg text{font-size:12px;fill:#3c4a57}
+svg .k{font-size:13px;fill:#1d2733}
+svg .t{fill:#5b6b7b}
+.g{stroke:#e8ecf1;fill:none}
+.a{stroke:#8a97a5;fill:none}
+.l{fill:none;stroke-width:1.7;stroke-linejoin:round;stroke-linecap:round}
+footer{color:#6b7a89;font-size:13px;text-align:center;padding:8px}
+@media print{body{background:#fff}header{background:none;color:#000}header p{color:#333}
+section{box-shadow:none;border:1px solid #ccc}section.flight{break-before:page}
+figure{break-inside:avoid}.charts{display:block}figure{margin:0 0 10px}}
+</style>
+)";
+
+// Text for HTML: the characters that mean something there are written as references.
+std::string html(std::string_view text) {
+  std::string out;
+  for (const char c : text) {
+    switch (c) {
+      case '&':
+        out += "&amp;";
+        break;
+      case '<':
+        out += "&lt;";
+        break;
+      case '>':
+        out += "&gt;";
+        break;
+      case '"':
+        out += "&quot;";
+        break;
+      default:
+        out += c;
+    }
+  }
+  return out;
+}
+
+// A figure without the quotes the classic table puts around times.
+std::string unquoted(const std::string& text) {
+  if (text.size() >= 2 && text.front() == '"' && text.back() == '"') {
+    return text.substr(1, text.size() - 2);
+  }
+  return text;
+}
+
+// A time as the classic table shows it, without its quotes.
+std::string plain_time(std::uint32_t timestamp, RecordLayout revision) {
+  return unquoted(time_text(timestamp, revision, false));
+}
+
+// The label of a figure on its flight's card, in words: "max RPM, engine 1".
+std::string figure_label(const FlightSummary::Column& c) {
+  using Kind = FlightSummary::Kind;
+  std::string label;
+  switch (c.kind) {
+    case Kind::MAX:
+    case Kind::MIN:
+      label = concat({c.kind == Kind::MAX ? "max " : "min ", c.field->label});
+      break;
+    case Kind::FUEL:
+      label = "fuel used";
+      break;
+    case Kind::DISTANCE:
+      label = "distance (nm)";
+      break;
+    default:
+      label = c.name;
+  }
+  if (c.block == SECTION_ID_TELM1 || c.block == SECTION_ID_TELM2) {
+    label += concat({", engine ", std::to_string(c.block)});
+  }
+  return html(label);
+}
+
+using Line = ReportOutput::Line;
+using Chart = ReportOutput::Chart;
+
+struct LineDef {
+  int block;
+  const char* label;
+  int axis;
+};
+
+// The charts of a log of these sections, and their lines.
+void define_charts(SectionFlags sections, std::vector<Chart>& charts, std::vector<Line>& lines) {
+  auto chart = [&](std::string title, std::initializer_list<LineDef> defs) {
+    charts.push_back({std::move(title), lines.size(), defs.size()});
+    for (const LineDef& d : defs) {
+      const Field* field = find_field(d.block, d.label);
+      lines.push_back({d.label, d.axis, d.block, field, column_reader(d.block, *field)});
+    }
+  };
+  const bool gps = (sections & SECTION_GPS) != 0;
+  if (gps) {
+    chart("Altitude", {{BASE_BLOCK, "alt", 0}, {SECTION_ID_GPS, "g-alt", 0}});
+    chart("Speeds", {{BASE_BLOCK, "ASI", 0}, {BASE_BLOCK, "TAS", 0}, {SECTION_ID_GPS, "gs", 0}});
+  } else {
+    chart("Altitude", {{BASE_BLOCK, "alt", 0}});
+    chart("Speeds", {{BASE_BLOCK, "ASI", 0}, {BASE_BLOCK, "TAS", 0}});
+  }
+  chart("Vertical speed", {{BASE_BLOCK, "VSI", 0}});
+  for (const int id : {SECTION_ID_TELM1, SECTION_ID_TELM2}) {
+    if ((sections & section_flag(id)) == 0) continue;
+    const std::string monitor = concat({", engine ", std::to_string(id)});
+    chart(concat({"RPM and MAP", monitor}), {{id, "RPM", 0}, {id, "MAP", 1}});
+    chart(concat({"Fuel", monitor}), {{id, "flow", 0}, {id, "fl1", 1}, {id, "fl2", 1}});
+    chart(concat({"Oil", monitor}), {{id, "o-t", 0}, {id, "oil-p", 1}});
+    chart(concat({"Temperatures", monitor}), {{id, "tc1", 0},
+                                              {id, "tc2", 0},
+                                              {id, "tc3", 0},
+                                              {id, "tc4", 0},
+                                              {id, "tc5", 0},
+                                              {id, "tc6", 0},
+                                              {id, "tc7", 0},
+                                              {id, "tc8", 0},
+                                              {id, "tc9", 0},
+                                              {id, "tc10", 0},
+                                              {id, "tc11", 0},
+                                              {id, "tc12", 0}});
+  }
+  chart("Electrical", {{BASE_BLOCK, "m-v", 0}, {BASE_BLOCK, "b-v", 0}, {BASE_BLOCK, "amps", 1}});
+  if ((sections & SECTION_ATTITUDE) != 0) {
+    chart("Attitude", {{SECTION_ID_ATTITUDE, "bank", 0}, {SECTION_ID_ATTITUDE, "ptch", 0}});
+  }
+}
+
+}  // namespace
+
+ReportOutput::ReportOutput(OutBuffer& out, std::string log_name, SectionFlags sections,
+                           std::uint64_t seconds)
+    : out_(out),
+      log_name_(std::move(log_name)),
+      summary_(sections),
+      track_((sections & SECTION_GPS) != 0) {
+  define_charts(sections, charts_, lines_);
+  const auto& columns = summary_.columns();
+  for (std::size_t c = 0; c < columns.size(); ++c) {
+    if (columns[c].kind != FlightSummary::Kind::MAX &&
+        columns[c].kind != FlightSummary::Kind::MIN) {
+      continue;
+    }
+    const auto line = std::find_if(lines_.begin(), lines_.end(), [&](const Line& l) {
+      return l.block == columns[c].block && l.field == columns[c].field;
+    });
+    if (line == lines_.end()) throw std::logic_error("a figure of the report without its line");
+    extremum_lines_.emplace_back(c, static_cast<std::size_t>(line - lines_.begin()));
+  }
+  // Buckets wide enough that all lines of all flights hold about kPointBudget points.
+  const double lines = static_cast<double>(lines_.size() + (track_ ? 1 : 0));
+  bucket_width_ = static_cast<std::uint32_t>(
+      std::max(1.0, std::ceil(static_cast<double>(seconds) * lines * 2 / kPointBudget)));
+}
+
+void ReportOutput::start_flight(std::int64_t flight, const Record& rec) {
+  finish_flight();
+  if (flights_++ == 0) {
+    first_time_ = rec.timestamp;
+    first_layout_ = rec.revision;
+  }
+  if (listed_.size() == MAX_LISTED_FLIGHTS) listed_.pop_front();
+  listed_.push_back({flight, rec.timestamp, rec.timestamp, rec.revision, rec.revision, {}});
+  if (drawings_.size() == MAX_CHARTED_FLIGHTS) drawings_.pop_front();
+  drawings_.emplace_back();
+  Drawing& d = drawings_.back();
+  d.flight = flight;
+  d.series.resize(lines_.size());
+  clock_.reset(rec.timestamp, bucket_width_);
+  summary_.start(flight, rec);
+}
+
+void ReportOutput::finish_flight() {
+  if (listed_.empty()) return;
+  const Drawing& d = drawings_.back();
+  for (const auto& [column, line] : extremum_lines_) {
+    const Series& s = d.series[line];
+    if (s.empty()) continue;
+    summary_.set_extremum(
+        column, summary_.columns()[column].kind == FlightSummary::Kind::MAX ? s.max() : s.min());
+  }
+  listed_.back().figures = summary_.texts(false, "-");
+}
+
+bool ReportOutput::record(const Record& rec, std::int64_t flight) {
+  if (drawings_.empty() || drawings_.back().flight != flight) start_flight(flight, rec);
+  Listing& l = listed_.back();
+  l.last_time = rec.timestamp;
+  l.last_layout = rec.revision;
+  summary_.add_totals(rec);  // its maxima and minima are those of the lines
+  Drawing& d = drawings_.back();
+  const RecordView view(rec);
+  bool pause = false;
+  int halvings = 0;
+  const std::size_t bucket = clock_.tick(rec.timestamp, pause, halvings);
+  for (; halvings > 0; --halvings) {
+    for (Series& s : d.series) s.halve();
+    d.track.halve();
+  }
+  for (std::size_t i = 0; i < lines_.size(); ++i) {
+    if (const std::optional<double> v = lines_[i].read(view)) {
+      d.series[i].add(bucket, rec.timestamp, *v, pause);
+    } else {
+      d.series[i].lack();
+    }
+  }
+  if (track_) {
+    if (const std::optional<GpsFix> fix = gps_fix(view)) {
+      d.track.add(bucket, fix->lat, fix->lon, pause);
+    } else {
+      d.track.lack();
+    }
+  }
+  ++rows_;
+  return true;
+}
+
+void ReportOutput::write_flight(const Listing& l, const Drawing& d) {
+  const std::string n = std::to_string(l.flight);
+  std::string text = concat({"<section class=\"flight\" id=\"flight-", n,
+                             "\">\n<h2><a href=\"#flight-", n, "\">Flight ", n, "</a></h2>\n",
+                             "<p class=\"when\">", plain_time(l.first_time, l.first_layout), " to ",
+                             plain_time(l.last_time, l.last_layout), "</p>\n<dl>"});
+  // The figures but the flight's number and times, and the twelve temperatures.
+  const auto& columns = summary_.columns();
+  for (std::size_t i = 0; i < l.figures.size() && i < columns.size(); ++i) {
+    const FlightSummary::Column& c = columns[i];
+    const bool temperature = c.field != nullptr && c.field->label.starts_with("tc");
+    if (c.kind == FlightSummary::Kind::FLIGHT || c.kind == FlightSummary::Kind::START ||
+        c.kind == FlightSummary::Kind::END || temperature) {
+      continue;
+    }
+    text += concat({"<div><dt>", figure_label(c), "</dt><dd>", html(l.figures[i]), "</dd></div>"});
+  }
+  text += "</dl>\n<div class=\"charts\">\n";
+  const TimeAxis axis{l.first_time, l.last_time, l.first_layout >= FIRST_DATED_LAYOUT};
+  for (std::size_t c = 0; c < charts_.size(); ++c) {
+    const Chart& chart = charts_[c];
+    std::vector<ChartLine> lines;
+    for (std::size_t i = chart.first_line; i < chart.first_line + chart.line_count; ++i) {
+      lines.push_back({lines_[i].name, lines_[i].axis, &d.series[i]});
+    }
+    std::string svg;
+    write_line_chart(svg, concat({"f", n, "c", std::to_string(c)}),
+                     concat({chart.title, ", flight ", n}), lines, axis);
+    if (!svg.empty()) {
+      text +=
+          concat({"<figure>\n<figcaption>", chart.title, "</figcaption>\n", svg, "</figure>\n"});
+    }
+  }
+  if (track_ && !d.track.empty()) {
+    std::string svg;
+    write_track_chart(svg, concat({"f", n, "track"}), concat({"GPS track, flight ", n}), d.track);
+    text += concat({"<figure>\n<figcaption>GPS track</figcaption>\n", svg, "</figure>\n"});
+  }
+  text += "</div>\n</section>\n";
+  out_.write(text);
+}
+
+void ReportOutput::write_table() {
+  if (listed_.empty()) return;
+  out_.write("<section class=\"flights\">\n<h2>Flights</h2>\n");
+  if (static_cast<std::size_t>(flights_) > listed_.size()) {
+    out_.write(concat({"<p class=\"when\">The last ", std::to_string(listed_.size()), " of ",
+                       std::to_string(flights_),
+                       " flights; KorvexLogDump --flights lists them all.</p>\n"}));
+  }
+  out_.write("<div class=\"scroll\"><table>\n<tr>");
+  for (const FlightSummary::Column& c : summary_.columns()) {
+    out_.write(concat({"<th>", c.name, "</th>"}));
+  }
+  out_.write("</tr>\n");
+  const std::int64_t first_charted = drawings_.empty() ? 0 : drawings_.front().flight;
+  for (const Listing& l : listed_) {
+    out_.write("<tr>");
+    for (std::size_t i = 0; i < l.figures.size(); ++i) {
+      const std::string cell =
+          i == 0 && l.flight >= first_charted
+              ? concat({"<a href=\"#flight-", l.figures[0], "\">", l.figures[0], "</a>"})
+              : html(unquoted(l.figures[i]));
+      out_.write(concat({"<td>", cell, "</td>"}));
+    }
+    out_.write("</tr>\n");
+  }
+  out_.write("</table></div>\n</section>\n");
+}
+
+bool ReportOutput::end() {
+  finish_flight();
+  out_.write(
+      concat({"<!DOCTYPE html>\n<html lang=\"en\">\n<head>\n<meta charset=\"utf-8\">\n"
+              "<meta name=\"viewport\" content=\"width=device-width, initial-scale=1\">\n"
+              "<title>Flight report: ",
+              html(log_name_), "</title>\n", kStyle,
+              "</head>\n<body>\n<header>\n"
+              "<h1>Flight report: ",
+              html(log_name_), "</h1>\n<p>"}));
+  if (listed_.empty()) {
+    out_.write("No records selected");
+  } else {
+    const Listing& last = listed_.back();
+    out_.write(concat({plain_time(first_time_, first_layout_), " to ",
+                       plain_time(last.last_time, last.last_layout), " · ",
+                       std::to_string(flights_), flights_ == 1 ? " flight" : " flights"}));
+  }
+  out_.write("</p>\n");
+  if (static_cast<std::size_t>(flights_) > drawings_.size()) {
+    out_.write(concat({"<p>Charts of the last ", std::to_string(drawings_.size()),
+                       " flights; --flight, --from, --to or --split chart the others.</p>\n"}));
+  }
+  out_.write("</header>\n<main>\n");
+  write_table();
+  const std::size_t skipped = listed_.size() - drawings_.size();
+  for (std::size_t i = 0; i < drawings_.size(); ++i)
+    write_flight(listed_[skipped + i], drawings_[i]);
+  out_.write(concat(
+      {"</main>\n<footer>Made by KorvexLogDump ", VERSION, "</footer>\n</body>\n</html>\n"}));
+  return out_.flush();
+}
+
+}  // namespace korvex

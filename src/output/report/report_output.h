@@ -1,0 +1,99 @@
+// The flight report (format html): one self-contained HTML page with inline CSS and SVG, no
+// script and nothing fetched. A heading with the log's name and the time span of the records;
+// the flights table with each flight linked to its section; then per flight its figures and
+// charts against time (altitude, speeds, vertical speed, for each engine monitor RPM and MAP,
+// fuel, oil and its twelve temperatures, electrical, attitude) and the plan view of its GPS
+// track, each only when the log has the data.
+//
+// The records are read once: each flight's figures and reduced lines are kept as they come, and
+// the page is written at the end. The lines of all flights share one budget of points, and a log
+// of very many flights has the last MAX_CHARTED_FLIGHTS charted and the last MAX_LISTED_FLIGHTS
+// listed (the page says so), so the memory and the page stay small whatever the size of the log.
+#pragma once
+
+#include <cstdint>
+#include <deque>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "fields/decode.h"
+#include "io/out_buffer.h"
+#include "output/log_output.h"
+#include "output/report/svg_chart.h"
+#include "selection/flight_summary.h"
+
+namespace korvex {
+
+inline constexpr std::size_t MAX_CHARTED_FLIGHTS = 200;
+inline constexpr std::size_t MAX_LISTED_FLIGHTS = 3000;
+static_assert(MAX_CHARTED_FLIGHTS <= MAX_LISTED_FLIGHTS, "a charted flight is listed");
+
+class ReportOutput final : public LogOutput {
+ public:
+  // `seconds`: about how many seconds of records will come (the budget is spread over them).
+  ReportOutput(OutBuffer& out, std::string log_name, SectionFlags sections, std::uint64_t seconds);
+
+  void begin() override {}
+  bool record(const Record& rec, std::int64_t flight) override;
+  bool end() override;
+  std::int64_t rows() const override { return rows_; }
+  int write_error() const override { return out_.failed(); }
+
+  // After end(): the flights in the report, and how many of them were charted and listed.
+  std::int64_t flights() const { return flights_; }
+  std::size_t charted() const { return drawings_.size(); }
+  std::size_t listed() const { return listed_.size(); }
+
+  struct Line {
+    std::string name;
+    int axis;
+    int block;
+    const Field* field;
+    ColumnReader read;
+  };
+  struct Chart {
+    std::string title;
+    std::size_t first_line;  // into the report's lines
+    std::size_t line_count;
+  };
+  // What is kept of a flight to list it.
+  struct Listing {
+    std::int64_t flight = 0;
+    std::uint32_t first_time = 0, last_time = 0;
+    RecordLayout first_layout = 0, last_layout = 0;
+    std::vector<std::string> figures;
+  };
+  // And to draw it.
+  struct Drawing {
+    std::int64_t flight = 0;
+    std::vector<Series> series;  // one per line
+    TrackLine track;
+  };
+
+ private:
+  void start_flight(std::int64_t flight, const Record& rec);
+  void finish_flight();
+  void write_flight(const Listing& l, const Drawing& d);
+  void write_table();
+
+  OutBuffer& out_;
+  std::string log_name_;  // for the heading
+  FlightSummary summary_;
+  // The maxima and minima of the figures are those of lines: (figure column, line) pairs.
+  std::vector<std::pair<std::size_t, std::size_t>> extremum_lines_;
+  std::vector<Line> lines_;
+  std::vector<Chart> charts_;
+  bool track_ = false;  // the log has GPS: a plan view per flight
+  std::uint32_t bucket_width_ = 1;
+  BucketClock clock_;
+  // The last flights so far; the last one is being drawn.
+  std::deque<Listing> listed_;
+  std::deque<Drawing> drawings_;
+  std::int64_t flights_ = 0;
+  std::uint32_t first_time_ = 0;  // of the report
+  RecordLayout first_layout_ = 0;
+  std::int64_t rows_ = 0;
+};
+
+}  // namespace korvex

@@ -1,0 +1,38 @@
+// The charts of the report, as inline SVG: lines against time with labelled axes (a right axis
+// for a second scale), round ticks, a legend naming each line by its column and a <title>; and
+// the plan view of a GPS track, longitude scaled by the cosine of the mean latitude so that the
+// shape is true, with its start and end marked.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "output/report/series.h"
+
+namespace korvex {
+
+struct ChartLine {
+  std::string name;
+  int axis = 0;  // 0: the left axis, 1: the right one (drawn dashed)
+  const Series* series = nullptr;
+};
+
+struct TimeAxis {
+  std::uint32_t start;
+  std::uint32_t end;
+  bool dated;  // HH:MM on the clock, else minutes from the start
+};
+
+// Appends the chart to `out`; lines without values are left out of it.
+void write_line_chart(std::string& out, const std::string& id, const std::string& title,
+                      const std::vector<ChartLine>& lines, const TimeAxis& axis);
+
+void write_track_chart(std::string& out, const std::string& id, const std::string& title,
+                       const TrackLine& track);
+
+// The chart area of a line chart, in SVG units, for tests.
+inline constexpr int CHART_WIDTH = 760;
+inline constexpr int CHART_HEIGHT = 250;
+
+}  // namespace korvex

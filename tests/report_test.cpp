@@ -1,0 +1,225 @@
+// The geometry of the report's charts, on values in memory: round ticks, time axes, the
+// reduction of long lines to buckets without losing their peaks, breaks at gaps, and the scale
+// of the track's plan view.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <regex>
+#include <string>
+#include <vector>
+
+#include "output/report/axis_ticks.h"
+#include "output/report/series.h"
+#include "output/report/svg_chart.h"
+
+namespace korvex::test {
+namespace {
+
+TEST(ReportAxes, ValueTicksAreRoundAndCoverTheData) {
+  struct Case {
+    double min, max;
+    double low, high, step;
+  };
+  const Case cases[] = {
+      {0, 7502, 0, 8000, 2000},      {-523, 611, -1000, 1000, 500}, {12.3, 14.1, 12, 14.5, 0.5},
+      {150, 190, 150, 190, 10},      {5, 5, 4.5, 5.5, 0.5},         {0, 0, -1, 1, 0.5},
+      {-0.4, -0.1, -0.4, -0.1, 0.1}, {46.01, 47.13, 46, 47.5, 0.5},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(testing::Message() << c.min << " to " << c.max);
+    const Ticks t = value_ticks(c.min, c.max);
+    EXPECT_NEAR(t.low, c.low, 1e-9);
+    EXPECT_NEAR(t.high, c.high, 1e-9);
+    EXPECT_NEAR(t.step, c.step, 1e-9);
+    ASSERT_GE(t.values.size(), 3U);
+    EXPECT_LE(t.values.size(), 7U);
+    EXPECT_NEAR(t.values.front(), t.low, 1e-9);
+    EXPECT_NEAR(t.values.back(), t.high, 1e-9);
+  }
+}
+
+TEST(ReportAxes, TickLabelsShowTheDecimalsTheStepNeeds) {
+  EXPECT_EQ(tick_label(1500, 500), "1500");
+  EXPECT_EQ(tick_label(12.5, 0.5), "12.5");
+  EXPECT_EQ(tick_label(0.25, 0.05), "0.25");
+  EXPECT_EQ(tick_label(-1e-12, 0.1), "0.0");  // never "-0.0"
+}
+
+TEST(ReportAxes, TimeTicksAreRoundClockTimesOrMinutesFromTheStart) {
+  const std::uint32_t noon = 9661 * 86400U + 12 * 3600;  // 2026-06-14 12:00
+  const TimeTicks dated = time_ticks(noon + 13 * 60 + 23, noon + 55 * 60 + 15, true);
+  EXPECT_EQ(dated.labels, (std::vector<std::string>{"12:20", "12:30", "12:40", "12:50"}));
+  EXPECT_EQ(dated.times.front(), noon + 20 * 60);
+
+  const TimeTicks long_flight = time_ticks(noon - 1800, noon + 5 * 3600, true);
+  EXPECT_EQ(long_flight.labels,
+            (std::vector<std::string>{"12:00", "13:00", "14:00", "15:00", "16:00", "17:00"}));
+
+  const TimeTicks raw = time_ticks(1000, 1092, false);
+  EXPECT_EQ(raw.labels, (std::vector<std::string>{"0.0", "0.5", "1.0", "1.5"}));
+  EXPECT_EQ(raw.times, (std::vector<std::uint32_t>{1000, 1030, 1060, 1090}));
+}
+
+// Feeds `values` (one a second from time 0, NaN: the record lacks the value) through a clock of
+// buckets `width` seconds wide.
+Series line_of(const std::vector<double>& values, std::uint32_t width) {
+  BucketClock clock;
+  clock.reset(0, width);
+  Series s;
+  for (std::uint32_t t = 0; t < values.size(); ++t) {
+    bool pause = false;
+    int halvings = 0;
+    const std::size_t bucket = clock.tick(t, pause, halvings);
+    for (; halvings > 0; --halvings) s.halve();
+    if (std::isnan(values[t])) {
+      s.lack();
+    } else {
+      s.add(bucket, t, values[t], pause);
+    }
+  }
+  return s;
+}
+
+TEST(ReportLines, BucketsKeepTheirExtremesInTimeOrder) {
+  const Series s = line_of({5, 9, 1, 4, 6, 2}, 3);
+  const std::vector<Series::Point> p = s.points();
+  ASSERT_EQ(p.size(), 4U);
+  // First bucket: the maximum (at 1) comes before the minimum (at 2).
+  EXPECT_EQ(p[0].time, 1U);
+  EXPECT_EQ(p[0].value, 9);
+  EXPECT_EQ(p[1].time, 2U);
+  EXPECT_EQ(p[1].value, 1);
+  EXPECT_EQ(p[2].value, 6);  // second bucket: the maximum (at 4) before the minimum (at 5)
+  EXPECT_EQ(p[3].value, 2);
+  EXPECT_EQ(p[2].time, 4U);
+  EXPECT_TRUE(p[0].starts_stretch);
+  EXPECT_FALSE(p[2].starts_stretch);
+  EXPECT_EQ(s.min(), 1);
+  EXPECT_EQ(s.max(), 9);
+}
+
+TEST(ReportLines, AnAbsentValueBreaksTheLineAndIsNoZero) {
+  const double gap = std::nan("");
+  const Series s = line_of({5, 6, gap, gap, 7, 8}, 1);
+  const std::vector<Series::Point> p = s.points();
+  ASSERT_EQ(p.size(), 4U);
+  EXPECT_EQ(p[2].time, 4U);
+  EXPECT_TRUE(p[2].starts_stretch);
+  EXPECT_FALSE(p[3].starts_stretch);
+  EXPECT_EQ(s.min(), 5);  // the absent values are not zeros
+
+  EXPECT_TRUE(line_of({gap, gap}, 1).empty());
+}
+
+TEST(ReportLines, APauseBetweenRecordsBreaksTheLine) {
+  BucketClock clock;
+  clock.reset(100, 1);
+  Series s;
+  for (const std::uint32_t t : {100U, 101U, 102U, 102U + BREAK_SECONDS, 103U + 2 * BREAK_SECONDS}) {
+    bool pause = false;
+    int halvings = 0;
+    const std::size_t bucket = clock.tick(t, pause, halvings);
+    EXPECT_EQ(halvings, 0);
+    s.add(bucket, t, 1, pause);
+  }
+  std::vector<bool> starts;
+  for (const Series::Point& p : s.points()) starts.push_back(p.starts_stretch);
+  EXPECT_EQ(starts, (std::vector<bool>{true, false, false, false, true}));
+}
+
+TEST(ReportLines, LongLinesAreReducedWithoutHidingPeaks) {
+  // Ten hours a second apart, bucketed a second wide: the clock widens its buckets as the
+  // flight grows, and a line keeps at most two points per bucket.
+  std::vector<double> values(36000);
+  for (std::size_t i = 0; i < values.size(); ++i) values[i] = std::sin(static_cast<double>(i) / 50);
+  values[12345] = 40;   // a one-second spike
+  values[30001] = -40;  // and a dip
+  const Series s = line_of(values, 1);
+  const std::vector<Series::Point> p = s.points();
+  EXPECT_LE(p.size(), 2 * MAX_BUCKETS);
+  EXPECT_GE(p.size(), MAX_BUCKETS / 2);
+  EXPECT_EQ(s.max(), 40);
+  EXPECT_EQ(s.min(), -40);
+  bool spike = false, dip = false;
+  for (std::size_t i = 0; i < p.size(); ++i) {
+    spike = spike || (p[i].value == 40 && p[i].time == 12345);
+    dip = dip || (p[i].value == -40 && p[i].time == 30001);
+    if (i > 0) {
+      EXPECT_LE(p[i - 1].time, p[i].time);
+    }
+  }
+  EXPECT_TRUE(spike);
+  EXPECT_TRUE(dip);
+}
+
+// The coordinates of the points of the paths of class "l" (the lines) in an SVG text; a path's
+// first point is marked as starting a stretch.
+struct PathPoint {
+  double x, y;
+  bool move;
+};
+std::vector<std::vector<PathPoint>> line_paths(const std::string& svg) {
+  std::vector<std::vector<PathPoint>> paths;
+  const std::regex path(R"re(<path class="l" d="([^"]*)")re");
+  const std::regex step(R"(([ML])(-?\d+) (-?\d+))");
+  for (auto p = std::sregex_iterator(svg.begin(), svg.end(), path); p != std::sregex_iterator();
+       ++p) {
+    const std::string d = (*p)[1];
+    std::vector<PathPoint> points;
+    for (auto s = std::sregex_iterator(d.begin(), d.end(), step); s != std::sregex_iterator();
+         ++s) {
+      points.push_back({std::stod((*s)[2]), std::stod((*s)[3]), (*s)[1] == "M"});
+    }
+    paths.push_back(points);
+  }
+  return paths;
+}
+
+TEST(ReportCharts, LinesSpanTheTimeAxisAndBreakAtGaps) {
+  const double gap = std::nan("");
+  const Series s = line_of({0, 10, 20, gap, 40, 50}, 1);
+  const Series none = line_of({gap, gap, gap}, 1);
+  std::string svg;
+  write_line_chart(svg, "c", "Chart", {{"alt", 0, &s}, {"g-alt", 0, &none}}, TimeAxis{0, 5, false});
+  EXPECT_NE(svg.find("<title id=\"c\">Chart</title>"), std::string::npos);
+  EXPECT_EQ(svg.find("g-alt"), std::string::npos);  // a line without values is left out
+  const auto paths = line_paths(svg);
+  ASSERT_EQ(paths.size(), 2U);  // the line and its legend sample
+  const std::vector<PathPoint>& line = paths[0];
+  ASSERT_EQ(line.size(), 5U);
+  EXPECT_EQ(line[0].x, 64);  // the first record at the left of the chart area
+  EXPECT_EQ(line[4].x, CHART_WIDTH - 16);
+  EXPECT_TRUE(line[3].move);                // the gap breaks the line
+  EXPECT_GT(line[0].y, line[2].y);          // higher values higher up
+  EXPECT_EQ(line[0].y, CHART_HEIGHT - 40);  // 0 on the lowest tick
+
+  std::string empty;
+  write_line_chart(empty, "e", "Empty", {{"alt", 0, &none}}, TimeAxis{0, 5, false});
+  EXPECT_TRUE(empty.empty());
+}
+
+TEST(ReportCharts, TheTrackKeepsItsTrueShape) {
+  // A square of 1 km sides at 60 degrees north: a degree of longitude there is half a degree of
+  // latitude long, so the square spans twice as many degrees of longitude as of latitude.
+  TrackLine track;
+  const double lat = 60, side = 1.0 / 111.2;  // degrees of latitude in 1 km
+  const double corners[][2] = {
+      {lat, 10}, {lat, 10 + 2 * side}, {lat + side, 10 + 2 * side}, {lat + side, 10}, {lat, 10}};
+  std::size_t bucket = 0;
+  for (const auto& c : corners) track.add(bucket++, c[0], c[1], false);
+  std::string svg;
+  write_track_chart(svg, "t", "Track", track);
+  const auto paths = line_paths(svg);
+  ASSERT_EQ(paths.size(), 1U);
+  double x_lo = 1e9, x_hi = -1e9, y_lo = 1e9, y_hi = -1e9;
+  for (const PathPoint& p : paths[0]) {
+    x_lo = std::min(x_lo, p.x), x_hi = std::max(x_hi, p.x);
+    y_lo = std::min(y_lo, p.y), y_hi = std::max(y_hi, p.y);
+  }
+  EXPECT_NEAR((x_hi - x_lo) / (y_hi - y_lo), 1.0, 0.02);
+  EXPECT_NE(svg.find("start"), std::string::npos);
+  EXPECT_NE(svg.find("end"), std::string::npos);
+}
+
+}  // namespace
+}  // namespace korvex::test
