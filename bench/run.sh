@@ -67,7 +67,7 @@ for name in layout2-all layout0-none; do
   survey_s=$(for i in $(seq $runs); do $survey "$file" | awk '{print $2}'; done | median)
   # every format, and the flights table (a row per flight) beside them; records/s counts the
   # log's records throughout
-  for mode in tab comma space csv tsv gpx kml flights; do
+  for mode in tab comma space csv tsv gpx kml html flights; do
     args=("$mode")
     [ "$mode" = flights ] && args=(--flights tab)
     table=$data/$name.$mode.out

@@ -27,9 +27,10 @@ double distance_nm(const GpsFix& a, const GpsFix& b) {
   constexpr double kRadians = std::numbers::pi / 180;
   const double dlat = (b.lat - a.lat) * kRadians;
   const double dlon = (b.lon - a.lon) * kRadians;
-  const double h = std::sin(dlat / 2) * std::sin(dlat / 2) +
-                   std::cos(a.lat * kRadians) * std::cos(b.lat * kRadians) * std::sin(dlon / 2) *
-                       std::sin(dlon / 2);
+  const double half_dlat = std::sin(dlat / 2);
+  const double half_dlon = std::sin(dlon / 2);
+  const double h = half_dlat * half_dlat +
+                   std::cos(a.lat * kRadians) * std::cos(b.lat * kRadians) * half_dlon * half_dlon;
   return 2 * kEarthRadiusNm * std::asin(std::min(1.0, std::sqrt(h)));
 }
 

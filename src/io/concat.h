@@ -14,6 +14,11 @@ inline std::string concat(std::initializer_list<std::string_view> pieces) {
   return text;
 }
 
+// Appends the pieces to `out`, with no string made for them on the way.
+inline void append(std::string& out, std::initializer_list<std::string_view> pieces) {
+  for (const std::string_view piece : pieces) out.append(piece);
+}
+
 // The text in single quotes, as messages show what a user gave.
 inline std::string quoted(std::string_view text) {
   return concat({"'", text, "'"});

@@ -274,7 +274,7 @@ void ReportOutput::write_flight(const Listing& l, const Drawing& d) {
         c.kind == FlightSummary::Kind::END || temperature) {
       continue;
     }
-    text += concat({"<div><dt>", figure_label(c), "</dt><dd>", html(l.figures[i]), "</dd></div>"});
+    append(text, {"<div><dt>", figure_label(c), "</dt><dd>", html(l.figures[i]), "</dd></div>"});
   }
   text += "</dl>\n<div class=\"charts\">\n";
   const TimeAxis axis{l.first_time, l.last_time, l.first_layout >= FIRST_DATED_LAYOUT};
@@ -295,7 +295,7 @@ void ReportOutput::write_flight(const Listing& l, const Drawing& d) {
   if (track_ && !d.track.empty()) {
     std::string svg;
     write_track_chart(svg, concat({"f", n, "track"}), concat({"GPS track, flight ", n}), d.track);
-    text += concat({"<figure>\n<figcaption>GPS track</figcaption>\n", svg, "</figure>\n"});
+    append(text, {"<figure>\n<figcaption>GPS track</figcaption>\n", svg, "</figure>\n"});
   }
   text += "</div>\n</section>\n";
   out_.write(text);

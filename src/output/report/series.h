@@ -47,15 +47,14 @@ class Series {
       add_slowly(bucket, time, value, pause);
       return;
     }
-    // The bucket at hand, the common case: kept apart from the others for speed.
-    if (value < cur_.min) {
-      cur_.min = value;
-      cur_.min_time = time;
-    }
-    if (value > cur_.max) {
-      cur_.max = value;
-      cur_.max_time = time;
-    }
+    // The bucket at hand, the common case: kept apart from the others, and without branches,
+    // for speed.
+    const bool lower = value < cur_.min;
+    const bool higher = value > cur_.max;
+    cur_.min = lower ? value : cur_.min;
+    cur_.min_time = lower ? time : cur_.min_time;
+    cur_.max = higher ? value : cur_.max;
+    cur_.max_time = higher ? time : cur_.max_time;
   }
   // The record at hand lacks the value: the line breaks.
   void lack() { broken_ = has_last_; }

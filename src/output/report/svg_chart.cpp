@@ -36,23 +36,22 @@ void path_step(std::string& d, bool move, double x, double y) {
 }
 
 void open_svg(std::string& out, const std::string& id, const std::string& title, int height) {
-  out += concat({"<svg viewBox=\"0 0 ", std::to_string(CHART_WIDTH), " ", std::to_string(height),
-                 "\" role=\"img\" aria-labelledby=\"", id, "\"><title id=\"", id, "\">", title,
-                 "</title>\n"});
+  append(out, {"<svg viewBox=\"0 0 ", std::to_string(CHART_WIDTH), " ", std::to_string(height),
+               "\" role=\"img\" aria-labelledby=\"", id, "\"><title id=\"", id, "\">", title,
+               "</title>\n"});
 }
 
 // A legend entry at x on the top row; returns the x of the next one.
 double legend_entry(std::string& out, double x, const std::string& name, const char* colour,
                     bool dashed) {
-  out += concat({"<path class=\"l\" d=\"M", number(x), " 12h18\" stroke=\"", colour, "\"",
-                 dashed ? kDash : "", "/><text class=\"k\" x=\"", number(x + 22), "\" y=\"16\">",
-                 name, "</text>\n"});
+  append(out, {"<path class=\"l\" d=\"M", number(x), " 12h18\" stroke=\"", colour, "\"",
+               dashed ? kDash : "", "/><text class=\"k\" x=\"", number(x + 22), "\" y=\"16\">",
+               name, "</text>\n"});
   return x + 30 + 7.2 * static_cast<double>(name.size());
 }
 
 void text(std::string& out, double x, double y, const std::string& label, const char* extra = "") {
-  out +=
-      concat({"<text x=\"", number(x), "\" y=\"", number(y), "\"", extra, ">", label, "</text>"});
+  append(out, {"<text x=\"", number(x), "\" y=\"", number(y), "\"", extra, ">", label, "</text>"});
 }
 
 // The grid and the tick labels of a chart, gathered so that each kind is written once: one path
@@ -66,9 +65,9 @@ struct Frame {
     text(labels[anchor], x, y, label);
   }
   void write(std::string& out) const {
-    out += concat({"<path class=\"g\" d=\"", grid, "\"/>\n<g text-anchor=\"end\">", labels[END],
-                   "</g>\n<g text-anchor=\"middle\">", labels[MIDDLE], "</g>\n"});
-    if (!labels[START].empty()) out += concat({"<g>", labels[START], "</g>\n"});
+    append(out, {"<path class=\"g\" d=\"", grid, "\"/>\n<g text-anchor=\"end\">", labels[END],
+                 "</g>\n<g text-anchor=\"middle\">", labels[MIDDLE], "</g>\n"});
+    if (!labels[START].empty()) append(out, {"<g>", labels[START], "</g>\n"});
   }
 };
 
@@ -121,7 +120,7 @@ void write_line_chart(std::string& out, const std::string& id, const std::string
 
   Frame frame;
   for (const double v : ticks[0].values) {
-    frame.grid += concat({"M", number(box.left), " ", number(y_of(0, v)), "H", number(box.right)});
+    append(frame.grid, {"M", number(box.left), " ", number(y_of(0, v)), "H", number(box.right)});
     frame.label(Frame::END, box.left - 6, y_of(0, v) + 4, tick_label(v, ticks[0].step));
   }
   if (right_axis) {
@@ -132,7 +131,7 @@ void write_line_chart(std::string& out, const std::string& id, const std::string
   const TimeTicks times = time_ticks(axis.start, axis.end, axis.dated);
   for (std::size_t i = 0; i < times.times.size(); ++i) {
     const double x = x_of(times.times[i]);
-    frame.grid += concat({"M", number(x), " ", number(box.top), "V", number(box.bottom)});
+    append(frame.grid, {"M", number(x), " ", number(box.top), "V", number(box.bottom)});
     frame.label(Frame::MIDDLE, x, box.bottom + 16, times.labels[i]);
   }
   const double mid_y = (box.top + box.bottom) / 2;
@@ -148,9 +147,9 @@ void write_line_chart(std::string& out, const std::string& id, const std::string
              .c_str());
   }
   frame.write(out);
-  out += concat({"<path class=\"a\" d=\"M", number(box.left), " ", number(box.top), "V",
-                 number(box.bottom), "H", number(box.right), right_axis ? "V" : "",
-                 right_axis ? number(box.top) : "", "\"/>\n"});
+  append(out, {"<path class=\"a\" d=\"M", number(box.left), " ", number(box.top), "V",
+               number(box.bottom), "H", number(box.right), right_axis ? "V" : "",
+               right_axis ? number(box.top) : "", "\"/>\n"});
 
   double legend_x = box.left;
   for (std::size_t i = 0; i < lines.size(); ++i) {
@@ -161,8 +160,8 @@ void write_line_chart(std::string& out, const std::string& id, const std::string
       path_step(d, p.starts_stretch, x_of(p.time), y_of(l.axis, p.value));
       if (p.starts_stretch) d += "l0 0";  // a stretch of one point shows as a dot
     }
-    out += concat({"<path class=\"l\" d=\"", d, "\" stroke=\"", colour, "\"",
-                   l.axis == 1 ? kDash : "", "/>\n"});
+    append(out, {"<path class=\"l\" d=\"", d, "\" stroke=\"", colour, "\"",
+                 l.axis == 1 ? kDash : "", "/>\n"});
     legend_x = legend_entry(out, legend_x, l.name, colour, l.axis == 1);
   }
   out += "</svg>\n";
@@ -200,13 +199,13 @@ void write_track_chart(std::string& out, const std::string& id, const std::strin
   const Ticks lats = value_ticks(lat_mid - lat_span, lat_mid + lat_span);
   for (const double v : lats.values) {
     if (y_of(v) < box.top - 0.5 || y_of(v) > box.bottom + 0.5) continue;
-    frame.grid += concat({"M", number(box.left), " ", number(y_of(v)), "H", number(box.right)});
+    append(frame.grid, {"M", number(box.left), " ", number(y_of(v)), "H", number(box.right)});
     frame.label(Frame::END, box.left - 6, y_of(v) + 4, tick_label(v, lats.step));
   }
   const Ticks lons = value_ticks(lon_mid - lon_span, lon_mid + lon_span, 7);
   for (const double v : lons.values) {
     if (x_of(v) < box.left - 0.5 || x_of(v) > box.right + 0.5) continue;
-    frame.grid += concat({"M", number(x_of(v)), " ", number(box.top), "V", number(box.bottom)});
+    append(frame.grid, {"M", number(x_of(v)), " ", number(box.top), "V", number(box.bottom)});
     frame.label(Frame::MIDDLE, x_of(v), box.bottom + 16, tick_label(v, lons.step));
   }
   std::string& titles = frame.labels[Frame::MIDDLE];
@@ -214,22 +213,22 @@ void write_track_chart(std::string& out, const std::string& id, const std::strin
   text(titles, 14, mid_y, "latitude (degrees)",
        concat({" class=\"t\" transform=\"rotate(-90 14 ", number(mid_y), ")\""}).c_str());
   frame.write(out);
-  out += concat({"<path class=\"a\" d=\"M", number(box.left), " ", number(box.top), "V",
-                 number(box.bottom), "H", number(box.right), "\"/>\n"});
+  append(out, {"<path class=\"a\" d=\"M", number(box.left), " ", number(box.top), "V",
+               number(box.bottom), "H", number(box.right), "\"/>\n"});
   std::string d;
   for (const TrackLine::Fix& f : fixes) {
     path_step(d, f.starts_stretch, x_of(f.lon), y_of(f.lat));
   }
-  out += concat({"<path class=\"l\" d=\"", d, "\" stroke=\"", kColours[0], "\"/>\n"});
+  append(out, {"<path class=\"l\" d=\"", d, "\" stroke=\"", kColours[0], "\"/>\n"});
   const TrackLine::Fix first = track.first(), last = track.last();
-  out += concat({"<circle cx=\"", number(x_of(first.lon)), "\" cy=\"", number(y_of(first.lat)),
-                 "\" r=\"6\" fill=\"#2ca02c\"/>\n<rect x=\"", number(x_of(last.lon) - 5), "\" y=\"",
-                 number(y_of(last.lat) - 5), "\" width=\"10\" height=\"10\" fill=\"#d62728\"/>\n"});
-  out += concat({"<circle cx=\"", number(box.left + 6), "\" cy=\"12\" r=\"5\" fill=\"#2ca02c\"/>",
-                 "<text class=\"k\" x=\"", number(box.left + 16), "\" y=\"16\">start</text>",
-                 "<rect x=\"", number(box.left + 66), "\" y=\"7\" width=\"10\" height=\"10\" ",
-                 "fill=\"#d62728\"/><text class=\"k\" x=\"", number(box.left + 82),
-                 "\" y=\"16\">end</text>\n</svg>\n"});
+  append(out, {"<circle cx=\"", number(x_of(first.lon)), "\" cy=\"", number(y_of(first.lat)),
+               "\" r=\"6\" fill=\"#2ca02c\"/>\n<rect x=\"", number(x_of(last.lon) - 5), "\" y=\"",
+               number(y_of(last.lat) - 5), "\" width=\"10\" height=\"10\" fill=\"#d62728\"/>\n"});
+  append(out, {"<circle cx=\"", number(box.left + 6), "\" cy=\"12\" r=\"5\" fill=\"#2ca02c\"/>",
+               "<text class=\"k\" x=\"", number(box.left + 16), "\" y=\"16\">start</text>",
+               "<rect x=\"", number(box.left + 66), "\" y=\"7\" width=\"10\" height=\"10\" ",
+               "fill=\"#d62728\"/><text class=\"k\" x=\"", number(box.left + 82),
+               "\" y=\"16\">end</text>\n</svg>\n"});
 }
 
 }  // namespace korvex

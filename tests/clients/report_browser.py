@@ -1,0 +1,138 @@
+"""The flight report in a real browser: the report of the sample log fetches nothing and needs no
+script; headless Chromium's DOM of it holds the heading, the flights table linked to one section
+per flight, and in each section the expected charts, each an SVG with a <title>; and a screenshot
+of it is a PNG of the window's size that is not blank. The report of a log without GPS or engine
+monitors holds only the charts it has data for.
+    python3 tests/clients/report_browser.py KORVEXLOGDUMP REPOSITORY"""
+import os
+import re
+import struct
+import subprocess
+import sys
+import tempfile
+import zlib
+
+tool, repo = sys.argv[1], sys.argv[2]
+WIDTH, HEIGHT = 1280, 2400
+SAMPLE_CHARTS = ["Altitude", "Speeds", "Vertical speed"] + [
+    f"{chart}, engine {n}" for n in (1, 2)
+    for chart in ("RPM and MAP", "Fuel", "Oil", "Temperatures")] + [
+    "Electrical", "Attitude", "GPS track"]
+
+
+def chromium(tmp, *args):
+    # Root needs --no-sandbox; the other switches keep the browser off the network.
+    command = ["chromium", "--headless", "--no-sandbox", "--disable-gpu", "--no-first-run",
+               "--disable-background-networking", "--disable-component-update", "--disable-sync",
+               "--disable-extensions", "--hide-scrollbars", f"--user-data-dir={tmp}/profile",
+               *args]
+    result = subprocess.run(command, capture_output=True, text=True, timeout=120)
+    assert result.returncode == 0, f"chromium failed: {result.stderr[-2000:]}"
+    return result.stdout
+
+
+def report(tmp, log, name):
+    path = os.path.join(tmp, name)
+    with open(path, "w") as out:
+        subprocess.run([tool, "-q", "html", os.path.join(repo, log)], stdout=out, check=True,
+                       stderr=subprocess.DEVNULL)
+    return path
+
+
+def check_self_contained(html):
+    assert "<script" not in html and "<link" not in html and "<img" not in html
+    assert not re.search(r"url\(|@import|\bsrc=", html), "the report refers to a resource"
+    for target in re.findall(r'href="([^"]*)"', html):
+        assert target.startswith("#flight-"), f"a link out of the page: {target}"
+
+
+def sections(dom):
+    """Each flight section's id and the captions of its figures, as the browser built them."""
+    found = []
+    for match in re.finditer(r'<section class="flight" id="(flight-\d+)">(.*?)</section>', dom, re.S):
+        body = match.group(2)
+        captions = re.findall(r"<figcaption>(.*?)</figcaption>", body)
+        svgs = re.findall(r"<svg\b.*?</svg>", body, re.S)
+        assert len(svgs) == len(captions), "a figure without its chart"
+        for svg in svgs:
+            assert re.search(r"<title id=\"[^\"]+\">[^<]+</title>", svg), "a chart without a title"
+        found.append((match.group(1), captions, body))
+    return found
+
+
+def png_pixels(path):
+    """Width, height and the rows of an 8-bit RGB or RGBA PNG, unfiltered."""
+    data = open(path, "rb").read()
+    assert data[:8] == b"\x89PNG\r\n\x1a\n", "not a PNG"
+    pos, idat, width = 8, b"", 0
+    while pos < len(data):
+        length, kind = struct.unpack(">I4s", data[pos:pos + 8])
+        chunk = data[pos + 8:pos + 8 + length]
+        if kind == b"IHDR":
+            width, height, depth, colour = struct.unpack(">IIBB", chunk[:10])
+            assert depth == 8 and colour in (2, 6), f"PNG of depth {depth}, colour type {colour}"
+            step = 3 if colour == 2 else 4
+        elif kind == b"IDAT":
+            idat += chunk
+        pos += 12 + length
+    raw = zlib.decompress(idat)
+    stride = width * step
+    rows, previous = [], bytearray(stride)
+    for y in range(height):
+        kind = raw[y * (stride + 1)]
+        row = bytearray(raw[y * (stride + 1) + 1:(y + 1) * (stride + 1)])
+        for i in range(stride):
+            a = row[i - step] if i >= step else 0
+            b = previous[i]
+            c = previous[i - step] if i >= step else 0
+            if kind == 1:
+                row[i] = (row[i] + a) & 255
+            elif kind == 2:
+                row[i] = (row[i] + b) & 255
+            elif kind == 3:
+                row[i] = (row[i] + (a + b) // 2) & 255
+            elif kind == 4:
+                p = a + b - c
+                pa, pb, pc = abs(p - a), abs(p - b), abs(p - c)
+                row[i] = (row[i] + (a if pa <= pb and pa <= pc else b if pb <= pc else c)) & 255
+        rows.append(bytes(row))
+        previous = row
+    return width, height, rows, step
+
+
+with tempfile.TemporaryDirectory() as tmp:
+    sample = report(tmp, "examples/Korvex.rec", "sample.html")
+    html = open(sample, encoding="utf-8").read()
+    check_self_contained(html)
+
+    dom = chromium(tmp, "--dump-dom", f"file://{sample}")
+    assert "<h1>Flight report: Korvex.rec</h1>" in dom
+    found = sections(dom)
+    assert [s[0] for s in found] == ["flight-1", "flight-2"], [s[0] for s in found]
+    for section_id, captions, body in found:
+        assert captions == SAMPLE_CHARTS, f"{section_id}: {captions}"
+        assert f'<a href="#{section_id}">' in dom, f"the table does not link {section_id}"
+        legend = re.findall(r'<text class="k"[^>]*>(tc\d+)</text>', body)
+        assert legend == [f"tc{k}" for k in range(1, 13)] * 2, legend
+
+    # Raw times, no engine monitor, no GPS: the charts of the base record alone.
+    raw = report(tmp, "tests/golden/logs/layout0.rec", "raw.html")
+    found = sections(chromium(tmp, "--dump-dom", f"file://{raw}"))
+    assert [s[1] for s in found] == [["Altitude", "Speeds", "Vertical speed", "Electrical"]], found
+    assert "minutes from the start" in found[0][2]
+
+    shot = os.path.join(tmp, "report.png")
+    chromium(tmp, f"--screenshot={shot}", f"--window-size={WIDTH},{HEIGHT}", f"file://{sample}")
+    width, height, rows, step = png_pixels(shot)
+    assert (width, height) == (WIDTH, HEIGHT), (width, height)
+    colours = set()
+    for row in rows[::16]:
+        for x in range(0, len(row), step * 4):
+            colours.add(row[x:x + 3])
+    # Heading, cards, axes and a dozen line colours: far from a blank page.
+    assert len(colours) > 50, f"the screenshot has {len(colours)} colours"
+    top = rows[20][:3 * step]
+    assert top[:3] != rows[-1][:3], "the heading's band is missing"
+
+print("the report renders in Chromium: 2 flight sections, "
+      f"{len(SAMPLE_CHARTS)} charts each, a {WIDTH}x{HEIGHT} screenshot")
