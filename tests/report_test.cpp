@@ -4,13 +4,15 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
-#include <regex>
+#include <sstream>
 #include <string>
 #include <vector>
 
 #include "output/report/axis_ticks.h"
 #include "output/report/series.h"
 #include "output/report/svg_chart.h"
+#include "output/report/report_output.h"
+#include "support/log_builder.h"
 
 namespace korvex::test {
 namespace {
@@ -160,15 +162,16 @@ struct PathPoint {
 };
 std::vector<std::vector<PathPoint>> line_paths(const std::string& svg) {
   std::vector<std::vector<PathPoint>> paths;
-  const std::regex path(R"re(<path class="l" d="([^"]*)")re");
-  const std::regex step(R"(([ML])(-?\d+) (-?\d+))");
-  for (auto p = std::sregex_iterator(svg.begin(), svg.end(), path); p != std::sregex_iterator();
-       ++p) {
-    const std::string d = (*p)[1];
+  const std::string start = "<path class=\"l\" d=\"";
+  for (std::size_t at = svg.find(start); at != std::string::npos; at = svg.find(start, at)) {
+    at += start.size();
+    std::istringstream d(svg.substr(at, svg.find('"', at) - at));
     std::vector<PathPoint> points;
-    for (auto s = std::sregex_iterator(d.begin(), d.end(), step); s != std::sregex_iterator();
-         ++s) {
-      points.push_back({std::stod((*s)[2]), std::stod((*s)[3]), (*s)[1] == "M"});
+    char step = 0;
+    double x = 0, y = 0;
+    // Steps "M x y" and "L x y", a dot's "l0 0" passed over; the legend's "h18" ends it.
+    while (d >> step && (step == 'M' || step == 'L' || step == 'l') && d >> x >> y) {
+      if (step != 'l') points.push_back({x, y, step == 'M'});
     }
     paths.push_back(points);
   }
@@ -219,6 +222,39 @@ TEST(ReportCharts, TheTrackKeepsItsTrueShape) {
   EXPECT_NEAR((x_hi - x_lo) / (y_hi - y_lo), 1.0, 0.02);
   EXPECT_NE(svg.find("start"), std::string::npos);
   EXPECT_NE(svg.find("end"), std::string::npos);
+}
+
+std::size_t occurrences(const std::string& text, const std::string& what) {
+  std::size_t n = 0;
+  for (std::size_t at = text.find(what); at != std::string::npos; at = text.find(what, at + 1)) ++n;
+  return n;
+}
+
+TEST(ReportPage, StaysSmallWithVeryManyFlights) {
+  // Many short flights, then enough long ones, every section present, to fill both the flights
+  // kept for charts and the budget of points.
+  const std::size_t short_flights = MAX_LISTED_FLIGHTS, long_flights = MAX_CHARTED_FLIGHTS;
+  LogBuilder log;
+  std::uint32_t t = 9661 * 86400U;
+  for (std::size_t f = 0; f < short_flights + long_flights; ++f, t += 1000) {
+    const std::uint32_t seconds = f < short_flights ? 3 : 60;
+    for (std::uint32_t s = 0; s < seconds; ++s) log.record(2, t + s, SECTION_ALL);
+  }
+  const Conversion run = convert(log.bytes, Format::HTML);
+  ASSERT_EQ(run.status, 0) << run.err;
+  const std::string flights = std::to_string(short_flights + long_flights);
+  EXPECT_LT(run.out.size(), 10'000'000U);
+  EXPECT_EQ(occurrences(run.out, "<section class=\"flight\""), MAX_CHARTED_FLIGHTS);
+  EXPECT_EQ(occurrences(run.out, "<tr>"), MAX_LISTED_FLIGHTS + 1);
+  EXPECT_NE(run.err.find("The report charts the last 200 of " + flights + " flights"),
+            std::string::npos);
+  EXPECT_NE(run.err.find("lists the last 3000 of " + flights + " flights"), std::string::npos);
+  // The last flight is charted, and its charts are no more than their share of the budget.
+  EXPECT_NE(run.out.find("id=\"flight-" + flights + "\""), std::string::npos);
+  std::size_t points = 0;
+  for (const auto& path : line_paths(run.out)) points += path.size();
+  EXPECT_GT(points, 100'000U);
+  EXPECT_LE(points, 400'000U);
 }
 
 }  // namespace

@@ -16,9 +16,9 @@ namespace korvex {
 
 namespace {
 
-// All lines of all flights together hold about this many points, so the page (and the memory
+// All lines of all flights together hold at most this many points, so the page (and the memory
 // that keeps them) stays small whatever the size of the log.
-constexpr double kPointBudget = 240000;
+constexpr std::size_t kPointBudget = 400000;
 
 constexpr std::string_view kStyle = R"(<style>
 :root{color-scheme:light}
@@ -191,10 +191,12 @@ ReportOutput::ReportOutput(OutBuffer& out, std::string log_name, SectionFlags se
     if (line == lines_.end()) throw std::logic_error("a figure of the report without its line");
     extremum_lines_.emplace_back(c, static_cast<std::size_t>(line - lines_.begin()));
   }
-  // Buckets wide enough that all lines of all flights hold about kPointBudget points.
-  const double lines = static_cast<double>(lines_.size() + (track_ ? 1 : 0));
-  bucket_width_ = static_cast<std::uint32_t>(
-      std::max(1.0, std::ceil(static_cast<double>(seconds) * lines * 2 / kPointBudget)));
+  // Each bucket of a line holds two points at most.
+  max_buckets_ = kPointBudget / 2 / (lines_.size() + (track_ ? 1 : 0));
+  // Buckets about as wide as the budget allows from the start, rather than narrow ones merged
+  // again and again as the records come.
+  width_ =
+      static_cast<std::uint32_t>(std::clamp<std::uint64_t>(seconds / max_buckets_, 1, 1U << 20));
 }
 
 void ReportOutput::start_flight(std::int64_t flight, const Record& rec) {
@@ -205,13 +207,24 @@ void ReportOutput::start_flight(std::int64_t flight, const Record& rec) {
   }
   if (listed_.size() == MAX_LISTED_FLIGHTS) listed_.pop_front();
   listed_.push_back({flight, rec.timestamp, rec.timestamp, rec.revision, rec.revision, {}});
-  if (drawings_.size() == MAX_CHARTED_FLIGHTS) drawings_.pop_front();
+  if (drawings_.size() == MAX_CHARTED_FLIGHTS) {
+    buckets_ -= drawings_.front().buckets;
+    drawings_.pop_front();
+  }
   drawings_.emplace_back();
   Drawing& d = drawings_.back();
   d.flight = flight;
   d.series.resize(lines_.size());
-  clock_.reset(rec.timestamp, bucket_width_);
+  clock_.reset(rec.timestamp, width_);
   summary_.start(flight, rec);
+}
+
+void ReportOutput::halve(Drawing& d) {
+  for (Series& s : d.series) s.halve();
+  d.track.halve();
+  const std::size_t halved = (d.buckets + 1) / 2;
+  buckets_ -= d.buckets - halved;
+  d.buckets = halved;
 }
 
 void ReportOutput::finish_flight() {
@@ -236,10 +249,18 @@ bool ReportOutput::record(const Record& rec, std::int64_t flight) {
   const RecordView view(rec);
   bool pause = false;
   int halvings = 0;
-  const std::size_t bucket = clock_.tick(rec.timestamp, pause, halvings);
-  for (; halvings > 0; --halvings) {
-    for (Series& s : d.series) s.halve();
-    d.track.halve();
+  std::size_t bucket = clock_.tick(rec.timestamp, pause, halvings);
+  for (; halvings > 0; --halvings) halve(d);
+  if (bucket >= d.buckets) {
+    buckets_ += bucket + 1 - d.buckets;
+    d.buckets = bucket + 1;
+    // Over the budget: every flight's buckets, and those to come, twice as wide.
+    while (buckets_ > max_buckets_ && width_ < (1U << 30)) {
+      for (Drawing& each : drawings_) halve(each);
+      width_ *= 2;
+      clock_.widen();
+      bucket /= 2;
+    }
   }
   for (std::size_t i = 0; i < lines_.size(); ++i) {
     if (const std::optional<double> v = lines_[i].read(view)) {

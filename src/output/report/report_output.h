@@ -31,7 +31,8 @@ static_assert(MAX_CHARTED_FLIGHTS <= MAX_LISTED_FLIGHTS, "a charted flight is li
 
 class ReportOutput final : public LogOutput {
  public:
-  // `seconds`: about how many seconds of records will come (the budget is spread over them).
+  // `seconds`: about how long the records to come span, so that the first buckets are as wide
+  // as the budget of points allows (a wrong guess costs speed, or detail, not the budget).
   ReportOutput(OutBuffer& out, std::string log_name, SectionFlags sections, std::uint64_t seconds);
 
   void begin() override {}
@@ -69,11 +70,14 @@ class ReportOutput final : public LogOutput {
     std::int64_t flight = 0;
     std::vector<Series> series;  // one per line
     TrackLine track;
+    std::size_t buckets = 0;  // the buckets of its time so far, in each line
   };
 
  private:
   void start_flight(std::int64_t flight, const Record& rec);
   void finish_flight();
+  // Merges each two neighbouring buckets of the flight's lines.
+  void halve(Drawing& d);
   void write_flight(const Listing& l, const Drawing& d);
   void write_table();
 
@@ -85,7 +89,11 @@ class ReportOutput final : public LogOutput {
   std::vector<Line> lines_;
   std::vector<Chart> charts_;
   bool track_ = false;  // the log has GPS: a plan view per flight
-  std::uint32_t bucket_width_ = 1;
+  // The width of the buckets of a new flight; it doubles whenever the flights kept would hold
+  // more than max_buckets_ buckets together.
+  std::uint32_t width_ = 1;
+  std::size_t buckets_ = 0;
+  std::size_t max_buckets_ = 0;
   BucketClock clock_;
   // The last flights so far; the last one is being drawn.
   std::deque<Listing> listed_;

@@ -1,8 +1,8 @@
 // The lines of a chart, reduced for drawing without hiding peaks: a flight's time is cut into
 // buckets, and each keeps the minimum and the maximum of its values (with their times), so a
-// line has at most two points per bucket. A bucket is as wide as the point budget of the whole
-// report allows; when a long flight fills more than MAX_BUCKETS of them, neighbouring buckets
-// are merged and the width doubles, so a line never holds more than about 1,000 points. A value
+// line has at most two points per bucket. Buckets start a second wide; when a long flight fills
+// MAX_BUCKETS of them (or the report runs over its budget of points), neighbouring buckets are
+// merged and the width doubles, so a line never holds more than about 1,000 points. A value
 // that a record lacks, or a pause of more than a few seconds between records, breaks the line:
 // the next value starts a new stretch instead of being joined to the one before.
 #pragma once
@@ -26,6 +26,8 @@ class BucketClock {
   // would be MAX_BUCKETS or beyond, the width doubles as often as needed: `halvings` tells the
   // lines how often to merge theirs.
   std::size_t tick(std::uint32_t time, bool& pause, int& halvings);
+  // Doubles the width of the buckets (the lines merge theirs).
+  void widen() { width_ *= 2; }
 
  private:
   std::uint32_t start_ = 0;
