@@ -9,9 +9,9 @@
 #include <vector>
 
 #include "output/report/axis_ticks.h"
+#include "output/report/report_output.h"
 #include "output/report/series.h"
 #include "output/report/svg_chart.h"
-#include "output/report/report_output.h"
 #include "support/log_builder.h"
 
 namespace korvex::test {
@@ -56,6 +56,11 @@ TEST(ReportAxes, TimeTicksAreRoundClockTimesOrMinutesFromTheStart) {
   const TimeTicks long_flight = time_ticks(noon - 1800, noon + 5 * 3600, true);
   EXPECT_EQ(long_flight.labels,
             (std::vector<std::string>{"12:00", "13:00", "14:00", "15:00", "16:00", "17:00"}));
+
+  // At the end of the clock: no tick wraps round to its start.
+  const TimeTicks last = time_ticks(UINT32_MAX - 100, UINT32_MAX, true);
+  EXPECT_EQ(last.times, (std::vector<std::uint32_t>{UINT32_MAX - 75, UINT32_MAX - 15}));
+  EXPECT_TRUE(time_ticks(UINT32_MAX, UINT32_MAX, true).times.empty());
 
   const TimeTicks raw = time_ticks(1000, 1092, false);
   EXPECT_EQ(raw.labels, (std::vector<std::string>{"0.0", "0.5", "1.0", "1.5"}));

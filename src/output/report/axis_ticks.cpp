@@ -63,7 +63,8 @@ TimeTicks time_ticks(std::uint32_t start, std::uint32_t end, bool dated, int cou
       break;
     }
   }
-  for (std::uint64_t at = (start + step - 1) / step * step; at <= end; at += step) {
+  // In 64 bits: a flight near the end of the clock must not wrap round to its start.
+  for (std::uint64_t at = (std::uint64_t{start} + step - 1) / step * step; at <= end; at += step) {
     const CivilTime c = civil_time(static_cast<std::int64_t>(at));
     char text[16];
     std::snprintf(text, sizeof text, "%02u:%02u", c.hour % 24, c.minute % 60);
