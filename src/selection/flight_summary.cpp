@@ -102,7 +102,7 @@ void FlightSummary::add(const Record& rec) {
     if (!e.has || (e.is_max ? *v > e.value : *v < e.value)) e.value = *v;
     e.has = true;
   }
-  add_totals(rec);
+  add_totals(rec, view, gps_fix(view));
 }
 
 void FlightSummary::set_extremum(std::size_t column, double value) {
@@ -114,12 +114,11 @@ void FlightSummary::set_extremum(std::size_t column, double value) {
   }
 }
 
-void FlightSummary::add_totals(const Record& rec) {
+void FlightSummary::add_totals(const Record& rec, const RecordView& view,
+                               const std::optional<GpsFix>& fix) {
   last_time_ = rec.timestamp;
   last_layout_ = rec.revision;
   ++records_;
-  const RecordView view(rec);
-  const std::optional<GpsFix> fix = gps_fix(view);
   for (const std::size_t i : others_) {
     Column& c = columns_[i];
     switch (c.kind) {

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "fields/decode.h"
+#include "fields/gps_fix.h"
 #include "record/record.h"
 
 namespace korvex {
@@ -45,8 +46,8 @@ class FlightSummary {
   void start(std::int64_t flight, const Record& first);
   void add(const Record& rec);
   // As add, but the maxima and minima are left to set_extremum: for a caller that finds them
-  // on its own.
-  void add_totals(const Record& rec);
+  // on its own, and has the record's blocks and GPS fix at hand already.
+  void add_totals(const Record& rec, const RecordView& view, const std::optional<GpsFix>& fix);
   // The maximum or minimum of column `column` (of kind MAX or MIN) for the flight so far.
   void set_extremum(std::size_t column, double value);
   std::int64_t flight() const { return flight_; }

@@ -244,9 +244,10 @@ bool ReportOutput::record(const Record& rec, std::int64_t flight) {
   Listing& l = listed_.back();
   l.last_time = rec.timestamp;
   l.last_layout = rec.revision;
-  summary_.add_totals(rec);  // its maxima and minima are those of the lines
   Drawing& d = drawings_.back();
   const RecordView view(rec);
+  const std::optional<GpsFix> fix = track_ ? gps_fix(view) : std::nullopt;
+  summary_.add_totals(rec, view, fix);  // its maxima and minima are those of the lines
   bool pause = false;
   int halvings = 0;
   std::size_t bucket = clock_.tick(rec.timestamp, pause, halvings);
@@ -269,12 +270,10 @@ bool ReportOutput::record(const Record& rec, std::int64_t flight) {
       d.series[i].lack();
     }
   }
-  if (track_) {
-    if (const std::optional<GpsFix> fix = gps_fix(view)) {
-      d.track.add(bucket, fix->lat, fix->lon, pause);
-    } else {
-      d.track.lack();
-    }
+  if (fix) {
+    d.track.add(bucket, fix->lat, fix->lon, pause);
+  } else if (track_) {
+    d.track.lack();
   }
   ++rows_;
   return true;
