@@ -227,7 +227,7 @@ TEST(Fields, DecodedValuesAreWhatTheCellsShow) {
       std::string text;
       OutBuffer out(&text);
       TimeCellCache cache;
-      print_record_row(out, DELIM_COMMA, rec, 1, ColumnSet{SECTION_ALL}, cache);
+      print_record_row(out, DELIM_COMMA, rec, 1, ColumnSet{SECTION_ALL}, row_room(200), cache);
       out.flush();
       const std::vector<std::string> cells = split_cells(text);
       std::size_t column = 1;  // after the Time cell

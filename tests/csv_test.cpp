@@ -5,6 +5,7 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <algorithm>
 #include <set>
 
 #include "fields/decode.h"
@@ -43,8 +44,8 @@ struct BothTables final : RecordConsumer {
     std::string classic, csv;
     OutBuffer classic_out(&classic), csv_out(&csv);
     const ColumnSet columns{sections};
-    print_record_row(classic_out, DELIM_COMMA, rec, 7, columns, classic_cache);
-    print_csv_row(csv_out, DELIM_COMMA, rec, 7, columns, csv_cache);
+    print_record_row(classic_out, DELIM_COMMA, rec, 7, columns, row_room(columns.count() + 2), classic_cache);
+    print_csv_row(csv_out, DELIM_COMMA, rec, 7, columns, row_room(columns.count() + 2), csv_cache);
     classic_out.flush();
     csv_out.flush();
     std::vector<std::string> want = cells_of(classic.substr(0, classic.size() - 1), ',');
@@ -117,6 +118,43 @@ TEST(AnalysisTable, HeaderNamesAreUniqueIdentifiers) {
         name.find_first_not_of("abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ_0123456789"),
         std::string::npos)
         << name;
+  }
+}
+
+TEST(ChosenColumns, RepeatedNamesShowEachColumnOnceAtItsFirstPlace) {
+  // Thousands of names that repeat columns by name, label and block: the rows hold each column
+  // once, whatever the number of names (their room follows the columns, not the names).
+  LogBuilder log;
+  for (std::uint32_t t = 0; t < 300; ++t) log.record(3, sample_fields(t, SECTION_ALL));
+  std::string list = "alt,RPM,telm1,alt";
+  for (int i = 0; i < 3000; ++i) list += i % 3 == 0 ? ",telm1" : i % 3 == 1 ? ",lat" : ",base";
+  const struct {
+    Format format;
+    char separator;
+  } kTables[] = {{Format::TAB, '\t'}, {Format::COMMA, ','}, {Format::CSV, ','}, {Format::TSV, '\t'}};
+  for (const auto& table : kTables) {
+    Options options;
+    options.format = table.format;
+    options.columns_given = true;
+    options.columns = list;
+    const Conversion c = convert(log.bytes, options);
+    ASSERT_EQ(c.status, 0) << c.err;
+    std::vector<std::string> lines;
+    for (std::size_t at = 0; at < c.out.size(); at = c.out.find('\n', at) + 1) {
+      lines.push_back(c.out.substr(at, c.out.find('\n', at) - at));
+    }
+    ASSERT_EQ(lines.size(), 301U);
+    // alt, both RPM, the 32 other columns of telm1, lat, the 11 other columns of base: every
+    // line has 48 separators (the classic table's after each of Time and the 47 columns, the
+    // analysis table's between Time, flight and the 47 columns).
+    for (const std::string& line : lines) {
+      ASSERT_EQ(std::count(line.begin(), line.end(), table.separator), 48) << line;
+    }
+    if (table.format == Format::CSV) {
+      EXPECT_EQ(lines[0].substr(0, 46), "Time,flight,alt,telm1_RPM,telm2_RPM,telm1_rfl1");
+      EXPECT_EQ(lines[0].substr(lines[0].size() - 62),
+                "telm1_fail,lat,baro,ASI,TAS,VSI,g_s,rotor,m_v,b_v,amps,AOA,OAT");
+    }
   }
 }
 

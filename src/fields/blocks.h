@@ -20,6 +20,18 @@ inline constexpr int BLOCK_COUNT = SECTION_ID_COUNT;
 inline constexpr std::span<const Field> block_fields[BLOCK_COUNT] = {
     BASE_FIELDS, TELM_FIELDS, TELM_FIELDS, ATTITUDE_FIELDS, GPS_FIELDS};
 
+// The most columns a block has.
+inline constexpr std::size_t MAX_BLOCK_FIELDS = [] {
+  std::size_t most = 0;
+  for (const auto& fields : block_fields) most = fields.size() > most ? fields.size() : most;
+  return most;
+}();
+
+// Where column `f` stands in its block's table.
+constexpr std::size_t field_index(int block, const Field& f) {
+  return static_cast<std::size_t>(&f - block_fields[block].data());
+}
+
 // What the analysis tables put before each column name of a block, so that the two engine
 // monitors' columns are told apart.
 inline constexpr std::string_view block_name_prefix[BLOCK_COUNT] = {"", "telm1_", "telm2_", "", ""};

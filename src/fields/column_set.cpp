@@ -1,5 +1,7 @@
 #include "fields/column_set.h"
 
+#include <array>
+
 #include "io/concat.h"
 
 namespace korvex {
@@ -31,24 +33,29 @@ bool choose_columns(std::string_view list, SectionFlags sections, ColumnSet& col
                     std::string& error) {
   columns = ColumnSet(sections);
   columns.all = false;
+  // A column named again (by its name, its label or its block) keeps its first place.
+  std::array<std::array<bool, MAX_BLOCK_FIELDS>, BLOCK_COUNT> taken{};
   while (true) {
     const std::size_t comma = list.find(',');
     const std::string_view name = list.substr(0, comma);
-    const std::size_t before = columns.chosen.size();
+    bool matched = false;          // the name is a column of this log's blocks
     bool named_elsewhere = false;  // the name exists, in a section this log lacks
     for (int block = BASE_BLOCK; block < BLOCK_COUNT; ++block) {
       const bool shown = shows_block(sections, block);
       for (const Field& f : block_fields[block]) {
         if (name != BLOCK_NAMES[block] && name != f.label && name != column_name(block, f))
           continue;
+        matched = matched || shown;
         if (shown) {
-          columns.chosen.push_back({block, &f});
+          bool& once = taken[static_cast<std::size_t>(block)][field_index(block, f)];
+          if (!once) columns.chosen.push_back({block, &f});
+          once = true;
         } else {
           named_elsewhere = true;
         }
       }
     }
-    if (columns.chosen.size() == before && name != "Time") {
+    if (!matched && name != "Time") {
       error = concat({named_elsewhere ? "the log has no section that holds " : "unknown column ",
                       quoted(name), "; ", names_of_log(sections)});
       return false;

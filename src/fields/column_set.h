@@ -24,6 +24,14 @@ struct ColumnSet {
   bool all = true;                // every column of the shown blocks, in table order
   std::vector<ColumnRef> chosen;  // when not all
 
+  // The number of columns shown.
+  std::size_t count() const {
+    if (!all) return chosen.size();
+    std::size_t n = 0;
+    for_each_column(sections, [&n](int, const Field&) { ++n; });
+    return n;
+  }
+
   // Calls fn(column) for every column shown, in order.
   template <typename Fn>
   void for_each(Fn&& fn) const {
@@ -44,7 +52,8 @@ inline constexpr std::string_view BLOCK_NAMES[BLOCK_COUNT] = {"base", "telm1", "
 std::string column_name(int block, const Field& f);
 
 // The columns named in `list` (comma-separated): column names (telm1_RPM, gps_hdg), classic
-// labels (RPM: every column with that label) and block names. False, with `error` listing the
+// labels (RPM: every column with that label) and block names. A column named more than once
+// (again, or through its label or its block) is shown once, at its first place. False, with `error` listing the
 // names this log has, for a name it does not have.
 bool choose_columns(std::string_view list, SectionFlags sections, ColumnSet& columns,
                     std::string& error);

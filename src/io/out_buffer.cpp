@@ -31,6 +31,13 @@ void OutBuffer::write(std::string_view text) {
   }
 }
 
+void OutBuffer::make_room(std::size_t n) {
+  flush();
+  if (n <= cap_) return;
+  buf_.reset(new char[n]);
+  cap_ = n;
+}
+
 bool OutBuffer::flush() {
   const char* data = buf_.get();
   std::size_t left = len_;

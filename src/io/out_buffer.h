@@ -20,10 +20,10 @@ struct OutBuffer {
   // Appends to *text, for tests and in-memory runs.
   explicit OutBuffer(std::string* text, std::size_t buffer_size = kOutBufferSize);
 
-  // A place for at most n bytes (n no larger than the buffer, which holds at least
-  // kMinOutBuffer); commit() says how many were used.
+  // A place for at most n bytes; commit() says how many were used. A buffer holds at least
+  // kMinOutBuffer bytes, and grows for a larger n.
   char* reserve(std::size_t n) {
-    if (cap_ - len_ < n) flush();
+    if (cap_ - len_ < n) make_room(n);
     return buf_.get() + len_;
   }
   void commit(std::size_t n) { len_ += n; }
@@ -36,6 +36,8 @@ struct OutBuffer {
   int failed() const { return error_; }
 
  private:
+  void make_room(std::size_t n);
+
   std::unique_ptr<char[]> buf_;
   std::size_t cap_;
   std::size_t len_ = 0;

@@ -12,17 +12,21 @@ namespace korvex {
 struct TableStyle {
   void (*header)(OutBuffer& out, DelimiterMode mode, const ColumnSet& columns);
   void (*row)(OutBuffer& out, DelimiterMode mode, const Record& rec, std::int64_t flight,
-              const ColumnSet& columns, TimeCellCache& cache);
+              const ColumnSet& columns, std::size_t room, TimeCellCache& cache);
 };
 
 class TableOutput final : public LogOutput {
  public:
   TableOutput(OutBuffer& out, TableStyle style, DelimiterMode mode, const ColumnSet& columns)
-      : out_(out), style_(style), mode_(mode), columns_(columns) {}
+      : out_(out),
+        style_(style),
+        mode_(mode),
+        columns_(columns),
+        room_(row_room(columns.count() + 2)) {}  // with Time and flight
 
   void begin() override { style_.header(out_, mode_, columns_); }
   bool record(const Record& rec, std::int64_t flight) override {
-    style_.row(out_, mode_, rec, flight, columns_, cache_);
+    style_.row(out_, mode_, rec, flight, columns_, room_, cache_);
     ++rows_;
     return out_.failed() == 0;
   }
@@ -35,6 +39,7 @@ class TableOutput final : public LogOutput {
   TableStyle style_;
   DelimiterMode mode_;
   const ColumnSet& columns_;
+  std::size_t room_;
   TimeCellCache cache_;
   std::int64_t rows_ = 0;
 };

@@ -158,11 +158,11 @@ inline char* column_cell(char* d, const Record& rec, ColumnRef column, Delimiter
 
 // One row: the Time cell (and, in the analysis table, the flight), the cells of the columns,
 // and the line end, which the classic table puts after the last cell's separator and the
-// analysis table in its place.
+// analysis table in its place. `room`: the row_room of these cells.
 template <CellStyle kStyle>
 inline void record_row(OutBuffer& out, DelimiterMode mode, const Record& rec, std::int64_t flight,
-                       const ColumnSet& columns, TimeCellCache& cache) {
-  char* const start = out.reserve(ROW_ROOM);
+                       const ColumnSet& columns, std::size_t room, TimeCellCache& cache) {
+  char* const start = out.reserve(room);
   char* d;
   if constexpr (kStyle == CellStyle::CLASSIC) {
     d = print_time_cell(start, mode, rec.timestamp, rec.revision, cache);

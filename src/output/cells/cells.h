@@ -3,7 +3,8 @@
 // and there is no separator; the other modes apply no width.
 //
 // Cells are written straight into the output buffer: a row reserves room for its widest form
-// (ROW_ROOM) and every cell is written at `d`, returning the end of what it wrote. The writers
+// (row_room: CELL_ROOM for each of its cells) and every cell is written at `d`, returning the end
+// of what it wrote. The writers
 // are inline, so a row of a hundred cells is written without a call per cell.
 #pragma once
 
@@ -21,9 +22,13 @@ namespace korvex {
 
 enum DelimiterMode : int { DELIM_TAB = 0, DELIM_COMMA = 1, DELIM_SPACE = 2 };
 
-inline constexpr std::size_t CELL_ROOM =
-    80;  // padding room (32) + the widest text (47) + separator
-inline constexpr std::size_t ROW_ROOM = 8192;
+// The most a cell writes: padding room (32) + the widest text (47) + separator.
+inline constexpr std::size_t CELL_ROOM = 80;
+
+// The room a row of `cells` cells takes at most, line end included.
+constexpr std::size_t row_room(std::size_t cells) {
+  return cells * CELL_ROOM + 1;
+}
 
 // One cell of the given text (labels and the Time cell).
 char* put_cell(char* d, DelimiterMode mode, int width, std::string_view text);

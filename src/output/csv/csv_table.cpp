@@ -17,8 +17,8 @@ void print_csv_header(OutBuffer& out, DelimiterMode mode, const ColumnSet& colum
 }
 
 void print_csv_row(OutBuffer& out, DelimiterMode mode, const Record& rec, std::int64_t flight,
-                   const ColumnSet& columns, TimeCellCache& cache) {
-  record_row<CellStyle::ANALYSIS>(out, mode, rec, flight, columns, cache);
+                   const ColumnSet& columns, std::size_t room, TimeCellCache& cache) {
+  record_row<CellStyle::ANALYSIS>(out, mode, rec, flight, columns, room, cache);
 }
 
 }  // namespace korvex

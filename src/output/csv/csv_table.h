@@ -18,7 +18,7 @@ inline constexpr std::string_view FLIGHT_NAME = "flight";
 // The header and one row; `mode` is DELIM_COMMA (csv) or DELIM_TAB (tsv).
 void print_csv_header(OutBuffer& out, DelimiterMode mode, const ColumnSet& columns);
 void print_csv_row(OutBuffer& out, DelimiterMode mode, const Record& rec, std::int64_t flight,
-                   const ColumnSet& columns, TimeCellCache& cache);
+                   const ColumnSet& columns, std::size_t room, TimeCellCache& cache);
 
 inline constexpr TableStyle ANALYSIS_TABLE = {print_csv_header, print_csv_row};
 

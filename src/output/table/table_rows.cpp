@@ -11,8 +11,8 @@ void print_header(OutBuffer& out, DelimiterMode mode, const ColumnSet& columns) 
 }
 
 void print_record_row(OutBuffer& out, DelimiterMode mode, const Record& rec, std::int64_t flight,
-                      const ColumnSet& columns, TimeCellCache& cache) {
-  record_row<CellStyle::CLASSIC>(out, mode, rec, flight, columns, cache);
+                      const ColumnSet& columns, std::size_t room, TimeCellCache& cache) {
+  record_row<CellStyle::CLASSIC>(out, mode, rec, flight, columns, room, cache);
 }
 
 }  // namespace korvex

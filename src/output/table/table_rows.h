@@ -16,7 +16,7 @@ void print_header(OutBuffer& out, DelimiterMode mode, const ColumnSet& columns);
 // One row: the Time cell, then the cells of the columns, each read where the record carries its
 // block and printed as 0 where it does not. The classic row has no flight column.
 void print_record_row(OutBuffer& out, DelimiterMode mode, const Record& rec, std::int64_t flight,
-                      const ColumnSet& columns, TimeCellCache& cache);
+                      const ColumnSet& columns, std::size_t room, TimeCellCache& cache);
 
 inline constexpr TableStyle CLASSIC_TABLE = {print_header, print_record_row};
 
