@@ -7,7 +7,7 @@
 
 #include "io/byte_stream.h"
 #include "io/messages.h"
-#include "output/table/table_rows.h"
+#include "output/table/table_output.h"
 #include "record/record_reader.h"
 #include "record/validation.h"
 #include "record_writer.h"
@@ -83,8 +83,11 @@ void BM_Row(benchmark::State& state) {
   korvex::OutBuffer out(&sink);
   korvex::TimeCellCache cache;
   const korvex::ColumnSet columns{sections};
+  const korvex::RowCells<korvex::CellStyle::CLASSIC> cells(columns);
+  const std::size_t room = korvex::table_row_room(columns);
   for (auto _ : state) {
-    korvex::print_record_row(out, mode, rec, 1, columns, korvex::row_room(columns.count() + 2), cache);
+    const korvex::RecordEvent event(rec, 1);
+    korvex::write_row(out, mode, event, cells, room, cache);
     if (sink.size() > (1 << 20)) sink.clear();
   }
   state.SetItemsProcessed(state.iterations());

@@ -39,7 +39,7 @@ std::size_t count(std::string_view text, char c) {
   return n;
 }
 
-void check_table(korvex::Format format, const std::string& table, const std::string& messages) {
+void check_table(std::string_view format, const std::string& table, const std::string& messages) {
   check(!table.empty() && table.back() == '\n');
   const std::size_t section_line = messages.find("\nOptional record sections present:");
   check(section_line != std::string::npos);
@@ -49,15 +49,15 @@ void check_table(korvex::Format format, const std::string& table, const std::str
                                      33 * (sections.find(" TELM2") != std::string_view::npos) +
                                      7 * (sections.find(" Attitude") != std::string_view::npos) +
                                      9 * (sections.find(" GPS") != std::string_view::npos);
-  const bool tabs = format == korvex::Format::TAB || format == korvex::Format::TSV;
-  const bool analysis = format == korvex::Format::CSV || format == korvex::Format::TSV;
+  const bool tabs = format == "tab" || format == "tsv";
+  const bool analysis = format == "csv" || format == "tsv";
   const char separator = tabs ? '\t' : ',';
   long long rows = -1;  // the header is no row
   for (std::size_t at = 0; at < table.size();) {
     const std::size_t end = table.find('\n', at);
     const std::string_view line(table.data() + at, end - at);
     check(!line.empty());
-    if (format == korvex::Format::SPACE) {
+    if (format == "space") {
       check(line.back() != ' ');
     } else if (analysis) {
       check(count(line, separator) == expected_cells);  // one more cell: the flight
@@ -91,8 +91,8 @@ Run convert(korvex::ByteSource source, std::size_t buffer, const korvex::Options
 }
 
 // A track document: whole, and with the points the summary counts.
-void check_track(korvex::Format format, const std::string& text, const std::string& messages) {
-  const bool gpx = format == korvex::Format::GPX;
+void check_track(std::string_view format, const std::string& text, const std::string& messages) {
+  const bool gpx = format == "gpx";
   check(text.rfind("<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n", 0) == 0);
   const std::string_view closing = gpx ? "</gpx>\n" : "</Document>\n</kml>\n";
   check(text.size() >= closing.size() &&
@@ -128,7 +128,7 @@ void check_report(const std::string& text, std::size_t flights) {
 // The flights table's records add up to the rows of the table; returns the number of flights.
 std::size_t check_flights(const std::uint8_t* data, std::size_t size, long long rows) {
   korvex::Options options;
-  options.format = korvex::Format::CSV;
+  options.format = korvex::find_format("csv");
   options.flights_table = true;
   korvex::MemorySource mem{data, size};
   const Run run = convert(korvex::memory_source(&mem), 0, options);
@@ -149,12 +149,12 @@ std::size_t check_flights(const std::uint8_t* data, std::size_t size, long long 
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   std::size_t flights = 0;
-  for (const korvex::FormatWord& word : korvex::FORMAT_WORDS) {
-    const korvex::Format format = word.format;
+  for (const korvex::FormatEntry& entry : korvex::output_formats()) {
+    const std::string_view format = entry.word;
     // The report, much the slowest (a page of charts per flight), for every fourth input.
-    if (format == korvex::Format::HTML && size % 4 != 1) continue;
+    if (format == "html" && size % 4 != 1) continue;
     korvex::Options options;
-    options.format = format;
+    options.format = &entry;
     korvex::MemorySource mem{data, size};
     // The smallest stream buffer puts refills everywhere, markers across them included.
     const Run run = convert(korvex::memory_source(&mem), size % 2 == 0 ? 0 : 4096, options);
@@ -162,7 +162,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::string& table = run.table;
     const std::string& messages = run.messages;
     check(status == korvex::EXIT_DONE || status == korvex::EXIT_NO_RECORDS);
-    if (format == korvex::Format::TAB) {
+    if (format == "tab") {
       korvex::test::ChunkedSource chunked{{data, size}};
       const Run again = convert(chunked.source(), korvex::kStreamBufferSize, options);
       check(again.status == status && again.table == table && again.messages == messages);
@@ -172,9 +172,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     }
     if (status == korvex::EXIT_NO_RECORDS) {
       check(table.empty());
-    } else if (korvex::is_track(format)) {
+    } else if (format == "gpx" || format == "kml") {
       check_track(format, table, messages);
-    } else if (format == korvex::Format::HTML) {
+    } else if (format == "html") {
       check_report(table, flights);
     } else {
       check_table(format, table, messages);

@@ -1,5 +1,5 @@
 // The table's cells, generated from field tables, on bytes in memory in the three delimiter
-// modes; and the decoded values that other outputs read, against the cells.
+// modes.
 #include <gtest/gtest.h>
 
 #include <bit>
@@ -8,7 +8,6 @@
 #include <vector>
 
 #include "output/cells/block_cells.h"
-#include "output/table/table_rows.h"
 #include "support/log_builder.h"
 
 namespace korvex::test {
@@ -169,77 +168,6 @@ TEST(Columns, CoordinatesMatchPrintfOfTheWidenedFloat) {
     ASSERT_EQ(coordinate(b, false), expected) << v;
     std::snprintf(expected, sizeof expected, "%.5f,", -static_cast<double>(decoded));
     ASSERT_EQ(coordinate(b, true), expected) << v;
-  }
-}
-
-}  // namespace
-}  // namespace korvex::test
-
-namespace korvex::test {
-namespace {
-
-// Splits a comma-mode row into its cells.
-std::vector<std::string> split_cells(const std::string& row) {
-  std::vector<std::string> cells;
-  std::size_t at = 0;
-  for (std::size_t comma; (comma = row.find(',', at)) != std::string::npos; at = comma + 1) {
-    cells.push_back(row.substr(at, comma - at));
-  }
-  return cells;
-}
-
-// The decoded value a cell shows: its number, or minutes and seconds as seconds.
-std::string shown_value(const Field& f, const std::string& cell) {
-  if (f.storage != Storage::MIN_SEC) return cell;
-  const std::size_t colon = cell.find(':');
-  return std::to_string(std::stol(cell.substr(0, colon)) * 60 + std::stol(cell.substr(colon + 1)));
-}
-
-// A decoded value with the column's decimals; zero when the record lacks it.
-std::string expected_value(const Field& f, std::optional<double> value) {
-  char text[64];
-  std::snprintf(text, sizeof text, "%.*f", f.storage == Storage::MIN_SEC ? 0 : f.decimals,
-                value.value_or(0));
-  return text;
-}
-
-TEST(Fields, DecodedValuesAreWhatTheCellsShow) {
-  // Records of every layout whose every byte is random: each column's decoded value, shown with
-  // its decimals, is the text of its cell, and a value the layout lacks is a zero cell.
-  std::uint64_t state = 12345;
-  auto random_byte = [&state] {
-    state = state * 6364136223846793005ULL + 1442695040888963407ULL;
-    return static_cast<std::uint8_t>(state >> 56);
-  };
-  for (RecordLayout layout = 0; layout < RECORD_LAYOUT_COUNT; ++layout) {
-    for (int round = 0; round < 200; ++round) {
-      std::uint8_t payload[MAX_RECORD_BODY];
-      for (std::uint8_t& b : payload) b = random_byte();
-      Record rec;
-      rec.payload = payload;
-      rec.revision = layout;
-      rec.sections = SECTION_ALL;
-      std::int32_t at = BASE_PAYLOAD_LEN;
-      for (int id = 1; id < SECTION_ID_COUNT; ++id) {
-        rec.section_at[id] = at;
-        at += 2 + layout_section_length[layout][id];
-      }
-      std::string text;
-      OutBuffer out(&text);
-      TimeCellCache cache;
-      print_record_row(out, DELIM_COMMA, rec, 1, ColumnSet{SECTION_ALL}, row_room(200), cache);
-      out.flush();
-      const std::vector<std::string> cells = split_cells(text);
-      std::size_t column = 1;  // after the Time cell
-      for (int block = BASE_BLOCK; block < BLOCK_COUNT; ++block) {
-        for (const Field& f : block_fields[block]) {
-          ASSERT_LT(column, cells.size());
-          ASSERT_EQ(shown_value(f, cells[column++]), expected_value(f, record_value(rec, block, f)))
-              << "layout " << layout << " block " << block << " column " << f.label;
-        }
-      }
-      EXPECT_EQ(column, cells.size());
-    }
   }
 }
 

@@ -170,7 +170,7 @@ Conversion convert_failing(const Bytes& log, std::size_t fail_at) {
   FailingSource failing{{log.data(), log.size()}, fail_at};
   ByteStream in(failing.source(), 64);
   OutBuffer out(&c.out);
-  c.status = convert_log(in, out, Format::COMMA, err.messages);
+  c.status = convert_log(in, out, "comma", err.messages);
   out.flush();
   c.err = err.str();
   return c;
@@ -212,7 +212,7 @@ TEST(Conversion, FailedReadInTheDumpPrintsNothingAfterIt) {
   MessageCapture err;
   ByteStream in(ByteSource{&source, SecondPassFails::read, SecondPassFails::seek}, 64);
   OutBuffer out(&c.out);
-  c.status = convert_log(in, out, Format::COMMA, err.messages);
+  c.status = convert_log(in, out, "comma", err.messages);
   out.flush();
   EXPECT_EQ(c.status, EXIT_READ);
   EXPECT_EQ(err.str(), kScan + kNoSections + kDump + "\nError on read: Input/output error\n");
@@ -241,7 +241,7 @@ TEST(Conversion, PositionsBeyondFourGibibytes) {
   MessageCapture err;
   ByteStream in(sparse.source());
   OutBuffer out(&c.out);
-  c.status = convert_log(in, out, Format::COMMA, err.messages);
+  c.status = convert_log(in, out, "comma", err.messages);
   out.flush();
   EXPECT_EQ(c.status, EXIT_DONE);
   EXPECT_EQ(times(c.out), (Times{"1", "2", "3", "10", "11", "12", "13"}));

@@ -187,7 +187,7 @@ TEST(Faults, ALogThatChangesWhileItIsReadIsAnError) {
     MessageCapture err;
     std::string table;
     OutBuffer out(&table);
-    const int status = convert_log(in, out, Format::TAB, err.messages);
+    const int status = convert_log(in, out, "tab", err.messages);
     ::close(file.fd);
     EXPECT_EQ(status, c.status);
     EXPECT_EQ(static_cast<std::size_t>(std::count(table.begin(), table.end(), '\n')), c.rows + 1);

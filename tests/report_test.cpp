@@ -245,7 +245,7 @@ TEST(ReportPage, StaysSmallWithVeryManyFlights) {
     const std::uint32_t seconds = f < short_flights ? 3 : 60;
     for (std::uint32_t s = 0; s < seconds; ++s) log.record(2, t + s, SECTION_ALL);
   }
-  const Conversion run = convert(log.bytes, Format::HTML);
+  const Conversion run = convert(log.bytes, "html");
   ASSERT_EQ(run.status, 0) << run.err;
   const std::string flights = std::to_string(short_flights + long_flights);
   EXPECT_LT(run.out.size(), 10'000'000U);

@@ -5,9 +5,10 @@
 
 #include <algorithm>
 
+#include "output/table/table_output.h"
 #include "output/table/table_rows.h"
 #include "plan/read_plan.h"
-#include "selection/selection.h"
+#include "selection/record_filter.h"
 #include "support/log_builder.h"
 
 namespace korvex::test {
@@ -51,8 +52,10 @@ ReadPlan one_range(std::int64_t start, std::int64_t limit) {
 }
 
 // Every record of the plan, printed by `table`.
+using ClassicTable = TableOutput<CellStyle::CLASSIC>;
+
 ReadOutcome print_rows(ByteStream& in, const ReadPlan& plan, Messages& messages,
-                       TableOutput& table) {
+                       ClassicTable& table) {
   const Selection every;
   RecordFilter filter(every, table);
   return read_in_order(in, plan, &messages, filter);
@@ -66,7 +69,7 @@ std::string rows(const Bytes& log, DelimiterMode mode, SectionFlags sections,
   std::string text;
   OutBuffer out(&text);
   const ColumnSet columns{sections};
-  TableOutput table(out, CLASSIC_TABLE, mode, columns);
+  ClassicTable table(out, print_header, mode, columns);
   const ReadOutcome outcome = print_rows(in.stream, one_range(0, NO_LIMIT), err.messages, table);
   out.flush();
   EXPECT_EQ(outcome.end, ReadEnd::DONE);
@@ -239,7 +242,7 @@ TEST(ReadPlan, LimitIsTestedBeforeEachRecord) {
     std::string text;
     OutBuffer out(&text);
     const ColumnSet columns{0};
-    TableOutput table(out, CLASSIC_TABLE, DELIM_COMMA, columns);
+    ClassicTable table(out, print_header, DELIM_COMMA, columns);
     const std::int64_t n =
         print_rows(in.stream, one_range(start, limit), err.messages, table).records;
     out.flush();
@@ -262,7 +265,7 @@ TEST(ReadPlan, StopsAtTheFirstFailedWrite) {
   OutBuffer out(fd, kMinOutBuffer);
   MessageCapture err;
   const ColumnSet columns{kAll};
-  TableOutput table(out, CLASSIC_TABLE, DELIM_TAB, columns);
+  ClassicTable table(out, print_header, DELIM_TAB, columns);
   const ReadOutcome outcome = print_rows(in.stream, one_range(0, NO_LIMIT), err.messages, table);
   ::close(fd);
   EXPECT_EQ(out.failed(), ENOSPC);

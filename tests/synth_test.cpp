@@ -198,7 +198,7 @@ TEST(Synthesizer, FlightsTableListsTheFlightsItFlew) {
       first = i + 1;
     }
     Options options;
-    options.format = Format::COMMA;
+    options.format = find_format("comma");
     options.flights_table = true;
     const Conversion c = convert(log.image, options);
     EXPECT_EQ(c.status, 0);

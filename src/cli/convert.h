@@ -3,6 +3,8 @@
 // the read plan's order through the selection, and the summary.
 #pragma once
 
+#include <string_view>
+
 #include "cli/options.h"
 #include "io/byte_stream.h"
 #include "io/messages.h"
@@ -14,7 +16,7 @@ namespace korvex {
 // everything else goes to `messages`. Returns the exit status.
 int convert_log(ByteStream& in, OutBuffer& out, const Options& options, Messages& messages);
 
-// The whole log in one format.
-int convert_log(ByteStream& in, OutBuffer& out, Format format, Messages& messages);
+// The whole log in the format named `format` (a format word).
+int convert_log(ByteStream& in, OutBuffer& out, std::string_view format, Messages& messages);
 
 }  // namespace korvex

@@ -10,14 +10,14 @@ namespace korvex {
 
 namespace {
 
-struct OptionSpec {
+struct OptionDef {
   char short_name;  // 0 when the option has only its long name
   std::string_view long_name;
   std::string_view value_name;  // empty when the option takes no value
   std::string_view help;
 };
 
-constexpr OptionSpec kOptions[] = {
+constexpr OptionDef kOptions[] = {
     {0, "flights", "", "a row per flight instead of a row per record"},
     {0, "flight", "LIST",
      "only these flights: numbers and ranges, such as 3 or 2,5 or 2-4 or last"},
@@ -90,15 +90,11 @@ bool apply_value(std::string_view name, std::string_view value, Options& o, std:
 
 // Options that do not go together; false with `error`.
 bool check_combination(const Options& o, std::string& error) {
-  const std::string_view word = format_word(o.format).word;
-  if (is_track(o.format) && o.columns_given) {
-    error = concat({"--columns does not go with ", word, ", whose points have fixed values"});
-  } else if (is_track(o.format) && o.flights_table) {
-    error = concat({"--flights does not go with ", word, ", which writes a track per flight"});
-  } else if (o.format == Format::HTML && o.columns_given) {
-    error = "--columns does not go with html, whose charts are fixed";
-  } else if (o.format == Format::HTML && o.flights_table) {
-    error = "--flights does not go with html, whose report begins with the flights table";
+  const FormatEntry& format = *o.format;
+  if (o.columns_given && !format.refuses_columns.empty()) {
+    error = concat({"--columns does not go with ", format.word, ", ", format.refuses_columns});
+  } else if (o.flights_table && !format.refuses_flights.empty()) {
+    error = concat({"--flights does not go with ", format.word, ", ", format.refuses_flights});
   } else if (o.flights_table && o.columns_given) {
     error = "--columns does not go with --flights, whose columns are fixed";
   } else if (o.flights_table && !o.split_dir.empty()) {
@@ -109,22 +105,10 @@ bool check_combination(const Options& o, std::string& error) {
   return error.empty();
 }
 
-bool equal_ignoring_case(std::string_view a, std::string_view b) {
-  if (a.size() != b.size()) return false;
-  for (std::size_t i = 0; i < a.size(); ++i) {
-    char x = a[i];
-    char y = b[i];
-    if (x >= 'A' && x <= 'Z') x = static_cast<char>(x - 'A' + 'a');
-    if (y >= 'A' && y <= 'Z') y = static_cast<char>(y - 'A' + 'a');
-    if (x != y) return false;
-  }
-  return true;
-}
-
-const OptionSpec* find_option(std::string_view arg, std::string_view& value, bool& has_value) {
+const OptionDef* find_option(std::string_view arg, std::string_view& value, bool& has_value) {
   has_value = false;
   if (arg.size() == 2 && arg[0] == '-' && arg[1] != '-') {
-    for (const OptionSpec& o : kOptions) {
+    for (const OptionDef& o : kOptions) {
       if (o.short_name == arg[1]) return &o;
     }
     return nullptr;
@@ -136,7 +120,7 @@ const OptionSpec* find_option(std::string_view arg, std::string_view& value, boo
     has_value = true;
     name = name.substr(0, eq);
   }
-  for (const OptionSpec& o : kOptions) {
+  for (const OptionDef& o : kOptions) {
     if (o.long_name == name) return &o;
   }
   return nullptr;
@@ -150,13 +134,6 @@ ParsedCommandLine option_error(std::string text) {
 }
 
 }  // namespace
-
-const FormatWord& format_word(Format format) {
-  for (const FormatWord& f : FORMAT_WORDS) {
-    if (f.format == format) return f;
-  }
-  return FORMAT_WORDS[0];
-}
 
 ParsedCommandLine parse_command_line(int argc, const char* const* argv) {
   ParsedCommandLine parsed;
@@ -176,7 +153,7 @@ ParsedCommandLine parse_command_line(int argc, const char* const* argv) {
     }
     std::string_view value;
     bool has_value = false;
-    const OptionSpec* option = find_option(arg, value, has_value);
+    const OptionDef* option = find_option(arg, value, has_value);
     if (option == nullptr) return option_error(concat({"unknown option ", quoted(arg)}));
     const std::string name = std::string("--").append(option->long_name);
     if (option->value_name.empty() && has_value) {
@@ -208,13 +185,10 @@ ParsedCommandLine parse_command_line(int argc, const char* const* argv) {
     if (positional.size() == 1) return option_error("missing LOGFILE");
     return option_error(concat({"unexpected argument ", quoted(positional[2])}));
   }
-  parsed.command = Command::UNKNOWN_FORMAT;
-  for (const FormatWord& f : FORMAT_WORDS) {
-    if (equal_ignoring_case(positional[0], f.word)) {
-      parsed.options.format = f.format;
-      parsed.command = Command::CONVERT;
-    }
-  }
+  // An unknown word is reported after the options are checked, as if it were the first format.
+  const FormatEntry* format = find_format(positional[0]);
+  parsed.command = format != nullptr ? Command::CONVERT : Command::UNKNOWN_FORMAT;
+  if (format != nullptr) parsed.options.format = format;
   parsed.options.log_path = positional[1];
   if (std::string error; !check_combination(parsed.options, error)) return option_error(error);
   return parsed;
@@ -241,7 +215,7 @@ std::string help_text() {
       "LOGFILE is the instrument's log file; - reads standard input.\n"
       "\n"
       "Options:\n";
-  for (const OptionSpec& o : kOptions) {
+  for (const OptionDef& o : kOptions) {
     std::string names(4, ' ');
     if (o.short_name != 0) names = {'-', o.short_name, ',', ' '};
     names.append("--").append(o.long_name);

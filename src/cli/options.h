@@ -7,45 +7,16 @@
 #include <string>
 #include <string_view>
 
-#include "selection/selection.h"
+#include "output/registry.h"
+#include "selection/record_filter.h"
 
 namespace korvex {
-
-enum class Format { TAB, COMMA, SPACE, CSV, TSV, GPX, KML, HTML };
-
-// The format words, matched without regard to case, and the extension of the files that
-// --split writes in each format.
-struct FormatWord {
-  std::string_view word;
-  Format format;
-  std::string_view extension;
-};
-// clang-format off
-inline constexpr FormatWord FORMAT_WORDS[] = {
-    {"tab", Format::TAB, "tsv"},
-    {"comma", Format::COMMA, "csv"},
-    {"space", Format::SPACE, "txt"},
-    {"csv", Format::CSV, "csv"},
-    {"tsv", Format::TSV, "tsv"},
-    {"gpx", Format::GPX, "gpx"},
-    {"kml", Format::KML, "kml"},
-    {"html", Format::HTML, "html"},
-};
-// clang-format on
-
-// The format's word and extension.
-const FormatWord& format_word(Format format);
-
-// GPS tracks rather than tables.
-constexpr bool is_track(Format format) {
-  return format == Format::GPX || format == Format::KML;
-}
 
 // The LOGFILE that stands for standard input.
 inline constexpr std::string_view STANDARD_INPUT = "-";
 
 struct Options {
-  Format format = Format::TAB;
+  const FormatEntry* format = &output_formats().front();
   std::string log_path;
   bool quiet = false;          // no progress texts and no dots
   bool flights_table = false;  // --flights: a row per flight

@@ -17,8 +17,38 @@ namespace korvex {
 inline constexpr int BASE_BLOCK = 0;
 inline constexpr int BLOCK_COUNT = SECTION_ID_COUNT;
 
+// Calls fn.template operator()<kFields>() with the field table of block `block`, as a constant:
+// for code generated per table. The one place that says which table a block has.
+template <typename Fn>
+constexpr decltype(auto) with_block_table(int block, Fn&& fn) {
+  switch (block) {
+    case BASE_BLOCK:
+      return fn.template operator()<BASE_FIELDS>();
+    case SECTION_ID_ATTITUDE:
+      return fn.template operator()<ATTITUDE_FIELDS>();
+    case SECTION_ID_GPS:
+      return fn.template operator()<GPS_FIELDS>();
+    default:  // both engine monitors
+      return fn.template operator()<TELM_FIELDS>();
+  }
+}
+
+constexpr std::span<const Field> table_of_block(int block) {
+  return with_block_table(
+      block, []<const auto & kFields>() { return std::span<const Field>(kFields); });
+}
+
+// The field table of each block.
 inline constexpr std::span<const Field> block_fields[BLOCK_COUNT] = {
-    BASE_FIELDS, TELM_FIELDS, TELM_FIELDS, ATTITUDE_FIELDS, GPS_FIELDS};
+    table_of_block(0), table_of_block(1), table_of_block(2), table_of_block(3), table_of_block(4)};
+static_assert(BLOCK_COUNT == 5, "a table for each block");
+
+// A column: a field of a block's table.
+struct ColumnRef {
+  int block = BASE_BLOCK;
+  const Field* field = nullptr;
+  bool operator==(const ColumnRef&) const = default;
+};
 
 // The most columns a block has.
 inline constexpr std::size_t MAX_BLOCK_FIELDS = [] {

@@ -10,11 +10,6 @@
 
 namespace korvex {
 
-struct ColumnRef {
-  int block;
-  const Field* field;
-};
-
 struct ColumnSet {
   ColumnSet() = default;
   // Every column of the blocks of `sections`.
@@ -53,8 +48,8 @@ std::string column_name(int block, const Field& f);
 
 // The columns named in `list` (comma-separated): column names (telm1_RPM, gps_hdg), classic
 // labels (RPM: every column with that label) and block names. A column named more than once
-// (again, or through its label or its block) is shown once, at its first place. False, with `error` listing the
-// names this log has, for a name it does not have.
+// (again, or through its label or its block) is shown once, at its first place. False, with `error`
+// listing the names this log has, for a name it does not have.
 bool choose_columns(std::string_view list, SectionFlags sections, ColumnSet& columns,
                     std::string& error);
 

@@ -6,9 +6,9 @@
 
 namespace korvex {
 
-std::optional<GpsFix> gps_fix(const RecordView& rec, FixKind* kind) {
-  const std::optional<double> lat = rec.value(SECTION_ID_GPS, GPS_FIELDS[0]);
-  const std::optional<double> lon = rec.value(SECTION_ID_GPS, GPS_FIELDS[1]);
+std::optional<GpsFix> gps_fix(const Record& rec, FixKind* kind) {
+  const std::optional<double> lat = read_value(rec, {SECTION_ID_GPS, &GPS_FIELDS[0]});
+  const std::optional<double> lon = read_value(rec, {SECTION_ID_GPS, &GPS_FIELDS[1]});
   // Zero as shown, with five decimals.
   constexpr double kZero = 0.000005;
   FixKind found = FixKind::FIX;

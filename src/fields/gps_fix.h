@@ -6,7 +6,7 @@
 
 #include <optional>
 
-#include "fields/decode.h"
+#include "fields/value.h"
 
 namespace korvex {
 
@@ -18,10 +18,7 @@ struct GpsFix {
 enum class FixKind { NONE, OUT_OF_RANGE, FIX };
 
 // The record's fix; `kind` says why there is none.
-std::optional<GpsFix> gps_fix(const RecordView& rec, FixKind* kind = nullptr);
-inline std::optional<GpsFix> gps_fix(const Record& rec, FixKind* kind = nullptr) {
-  return gps_fix(RecordView(rec), kind);
-}
+std::optional<GpsFix> gps_fix(const Record& rec, FixKind* kind = nullptr);
 
 // The great-circle distance between two fixes, in nautical miles.
 double distance_nm(const GpsFix& a, const GpsFix& b);

@@ -1,22 +1,21 @@
-// An output of the tool: it takes the log's records, in the read plan's order and with the
-// flight each belongs to, and writes something of its own before and after them.
+// An output of the tool: it learns of the log's selected records through flight events, in the
+// order they are read, and writes something of its own before and after them.
 #pragma once
 
 #include <cstdint>
 #include <string>
 
-#include "record/record.h"
+#include "selection/flight_events.h"
 
 namespace korvex {
 
-class LogOutput {
+class LogOutput : public FlightEvents {
  public:
-  virtual ~LogOutput() = default;
-  // Before the first record (a header).
+  // Before the first flight (a header).
   virtual void begin() = 0;
-  // One record of flight `flight`; false stops the reading: a write failed.
-  virtual bool record(const Record& rec, std::int64_t flight) = 0;
-  // After the last record; false when a write failed.
+  bool begin_flight(const FlightFacts&) override { return true; }
+  bool end_flight() override { return true; }
+  // After the last flight; false when a write failed.
   virtual bool end() = 0;
   // The rows written.
   virtual std::int64_t rows() const = 0;

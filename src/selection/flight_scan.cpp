@@ -2,8 +2,8 @@
 
 #include <algorithm>
 
-#include "fields/gps_fix.h"
 #include "record/timestamp.h"
+#include "selection/flight_cutter.h"
 
 namespace korvex {
 
@@ -15,24 +15,33 @@ class FlightSpans final : public RecordConsumer {
       : cutter_(gap), window_(window), scan_(scan) {}
 
   bool record(const Record& rec) override {
+    const std::uint64_t ordinal = ordinal_++;
     const std::int64_t flight = cutter_.flight_of(rec.timestamp);
     scan_.flights = flight;
     if (!window_.contains(rec.timestamp)) return true;
-    if (scan_.spans.empty() || scan_.spans.back().flight != flight) {
-      scan_.spans.push_back({flight, rec.timestamp, rec.revision, 0, 0});
+    if (scan_.spans.empty() || scan_.spans.back().number != flight) {
+      FlightFacts facts;
+      facts.number = flight;
+      facts.first_time = rec.timestamp;
+      facts.first_layout = rec.revision;
+      facts.scanned = true;
+      facts.first_record = ordinal;
+      scan_.spans.push_back(facts);
     }
-    FlightSpan& span = scan_.spans.back();
+    FlightFacts& span = scan_.spans.back();
     span.last_time = rec.timestamp;
     span.last_layout = rec.revision;
-    FixKind kind = FixKind::NONE;
-    if (gps_fix(rec, &kind)) {
+    span.last_record = ordinal;
+    ++span.records;
+    const RecordEvent event(rec, flight);
+    if (event.fix()) {
       ++span.fixes;
       if (rec.revision >= FIRST_DATED_LAYOUT) {
         if (!span.dated_fixes) span.first_fix_time = rec.timestamp;
         span.dated_fixes = true;
         span.last_fix_time = rec.timestamp;
       }
-    } else if (kind == FixKind::OUT_OF_RANGE) {
+    } else if (event.fix_kind() == FixKind::OUT_OF_RANGE) {
       ++span.positions_out_of_range;
     }
     return true;
@@ -42,15 +51,16 @@ class FlightSpans final : public RecordConsumer {
   FlightCutter cutter_;
   const TimeWindow& window_;
   FlightScan& scan_;
+  std::uint64_t ordinal_ = 0;
 };
 
 }  // namespace
 
-const FlightSpan* FlightScan::span(std::int64_t flight) const {
+const FlightFacts* FlightScan::facts(std::int64_t flight) const {
   const auto it =
       std::lower_bound(spans.begin(), spans.end(), flight,
-                       [](const FlightSpan& s, std::int64_t f) { return s.flight < f; });
-  return it != spans.end() && it->flight == flight ? &*it : nullptr;
+                       [](const FlightFacts& s, std::int64_t f) { return s.number < f; });
+  return it != spans.end() && it->number == flight ? &*it : nullptr;
 }
 
 FlightScan scan_flights(ByteStream& in, const ReadPlan& plan, std::uint32_t gap,

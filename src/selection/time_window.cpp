@@ -31,20 +31,20 @@ bool take(std::string_view& text, char c) {
   return true;
 }
 
-struct Parts {
+struct DateTimeFields {
   unsigned year = 0, month = 0, day = 0, hour = 0, minute = 0, second = 0;
   std::uint32_t span = 0;  // the seconds the text stands for beyond its start, less one
 };
 
 // HH:MM[:SS] (with seconds when `seconds` is required).
-bool clock(std::string_view& text, Parts& p, bool seconds_required) {
+bool clock(std::string_view& text, DateTimeFields& p, bool seconds_required) {
   if (!digits(text, 2, p.hour) || !take(text, ':') || !digits(text, 2, p.minute)) return false;
   if (take(text, ':')) return digits(text, 2, p.second);
   p.span = 59;
   return !seconds_required;
 }
 
-bool read_parts(std::string_view text, Parts& p) {
+bool read_parts(std::string_view text, DateTimeFields& p) {
   if (text.size() >= 2 && text.front() == '"' && text.back() == '"') {
     text = text.substr(1, text.size() - 2);
   }
@@ -81,7 +81,7 @@ bool parse_time(std::string_view text, TimeEnd end, std::uint32_t& timestamp, st
     timestamp = static_cast<std::uint32_t>(value);
     return true;
   }
-  Parts p;
+  DateTimeFields p;
   if (!read_parts(text, p)) {
     error = concat({"cannot read the time ", given, ": ", kForms});
     return false;

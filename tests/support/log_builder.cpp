@@ -105,13 +105,13 @@ Bytes record_body(RecordLayout layout, const RecordFields& fields) {
 }
 
 Conversion convert(const Bytes& log, DelimiterMode mode) {
-  constexpr Format kClassic[] = {Format::TAB, Format::COMMA, Format::SPACE};
+  constexpr std::string_view kClassic[] = {"tab", "comma", "space"};
   return convert(log, kClassic[mode]);
 }
 
-Conversion convert(const Bytes& log, Format format) {
+Conversion convert(const Bytes& log, std::string_view format) {
   Options options;
-  options.format = format;
+  options.format = find_format(format);
   return convert(log, options);
 }
 

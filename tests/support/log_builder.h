@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "cli/options.h"
@@ -67,7 +68,8 @@ struct Conversion {
   std::string out;
   std::string err;
 };
-Conversion convert(const Bytes& log, Format format);
+// In the format named by its word.
+Conversion convert(const Bytes& log, std::string_view format);
 Conversion convert(const Bytes& log, const Options& options);
 // The classic table in the delimiter mode's format.
 Conversion convert(const Bytes& log, DelimiterMode mode);

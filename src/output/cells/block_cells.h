@@ -1,6 +1,7 @@
 // The cells of one block of a row, generated from the block's field table: every column's
 // offset, storage, decimals and width are constants of the table, so a block is written as
-// straight-line code without a lookup per cell.
+// straight-line code without a lookup per cell. A cell's bytes are found by field_bytes() and
+// read by load_integer() or decode_packed_float(), as every value is (fields/value.h).
 //
 // Two styles: the classic table shows a value the record lacks as 0 in the column's format; the
 // analysis table (csv, tsv) leaves its cell empty and shows minutes and seconds unpadded.
@@ -11,9 +12,10 @@
 #include <cstdint>
 #include <iterator>
 #include <utility>
+#include <vector>
 
 #include "fields/column_set.h"
-#include "fields/decode.h"
+#include "fields/value.h"
 #include "io/out_buffer.h"
 #include "output/cells/cells.h"
 #include "output/cells/time_cell.h"
@@ -35,15 +37,7 @@ KORVEX_CELL_INLINE char* field_cell(char* d, const std::uint8_t* block, bool lon
                                     RecordLayout revision, DelimiterMode mode) {
   constexpr Field f = kFields[I];
   const std::uint8_t* at = nullptr;
-  if constexpr (kPresent) {
-    if (f.first_layout == 0 || revision >= f.first_layout) {
-      if constexpr (f.short_offset == SAME_OFFSET) {
-        at = block + f.offset;
-      } else {
-        at = block + (long_form ? f.offset : f.short_offset);
-      }
-    }
-  }
+  if constexpr (kPresent) at = field_bytes_in_block(f, block, long_form, revision);
   if constexpr (kStyle == CellStyle::ANALYSIS) {
     if (at == nullptr) return empty_cell(d, mode);
   }
@@ -93,18 +87,13 @@ template <const auto& kFields, CellStyle kStyle = CellStyle::CLASSIC>
 // header: the base payload, then the sections by id.
 template <CellStyle kStyle>
 inline char* record_cells(char* d, const Record& rec, SectionFlags sections, DelimiterMode mode) {
-  const RecordLayout r = rec.revision;
-  d = block_cells<BASE_FIELDS, kStyle>(d, rec.payload, true, r, mode);
-  for (const int id : {SECTION_ID_TELM1, SECTION_ID_TELM2}) {
-    if ((sections & section_flag(id)) != 0) {
-      d = block_cells<TELM_FIELDS, kStyle>(d, rec.section(id), long_form(id, r), r, mode);
-    }
-  }
-  if ((sections & SECTION_ATTITUDE) != 0) {
-    d = block_cells<ATTITUDE_FIELDS, kStyle>(d, rec.section(SECTION_ID_ATTITUDE), true, r, mode);
-  }
-  if ((sections & SECTION_GPS) != 0) {
-    d = block_cells<GPS_FIELDS, kStyle>(d, rec.section(SECTION_ID_GPS), true, r, mode);
+  for (int block = BASE_BLOCK; block < BLOCK_COUNT; ++block) {
+    if (!shows_block(sections, block)) continue;
+    d = with_block_table(
+        block, [&]<const auto & kFields>() {
+          return block_cells<kFields, kStyle>(d, block_bytes(rec, block),
+                                              block_long_form(rec, block), rec.revision, mode);
+        });
   }
   return d;
 }
@@ -134,53 +123,40 @@ inline constexpr auto kCellWriters =
 
 }  // namespace cell
 
+// The cells of a row: every column of the shown blocks, or the columns chosen, each with its
+// writer found once.
 template <CellStyle kStyle>
-inline char* column_cell(char* d, const Record& rec, ColumnRef column, DelimiterMode mode) {
-  const auto index = static_cast<std::size_t>(column.field - block_fields[column.block].data());
-  CellWriter write = nullptr;
-  switch (column.block) {
-    case BASE_BLOCK:
-      write = cell::kCellWriters<BASE_FIELDS, kStyle>[index];
-      break;
-    case SECTION_ID_ATTITUDE:
-      write = cell::kCellWriters<ATTITUDE_FIELDS, kStyle>[index];
-      break;
-    case SECTION_ID_GPS:
-      write = cell::kCellWriters<GPS_FIELDS, kStyle>[index];
-      break;
-    default:
-      write = cell::kCellWriters<TELM_FIELDS, kStyle>[index];
-      break;
+class RowCells {
+ public:
+  explicit RowCells(const ColumnSet& columns) : sections_(columns.sections), all_(columns.all) {
+    if (all_) return;
+    for (const ColumnRef& c : columns.chosen) {
+      chosen_.push_back(
+          {with_block_table(
+               c.block,
+               [&]<const auto & kFields>() {
+                 return cell::kCellWriters<kFields, kStyle>[field_index(c.block, *c.field)];
+               }),
+           c.block});
+    }
   }
-  return write(d, block_bytes(rec, column.block), long_form(column.block, rec.revision),
-               rec.revision, mode);
-}
 
-// One row: the Time cell (and, in the analysis table, the flight), the cells of the columns,
-// and the line end, which the classic table puts after the last cell's separator and the
-// analysis table in its place. `room`: the row_room of these cells.
-template <CellStyle kStyle>
-inline void record_row(OutBuffer& out, DelimiterMode mode, const Record& rec, std::int64_t flight,
-                       const ColumnSet& columns, std::size_t room, TimeCellCache& cache) {
-  char* const start = out.reserve(room);
-  char* d;
-  if constexpr (kStyle == CellStyle::CLASSIC) {
-    d = print_time_cell(start, mode, rec.timestamp, rec.revision, cache);
-  } else {
-    d = print_iso_time_cell(start, mode, rec.timestamp, rec.revision, cache);
-    d = cell::unsigned_cell(d, static_cast<std::uint64_t>(flight), mode, 0);
+  char* write(char* d, const Record& rec, DelimiterMode mode) const {
+    if (all_) return record_cells<kStyle>(d, rec, sections_, mode);
+    for (const Chosen& c : chosen_) {
+      d = c.write(d, block_bytes(rec, c.block), block_long_form(rec, c.block), rec.revision, mode);
+    }
+    return d;
   }
-  if (columns.all) {
-    d = record_cells<kStyle>(d, rec, columns.sections, mode);
-  } else {
-    for (const ColumnRef& c : columns.chosen) d = column_cell<kStyle>(d, rec, c, mode);
-  }
-  if constexpr (kStyle == CellStyle::CLASSIC) {
-    *d++ = '\n';
-  } else {
-    d[-1] = '\n';
-  }
-  out.commit(static_cast<std::size_t>(d - start));
-}
+
+ private:
+  struct Chosen {
+    CellWriter write;
+    int block;
+  };
+  SectionFlags sections_;
+  bool all_;
+  std::vector<Chosen> chosen_;
+};
 
 }  // namespace korvex

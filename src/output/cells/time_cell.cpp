@@ -75,12 +75,18 @@ char* print_iso_time_cell(char* d, DelimiterMode mode, std::uint32_t timestamp,
   return put_cell(d, mode, 0, std::string_view(text, kIsoLen));
 }
 
-std::string time_text(std::uint32_t timestamp, RecordLayout revision, bool iso) {
+std::string time_text(std::uint32_t timestamp, RecordLayout revision, TimeForm form) {
   char text[64];
   TimeCellCache cache;
-  const char* end = iso ? print_iso_time_cell(text, DELIM_COMMA, timestamp, revision, cache)
-                        : print_time_cell(text, DELIM_COMMA, timestamp, revision, cache);
-  return std::string(static_cast<const char*>(text), end - 1);  // without the separator
+  const char* begin = text;
+  const char* end = nullptr;
+  if (form == TimeForm::ISO) {
+    end = print_iso_time_cell(text, DELIM_COMMA, timestamp, revision, cache) - 1;
+  } else {
+    end = print_time_cell(text, DELIM_COMMA, timestamp, revision, cache) - 1;
+    if (form == TimeForm::PLAIN && revision >= FIRST_DATED_LAYOUT) ++begin, --end;  // the quotes
+  }
+  return std::string(begin, end);  // without the separator
 }
 
 }  // namespace korvex

@@ -27,7 +27,11 @@ char* print_time_cell(char* d, DelimiterMode mode, std::uint32_t timestamp, Reco
 char* print_iso_time_cell(char* d, DelimiterMode mode, std::uint32_t timestamp,
                           RecordLayout revision, TimeCellCache& cache);
 
-// The text of a Time cell alone: classic (in double quotes when dated) or ISO.
-std::string time_text(std::uint32_t timestamp, RecordLayout revision, bool iso);
+// How a time is written: as the classic table's cell (in double quotes when dated), the same
+// without the quotes, or as the analysis table's (ISO 8601).
+enum class TimeForm { CLASSIC, PLAIN, ISO };
+
+// The text of a Time cell alone.
+std::string time_text(std::uint32_t timestamp, RecordLayout revision, TimeForm form);
 
 }  // namespace korvex

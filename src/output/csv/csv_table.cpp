@@ -1,6 +1,8 @@
 #include "output/csv/csv_table.h"
 
-#include "output/cells/block_cells.h"
+#include "output/flights/flights_table.h"
+#include "output/registry.h"
+#include "output/table/table_output.h"
 
 namespace korvex {
 
@@ -16,9 +18,13 @@ void print_csv_header(OutBuffer& out, DelimiterMode mode, const ColumnSet& colum
   out.put('\n');
 }
 
-void print_csv_row(OutBuffer& out, DelimiterMode mode, const Record& rec, std::int64_t flight,
-                   const ColumnSet& columns, std::size_t room, TimeCellCache& cache) {
-  record_row<CellStyle::ANALYSIS>(out, mode, rec, flight, columns, room, cache);
+std::unique_ptr<LogOutput> make_analysis_table(const OutputSetup& setup) {
+  const DelimiterMode mode = setup.format.delimiter;
+  if (setup.flights_table) {
+    return std::make_unique<FlightsTable>(setup.out, mode, true, setup.columns.sections);
+  }
+  return std::make_unique<TableOutput<CellStyle::ANALYSIS>>(setup.out, print_csv_header, mode,
+                                                            setup.columns);
 }
 
 }  // namespace korvex

@@ -5,21 +5,24 @@
 // empty cell. No cell needs quoting.
 #pragma once
 
+#include <memory>
+#include <string_view>
+
 #include "fields/column_set.h"
 #include "io/out_buffer.h"
-#include "output/cells/time_cell.h"
-#include "output/table_output.h"
-#include "record/record.h"
+#include "output/cells/cells.h"
+#include "output/log_output.h"
 
 namespace korvex {
 
+struct OutputSetup;
+
 inline constexpr std::string_view FLIGHT_NAME = "flight";
 
-// The header and one row; `mode` is DELIM_COMMA (csv) or DELIM_TAB (tsv).
+// The header; `mode` is DELIM_COMMA (csv) or DELIM_TAB (tsv).
 void print_csv_header(OutBuffer& out, DelimiterMode mode, const ColumnSet& columns);
-void print_csv_row(OutBuffer& out, DelimiterMode mode, const Record& rec, std::int64_t flight,
-                   const ColumnSet& columns, std::size_t room, TimeCellCache& cache);
 
-inline constexpr TableStyle ANALYSIS_TABLE = {print_csv_header, print_csv_row};
+// The analysis table, or with --flights the flights table in its analysis form.
+std::unique_ptr<LogOutput> make_analysis_table(const OutputSetup& setup);
 
 }  // namespace korvex

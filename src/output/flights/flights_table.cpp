@@ -2,7 +2,14 @@
 
 namespace korvex {
 
-void FlightsTable::put(std::string_view text, const FlightSummary::Column& c, bool first) {
+FlightsTable::FlightsTable(OutBuffer& out, DelimiterMode mode, bool analysis, SectionFlags sections)
+    : out_(out),
+      mode_(mode),
+      analysis_(analysis),
+      figures_(sections),
+      columns_(flight_columns(figures_.figures())) {}
+
+void FlightsTable::put(std::string_view text, const FlightColumn& c, bool first) {
   if (mode_ == DELIM_SPACE) {
     const std::size_t width = static_cast<std::size_t>(c.width) + (first ? 0 : 1);
     for (std::size_t n = text.size(); n < width; ++n) out_.put(' ');
@@ -14,31 +21,28 @@ void FlightsTable::put(std::string_view text, const FlightSummary::Column& c, bo
 }
 
 void FlightsTable::begin() {
-  const auto& columns = summary_.columns();
-  for (std::size_t i = 0; i < columns.size(); ++i) put(columns[i].name, columns[i], i == 0);
+  for (std::size_t i = 0; i < columns_.size(); ++i) put(columns_[i].name, columns_[i], i == 0);
   out_.put('\n');
 }
 
-bool FlightsTable::record(const Record& rec, std::int64_t flight) {
-  if (flight != summary_.flight()) {
-    if (summary_.flight() != 0) write_row();
-    summary_.start(flight, rec);
-  }
-  summary_.add(rec);
-  return out_.failed() == 0;
+bool FlightsTable::begin_flight(const FlightFacts& facts) {
+  figures_.start(facts);
+  return true;
 }
 
-void FlightsTable::write_row() {
-  const std::vector<std::string> texts = summary_.texts(analysis_, analysis_ ? "" : "-");
-  const auto& columns = summary_.columns();
-  for (std::size_t i = 0; i < columns.size(); ++i) put(texts[i], columns[i], i == 0);
+bool FlightsTable::record(const RecordEvent& event) {
+  figures_.add(event);
+  return true;
+}
+
+bool FlightsTable::end_flight() {
+  const std::vector<std::string> texts =
+      flight_texts(columns_, figures_.figures(), figures_.values(),
+                   analysis_ ? TimeForm::ISO : TimeForm::CLASSIC, analysis_ ? "" : "-");
+  for (std::size_t i = 0; i < columns_.size(); ++i) put(texts[i], columns_[i], i == 0);
   out_.put('\n');
   ++rows_;
-}
-
-bool FlightsTable::end() {
-  if (summary_.flight() != 0) write_row();
-  return out_.flush();
+  return out_.failed() == 0;
 }
 
 }  // namespace korvex

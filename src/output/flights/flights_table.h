@@ -1,37 +1,41 @@
 // The flights table (--flights): a row per flight instead of a row per record, made from the
-// records the selection holds, with the figures of FlightSummary. In the classic formats a
-// figure over records that lack its section is '-', in csv/tsv it is empty; `space` aligns the
+// records the selection holds, with the figures of each flight. In the classic formats a
+// figure over records that lack its column is '-', in csv/tsv it is empty; `space` aligns the
 // columns with at least one blank between them, the other formats have no padding and no
 // separator after the last cell.
 #pragma once
 
+#include <vector>
+
+#include "aggregation/flight_figures.h"
 #include "io/out_buffer.h"
 #include "output/cells/cells.h"
+#include "output/flights/flight_columns.h"
 #include "output/log_output.h"
-#include "selection/flight_summary.h"
 
 namespace korvex {
 
 class FlightsTable final : public LogOutput {
  public:
   // `analysis`: csv or tsv (ISO times, empty cells), else the classic formats.
-  FlightsTable(OutBuffer& out, DelimiterMode mode, bool analysis, SectionFlags sections)
-      : out_(out), mode_(mode), analysis_(analysis), summary_(sections) {}
+  FlightsTable(OutBuffer& out, DelimiterMode mode, bool analysis, SectionFlags sections);
 
   void begin() override;
-  bool record(const Record& rec, std::int64_t flight) override;
-  bool end() override;
+  bool begin_flight(const FlightFacts& facts) override;
+  bool record(const RecordEvent& event) override;
+  bool end_flight() override;
+  bool end() override { return out_.flush(); }
   std::int64_t rows() const override { return rows_; }
   int write_error() const override { return out_.failed(); }
 
  private:
-  void write_row();
-  void put(std::string_view text, const FlightSummary::Column& column, bool first);
+  void put(std::string_view text, const FlightColumn& column, bool first);
 
   OutBuffer& out_;
   DelimiterMode mode_;
   bool analysis_;
-  FlightSummary summary_;
+  FlightFigures figures_;
+  std::vector<FlightColumn> columns_;
   std::int64_t rows_ = 0;
 };
 

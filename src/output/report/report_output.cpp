@@ -1,14 +1,11 @@
 #include "output/report/report_output.h"
 
 #include <algorithm>
-#include <cmath>
 #include <stdexcept>
 
 #include "fields/blocks.h"
-#include "fields/decode.h"
-#include "fields/gps_fix.h"
 #include "io/concat.h"
-#include "output/cells/time_cell.h"
+#include "output/registry.h"
 #include "record/timestamp.h"
 #include "version.h"
 
@@ -19,6 +16,13 @@ namespace {
 // All lines of all flights together hold at most this many points, so the page (and the memory
 // that keeps them) stays small whatever the size of the log.
 constexpr std::size_t kPointBudget = 400000;
+// A bucket of a line holds two points at most: its lowest and its highest value.
+constexpr std::size_t kPointsPerBucket = 2;
+// The widest buckets a flight starts with, and the widest they become, in seconds.
+constexpr std::uint32_t kMaxFirstWidth = 1U << 20;
+constexpr std::uint32_t kMaxWidth = 1U << 30;
+// The temperatures of an engine monitor, charted but not shown on a flight's card.
+constexpr std::string_view kTemperaturePrefix = "tc";
 
 constexpr std::string_view kStyle = R"(<style>
 :root{color-scheme:light}
@@ -57,65 +61,71 @@ figure{break-inside:avoid}.charts{display:block}figure{margin:0 0 10px}}
 </style>
 )";
 
-// Text for HTML: the characters that mean something there are written as references.
-std::string html(std::string_view text) {
-  std::string out;
-  for (const char c : text) {
-    switch (c) {
-      case '&':
-        out += "&amp;";
-        break;
-      case '<':
-        out += "&lt;";
-        break;
-      case '>':
-        out += "&gt;";
-        break;
-      case '"':
-        out += "&quot;";
-        break;
-      default:
-        out += c;
-    }
+// The number of bytes of the UTF-8 sequence that starts `text`, or 0 when it is none.
+std::size_t utf8_length(std::string_view text) {
+  const auto byte = [&](std::size_t i) { return static_cast<unsigned char>(text[i]); };
+  const unsigned char lead = byte(0);
+  std::size_t n = 0;
+  unsigned low = 0x80, high = 0xBF;  // the range of the second byte
+  if (lead < 0x80) return 1;
+  if (lead >= 0xC2 && lead <= 0xDF) {
+    n = 2;
+  } else if (lead >= 0xE0 && lead <= 0xEF) {
+    n = 3;
+    if (lead == 0xE0) low = 0xA0;   // no overlong forms
+    if (lead == 0xED) high = 0x9F;  // no surrogates
+  } else if (lead >= 0xF0 && lead <= 0xF4) {
+    n = 4;
+    if (lead == 0xF0) low = 0x90;
+    if (lead == 0xF4) high = 0x8F;  // nothing beyond U+10FFFF
+  } else {
+    return 0;
   }
-  return out;
-}
-
-// A figure without the quotes the classic table puts around times.
-std::string unquoted(const std::string& text) {
-  if (text.size() >= 2 && text.front() == '"' && text.back() == '"') {
-    return text.substr(1, text.size() - 2);
+  if (text.size() < n || byte(1) < low || byte(1) > high) return 0;
+  for (std::size_t i = 2; i < n; ++i) {
+    if (byte(i) < 0x80 || byte(i) > 0xBF) return 0;
   }
-  return text;
-}
-
-// A time as the classic table shows it, without its quotes.
-std::string plain_time(std::uint32_t timestamp, RecordLayout revision) {
-  return unquoted(time_text(timestamp, revision, false));
+  return n;
 }
 
 // The label of a figure on its flight's card, in words: "max RPM, engine 1".
-std::string figure_label(const FlightSummary::Column& c) {
-  using Kind = FlightSummary::Kind;
+std::string figure_label(const FlightColumn& c, const std::vector<Figure>& figures) {
+  if (c.kind != FlightColumn::FIGURE) return html_text(c.name);
+  const Figure& f = figures[c.figure];
   std::string label;
-  switch (c.kind) {
-    case Kind::MAX:
-    case Kind::MIN:
-      label = concat({c.kind == Kind::MAX ? "max " : "min ", c.field->label});
+  switch (f.kind) {
+    case FigureKind::MAX:
+    case FigureKind::MIN:
+      label = concat({f.kind == FigureKind::MAX ? "max " : "min ", f.column.field->label});
       break;
-    case Kind::FUEL:
+    case FigureKind::FUEL:
       label = "fuel used";
       break;
-    case Kind::DISTANCE:
+    case FigureKind::DISTANCE:
       label = "distance (nm)";
       break;
-    default:
-      label = c.name;
   }
-  if (c.block == SECTION_ID_TELM1 || c.block == SECTION_ID_TELM2) {
-    label += concat({", engine ", std::to_string(c.block)});
+  if (f.kind != FigureKind::DISTANCE &&
+      (f.column.block == SECTION_ID_TELM1 || f.column.block == SECTION_ID_TELM2)) {
+    label += concat({", engine ", std::to_string(f.column.block)});
   }
-  return html(label);
+  return html_text(label);
+}
+
+// Whether a column is shown on a flight's card: not the flight and its times (the section's
+// heading has them), nor the twelve temperatures.
+bool on_card(const FlightColumn& c, const std::vector<Figure>& figures) {
+  if (c.kind == FlightColumn::FLIGHT || c.kind == FlightColumn::START ||
+      c.kind == FlightColumn::END) {
+    return false;
+  }
+  if (c.kind != FlightColumn::FIGURE) return true;
+  const ColumnRef column = figures[c.figure].column;
+  return column.field == nullptr || !column.field->label.starts_with(kTemperaturePrefix);
+}
+
+std::string plain_time(std::uint32_t timestamp, RecordLayout layout) {
+  return time_text(timestamp, layout, TimeForm::PLAIN);
 }
 
 using Line = ReportOutput::Line;
@@ -132,8 +142,7 @@ void define_charts(SectionFlags sections, std::vector<Chart>& charts, std::vecto
   auto chart = [&](std::string title, std::initializer_list<LineDef> defs) {
     charts.push_back({std::move(title), lines.size(), defs.size()});
     for (const LineDef& d : defs) {
-      const Field* field = find_field(d.block, d.label);
-      lines.push_back({d.label, d.axis, d.block, field, column_reader(d.block, *field)});
+      lines.push_back({d.label, d.axis, {d.block, find_field(d.block, d.label)}});
     }
   };
   const bool gps = (sections & SECTION_GPS) != 0;
@@ -172,51 +181,69 @@ void define_charts(SectionFlags sections, std::vector<Chart>& charts, std::vecto
 
 }  // namespace
 
+std::string html_text(std::string_view text) {
+  std::string out;
+  while (!text.empty()) {
+    const std::size_t n = utf8_length(text);
+    if (n == 0) {
+      out += "\uFFFD";
+      text.remove_prefix(1);
+      continue;
+    }
+    switch (text[0]) {
+      case '&':
+        out += "&amp;";
+        break;
+      case '<':
+        out += "&lt;";
+        break;
+      case '>':
+        out += "&gt;";
+        break;
+      case '"':
+        out += "&quot;";
+        break;
+      default:
+        out.append(text.substr(0, n));
+    }
+    text.remove_prefix(n);
+  }
+  return out;
+}
+
 ReportOutput::ReportOutput(OutBuffer& out, std::string log_name, SectionFlags sections,
                            std::uint64_t seconds)
     : out_(out),
       log_name_(std::move(log_name)),
-      summary_(sections),
+      figures_(sections),
+      columns_(flight_columns(figures_.figures())),
       track_((sections & SECTION_GPS) != 0) {
   define_charts(sections, charts_, lines_);
-  const auto& columns = summary_.columns();
-  for (std::size_t c = 0; c < columns.size(); ++c) {
-    if (columns[c].kind != FlightSummary::Kind::MAX &&
-        columns[c].kind != FlightSummary::Kind::MIN) {
-      continue;
-    }
-    const auto line = std::find_if(lines_.begin(), lines_.end(), [&](const Line& l) {
-      return l.block == columns[c].block && l.field == columns[c].field;
-    });
-    if (line == lines_.end()) throw std::logic_error("a figure of the report without its line");
-    extremum_lines_.emplace_back(c, static_cast<std::size_t>(line - lines_.begin()));
-  }
-  // Each bucket of a line holds two points at most.
-  max_buckets_ = kPointBudget / 2 / (lines_.size() + (track_ ? 1 : 0));
+  max_buckets_ = kPointBudget / kPointsPerBucket / (lines_.size() + (track_ ? 1 : 0));
   // Buckets about as wide as the budget allows from the start, rather than narrow ones merged
   // again and again as the records come.
-  width_ =
-      static_cast<std::uint32_t>(std::clamp<std::uint64_t>(seconds / max_buckets_, 1, 1U << 20));
+  width_ = static_cast<std::uint32_t>(
+      std::clamp<std::uint64_t>(seconds / max_buckets_, 1, kMaxFirstWidth));
 }
 
-void ReportOutput::start_flight(std::int64_t flight, const Record& rec) {
-  finish_flight();
+bool ReportOutput::begin_flight(const FlightFacts& facts) {
   if (flights_++ == 0) {
-    first_time_ = rec.timestamp;
-    first_layout_ = rec.revision;
+    first_time_ = facts.first_time;
+    first_layout_ = facts.first_layout;
   }
+  figures_.start(facts);
   if (listed_.size() == MAX_LISTED_FLIGHTS) listed_.pop_front();
-  listed_.push_back({flight, rec.timestamp, rec.timestamp, rec.revision, rec.revision, {}});
+  listed_.push_back(figures_.values());
   if (drawings_.size() == MAX_CHARTED_FLIGHTS) {
     buckets_ -= drawings_.front().buckets;
     drawings_.pop_front();
   }
   drawings_.emplace_back();
   Drawing& d = drawings_.back();
-  d.flight = flight;
+  d.flight = facts.number;
   d.series.resize(lines_.size());
-  clock_.reset(rec.timestamp, width_);
-  summary_.start(flight, rec);
+  clock_.reset(facts.first_time, width_);
+  return true;
 }
 
 void ReportOutput::halve(Drawing& d) {
@@ -227,27 +254,15 @@ void ReportOutput::halve(Drawing& d) {
   d.buckets = halved;
 }
 
-void ReportOutput::finish_flight() {
-  if (listed_.empty()) return;
-  const Drawing& d = drawings_.back();
-  for (const auto& [column, line] : extremum_lines_) {
-    const Series& s = d.series[line];
-    if (s.empty()) continue;
-    summary_.set_extremum(
-        column, summary_.columns()[column].kind == FlightSummary::Kind::MAX ? s.max() : s.min());
-  }
-  listed_.back().figures = summary_.texts(false, "-");
+bool ReportOutput::end_flight() {
+  listed_.back() = figures_.values();
+  return true;
 }
 
-bool ReportOutput::record(const Record& rec, std::int64_t flight) {
-  if (drawings_.empty() || drawings_.back().flight != flight) start_flight(flight, rec);
-  Listing& l = listed_.back();
-  l.last_time = rec.timestamp;
-  l.last_layout = rec.revision;
+bool ReportOutput::record(const RecordEvent& event) {
+  const Record& rec = event.rec;
+  figures_.add(event);
   Drawing& d = drawings_.back();
-  const RecordView view(rec);
-  const std::optional<GpsFix> fix = track_ ? gps_fix(view) : std::nullopt;
-  summary_.add_totals(rec, view, fix);  // its maxima and minima are those of the lines
   bool pause = false;
   int halvings = 0;
   std::size_t bucket = clock_.tick(rec.timestamp, pause, halvings);
@@ -256,7 +271,7 @@ bool ReportOutput::record(const Record& rec, std::int64_t flight) {
     buckets_ += bucket + 1 - d.buckets;
     d.buckets = bucket + 1;
     // Over the budget: every flight's buckets, and those to come, twice as wide.
-    while (buckets_ > max_buckets_ && width_ < (1U << 30)) {
+    while (buckets_ > max_buckets_ && width_ < kMaxWidth) {
       for (Drawing& each : drawings_) halve(each);
       width_ *= 2;
       clock_.widen();
@@ -264,37 +279,35 @@ bool ReportOutput::record(const Record& rec, std::int64_t flight) {
     }
   }
   for (std::size_t i = 0; i < lines_.size(); ++i) {
-    if (const std::optional<double> v = lines_[i].read(view)) {
+    if (const std::optional<double> v = read_value(event.rec, lines_[i].column)) {
       d.series[i].add(bucket, rec.timestamp, *v, pause);
     } else {
       d.series[i].lack();
     }
   }
-  if (fix) {
-    d.track.add(bucket, fix->lat, fix->lon, pause);
-  } else if (track_) {
-    d.track.lack();
+  if (track_) {
+    if (const std::optional<GpsFix>& fix = event.fix()) {
+      d.track.add(bucket, fix->lat, fix->lon, pause);
+    } else {
+      d.track.lack();
+    }
   }
   ++rows_;
   return true;
 }
 
-void ReportOutput::write_flight(const Listing& l, const Drawing& d) {
+void ReportOutput::write_flight(const FlightValues& l, const Drawing& d) {
   const std::string n = std::to_string(l.flight);
   std::string text = concat({"<section class=\"flight\" id=\"flight-", n,
                              "\">\n<h2><a href=\"#flight-", n, "\">Flight ", n, "</a></h2>\n",
                              "<p class=\"when\">", plain_time(l.first_time, l.first_layout), " to ",
                              plain_time(l.last_time, l.last_layout), "</p>\n<dl>"});
-  // The figures but the flight's number and times, and the twelve temperatures.
-  const auto& columns = summary_.columns();
-  for (std::size_t i = 0; i < l.figures.size() && i < columns.size(); ++i) {
-    const FlightSummary::Column& c = columns[i];
-    const bool temperature = c.field != nullptr && c.field->label.starts_with("tc");
-    if (c.kind == FlightSummary::Kind::FLIGHT || c.kind == FlightSummary::Kind::START ||
-        c.kind == FlightSummary::Kind::END || temperature) {
-      continue;
-    }
-    append(text, {"<div><dt>", figure_label(c), "</dt><dd>", html(l.figures[i]), "</dd></div>"});
+  const std::vector<Figure>& figures = figures_.figures();
+  const std::vector<std::string> texts = flight_texts(columns_, figures, l, TimeForm::PLAIN, "-");
+  for (std::size_t i = 0; i < columns_.size(); ++i) {
+    if (!on_card(columns_[i], figures)) continue;
+    append(text, {"<div><dt>", figure_label(columns_[i], figures), "</dt><dd>", html_text(texts[i]),
+                  "</dd></div>"});
   }
   text += "</dl>\n<div class=\"charts\">\n";
   const TimeAxis axis{l.first_time, l.last_time, l.first_layout >= FIRST_DATED_LAYOUT};
@@ -330,18 +343,18 @@ void ReportOutput::write_table() {
                        " flights; KorvexLogDump --flights lists them all.</p>\n"}));
   }
   out_.write("<div class=\"scroll\"><table>\n<tr>");
-  for (const FlightSummary::Column& c : summary_.columns()) {
-    out_.write(concat({"<th>", c.name, "</th>"}));
-  }
+  for (const FlightColumn& c : columns_) out_.write(concat({"<th>", c.name, "</th>"}));
   out_.write("</tr>\n");
   const std::int64_t first_charted = drawings_.empty() ? 0 : drawings_.front().flight;
-  for (const Listing& l : listed_) {
+  for (const FlightValues& l : listed_) {
+    const std::vector<std::string> texts =
+        flight_texts(columns_, figures_.figures(), l, TimeForm::PLAIN, "-");
     out_.write("<tr>");
-    for (std::size_t i = 0; i < l.figures.size(); ++i) {
+    for (std::size_t i = 0; i < texts.size(); ++i) {
       const std::string cell =
           i == 0 && l.flight >= first_charted
-              ? concat({"<a href=\"#flight-", l.figures[0], "\">", l.figures[0], "</a>"})
-              : html(unquoted(l.figures[i]));
+              ? concat({"<a href=\"#flight-", texts[0], "\">", texts[0], "</a>"})
+              : html_text(texts[i]);
       out_.write(concat({"<td>", cell, "</td>"}));
     }
     out_.write("</tr>\n");
@@ -350,19 +363,19 @@ void ReportOutput::write_table() {
 }
 
 bool ReportOutput::end() {
-  finish_flight();
+  const std::string name = html_text(log_name_);
   out_.write(
       concat({"<!DOCTYPE html>\n<html lang=\"en\">\n<head>\n<meta charset=\"utf-8\">\n"
               "<meta name=\"viewport\" content=\"width=device-width, initial-scale=1\">\n"
               "<title>Flight report: ",
-              html(log_name_), "</title>\n", kStyle,
+              name, "</title>\n", kStyle,
               "</head>\n<body>\n<header>\n"
               "<h1>Flight report: ",
-              html(log_name_), "</h1>\n<p>"}));
+              name, "</h1>\n<p>"}));
   if (listed_.empty()) {
     out_.write("No records selected");
   } else {
-    const Listing& last = listed_.back();
+    const FlightValues& last = listed_.back();
     out_.write(concat({plain_time(first_time_, first_layout_), " to ",
                        plain_time(last.last_time, last.last_layout), " · ",
                        std::to_string(flights_), flights_ == 1 ? " flight" : " flights"}));
@@ -375,11 +388,32 @@ bool ReportOutput::end() {
   out_.write("</header>\n<main>\n");
   write_table();
   const std::size_t skipped = listed_.size() - drawings_.size();
-  for (std::size_t i = 0; i < drawings_.size(); ++i)
+  for (std::size_t i = 0; i < drawings_.size(); ++i) {
     write_flight(listed_[skipped + i], drawings_[i]);
+  }
   out_.write(concat(
       {"</main>\n<footer>Made by KorvexLogDump ", VERSION, "</footer>\n</body>\n</html>\n"}));
   return out_.flush();
+}
+
+std::unique_ptr<LogOutput> make_report(const OutputSetup& setup) {
+  return std::make_unique<ReportOutput>(setup.out, std::string(setup.log_name),
+                                        setup.columns.sections, setup.seconds);
+}
+
+void report_notes(const RunTotals& totals, Messages& messages) {
+  // Each file of --split holds one flight.
+  if (totals.split) return;
+  const std::string flights = std::to_string(totals.flights);
+  const auto count = static_cast<std::size_t>(totals.flights);
+  if (count > MAX_CHARTED_FLIGHTS) {
+    messages.say(concat({"The report charts the last ", std::to_string(MAX_CHARTED_FLIGHTS), " of ",
+                         flights, " flights; --flight, --from, --to or --split chart others.\n"}));
+  }
+  if (count > MAX_LISTED_FLIGHTS) {
+    messages.say(concat({"Its flights table lists the last ", std::to_string(MAX_LISTED_FLIGHTS),
+                         " of ", flights, " flights; --flights lists them all.\n"}));
+  }
 }
 
 }  // namespace korvex

@@ -13,17 +13,21 @@
 
 #include <cstdint>
 #include <deque>
+#include <memory>
 #include <string>
-#include <utility>
 #include <vector>
 
-#include "fields/decode.h"
+#include "aggregation/flight_figures.h"
+#include "io/messages.h"
 #include "io/out_buffer.h"
+#include "output/flights/flight_columns.h"
 #include "output/log_output.h"
 #include "output/report/svg_chart.h"
-#include "selection/flight_summary.h"
 
 namespace korvex {
+
+struct OutputSetup;
+struct RunTotals;
 
 inline constexpr std::size_t MAX_CHARTED_FLIGHTS = 200;
 inline constexpr std::size_t MAX_LISTED_FLIGHTS = 3000;
@@ -36,36 +40,24 @@ class ReportOutput final : public LogOutput {
   ReportOutput(OutBuffer& out, std::string log_name, SectionFlags sections, std::uint64_t seconds);
 
   void begin() override {}
-  bool record(const Record& rec, std::int64_t flight) override;
+  bool begin_flight(const FlightFacts& facts) override;
+  bool record(const RecordEvent& event) override;
+  bool end_flight() override;
   bool end() override;
   std::int64_t rows() const override { return rows_; }
   int write_error() const override { return out_.failed(); }
 
-  // After end(): the flights in the report, and how many of them were charted and listed.
-  std::int64_t flights() const { return flights_; }
-  std::size_t charted() const { return drawings_.size(); }
-  std::size_t listed() const { return listed_.size(); }
-
   struct Line {
     std::string name;
     int axis;
-    int block;
-    const Field* field;
-    ColumnReader read;
+    ColumnRef column;
   };
   struct Chart {
     std::string title;
     std::size_t first_line;  // into the report's lines
     std::size_t line_count;
   };
-  // What is kept of a flight to list it.
-  struct Listing {
-    std::int64_t flight = 0;
-    std::uint32_t first_time = 0, last_time = 0;
-    RecordLayout first_layout = 0, last_layout = 0;
-    std::vector<std::string> figures;
-  };
-  // And to draw it.
+  // What is kept of a flight to draw it.
   struct Drawing {
     std::int64_t flight = 0;
     std::vector<Series> series;  // one per line
@@ -74,18 +66,15 @@ class ReportOutput final : public LogOutput {
   };
 
  private:
-  void start_flight(std::int64_t flight, const Record& rec);
-  void finish_flight();
   // Merges each two neighbouring buckets of the flight's lines.
   void halve(Drawing& d);
-  void write_flight(const Listing& l, const Drawing& d);
+  void write_flight(const FlightValues& l, const Drawing& d);
   void write_table();
 
   OutBuffer& out_;
   std::string log_name_;  // for the heading
-  FlightSummary summary_;
-  // The maxima and minima of the figures are those of lines: (figure column, line) pairs.
-  std::vector<std::pair<std::size_t, std::size_t>> extremum_lines_;
+  FlightFigures figures_;
+  std::vector<FlightColumn> columns_;  // of the flights table
   std::vector<Line> lines_;
   std::vector<Chart> charts_;
   bool track_ = false;  // the log has GPS: a plan view per flight
@@ -95,13 +84,23 @@ class ReportOutput final : public LogOutput {
   std::size_t buckets_ = 0;
   std::size_t max_buckets_ = 0;
   BucketClock clock_;
-  // The last flights so far; the last one is being drawn.
-  std::deque<Listing> listed_;
+  // The figures of the last flights so far, and the drawings of the last ones charted; the last
+  // one is being made.
+  std::deque<FlightValues> listed_;
   std::deque<Drawing> drawings_;
   std::int64_t flights_ = 0;
   std::uint32_t first_time_ = 0;  // of the report
   RecordLayout first_layout_ = 0;
   std::int64_t rows_ = 0;
 };
+
+// The report, for the registry.
+std::unique_ptr<LogOutput> make_report(const OutputSetup& setup);
+// What the report leaves out of a log of very many flights.
+void report_notes(const RunTotals& totals, Messages& messages);
+
+// Text for HTML: the characters that mean something there are written as references, and bytes
+// that are no UTF-8 as U+FFFD.
+std::string html_text(std::string_view text);
 
 }  // namespace korvex

@@ -1,6 +1,8 @@
 #include "output/table/table_rows.h"
 
-#include "output/cells/block_cells.h"
+#include "output/flights/flights_table.h"
+#include "output/registry.h"
+#include "output/table/table_output.h"
 
 namespace korvex {
 
@@ -10,9 +12,13 @@ void print_header(OutBuffer& out, DelimiterMode mode, const ColumnSet& columns) 
   out.put('\n');
 }
 
-void print_record_row(OutBuffer& out, DelimiterMode mode, const Record& rec, std::int64_t flight,
-                      const ColumnSet& columns, std::size_t room, TimeCellCache& cache) {
-  record_row<CellStyle::CLASSIC>(out, mode, rec, flight, columns, room, cache);
+std::unique_ptr<LogOutput> make_classic_table(const OutputSetup& setup) {
+  const DelimiterMode mode = setup.format.delimiter;
+  if (setup.flights_table) {
+    return std::make_unique<FlightsTable>(setup.out, mode, false, setup.columns.sections);
+  }
+  return std::make_unique<TableOutput<CellStyle::CLASSIC>>(setup.out, print_header, mode,
+                                                           setup.columns);
 }
 
 }  // namespace korvex

@@ -3,6 +3,7 @@
 #include <string>
 
 #include "output/cells/time_cell.h"
+#include "output/registry.h"
 #include "output/track/track_point.h"
 #include "version.h"
 
@@ -13,13 +14,6 @@ namespace {
 char* put(char* d, std::string_view text) {
   std::memcpy(d, text.data(), text.size());
   return d + text.size();
-}
-
-// A time as the classic table shows it, without its quotes.
-std::string plain_time(std::uint32_t timestamp, RecordLayout revision) {
-  std::string text = time_text(timestamp, revision, false);
-  if (text.size() >= 2 && text.front() == '"') text = text.substr(1, text.size() - 2);
-  return text;
 }
 
 }  // namespace
@@ -36,25 +30,30 @@ void GpxOutput::begin() {
       "http://www.topografix.com/GPX/1/1/gpx.xsd\">\n");
 }
 
-void GpxOutput::close_track() {
-  if (open_flight_ != 0) out_.write("    </trkseg>\n  </trk>\n");
-  open_flight_ = 0;
+bool GpxOutput::begin_flight(const FlightFacts& facts) {
+  flight_ = facts;
+  return true;
 }
 
-bool GpxOutput::record(const Record& rec, std::int64_t flight) {
-  const std::optional<TrackPoint> p = track_point(rec, utc_offset_);
+bool GpxOutput::end_flight() {
+  if (open_) out_.write("    </trkseg>\n  </trk>\n");
+  open_ = false;
+  return out_.failed() == 0;
+}
+
+bool GpxOutput::record(const RecordEvent& event) {
+  const std::optional<TrackPoint> p = track_point(event, utc_offset_);
   if (!p) return true;
-  if (flight != open_flight_) {
-    close_track();
-    open_flight_ = flight;
+  if (!open_) {
+    open_ = true;
     out_.write("  <trk>\n    <name>Flight ");
-    out_.write(std::to_string(flight));
+    out_.write(std::to_string(flight_.number));
     out_.write("</name>\n");
-    if (const FlightSpan* span = scan_.span(flight)) {
+    if (flight_.scanned) {
       out_.write("    <desc>");
-      out_.write(plain_time(span->first_time, span->first_layout));
+      out_.write(time_text(flight_.first_time, flight_.first_layout, TimeForm::PLAIN));
       out_.write(" to ");
-      out_.write(plain_time(span->last_time, span->last_layout));
+      out_.write(time_text(flight_.last_time, flight_.last_layout, TimeForm::PLAIN));
       out_.write("</desc>\n");
     }
     out_.write("    <trkseg>\n");
@@ -84,9 +83,12 @@ bool GpxOutput::record(const Record& rec, std::int64_t flight) {
 }
 
 bool GpxOutput::end() {
-  close_track();
   out_.write("</gpx>\n");
   return out_.flush();
+}
+
+std::unique_ptr<LogOutput> make_gpx(const OutputSetup& setup) {
+  return std::make_unique<GpxOutput>(setup.out, setup.utc_offset);
 }
 
 }  // namespace korvex

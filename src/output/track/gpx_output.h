@@ -4,34 +4,38 @@
 // (UTC, dated records only) and <sat> (where the layout has it).
 #pragma once
 
+#include <memory>
+
 #include "io/out_buffer.h"
 #include "output/log_output.h"
 #include "output/track/track_point.h"
-#include "selection/flight_scan.h"
 
 namespace korvex {
 
 class GpxOutput final : public LogOutput {
  public:
-  // `scan` gives each flight's times; `utc_offset`: how far the clock runs ahead of UTC.
-  GpxOutput(OutBuffer& out, const FlightScan& scan, std::int32_t utc_offset)
-      : out_(out), scan_(scan), utc_offset_(utc_offset) {}
+  // `utc_offset`: how far the clock runs ahead of UTC. Each flight's facts must come from a
+  // flight scan (its last time).
+  GpxOutput(OutBuffer& out, std::int32_t utc_offset) : out_(out), utc_offset_(utc_offset) {}
 
   void begin() override;
-  bool record(const Record& rec, std::int64_t flight) override;
+  bool begin_flight(const FlightFacts& facts) override;
+  bool record(const RecordEvent& event) override;
+  bool end_flight() override;
   bool end() override;
   std::int64_t rows() const override { return rows_; }
   int write_error() const override { return out_.failed(); }
 
  private:
-  void close_track();
-
   OutBuffer& out_;
-  const FlightScan& scan_;
   std::int32_t utc_offset_;
-  std::int64_t open_flight_ = 0;  // the flight whose <trk> is open, or 0
+  FlightFacts flight_;
+  bool open_ = false;  // the flight's <trk> is open: it has a fix
   UtcDateCache dates_;
   std::int64_t rows_ = 0;
 };
+
+struct OutputSetup;
+std::unique_ptr<LogOutput> make_gpx(const OutputSetup& setup);
 
 }  // namespace korvex

@@ -2,6 +2,7 @@
 
 #include <string>
 
+#include "output/registry.h"
 #include "output/track/track_point.h"
 #include "version.h"
 
@@ -31,29 +32,34 @@ void KmlOutput::begin() {
       "</Style>\n");
 }
 
-void KmlOutput::close_placemark() {
-  if (open_flight_ == 0) return;
-  out_.write(single_point_ ? "</coordinates></Point>\n  </Placemark>\n"
-                           : "      </coordinates>\n    </LineString>\n  </Placemark>\n");
-  open_flight_ = 0;
+bool KmlOutput::begin_flight(const FlightFacts& facts) {
+  flight_ = facts;
+  return true;
 }
 
-bool KmlOutput::record(const Record& rec, std::int64_t flight) {
-  const std::optional<TrackPoint> p = track_point(rec, utc_offset_);
+bool KmlOutput::end_flight() {
+  if (open_) {
+    out_.write(single_point_ ? "</coordinates></Point>\n  </Placemark>\n"
+                             : "      </coordinates>\n    </LineString>\n  </Placemark>\n");
+  }
+  open_ = false;
+  return out_.failed() == 0;
+}
+
+bool KmlOutput::record(const RecordEvent& event) {
+  const std::optional<TrackPoint> p = track_point(event, utc_offset_);
   if (!p) return true;
-  if (flight != open_flight_) {
-    close_placemark();
-    open_flight_ = flight;
-    const FlightSpan* span = scan_.span(flight);
-    single_point_ = span != nullptr && span->fixes == 1;
+  if (!open_) {
+    open_ = true;
+    single_point_ = flight_.scanned && flight_.fixes == 1;
     out_.write("  <Placemark>\n    <name>Flight ");
-    out_.write(std::to_string(flight));
+    out_.write(std::to_string(flight_.number));
     out_.write("</name>\n");
-    if (span != nullptr && span->dated_fixes) {
+    if (flight_.dated_fixes) {
       out_.write("    <TimeSpan><begin>");
-      out_.write(utc_text(static_cast<std::int64_t>(span->first_fix_time) - utc_offset_));
+      out_.write(utc_text(static_cast<std::int64_t>(flight_.first_fix_time) - utc_offset_));
       out_.write("</begin><end>");
-      out_.write(utc_text(static_cast<std::int64_t>(span->last_fix_time) - utc_offset_));
+      out_.write(utc_text(static_cast<std::int64_t>(flight_.last_fix_time) - utc_offset_));
       out_.write("</end></TimeSpan>\n");
     }
     out_.write("    <styleUrl>#flight</styleUrl>\n");
@@ -77,9 +83,12 @@ bool KmlOutput::record(const Record& rec, std::int64_t flight) {
 }
 
 bool KmlOutput::end() {
-  close_placemark();
   out_.write("</Document>\n</kml>\n");
   return out_.flush();
+}
+
+std::unique_ptr<LogOutput> make_kml(const OutputSetup& setup) {
+  return std::make_unique<KmlOutput>(setup.out, setup.utc_offset);
 }
 
 }  // namespace korvex

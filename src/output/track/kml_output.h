@@ -4,33 +4,37 @@
 // metres).
 #pragma once
 
+#include <memory>
+
 #include "io/out_buffer.h"
 #include "output/log_output.h"
-#include "selection/flight_scan.h"
 
 namespace korvex {
 
 class KmlOutput final : public LogOutput {
  public:
-  KmlOutput(OutBuffer& out, const FlightScan& scan, std::int32_t utc_offset)
-      : out_(out), scan_(scan), utc_offset_(utc_offset) {}
+  // Each flight's facts must come from a flight scan (its fixes).
+  KmlOutput(OutBuffer& out, std::int32_t utc_offset) : out_(out), utc_offset_(utc_offset) {}
 
   void begin() override;
-  bool record(const Record& rec, std::int64_t flight) override;
+  bool begin_flight(const FlightFacts& facts) override;
+  bool record(const RecordEvent& event) override;
+  bool end_flight() override;
   bool end() override;
   std::int64_t rows() const override { return rows_; }
   int write_error() const override { return out_.failed(); }
 
  private:
-  void close_placemark();
-
   OutBuffer& out_;
-  const FlightScan& scan_;
   std::int32_t utc_offset_;
-  std::int64_t open_flight_ = 0;
+  FlightFacts flight_;
+  bool open_ = false;          // the flight's placemark is open: it has a fix
   bool single_point_ = false;  // the open placemark is a <Point>
   std::int64_t points_ = 0;    // in the open placemark
   std::int64_t rows_ = 0;
 };
+
+struct OutputSetup;
+std::unique_ptr<LogOutput> make_kml(const OutputSetup& setup);
 
 }  // namespace korvex

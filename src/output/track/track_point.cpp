@@ -3,15 +3,17 @@
 #include <cmath>
 #include <cstring>
 
+#include "io/concat.h"
 #include "output/cells/cells.h"
+#include "output/registry.h"
 #include "record/timestamp.h"
 
 namespace korvex {
 
 namespace {
 
-constexpr const Field* kAltitude = find_field(SECTION_ID_GPS, "g-alt");
-constexpr const Field* kSatellites = find_field(SECTION_ID_GPS, "sats");
+constexpr ColumnRef kAltitude{SECTION_ID_GPS, find_field(SECTION_ID_GPS, "g-alt")};
+constexpr ColumnRef kSatellites{SECTION_ID_GPS, find_field(SECTION_ID_GPS, "sats")};
 
 void two_digits(char* d, unsigned v) {
   d[0] = static_cast<char>('0' + v / 10);
@@ -20,18 +22,17 @@ void two_digits(char* d, unsigned v) {
 
 }  // namespace
 
-std::optional<TrackPoint> track_point(const Record& rec, std::int32_t utc_offset) {
-  const RecordView view(rec);
-  const std::optional<GpsFix> fix = gps_fix(view);
+std::optional<TrackPoint> track_point(const RecordEvent& event, std::int32_t utc_offset) {
+  const std::optional<GpsFix>& fix = event.fix();
   if (!fix) return std::nullopt;
   TrackPoint p{*fix, 0, std::nullopt, -1};
-  if (const auto feet = view.value(SECTION_ID_GPS, *kAltitude)) {
+  if (const auto feet = read_value(event.rec, kAltitude)) {
     p.ele_feet = static_cast<std::int64_t>(*feet);
   }
-  if (rec.revision >= FIRST_DATED_LAYOUT) {
-    p.utc = static_cast<std::int64_t>(rec.timestamp) - utc_offset;
+  if (event.rec.revision >= FIRST_DATED_LAYOUT) {
+    p.utc = static_cast<std::int64_t>(event.rec.timestamp) - utc_offset;
   }
-  if (const auto sats = view.value(SECTION_ID_GPS, *kSatellites); sats && *sats >= 0) {
+  if (const auto sats = read_value(event.rec, kSatellites); sats && *sats >= 0) {
     p.sats = static_cast<int>(*sats);
   }
   return p;
@@ -75,6 +76,15 @@ char* put_utc_time(char* d, std::int64_t utc, UtcDateCache& cache) {
   two_digits(d + 17, second % 60);
   d[19] = 'Z';
   return d + 20;
+}
+
+void track_notes(const RunTotals& totals, Messages& messages) {
+  if (const std::int64_t n = totals.positions_out_of_range; n > 0) {
+    messages.say(
+        concat({"Left out ", std::to_string(n), n == 1 ? " GPS position" : " GPS positions",
+                " beyond 90 degrees of latitude or 180 of longitude.\n"}));
+  }
+  if (totals.rows == 0) messages.say("No GPS fix was found.\n");
 }
 
 }  // namespace korvex

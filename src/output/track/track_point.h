@@ -8,6 +8,8 @@
 #include <optional>
 
 #include "fields/gps_fix.h"
+#include "io/messages.h"
+#include "selection/flight_events.h"
 
 namespace korvex {
 
@@ -19,7 +21,7 @@ struct TrackPoint {
 };
 
 // The record's point, or nothing when it has no fix.
-std::optional<TrackPoint> track_point(const Record& rec, std::int32_t utc_offset);
+std::optional<TrackPoint> track_point(const RecordEvent& event, std::int32_t utc_offset);
 
 // Remembers the date text of the last day written.
 struct UtcDateCache {
@@ -33,6 +35,11 @@ struct UtcDateCache {
 char* put_coordinate(char* d, double value);
 char* put_metres(char* d, std::int64_t feet);
 char* put_utc_time(char* d, std::int64_t utc, UtcDateCache& cache);
+
+struct RunTotals;
+
+// What a track leaves out: positions beyond the earth's coordinates, or everything.
+void track_notes(const RunTotals& totals, Messages& messages);
 
 // The longest text of one point's coordinates, elevation and time, with room to spare.
 inline constexpr std::size_t POINT_ROOM = 256;

@@ -1,0 +1,40 @@
+// The columns of the flights table (--flights, and the report's table of flights): the flight,
+// its first and last time, duration and records, then its figures. Each column's name, its width
+// in the space format, and the text of a flight's value.
+#pragma once
+
+#include <cstddef>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "aggregation/flight_figures.h"
+#include "output/cells/time_cell.h"
+
+namespace korvex {
+
+struct FlightColumn {
+  enum Kind { FLIGHT, START, END, DURATION, RECORDS, FIGURE };
+  std::string name;
+  int width;  // in the space format: the name's, or the widest value's when wider
+  Kind kind;
+  std::size_t figure = 0;  // FIGURE: which
+};
+
+std::vector<FlightColumn> flight_columns(const std::vector<Figure>& figures);
+
+// A figure's value as text: the column's decimals for a maximum or minimum, fuel with two and
+// the distance with one; `missing` for a figure over records that lack its column.
+std::string figure_text(const Figure& figure, const std::optional<double>& value,
+                        std::string_view missing);
+
+// A flight's duration as H:MM:SS.
+std::string duration_text(std::uint32_t seconds);
+
+// The text of each column for a flight, times in `form`.
+std::vector<std::string> flight_texts(const std::vector<FlightColumn>& columns,
+                                      const std::vector<Figure>& figures,
+                                      const FlightValues& values, TimeForm form,
+                                      std::string_view missing);
+
+}  // namespace korvex

@@ -1,0 +1,79 @@
+// A table as an output: a header, then a row per record. The classic tables (tab, comma,
+// space) and the analysis tables (csv, tsv) differ in their header and the style of their cells.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+#include "fields/column_set.h"
+#include "io/out_buffer.h"
+#include "output/cells/block_cells.h"
+#include "output/cells/time_cell.h"
+#include "output/log_output.h"
+
+namespace korvex {
+
+// One row: the Time cell (and, in the analysis table, the flight), the cells of the columns,
+// and the line end, which the classic table puts after the last cell's separator and the
+// analysis table in its place. `room`: the row_room of these cells.
+template <CellStyle kStyle>
+void write_row(OutBuffer& out, DelimiterMode mode, const RecordEvent& event,
+               const RowCells<kStyle>& cells, std::size_t room, TimeCellCache& cache) {
+  char* const start = out.reserve(room);
+  char* d;
+  const Record& rec = event.rec;
+  if constexpr (kStyle == CellStyle::CLASSIC) {
+    d = print_time_cell(start, mode, rec.timestamp, rec.revision, cache);
+  } else {
+    d = print_iso_time_cell(start, mode, rec.timestamp, rec.revision, cache);
+    d = cell::unsigned_cell(d, static_cast<std::uint64_t>(event.flight), mode, 0);
+  }
+  d = cells.write(d, rec, mode);
+  if constexpr (kStyle == CellStyle::CLASSIC) {
+    *d++ = '\n';
+  } else {
+    d[-1] = '\n';
+  }
+  out.commit(static_cast<std::size_t>(d - start));
+}
+
+// The room a row of these columns takes, with the Time cell and the flight.
+inline std::size_t table_row_room(const ColumnSet& columns) {
+  return row_room(columns.count() + 2);
+}
+
+template <CellStyle kStyle>
+class TableOutput final : public LogOutput {
+ public:
+  using Header = void (*)(OutBuffer& out, DelimiterMode mode, const ColumnSet& columns);
+
+  TableOutput(OutBuffer& out, Header header, DelimiterMode mode, const ColumnSet& columns)
+      : out_(out),
+        header_(header),
+        mode_(mode),
+        columns_(columns),
+        cells_(columns),
+        room_(table_row_room(columns)) {}
+
+  void begin() override { header_(out_, mode_, columns_); }
+  bool record(const RecordEvent& event) override {
+    write_row(out_, mode_, event, cells_, room_, cache_);
+    ++rows_;
+    return out_.failed() == 0;
+  }
+  bool end() override { return out_.flush(); }
+  std::int64_t rows() const override { return rows_; }
+  int write_error() const override { return out_.failed(); }
+
+ private:
+  OutBuffer& out_;
+  Header header_;
+  DelimiterMode mode_;
+  const ColumnSet& columns_;
+  RowCells<kStyle> cells_;
+  std::size_t room_;
+  TimeCellCache cache_;
+  std::int64_t rows_ = 0;
+};
+
+}  // namespace korvex

@@ -1,0 +1,50 @@
+// What the user picked (the gap that cuts flights, the flights, the time window) and the
+// consumer that applies it between the reader and an output: it cuts the records into flights
+// once and sends the selected ones on as flight events.
+#pragma once
+
+#include <cstdint>
+
+#include "plan/record_consumer.h"
+#include "selection/flight_cutter.h"
+#include "selection/flight_events.h"
+#include "selection/flight_list.h"
+#include "selection/flight_scan.h"
+#include "selection/time_window.h"
+
+namespace korvex {
+
+struct Selection {
+  std::uint32_t gap = DEFAULT_GAP;
+  FlightList flights;  // every flight when empty
+  TimeWindow window;
+};
+
+class RecordFilter final : public RecordConsumer {
+ public:
+  // `scan`: a flight scan of the same records in the same order (with this selection's gap and
+  // window), whose flights the filter takes instead of cutting them again; nullptr: the filter
+  // cuts them itself.
+  RecordFilter(const Selection& selection, FlightEvents& events, const FlightScan* scan = nullptr)
+      : selection_(selection), events_(events), scan_(scan), cutter_(selection.gap) {}
+
+  bool record(const Record& rec) override;
+  // Ends the open flight, after the last record; false when the receiver failed.
+  bool finish();
+  // The flights begun so far.
+  std::int64_t flights() const { return flights_; }
+
+ private:
+  bool begin(const FlightFacts& facts);
+
+  const Selection& selection_;
+  FlightEvents& events_;
+  const FlightScan* scan_;
+  FlightCutter cutter_;
+  std::uint64_t ordinal_ = 0;  // of the next record
+  std::size_t span_ = 0;       // the scan's flight at or after the next record
+  std::int64_t open_ = 0;      // the flight begun and not yet ended, or 0
+  std::int64_t flights_ = 0;
+};
+
+}  // namespace korvex

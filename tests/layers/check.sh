@@ -1,0 +1,60 @@
+#!/usr/bin/env bash
+# The layers of the tool, lowest first; a file includes files of its own layer and of the layers
+# below it, never of one above:
+#   io, record, fields, survey and plan, selection, aggregation, output, cli
+#   bash tests/layers/check.sh [SRC_DIR]   check the tree (default: the project's src)
+#   bash tests/layers/check.sh --self-test a tree with one include from below fails the check
+set -uo pipefail
+here=$(cd "$(dirname "$0")" && pwd)
+
+rank() {
+  case $1 in
+    io) echo 0 ;;
+    record) echo 1 ;;
+    fields) echo 2 ;;
+    survey | plan) echo 3 ;;
+    selection) echo 4 ;;
+    aggregation) echo 5 ;;
+    output) echo 6 ;;
+    cli) echo 7 ;;
+    *) echo -1 ;;
+  esac
+}
+
+check() {
+  local src=$1 failures=0 dir layer own line file included
+  for dir in "$src"/*/; do
+    layer=$(basename "$dir")
+    own=$(rank "$layer")
+    if [ "$own" -lt 0 ]; then
+      echo "src/$layer is no known layer: give it its place in tests/layers/check.sh"
+      failures=$((failures + 1))
+      continue
+    fi
+    while IFS= read -r line; do
+      file=${line%%:*}
+      included=$(sed -E 's/^[^:]*:[0-9]+:[[:space:]]*#[[:space:]]*include[[:space:]]+"([^/"]+)\/.*/\1/' <<< "$line")
+      [ "$included" != "$line" ] || continue  # no folder: a generated header such as version.h
+      if [ "$(rank "$included")" -gt "$own" ]; then
+        echo "${file#"$src"/} includes a file of $included, a layer above $layer: ${line#*:*:}"
+        failures=$((failures + 1))
+      fi
+    done < <(grep -rnE '^[[:space:]]*#[[:space:]]*include[[:space:]]+"' "$dir")
+  done
+  [ $failures -eq 0 ]
+}
+
+if [ "${1:-}" = "--self-test" ]; then
+  tmp=$(mktemp -d)
+  trap 'rm -rf "$tmp"' EXIT
+  mkdir -p "$tmp/fields" "$tmp/output"
+  echo '#include "fields/value.h"' > "$tmp/output/ok.h"
+  check "$tmp" > /dev/null || { echo "FAIL: an include from above was refused"; exit 1; }
+  echo '#include "output/log_output.h"' > "$tmp/fields/bad.h"
+  check "$tmp" > /dev/null && { echo "FAIL: an include from below passed"; exit 1; }
+  echo "the check refuses an include from below"
+  exit 0
+fi
+
+src=${1:-$here/../../src}
+check "$(cd "$src" && pwd)" && echo "no layer includes one above it"
