@@ -1,6 +1,7 @@
 // Flights and selections: the TIME and LIST parsers, and what --flight and --split write against
 // the full table.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <algorithm>
 #include <filesystem>
@@ -175,6 +176,14 @@ TEST(Selection, SplitFilesAreTheFullTableAndAreNeverReplaced) {
       files.push_back(entry.path());
     std::sort(files.begin(), files.end());
     ASSERT_EQ(files.size(), 2U);
+    // Created as any file is: 0666 less the umask (the tests run with their own).
+    const mode_t mask = ::umask(0);
+    ::umask(mask);
+    for (const auto& file : files) {
+      struct stat st {};
+      ASSERT_EQ(::stat(file.c_str(), &st), 0);
+      EXPECT_EQ(st.st_mode & 0777, 0666 & ~mask) << file;
+    }
     const RowsByFlight full = rows_by_flight(KORVEX_SAMPLE, format);
     std::int64_t flight = 1;
     for (const auto& file : files) {

@@ -13,6 +13,7 @@
 #include "output/report/series.h"
 #include "output/report/svg_chart.h"
 #include "support/log_builder.h"
+#include "support/run_capture.h"
 
 namespace korvex::test {
 namespace {
@@ -233,6 +234,36 @@ std::size_t occurrences(const std::string& text, const std::string& what) {
   std::size_t n = 0;
   for (std::size_t at = text.find(what); at != std::string::npos; at = text.find(what, at + 1)) ++n;
   return n;
+}
+
+TEST(ReportPage, TextIsEscapedAndBytesThatAreNoUtf8BecomeReplacementCharacters) {
+  const std::string kReplacement = "\xEF\xBF\xBD";
+  const struct {
+    std::string text, html;
+  } kCases[] = {
+      {"Korvex.rec", "Korvex.rec"},
+      {"a<b>&\"c\"", "a&lt;b&gt;&amp;&quot;c&quot;"},
+      {"Fl\xC3\xBCge \xE2\x82\xAC \xF0\x9F\x9B\xA9", "Fl\xC3\xBCge \xE2\x82\xAC \xF0\x9F\x9B\xA9"},
+      {"latin1 \xFC.rec", "latin1 " + kReplacement + ".rec"},
+      {"cut \xE2\x82", "cut " + kReplacement + kReplacement},
+      {"overlong \xC0\xAF \xE0\x80\xAF", "overlong " + kReplacement + kReplacement + " " +
+                                             kReplacement + kReplacement + kReplacement},
+      {"surrogate \xED\xA0\x80", "surrogate " + kReplacement + kReplacement + kReplacement},
+      {"beyond \xF4\x90\x80\x80",
+       "beyond " + kReplacement + kReplacement + kReplacement + kReplacement},
+      {"lone \x80 \xFF", "lone " + kReplacement + " " + kReplacement},
+  };
+  for (const auto& c : kCases) EXPECT_EQ(html_text(c.text), c.html) << c.text;
+
+  // A log whose name is no UTF-8: the page that declares UTF-8 is UTF-8.
+  const std::string path =
+      write_temp_file("flights-\xFC\xE9.rec", LogBuilder().records(2, {1, 2}).bytes);
+  const ProcessResult run = run_tool_process({"-q", "html", path});
+  ASSERT_EQ(run.status, 0) << run.err;
+  EXPECT_NE(
+      run.out.find("<title>Flight report: flights-" + kReplacement + kReplacement + ".rec</title>"),
+      std::string::npos);
+  EXPECT_EQ(run.out.find_first_of("\xFC\xE9"), std::string::npos);
 }
 
 TEST(ReportPage, StaysSmallWithVeryManyFlights) {

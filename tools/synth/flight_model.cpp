@@ -227,9 +227,20 @@ bool step_flight(Flight& f, Aircraft& a, Random& rng) {
   const double gs = ground ? a.ias : true_airspeed(a);
   a.lat += gs * std::cos(a.heading * kRad) / kSecondsPerHourTimes60;
   a.lon_west -= gs * std::sin(a.heading * kRad) / (kSecondsPerHourTimes60 * std::cos(a.lat * kRad));
+  FlightTruth& truth = f.truth;
+  truth.fuel_used = a.engine.fuel_used;
+  truth.distance_nm += gs / 3600.0;
+  const double oil = oil_pressure(a.engine);
+  truth.min_oil_psi = truth.sampled ? std::min(truth.min_oil_psi, oil) : oil;
+  truth.sampled = true;
   if (f.seconds % 60 == 0)
     a.sats = static_cast<int>(clamp(a.sats + static_cast<double>(rng.between(-1, 1)), 6, 12));
   return true;
+}
+
+double oil_pressure(const Engine& e) {
+  const double psi = e.rpm > 0 ? 32 + 38 * e.rpm / 2700.0 - (e.oil_temp - 150) * 0.05 : 0;
+  return std::max(0.0, psi);
 }
 
 RecordFields sample_instruments(const Flight& f, const Aircraft& a, Random& rng) {
@@ -278,8 +289,8 @@ RecordFields sample_instruments(const Flight& f, const Aircraft& a, Random& rng)
   t.fl2 = u16(t.rfl2 * 3);
   t.flc = u16(e.fuel_used * 10);
   t.oil_t = u16(e.oil_temp);
-  const double oil_psi = running ? 32 + 38 * e.rpm / 2700.0 - (e.oil_temp - 150) * 0.05 : 0;
-  t.oil_p = u16(std::max(0.0, oil_psi) * 10 + (running ? rng.noise(3) : 0));
+  const double oil_psi = oil_pressure(e);
+  t.oil_p = u16(oil_psi * 10 + (running ? rng.noise(3) : 0));
   t.carb = s16(running ? oat - 4 - 12 * (1 - th) : oat);
   t.fuel_p = u8(running ? 52 + rng.noise(1) : 0);
   t.h2o = 0;  // air-cooled

@@ -51,7 +51,18 @@ struct Aircraft {
   int sats = 8;
 };
 
+// What the flight truly was, by the model rather than by its logged samples: the fuel the
+// engine burnt (gallons), the distance flown over the ground (nautical miles), and the lowest
+// oil pressure of its seconds (psi; 0 while the engine stands).
+struct FlightTruth {
+  double fuel_used = 0;
+  double distance_nm = 0;
+  double min_oil_psi = 0;
+  bool sampled = false;  // min_oil_psi holds a second's value
+};
+
 struct Flight {
+  FlightTruth truth;
   Phase phase = Phase::kTaxiOut;
   int phase_seconds = 0;
   int seconds = 0;  // since the instrument was switched on
@@ -69,6 +80,9 @@ Flight plan_flight(Aircraft& aircraft, double from_elevation, Random& rng);
 
 // Advances the flight by one second; false once the engine is shut down.
 bool step_flight(Flight& flight, Aircraft& aircraft, Random& rng);
+
+// The engine's oil pressure, in psi.
+double oil_pressure(const Engine& engine);
 
 // The instruments' reading of the current second.
 RecordFields sample_instruments(const Flight& flight, const Aircraft& aircraft, Random& rng);

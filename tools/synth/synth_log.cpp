@@ -39,9 +39,10 @@ struct Schedule {
   }
 };
 
-// Runs the flights, calling emit(timestamp, fields) for every second the instrument logs.
+// Runs the flights, calling emit(timestamp, fields) for every second the instrument logs; each
+// flight as flown goes to `flown` when given.
 template <typename Emit>
-std::int64_t fly(const SynthOptions& o, Emit&& emit) {
+std::int64_t fly(const SynthOptions& o, std::vector<FlownFlight>* flown, Emit&& emit) {
   Random rng{o.seed};
   Aircraft aircraft;
   aircraft.lat = 47.0 + rng.uniform(-1, 1);
@@ -58,11 +59,13 @@ std::int64_t fly(const SynthOptions& o, Emit&& emit) {
       break;
     Flight flight = plan_flight(aircraft, elevation, rng);
     std::uint32_t t = schedule.next_start;
+    const std::uint32_t first = t;
     while (step_flight(flight, aircraft, rng)) {
       emit(t, sample_instruments(flight, aircraft, rng));
       ++t;
       ++seconds_logged;
     }
+    if (flown != nullptr && t > first) flown->push_back({first, t - 1, flight.truth});
     elevation = flight.to_elevation;
     ++flights;
     schedule.after_flight(t, rng);
@@ -138,7 +141,7 @@ SynthResult synthesize(const SynthOptions& o) {
 
   // A first run of the same flights counts the records, so that faults can be placed.
   std::int64_t total = 0;
-  fly(o, [&total](std::uint32_t, const RecordFields&) { ++total; });
+  fly(o, nullptr, [&total](std::uint32_t, const RecordFields&) { ++total; });
   Random fault_rng{o.seed ^ 0x6B6F727665785FULL};
   std::set<std::int64_t> taken;
   const auto garbage_at = pick(o.garbage, total, taken, fault_rng);
@@ -156,7 +159,7 @@ SynthResult synthesize(const SynthOptions& o) {
   bytes[0] = MARKER_FIRST;
   bytes[1] = MARKER_SECOND;
 
-  report.flights = fly(o, [&](std::uint32_t t, RecordFields fields) {
+  report.flights = fly(o, &report.flown, [&](std::uint32_t t, RecordFields fields) {
     const std::int64_t i = n++;
     if (i < skip_until) return;
     if (report.records_written == 0) report.first_timestamp = t;

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "flight_model.h"
 #include "record/layouts.h"
 #include "record_writer.h"
 
@@ -39,9 +40,17 @@ struct WrittenRecord {
   std::uint32_t length = 0;  // marker included
 };
 
+// A flight as it was flown: its first and last second, and what the model says of it.
+struct FlownFlight {
+  std::uint32_t first_timestamp = 0;
+  std::uint32_t last_timestamp = 0;
+  FlightTruth truth;
+};
+
 struct SynthReport {
   std::int64_t records_written = 0;
   std::int64_t flights = 0;
+  std::vector<FlownFlight> flown;  // every flight, in order
   std::uint32_t first_timestamp = 0;
   std::uint32_t last_timestamp = 0;
   std::int64_t wraps = 0;
