@@ -18,6 +18,30 @@ constexpr const char* kColours[] = {"#1f77b4", "#ff7f0e", "#2ca02c", "#d62728",
                                     "#bcbd22", "#17becf", "#393b79", "#637939"};
 constexpr const char* kDash = " stroke-dasharray=\"7 4\"";
 
+// The geometry of a chart, in SVG units: the margins around the plot (a right axis takes as much
+// room as the left one), the height of a track's plan view, where tick labels stand from their
+// axis and their line, where the axis titles stand, and the legend's row at the top.
+constexpr double kLeftMargin = 64;
+constexpr double kRightMargin = 16;
+constexpr double kRightAxisMargin = 64;
+constexpr double kTopMargin = 30;
+constexpr double kBottomMargin = 40;
+constexpr int kTrackHeight = 420;
+constexpr double kTickLabelGap = 6;       // between a value axis and its labels
+constexpr double kTickLabelDrop = 4;      // a value label's baseline below its grid line
+constexpr double kTimeLabelDrop = 16;     // a time label's baseline below the plot
+constexpr double kAxisTitleRise = 6;      // the time axis title's baseline above the bottom
+constexpr double kLeftTitleX = 14;        // the left axis title, turned upright
+constexpr double kRightTitleInset = 10;   // the right axis title, from the right edge
+constexpr double kLegendLineY = 12;       // the legend's sample lines
+constexpr double kLegendTextY = 16;       // and the baseline of its names
+constexpr double kLegendSample = 18;      // the length of a sample line
+constexpr double kLegendTextGap = 22;     // from a sample to its name
+constexpr double kLegendEntryGap = 30;    // a sample and the blank after its name
+constexpr double kLegendCharWidth = 7.2;  // about the width of a character of a name
+constexpr int kLongitudeTicks = 7;        // the plan view is wider than high
+constexpr int kManyLines = 3;             // an axis of more lines is titled by its first and last
+
 struct Box {
   double left, right, top, bottom;
 };
@@ -44,10 +68,16 @@ void open_svg(std::string& out, const std::string& id, const std::string& title,
 // A legend entry at x on the top row; returns the x of the next one.
 double legend_entry(std::string& out, double x, const std::string& name, const char* colour,
                     bool dashed) {
-  append(out, {"<path class=\"l\" d=\"M", number(x), " 12h18\" stroke=\"", colour, "\"",
-               dashed ? kDash : "", "/><text class=\"k\" x=\"", number(x + 22), "\" y=\"16\">",
-               name, "</text>\n"});
-  return x + 30 + 7.2 * static_cast<double>(name.size());
+  append(out, {"<path class=\"l\" d=\"M", number(x), " ", number(kLegendLineY), "h",
+               number(kLegendSample), "\" stroke=\"", colour, "\"", dashed ? kDash : "",
+               "/><text class=\"k\" x=\"", number(x + kLegendTextGap), "\" y=\"",
+               number(kLegendTextY), "\">", name, "</text>\n"});
+  return x + kLegendEntryGap + kLegendCharWidth * static_cast<double>(name.size());
+}
+
+// The attributes of an axis title turned upright about (x, y), read from below.
+std::string upright(double x, double y) {
+  return concat({" class=\"t\" transform=\"rotate(-90 ", number(x), " ", number(y), ")\""});
 }
 
 void text(std::string& out, double x, double y, const std::string& label, const char* extra = "") {
@@ -82,7 +112,8 @@ void write_line_chart(std::string& out, const std::string& id, const std::string
   if (lines.empty()) return;
   const bool right_axis =
       std::any_of(lines.begin(), lines.end(), [](const ChartLine* l) { return l->axis == 1; });
-  const Box box{64, right_axis ? CHART_WIDTH - 64.0 : CHART_WIDTH - 16.0, 30, CHART_HEIGHT - 40.0};
+  const Box box{kLeftMargin, CHART_WIDTH - (right_axis ? kRightAxisMargin : kRightMargin),
+                kTopMargin, CHART_HEIGHT - kBottomMargin};
   open_svg(out, id, title, CHART_HEIGHT);
 
   // The value axes: round ticks over the values of their lines.
@@ -106,7 +137,7 @@ void write_line_chart(std::string& out, const std::string& id, const std::string
     for (const ChartLine* l : lines) {
       if (l->axis == a) of_axis.push_back(l);
     }
-    if (of_axis.size() > 3)
+    if (of_axis.size() > kManyLines)
       names[a] = concat({of_axis.front()->name, " to ", of_axis.back()->name});
   }
   auto y_of = [&](int a, double v) {
@@ -121,27 +152,28 @@ void write_line_chart(std::string& out, const std::string& id, const std::string
   Frame frame;
   for (const double v : ticks[0].values) {
     append(frame.grid, {"M", number(box.left), " ", number(y_of(0, v)), "H", number(box.right)});
-    frame.label(Frame::END, box.left - 6, y_of(0, v) + 4, tick_label(v, ticks[0].step));
+    frame.label(Frame::END, box.left - kTickLabelGap, y_of(0, v) + kTickLabelDrop,
+                tick_label(v, ticks[0].step));
   }
   if (right_axis) {
     for (const double v : ticks[1].values) {
-      frame.label(Frame::START, box.right + 6, y_of(1, v) + 4, tick_label(v, ticks[1].step));
+      frame.label(Frame::START, box.right + kTickLabelGap, y_of(1, v) + kTickLabelDrop,
+                  tick_label(v, ticks[1].step));
     }
   }
   const TimeTicks times = time_ticks(axis.start, axis.end, axis.dated);
   for (std::size_t i = 0; i < times.times.size(); ++i) {
     const double x = x_of(times.times[i]);
     append(frame.grid, {"M", number(x), " ", number(box.top), "V", number(box.bottom)});
-    frame.label(Frame::MIDDLE, x, box.bottom + 16, times.labels[i]);
+    frame.label(Frame::MIDDLE, x, box.bottom + kTimeLabelDrop, times.labels[i]);
   }
   const double mid_y = (box.top + box.bottom) / 2;
   std::string& titles = frame.labels[Frame::MIDDLE];
-  text(titles, (box.left + box.right) / 2, CHART_HEIGHT - 6,
+  text(titles, (box.left + box.right) / 2, CHART_HEIGHT - kAxisTitleRise,
        axis.dated ? "time (HH:MM)" : "minutes from the start", " class=\"t\"");
-  text(titles, 14, mid_y, names[0],
-       concat({" class=\"t\" transform=\"rotate(-90 14 ", number(mid_y), ")\""}).c_str());
+  text(titles, kLeftTitleX, mid_y, names[0], upright(kLeftTitleX, mid_y).c_str());
   if (right_axis) {
-    const double x = CHART_WIDTH - 10;
+    const double x = CHART_WIDTH - kRightTitleInset;
     text(titles, x, mid_y, names[1],
          concat({" class=\"t\" transform=\"rotate(90 ", number(x), " ", number(mid_y), ")\""})
              .c_str());
@@ -170,8 +202,7 @@ void write_line_chart(std::string& out, const std::string& id, const std::string
 void write_track_chart(std::string& out, const std::string& id, const std::string& title,
                        const TrackLine& track) {
   if (track.empty()) return;
-  constexpr int kHeight = 420;
-  const Box box{64, CHART_WIDTH - 16.0, 30, kHeight - 40.0};
+  const Box box{kLeftMargin, CHART_WIDTH - kRightMargin, kTopMargin, kTrackHeight - kBottomMargin};
   const std::vector<TrackLine::Fix> fixes = track.fixes();
   const double scale_x = std::cos(track.mean_lat() * std::numbers::pi / 180);
   double lat_lo = fixes[0].lat, lat_hi = lat_lo, lon_lo = fixes[0].lon, lon_hi = lon_lo;
@@ -192,7 +223,7 @@ void write_track_chart(std::string& out, const std::string& id, const std::strin
   auto x_of = [&](double lon) { return mid_x + (lon - lon_mid) * scale_x * units; };
   auto y_of = [&](double lat) { return mid_y - (lat - lat_mid) * units; };
 
-  open_svg(out, id, title, kHeight);
+  open_svg(out, id, title, kTrackHeight);
   const double lat_span = (box.bottom - box.top) / units / 2;
   const double lon_span = (box.right - box.left) / units / scale_x / 2;
   Frame frame;
@@ -200,18 +231,19 @@ void write_track_chart(std::string& out, const std::string& id, const std::strin
   for (const double v : lats.values) {
     if (y_of(v) < box.top - 0.5 || y_of(v) > box.bottom + 0.5) continue;
     append(frame.grid, {"M", number(box.left), " ", number(y_of(v)), "H", number(box.right)});
-    frame.label(Frame::END, box.left - 6, y_of(v) + 4, tick_label(v, lats.step));
+    frame.label(Frame::END, box.left - kTickLabelGap, y_of(v) + kTickLabelDrop,
+                tick_label(v, lats.step));
   }
-  const Ticks lons = value_ticks(lon_mid - lon_span, lon_mid + lon_span, 7);
+  const Ticks lons = value_ticks(lon_mid - lon_span, lon_mid + lon_span, kLongitudeTicks);
   for (const double v : lons.values) {
     if (x_of(v) < box.left - 0.5 || x_of(v) > box.right + 0.5) continue;
     append(frame.grid, {"M", number(x_of(v)), " ", number(box.top), "V", number(box.bottom)});
-    frame.label(Frame::MIDDLE, x_of(v), box.bottom + 16, tick_label(v, lons.step));
+    frame.label(Frame::MIDDLE, x_of(v), box.bottom + kTimeLabelDrop, tick_label(v, lons.step));
   }
   std::string& titles = frame.labels[Frame::MIDDLE];
-  text(titles, (box.left + box.right) / 2, kHeight - 6, "longitude (degrees)", " class=\"t\"");
-  text(titles, 14, mid_y, "latitude (degrees)",
-       concat({" class=\"t\" transform=\"rotate(-90 14 ", number(mid_y), ")\""}).c_str());
+  text(titles, (box.left + box.right) / 2, kTrackHeight - kAxisTitleRise, "longitude (degrees)",
+       " class=\"t\"");
+  text(titles, kLeftTitleX, mid_y, "latitude (degrees)", upright(kLeftTitleX, mid_y).c_str());
   frame.write(out);
   append(out, {"<path class=\"a\" d=\"M", number(box.left), " ", number(box.top), "V",
                number(box.bottom), "H", number(box.right), "\"/>\n"});
@@ -221,14 +253,40 @@ void write_track_chart(std::string& out, const std::string& id, const std::strin
   }
   append(out, {"<path class=\"l\" d=\"", d, "\" stroke=\"", kColours[0], "\"/>\n"});
   const TrackLine::Fix first = track.first(), last = track.last();
-  append(out, {"<circle cx=\"", number(x_of(first.lon)), "\" cy=\"", number(y_of(first.lat)),
-               "\" r=\"6\" fill=\"#2ca02c\"/>\n<rect x=\"", number(x_of(last.lon) - 5), "\" y=\"",
-               number(y_of(last.lat) - 5), "\" width=\"10\" height=\"10\" fill=\"#d62728\"/>\n"});
-  append(out, {"<circle cx=\"", number(box.left + 6), "\" cy=\"12\" r=\"5\" fill=\"#2ca02c\"/>",
-               "<text class=\"k\" x=\"", number(box.left + 16), "\" y=\"16\">start</text>",
-               "<rect x=\"", number(box.left + 66), "\" y=\"7\" width=\"10\" height=\"10\" ",
-               "fill=\"#d62728\"/><text class=\"k\" x=\"", number(box.left + 82),
-               "\" y=\"16\">end</text>\n</svg>\n"});
+  // The start as a green dot, the end as a red square, on the track and in the legend.
+  constexpr double kStart = 6, kEnd = 5;  // the dot's radius, half the square's side
+  constexpr double kEndInLegend = 66;     // where the legend's square stands after its dot
+  append(out,
+         {"<circle cx=\"", number(x_of(first.lon)), "\" cy=\"", number(y_of(first.lat)), "\" r=\"",
+          number(kStart), "\" fill=\"#2ca02c\"/>\n<rect x=\"", number(x_of(last.lon) - kEnd),
+          "\" y=\"", number(y_of(last.lat) - kEnd), "\" width=\"", number(2 * kEnd), "\" height=\"",
+          number(2 * kEnd), "\" fill=\"#d62728\"/>\n"});
+  append(out, {"<circle cx=\"",
+               number(box.left + kStart),
+               "\" cy=\"",
+               number(kLegendLineY),
+               "\" r=\"",
+               number(kEnd),
+               "\" fill=\"#2ca02c\"/>",
+               "<text class=\"k\" x=\"",
+               number(box.left + kStart + 2 * kEnd),
+               "\" y=\"",
+               number(kLegendTextY),
+               "\">start</text>",
+               "<rect x=\"",
+               number(box.left + kEndInLegend),
+               "\" y=\"",
+               number(kLegendLineY - kEnd),
+               "\" width=\"",
+               number(2 * kEnd),
+               "\" height=\"",
+               number(2 * kEnd),
+               "\" ",
+               "fill=\"#d62728\"/><text class=\"k\" x=\"",
+               number(box.left + kEndInLegend + 2 * kEnd + kStart),
+               "\" y=\"",
+               number(kLegendTextY),
+               "\">end</text>\n</svg>\n"});
 }
 
 }  // namespace korvex
