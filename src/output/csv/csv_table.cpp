@@ -1,7 +1,5 @@
 #include "output/csv/csv_table.h"
 
-#include "output/flights/flights_table.h"
-#include "output/registry.h"
 #include "output/table/table_output.h"
 
 namespace korvex {
@@ -19,12 +17,7 @@ void print_csv_header(OutBuffer& out, DelimiterMode mode, const ColumnSet& colum
 }
 
 std::unique_ptr<LogOutput> make_analysis_table(const OutputSetup& setup) {
-  const DelimiterMode mode = setup.format.delimiter;
-  if (setup.flights_table) {
-    return std::make_unique<FlightsTable>(setup.out, mode, true, setup.columns.sections);
-  }
-  return std::make_unique<TableOutput<CellStyle::ANALYSIS>>(setup.out, print_csv_header, mode,
-                                                            setup.columns);
+  return make_table<CellStyle::ANALYSIS>(setup, print_csv_header);
 }
 
 }  // namespace korvex

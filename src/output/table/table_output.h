@@ -4,12 +4,15 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 
 #include "fields/column_set.h"
 #include "io/out_buffer.h"
 #include "output/cells/block_cells.h"
 #include "output/cells/time_cell.h"
+#include "output/flights/flights_table.h"
 #include "output/log_output.h"
+#include "output/registry.h"
 
 namespace korvex {
 
@@ -75,5 +78,18 @@ class TableOutput final : public LogOutput {
   TimeCellCache cache_;
   std::int64_t rows_ = 0;
 };
+
+// The table of a format of this style with this header, or with --flights the flights table in
+// that style.
+template <CellStyle kStyle>
+std::unique_ptr<LogOutput> make_table(const OutputSetup& setup,
+                                      typename TableOutput<kStyle>::Header header) {
+  const DelimiterMode mode = setup.format.delimiter;
+  if (setup.flights_table) {
+    return std::make_unique<FlightsTable>(setup.out, mode, kStyle == CellStyle::ANALYSIS,
+                                          setup.columns.sections);
+  }
+  return std::make_unique<TableOutput<kStyle>>(setup.out, header, mode, setup.columns);
+}
 
 }  // namespace korvex

@@ -1,7 +1,5 @@
 #include "output/table/table_rows.h"
 
-#include "output/flights/flights_table.h"
-#include "output/registry.h"
 #include "output/table/table_output.h"
 
 namespace korvex {
@@ -13,12 +11,7 @@ void print_header(OutBuffer& out, DelimiterMode mode, const ColumnSet& columns) 
 }
 
 std::unique_ptr<LogOutput> make_classic_table(const OutputSetup& setup) {
-  const DelimiterMode mode = setup.format.delimiter;
-  if (setup.flights_table) {
-    return std::make_unique<FlightsTable>(setup.out, mode, false, setup.columns.sections);
-  }
-  return std::make_unique<TableOutput<CellStyle::CLASSIC>>(setup.out, print_header, mode,
-                                                           setup.columns);
+  return make_table<CellStyle::CLASSIC>(setup, print_header);
 }
 
 }  // namespace korvex
