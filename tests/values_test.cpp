@@ -1,6 +1,7 @@
 // Every way a value reaches the output against the one accessor (read_value), cell for cell:
-// the classic and the analysis rows, of every column or of columns chosen one by one, on the
-// sample, the golden logs, synthesized logs with faults, and records of random bytes.
+// the classic and the analysis rows, of every column or of columns chosen one by one, and the
+// readers of many values (a record's view, a column's decoder), on the sample, the golden logs,
+// synthesized logs with faults, and records of random bytes.
 #include <gtest/gtest.h>
 
 #include <cstdio>
@@ -115,6 +116,8 @@ class EveryPath final : public RecordConsumer {
     std::size_t i = 1;
     columns.for_each([&](ColumnRef c) {
       const std::optional<double> value = read_value(event.rec, c);
+      ASSERT_EQ(read_value(event.view(), c), value);
+      ASSERT_EQ(read_value(event.view(), c, value_decoder(c)), value);
       ASSERT_EQ(shown(*c.field, cells[i]), expected(*c.field, value, style))
           << "record " << records << ", layout " << event.rec.revision << ", block " << c.block
           << ", column " << c.field->label << (style == CellStyle::CLASSIC ? ", classic" : ", csv")

@@ -41,10 +41,10 @@ FlightFigures::FlightFigures(SectionFlags sections) : figures_(flight_figures(se
     switch (f.kind) {
       case FigureKind::MAX:
       case FigureKind::MIN:
-        extrema_.push_back({f.column, f.kind == FigureKind::MAX, i});
+        extrema_.push_back({f.column, value_decoder(f.column), f.kind == FigureKind::MAX, i});
         break;
       case FigureKind::FUEL:
-        fuel_.push_back({f.column, i});
+        fuel_.push_back({f.column, value_decoder(f.column), i});
         break;
       case FigureKind::DISTANCE:
         distance_ = i;
@@ -59,8 +59,8 @@ void FlightFigures::start(const FlightFacts& facts) {
   values_.first_time = values_.last_time = facts.first_time;
   values_.first_layout = values_.last_layout = facts.first_layout;
   values_.records = 0;
-  for (std::optional<double>& v : values_.values) v.reset();
-  for (Fuel& fuel : fuel_) fuel = Fuel{fuel.flow, fuel.figure};
+  for (Extremum& e : extrema_) e.has = false;
+  for (Fuel& fuel : fuel_) fuel = Fuel{fuel.flow, fuel.decode, fuel.figure};
   last_fix_.reset();
   distance_nm_ = 0;
 }
@@ -70,14 +70,16 @@ void FlightFigures::add(const RecordEvent& event) {
   values_.last_time = time;
   values_.last_layout = event.rec.revision;
   ++values_.records;
-  for (const Extremum& e : extrema_) {
-    const std::optional<double> v = read_value(event.rec, e.column);
-    if (!v) continue;
-    std::optional<double>& kept = values_.values[e.figure];
-    if (!kept || (e.is_max ? *v > *kept : *v < *kept)) kept = *v;
+  const RecordView& view = event.view();
+  for (Extremum& e : extrema_) {
+    const std::uint8_t* at = field_bytes(view, e.column);
+    if (at == nullptr) continue;
+    const double v = e.decode(at);
+    if (!e.has || (e.is_max ? v > e.value : v < e.value)) e.value = v;
+    e.has = true;
   }
   for (Fuel& fuel : fuel_) {
-    const std::optional<double> flow = read_value(event.rec, fuel.flow);
+    const std::optional<double> flow = read_value(view, fuel.flow, fuel.decode);
     if (!flow) continue;
     if (fuel.has_flow) fuel.flow_seconds += (fuel.last_flow + *flow) / 2 * (time - fuel.last_time);
     fuel.has_flow = true;
@@ -93,6 +95,10 @@ void FlightFigures::add(const RecordEvent& event) {
 }
 
 const FlightValues& FlightFigures::values() const {
+  for (const Extremum& e : extrema_) {
+    values_.values[e.figure].reset();
+    if (e.has) values_.values[e.figure] = e.value;
+  }
   for (const Fuel& fuel : fuel_) {
     values_.values[fuel.figure].reset();
     if (fuel.has_flow) values_.values[fuel.figure] = fuel.flow_seconds / kSecondsPerHour;

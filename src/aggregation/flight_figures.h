@@ -58,12 +58,16 @@ class FlightFigures {
   // The maxima and minima, most of the figures, kept apart for a tight loop per record.
   struct Extremum {
     ColumnRef column;
+    ValueDecoder decode;
     bool is_max;
     std::size_t figure;
+    bool has = false;
+    double value = 0;
   };
   std::vector<Extremum> extrema_;
   struct Fuel {
     ColumnRef flow;
+    ValueDecoder decode;
     std::size_t figure;
     bool has_flow = false;  // the flow and time of the last record that had one
     double last_flow = 0;

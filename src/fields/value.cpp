@@ -1,7 +1,10 @@
 #include "fields/value.h"
 
+#include <array>
 #include <bit>
 #include <cmath>
+#include <iterator>
+#include <utility>
 
 namespace korvex {
 
@@ -18,37 +21,28 @@ float decode_packed_float(const std::uint8_t* at) {
   return static_cast<float>(static_cast<double>(significand) * std::ldexp(1.0, exponent - 127));
 }
 
-double field_value(const Field& f, const std::uint8_t* at) {
-  std::int64_t stored = 0;
-  switch (f.storage) {
-    case Storage::COORDINATE: {
-      const double magnitude = decode_packed_float(at);
-      return f.negated ? -magnitude : magnitude;
-    }
-    case Storage::U8:
-      stored = load_integer<Storage::U8>(at);
-      break;
-    case Storage::S8:
-      stored = load_integer<Storage::S8>(at);
-      break;
-    case Storage::U16:
-      stored = load_integer<Storage::U16>(at);
-      break;
-    case Storage::S16:
-      stored = load_integer<Storage::S16>(at);
-      break;
-    case Storage::S32:
-      stored = load_integer<Storage::S32>(at);
-      break;
-    case Storage::ROTOR:
-      stored = load_integer<Storage::ROTOR>(at);
-      break;
-    case Storage::MIN_SEC:
-      stored = load_integer<Storage::MIN_SEC>(at);
-      break;
-  }
-  constexpr double kScale[] = {1, 10, 100};
-  return static_cast<double>(stored) / kScale[f.decimals];
+namespace {
+
+template <const auto& kFields, std::size_t I>
+double decode_field(const std::uint8_t* at) {
+  return field_value(kFields[I], at);
+}
+
+template <const auto& kFields, std::size_t... I>
+constexpr std::array<ValueDecoder, sizeof...(I)> decoders_of(std::index_sequence<I...>) {
+  return {&decode_field<kFields, I>...};
+}
+
+template <const auto& kFields>
+constexpr auto kDecoders = decoders_of<kFields>(std::make_index_sequence<std::size(kFields)>{});
+
+}  // namespace
+
+ValueDecoder value_decoder(ColumnRef c) {
+  return with_block_table(
+      c.block, [&]<const auto & kFields>() {
+        return kDecoders<kFields>[field_index(c.block, *c.field)];
+      });
 }
 
 }  // namespace korvex

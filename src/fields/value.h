@@ -5,8 +5,10 @@
 // writers are generated from the same tables and read through the same two functions.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <optional>
+#include <utility>
 
 #include "fields/blocks.h"
 #include "io/little_endian.h"
@@ -51,7 +53,38 @@ float decode_packed_float(const std::uint8_t* at);
 
 // The value shown for field `f` whose bytes start at `at`: the stored integer with its decimals
 // applied, or a coordinate's magnitude, negated where the table says so.
-double field_value(const Field& f, const std::uint8_t* at);
+inline double field_value(const Field& f, const std::uint8_t* at) {
+  std::int64_t stored = 0;
+  switch (f.storage) {
+    case Storage::COORDINATE: {
+      const double magnitude = decode_packed_float(at);
+      return f.negated ? -magnitude : magnitude;
+    }
+    case Storage::U8:
+      stored = load_integer<Storage::U8>(at);
+      break;
+    case Storage::S8:
+      stored = load_integer<Storage::S8>(at);
+      break;
+    case Storage::U16:
+      stored = load_integer<Storage::U16>(at);
+      break;
+    case Storage::S16:
+      stored = load_integer<Storage::S16>(at);
+      break;
+    case Storage::S32:
+      stored = load_integer<Storage::S32>(at);
+      break;
+    case Storage::ROTOR:
+      stored = load_integer<Storage::ROTOR>(at);
+      break;
+    case Storage::MIN_SEC:
+      stored = load_integer<Storage::MIN_SEC>(at);
+      break;
+  }
+  constexpr double kScale[] = {1, 10, 100};
+  return static_cast<double>(stored) / kScale[f.decimals];
+}
 
 // Where the bytes of block `block` (BASE_BLOCK, or a section id) stand in the record: the
 // payload, or the section's body; nullptr when the record lacks the section.
@@ -76,6 +109,49 @@ inline std::optional<double> read_value(const Record& rec, ColumnRef c) {
   const std::uint8_t* at = field_bytes(rec, c);
   if (at == nullptr) return std::nullopt;
   return field_value(*c.field, at);
+}
+
+// field_value made for one column of the tables, with its storage and scale as constants: for
+// code that reads the same column from many records.
+using ValueDecoder = double (*)(const std::uint8_t* at);
+ValueDecoder value_decoder(ColumnRef c);
+
+// The blocks of one record found once, for code that reads many of its values.
+struct RecordView {
+  RecordView() {}  // NOLINT: find() sets every member
+  explicit RecordView(const Record& rec) { find(rec); }
+
+  void find(const Record& rec) {
+    revision = rec.revision;
+    for (int block = BASE_BLOCK; block < BLOCK_COUNT; ++block) {
+      bytes[block] = block_bytes(rec, block);
+      long_form[block] = block_long_form(rec, block);
+    }
+  }
+
+  // Unset until find(): a view is often made and never used.
+  const std::uint8_t* bytes[BLOCK_COUNT];
+  bool long_form[BLOCK_COUNT];
+  RecordLayout revision;
+};
+
+// Where column `c`'s bytes stand in the record the view shows, or nullptr.
+inline const std::uint8_t* field_bytes(const RecordView& rec, ColumnRef c) {
+  return field_bytes(*c.field, rec.bytes[c.block], rec.long_form[c.block], rec.revision);
+}
+
+// As read_value of the record the view shows.
+inline std::optional<double> read_value(const RecordView& rec, ColumnRef c) {
+  const std::uint8_t* at = field_bytes(rec, c);
+  if (at == nullptr) return std::nullopt;
+  return field_value(*c.field, at);
+}
+
+// As read_value, with the column's decoder.
+inline std::optional<double> read_value(const RecordView& rec, ColumnRef c, ValueDecoder decode) {
+  const std::uint8_t* at = field_bytes(rec, c);
+  if (at == nullptr) return std::nullopt;
+  return decode(at);
 }
 
 }  // namespace korvex

@@ -32,8 +32,8 @@ struct FlightFacts {
   std::uint64_t last_record = 0;
 };
 
-// One selected record of a flight, with its GPS fix worked out when first asked for, once per
-// record for every output and figure that reads it.
+// One selected record of a flight, with its blocks and its GPS fix worked out when first asked
+// for, once per record for every output and figure that reads it.
 class RecordEvent {
  public:
   RecordEvent(const Record& record, std::int64_t flight_number)
@@ -56,8 +56,18 @@ class RecordEvent {
     fix();
     return fix_kind_;
   }
+  // The record's blocks, found when first asked for: for many values of the record.
+  const RecordView& view() const {
+    if (!view_found_) {
+      view_.find(rec);
+      view_found_ = true;
+    }
+    return view_;
+  }
 
  private:
+  mutable bool view_found_ = false;
+  mutable RecordView view_;
   mutable bool fix_found_ = false;
   mutable std::optional<GpsFix> fix_;
   mutable FixKind fix_kind_ = FixKind::NONE;

@@ -142,7 +142,8 @@ void define_charts(SectionFlags sections, std::vector<Chart>& charts, std::vecto
   auto chart = [&](std::string title, std::initializer_list<LineDef> defs) {
     charts.push_back({std::move(title), lines.size(), defs.size()});
     for (const LineDef& d : defs) {
-      lines.push_back({d.label, d.axis, {d.block, find_field(d.block, d.label)}});
+      const ColumnRef column{d.block, find_field(d.block, d.label)};
+      lines.push_back({d.label, d.axis, column, value_decoder(column)});
     }
   };
   const bool gps = (sections & SECTION_GPS) != 0;
@@ -278,8 +279,9 @@ bool ReportOutput::record(const RecordEvent& event) {
       bucket /= 2;
     }
   }
+  const RecordView& view = event.view();
   for (std::size_t i = 0; i < lines_.size(); ++i) {
-    if (const std::optional<double> v = read_value(event.rec, lines_[i].column)) {
+    if (const std::optional<double> v = read_value(view, lines_[i].column, lines_[i].decode)) {
       d.series[i].add(bucket, rec.timestamp, *v, pause);
     } else {
       d.series[i].lack();

@@ -51,6 +51,7 @@ class ReportOutput final : public LogOutput {
     std::string name;
     int axis;
     ColumnRef column;
+    ValueDecoder decode;
   };
   struct Chart {
     std::string title;
