@@ -6,25 +6,38 @@ namespace korvex {
 
 namespace {
 
-constexpr int kTemperatures = 12;
 constexpr double kSecondsPerHour = 3600;
 
 Figure extremum(FigureKind kind, int block, std::string_view label) {
   return {kind, {block, find_field(block, label)}};
 }
 
+int engine_of(int block) {
+  return block - SECTION_ID_TELM1;
+}
+
 }  // namespace
 
-std::vector<Figure> flight_figures(SectionFlags sections) {
+std::vector<Figure> flight_figures(SectionFlags sections, const Profile& profile) {
   using enum FigureKind;
-  std::vector<Figure> figures = {extremum(MAX, BASE_BLOCK, "alt"),
-                                 extremum(MAX, BASE_BLOCK, "ASI")};
+  std::vector<Figure> figures;
+  for (const int id : {SECTION_ID_TELM1, SECTION_ID_TELM2}) {
+    if ((sections & section_flag(id)) != 0) figures.push_back(extremum(ENGINE_TIME, id, "RPM"));
+  }
+  if (shows_block(sections, profile.airborne.column.block)) {
+    figures.push_back({AIR_TIME, profile.airborne.column});
+    figures.push_back({LANDINGS, profile.airborne.column});
+  }
+  figures.push_back(extremum(MAX, BASE_BLOCK, "alt"));
+  figures.push_back(extremum(MAX, BASE_BLOCK, "ASI"));
   for (const int id : {SECTION_ID_TELM1, SECTION_ID_TELM2}) {
     if ((sections & section_flag(id)) == 0) continue;
     for (const char* label : {"RPM", "MAP", "o-t"}) figures.push_back(extremum(MAX, id, label));
-    figures.push_back(extremum(MIN, id, "oil-p"));
-    for (int k = 1; k <= kTemperatures; ++k) {
-      figures.push_back(extremum(MAX, id, "tc" + std::to_string(k)));
+    Figure oil = extremum(MIN, id, "oil-p");
+    oil.while_running = true;
+    figures.push_back(oil);
+    for (int k = 1; k <= THERMOCOUPLES; ++k) {
+      figures.push_back({MAX, thermocouple_column(id, k)});
     }
     figures.push_back({FUEL, {id, find_field(id, "flow")}});
   }
@@ -35,13 +48,38 @@ std::vector<Figure> flight_figures(SectionFlags sections) {
   return figures;
 }
 
-FlightFigures::FlightFigures(SectionFlags sections) : figures_(flight_figures(sections)) {
+FlightFigures::FlightFigures(SectionFlags sections, const Profile& profile)
+    : figures_(flight_figures(sections, profile)), airborne_(profile.airborne) {
+  airborne_decode_ = value_decoder(airborne_.column);
+  for (const int id : {SECTION_ID_TELM1, SECTION_ID_TELM2}) {
+    if ((sections & section_flag(id)) == 0) continue;
+    Engine& e = engines_[engine_of(id)];
+    const EngineSetup& setup = *profile.engine(id);
+    e.present = true;
+    e.rpm = {id, find_field(id, "RPM")};
+    e.decode = value_decoder(e.rpm);
+    e.running_rpm = setup.running_rpm;
+    for (const int tc : setup.egt) e.egt.push_back(thermocouple_column(id, tc));
+    for (const int tc : setup.cht) e.cht.push_back(thermocouple_column(id, tc));
+    for (const ColumnRef c : e.egt) e.egt_decode.push_back(value_decoder(c));
+    for (const ColumnRef c : e.cht) e.cht_decode.push_back(value_decoder(c));
+  }
   for (std::size_t i = 0; i < figures_.size(); ++i) {
     const Figure& f = figures_[i];
     switch (f.kind) {
+      case FigureKind::ENGINE_TIME:
+        engines_[engine_of(f.column.block)].figure = i;
+        break;
+      case FigureKind::AIR_TIME:
+        air_time_ = i;
+        break;
+      case FigureKind::LANDINGS:
+        landings_ = i;
+        break;
       case FigureKind::MAX:
       case FigureKind::MIN:
-        extrema_.push_back({f.column, value_decoder(f.column), f.kind == FigureKind::MAX, i});
+        extrema_.push_back({f.column, value_decoder(f.column), f.kind == FigureKind::MAX,
+                            f.while_running ? engine_of(f.column.block) : -1, i});
         break;
       case FigureKind::FUEL:
         fuel_.push_back({f.column, value_decoder(f.column), i});
@@ -59,10 +97,25 @@ void FlightFigures::start(const FlightFacts& facts) {
   values_.first_time = values_.last_time = facts.first_time;
   values_.first_layout = values_.last_layout = facts.first_layout;
   values_.records = 0;
+  for (Engine& e : engines_) {
+    e.known = false;
+    e.running_seconds = 0;
+    e.cylinders = CylinderValues{};
+  }
+  airborne_known_ = false;
+  air_seconds_ = 0;
+  index_ = 0;
+  stretch_ = false;
+  landings_count_ = 0;
   for (Extremum& e : extrema_) e.has = false;
   for (Fuel& fuel : fuel_) fuel = Fuel{fuel.flow, fuel.decode, fuel.figure};
   last_fix_.reset();
   distance_nm_ = 0;
+}
+
+void FlightFigures::close_stretch() {
+  if (stretch_ && stretch_last_ - stretch_first_ + 1 >= MIN_FLIGHT_RECORDS) ++landings_count_;
+  stretch_ = false;
 }
 
 void FlightFigures::add(const RecordEvent& event) {
@@ -71,7 +124,50 @@ void FlightFigures::add(const RecordEvent& event) {
   values_.last_layout = event.rec.revision;
   ++values_.records;
   const RecordView& view = event.view();
+  for (Engine& e : engines_) {
+    if (!e.present) continue;
+    const std::optional<double> rpm = read_value(view, e.rpm, e.decode);
+    e.known = e.known || rpm.has_value();
+    e.running = rpm && *rpm >= e.running_rpm;
+    if (e.running) ++e.running_seconds;
+    if (view.bytes[e.rpm.block] == nullptr) continue;
+    // The cylinders: the hottest CHT, and the spread of the EGTs while the engine runs.
+    for (std::size_t c = 0; c < e.cht.size(); ++c) {
+      const double v = e.cht_decode[c](field_bytes(view, e.cht[c]));
+      if (!e.cylinders.hottest_cht || v > *e.cylinders.hottest_cht) {
+        e.cylinders.hottest_cht = v;
+        e.cylinders.hottest_cylinder = static_cast<int>(c) + 1;
+      }
+    }
+    if (e.running && !e.egt.empty()) {
+      double low = 0, high = 0;
+      for (std::size_t c = 0; c < e.egt.size(); ++c) {
+        const double v = e.egt_decode[c](field_bytes(view, e.egt[c]));
+        low = c == 0 || v < low ? v : low;
+        high = c == 0 || v > high ? v : high;
+      }
+      if (!e.cylinders.max_egt_spread || high - low > *e.cylinders.max_egt_spread) {
+        e.cylinders.max_egt_spread = high - low;
+      }
+    }
+  }
+  if (air_time_) {
+    const std::optional<double> v = read_value(view, airborne_.column, airborne_decode_);
+    airborne_known_ = airborne_known_ || v.has_value();
+    if (v && *v >= airborne_.min) {
+      ++air_seconds_;
+      if (stretch_ && index_ - stretch_last_ - 1 < MERGE_GAP) {
+        stretch_last_ = index_;
+      } else {
+        close_stretch();
+        stretch_ = true;
+        stretch_first_ = stretch_last_ = index_;
+      }
+    }
+  }
+  ++index_;
   for (Extremum& e : extrema_) {
+    if (e.running_engine >= 0 && !engines_[e.running_engine].running) continue;
     const std::uint8_t* at = field_bytes(view, e.column);
     if (at == nullptr) continue;
     const double v = e.decode(at);
@@ -95,18 +191,22 @@ void FlightFigures::add(const RecordEvent& event) {
 }
 
 const FlightValues& FlightFigures::values() const {
-  for (const Extremum& e : extrema_) {
-    values_.values[e.figure].reset();
-    if (e.has) values_.values[e.figure] = e.value;
+  auto set = [&](std::optional<std::size_t> figure, bool known, double value) {
+    if (!figure) return;
+    values_.values[*figure].reset();
+    if (known) values_.values[*figure] = value;
+  };
+  for (const Engine& e : engines_) {
+    set(e.figure, e.known, static_cast<double>(e.running_seconds));
   }
-  for (const Fuel& fuel : fuel_) {
-    values_.values[fuel.figure].reset();
-    if (fuel.has_flow) values_.values[fuel.figure] = fuel.flow_seconds / kSecondsPerHour;
-  }
-  if (distance_) {
-    values_.values[*distance_].reset();
-    if (last_fix_) values_.values[*distance_] = distance_nm_;
-  }
+  for (int n = 0; n < ENGINE_COUNT; ++n) values_.cylinders[n] = engines_[n].cylinders;
+  set(air_time_, airborne_known_, static_cast<double>(air_seconds_));
+  const bool landed = stretch_ && stretch_last_ - stretch_first_ + 1 >= MIN_FLIGHT_RECORDS;
+  set(landings_, airborne_known_, static_cast<double>(landings_count_ + (landed ? 1 : 0)));
+  for (const Extremum& e : extrema_) set(e.figure, e.has, e.value);
+  for (const Fuel& fuel : fuel_)
+    set(fuel.figure, fuel.has_flow, fuel.flow_seconds / kSecondsPerHour);
+  set(distance_, last_fix_.has_value(), distance_nm_);
   return values_;
 }
 

@@ -170,8 +170,8 @@ int run_scan(ByteStream& in, const Options& options, RunPlan& plan, OutBuffer& o
 
 std::unique_ptr<LogOutput> make_output(const Options& options, const RunPlan& plan, OutBuffer& out,
                                        const std::string& name, std::uint64_t seconds) {
-  const OutputSetup setup{
-      out, *options.format, plan.columns, options.flights_table, options.utc_offset, name, seconds};
+  const OutputSetup setup{out,  *options.format,   plan.columns, options.flights_table,
+                          options.utc_offset, name, seconds, options.profile};
   return options.format->make(setup);
 }
 

@@ -25,6 +25,7 @@ struct Options {
   std::string columns;
   std::string split_dir;        // --split DIR; empty: standard output
   std::int32_t utc_offset = 0;  // --utc-offset: seconds the instrument's clock runs ahead of UTC
+  Profile profile;              // the aircraft profile, or every default
 };
 
 enum class Command {

@@ -14,6 +14,7 @@
 #include "io/out_buffer.h"
 #include "output/cells/cells.h"
 #include "output/log_output.h"
+#include "profile/profile.h"
 
 namespace korvex {
 
@@ -39,6 +40,7 @@ struct OutputSetup {
   std::int32_t utc_offset;    // seconds the instrument's clock runs ahead of UTC
   std::string_view log_name;  // for a heading
   std::uint64_t seconds;      // about how long the records to come span
+  const Profile& profile;
 };
 
 // What a run did, for the notes at its end.

@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # The layers of the tool, lowest first; a file includes files of its own layer and of the layers
 # below it, never of one above:
-#   io, record, fields, survey and plan, selection, aggregation, output, cli
+#   io, record, fields, profile, survey and plan, selection, aggregation, output, cli
 #   bash tests/layers/check.sh [SRC_DIR]   check the tree (default: the project's src)
 #   bash tests/layers/check.sh --self-test a tree with one include from below fails the check
 set -uo pipefail
@@ -12,11 +12,12 @@ rank() {
     io) echo 0 ;;
     record) echo 1 ;;
     fields) echo 2 ;;
-    survey | plan) echo 3 ;;
-    selection) echo 4 ;;
-    aggregation) echo 5 ;;
-    output) echo 6 ;;
-    cli) echo 7 ;;
+    profile) echo 3 ;;
+    survey | plan) echo 4 ;;
+    selection) echo 5 ;;
+    aggregation) echo 6 ;;
+    output) echo 7 ;;
+    cli) echo 8 ;;
     *) echo -1 ;;
   esac
 }

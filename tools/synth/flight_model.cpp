@@ -233,6 +233,14 @@ bool step_flight(Flight& f, Aircraft& a, Random& rng) {
   const double oil = oil_pressure(a.engine);
   truth.min_oil_psi = truth.sampled ? std::min(truth.min_oil_psi, oil) : oil;
   truth.sampled = true;
+  if (static_cast<double>(std::lround(a.engine.rpm)) >= RUNNING_RPM) {
+    truth.min_running_oil_psi =
+        truth.engine_seconds > 0 ? std::min(truth.min_running_oil_psi, oil) : oil;
+    ++truth.engine_seconds;
+  }
+  if (!ground) ++truth.airborne_seconds;
+  if (truth.airborne && ground) ++truth.landings;
+  truth.airborne = !ground;
   if (f.seconds % 60 == 0)
     a.sats = static_cast<int>(clamp(a.sats + static_cast<double>(rng.between(-1, 1)), 6, 12));
   return true;

@@ -52,13 +52,22 @@ struct Aircraft {
 };
 
 // What the flight truly was, by the model rather than by its logged samples: the fuel the
-// engine burnt (gallons), the distance flown over the ground (nautical miles), and the lowest
-// oil pressure of its seconds (psi; 0 while the engine stands).
+// engine burnt (gallons), the distance flown over the ground (nautical miles), the lowest oil
+// pressure of its seconds (psi; 0 while the engine stands), the seconds the engine turned at
+// RUNNING_RPM or more and the lowest oil pressure of those, the seconds in the air (from lift-off
+// to touch-down) and the landings.
+inline constexpr double RUNNING_RPM = 400;
+
 struct FlightTruth {
   double fuel_used = 0;
   double distance_nm = 0;
   double min_oil_psi = 0;
   bool sampled = false;  // min_oil_psi holds a second's value
+  std::int64_t engine_seconds = 0;
+  double min_running_oil_psi = 0;  // of the engine seconds
+  std::int64_t airborne_seconds = 0;
+  int landings = 0;
+  bool airborne = false;  // in the last second
 };
 
 struct Flight {

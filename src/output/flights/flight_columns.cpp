@@ -6,6 +6,7 @@
 
 #include "fields/base_fields.h"
 #include "fields/column_set.h"
+#include "io/concat.h"
 
 namespace korvex {
 
@@ -15,6 +16,7 @@ namespace {
 constexpr int kFlightWidth = 6;
 constexpr int kDurationWidth = 9;
 constexpr int kRecordsWidth = 7;
+constexpr int kLandingsWidth = 8;
 constexpr int kFuelWidth = 8;
 constexpr int kDistanceWidth = 8;
 constexpr int kFuelDecimals = 2;
@@ -45,6 +47,16 @@ std::vector<FlightColumn> flight_columns(const std::vector<Figure>& figures) {
   for (std::size_t i = 0; i < figures.size(); ++i) {
     const Figure& f = figures[i];
     switch (f.kind) {
+      case FigureKind::ENGINE_TIME:
+        columns.push_back(column(concat({"engine", std::to_string(f.column.block), "_time"}),
+                                 FlightColumn::FIGURE, kDurationWidth, i));
+        break;
+      case FigureKind::AIR_TIME:
+        columns.push_back(column("air_time", FlightColumn::FIGURE, kDurationWidth, i));
+        break;
+      case FigureKind::LANDINGS:
+        columns.push_back(column("landings", FlightColumn::FIGURE, kLandingsWidth, i));
+        break;
       case FigureKind::MAX:
       case FigureKind::MIN:
         columns.push_back(column((f.kind == FigureKind::MAX ? "max_" : "min_") +
@@ -67,6 +79,11 @@ std::string figure_text(const Figure& figure, const std::optional<double>& value
                         std::string_view missing) {
   if (!value) return std::string(missing);
   switch (figure.kind) {
+    case FigureKind::ENGINE_TIME:
+    case FigureKind::AIR_TIME:
+      return duration_text(static_cast<std::uint32_t>(*value));
+    case FigureKind::LANDINGS:
+      return std::to_string(static_cast<std::int64_t>(*value));
     case FigureKind::MAX:
     case FigureKind::MIN:
       return fixed(*value, figure.column.field->decimals);

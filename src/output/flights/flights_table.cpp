@@ -2,11 +2,12 @@
 
 namespace korvex {
 
-FlightsTable::FlightsTable(OutBuffer& out, DelimiterMode mode, bool analysis, SectionFlags sections)
+FlightsTable::FlightsTable(OutBuffer& out, DelimiterMode mode, bool analysis, SectionFlags sections,
+                           const Profile& profile)
     : out_(out),
       mode_(mode),
       analysis_(analysis),
-      figures_(sections),
+      figures_(sections, profile),
       columns_(flight_columns(figures_.figures())) {}
 
 void FlightsTable::put(std::string_view text, const FlightColumn& c, bool first) {

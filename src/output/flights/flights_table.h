@@ -18,7 +18,8 @@ namespace korvex {
 class FlightsTable final : public LogOutput {
  public:
   // `analysis`: csv or tsv (ISO times, empty cells), else the classic formats.
-  FlightsTable(OutBuffer& out, DelimiterMode mode, bool analysis, SectionFlags sections);
+  FlightsTable(OutBuffer& out, DelimiterMode mode, bool analysis, SectionFlags sections,
+               const Profile& profile);
 
   void begin() override;
   bool begin_flight(const FlightFacts& facts) override;

@@ -94,6 +94,15 @@ std::string figure_label(const FlightColumn& c, const std::vector<Figure>& figur
   const Figure& f = figures[c.figure];
   std::string label;
   switch (f.kind) {
+    case FigureKind::ENGINE_TIME:
+      label = "engine time";
+      break;
+    case FigureKind::AIR_TIME:
+      label = "air time";
+      break;
+    case FigureKind::LANDINGS:
+      label = "landings";
+      break;
     case FigureKind::MAX:
     case FigureKind::MIN:
       label = concat({f.kind == FigureKind::MAX ? "max " : "min ", f.column.field->label});
@@ -105,7 +114,8 @@ std::string figure_label(const FlightColumn& c, const std::vector<Figure>& figur
       label = "distance (nm)";
       break;
   }
-  if (f.kind != FigureKind::DISTANCE &&
+  if (f.kind != FigureKind::DISTANCE && f.kind != FigureKind::AIR_TIME &&
+      f.kind != FigureKind::LANDINGS &&
       (f.column.block == SECTION_ID_TELM1 || f.column.block == SECTION_ID_TELM2)) {
     label += concat({", engine ", std::to_string(f.column.block)});
   }
@@ -213,10 +223,10 @@ std::string html_text(std::string_view text) {
 }
 
 ReportOutput::ReportOutput(OutBuffer& out, std::string log_name, SectionFlags sections,
-                           std::uint64_t seconds)
+                           std::uint64_t seconds, const Profile& profile)
     : out_(out),
       log_name_(std::move(log_name)),
-      figures_(sections),
+      figures_(sections, profile),
       columns_(flight_columns(figures_.figures())),
       track_((sections & SECTION_GPS) != 0) {
   define_charts(sections, charts_, lines_);
@@ -400,7 +410,7 @@ bool ReportOutput::end() {
 
 std::unique_ptr<LogOutput> make_report(const OutputSetup& setup) {
   return std::make_unique<ReportOutput>(setup.out, std::string(setup.log_name),
-                                        setup.columns.sections, setup.seconds);
+                                        setup.columns.sections, setup.seconds, setup.profile);
 }
 
 void report_notes(const RunTotals& totals, Messages& messages) {

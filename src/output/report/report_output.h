@@ -37,7 +37,8 @@ class ReportOutput final : public LogOutput {
  public:
   // `seconds`: about how long the records to come span, so that the first buckets are as wide
   // as the budget of points allows (a wrong guess costs speed, or detail, not the budget).
-  ReportOutput(OutBuffer& out, std::string log_name, SectionFlags sections, std::uint64_t seconds);
+  ReportOutput(OutBuffer& out, std::string log_name, SectionFlags sections, std::uint64_t seconds,
+               const Profile& profile);
 
   void begin() override {}
   bool begin_flight(const FlightFacts& facts) override;

@@ -87,7 +87,7 @@ std::unique_ptr<LogOutput> make_table(const OutputSetup& setup,
   const DelimiterMode mode = setup.format.delimiter;
   if (setup.flights_table) {
     return std::make_unique<FlightsTable>(setup.out, mode, kStyle == CellStyle::ANALYSIS,
-                                          setup.columns.sections);
+                                          setup.columns.sections, setup.profile);
   }
   return std::make_unique<TableOutput<kStyle>>(setup.out, header, mode, setup.columns);
 }

@@ -1,0 +1,55 @@
+#include "profile/profile.h"
+
+#include <algorithm>
+#include <string>
+
+#include "fields/column_set.h"
+
+namespace korvex {
+
+static_assert(find_field(SECTION_ID_TELM1, "tc12") - find_field(SECTION_ID_TELM1, "tc1") ==
+                  THERMOCOUPLES - 1,
+              "the thermocouples follow one another in the table");
+
+Profile::Profile() {
+  airborne.column = {BASE_BLOCK, find_field(BASE_BLOCK, DEFAULT_AIRBORNE_COLUMN)};
+}
+
+const ColumnSetup* Profile::setup(ColumnRef column) const {
+  const auto it = std::find_if(columns.begin(), columns.end(),
+                               [&](const ColumnSetup& c) { return c.column == column; });
+  return it != columns.end() ? &*it : nullptr;
+}
+
+const EngineSetup* Profile::engine(int block) const {
+  if (block != SECTION_ID_TELM1 && block != SECTION_ID_TELM2) return nullptr;
+  return &engines[block - SECTION_ID_TELM1];
+}
+
+std::string_view Profile::label(ColumnRef column) const {
+  const ColumnSetup* c = setup(column);
+  return c != nullptr && !c->label.empty() ? std::string_view(c->label) : column.field->label;
+}
+
+std::string_view Profile::unit(ColumnRef column) const {
+  if (const ColumnSetup* c = setup(column); c != nullptr && !c->unit.empty()) return c->unit;
+  const EngineSetup* e = engine(column.block);
+  const int tc = thermocouple(column);
+  if (e == nullptr || tc == 0) return {};
+  if (std::find(e->egt.begin(), e->egt.end(), tc) != e->egt.end()) return e->egt_unit;
+  if (std::find(e->cht.begin(), e->cht.end(), tc) != e->cht.end()) return e->cht_unit;
+  return {};
+}
+
+int thermocouple(ColumnRef column) {
+  if (column.block != SECTION_ID_TELM1 && column.block != SECTION_ID_TELM2) return 0;
+  const Field* first = find_field(column.block, "tc1");
+  const auto n = column.field - first;
+  return n >= 0 && n < THERMOCOUPLES ? static_cast<int>(n) + 1 : 0;
+}
+
+ColumnRef thermocouple_column(int block, int n) {
+  return {block, find_field(block, "tc1") + (n - 1)};
+}
+
+}  // namespace korvex

@@ -1,0 +1,75 @@
+// The aircraft profile: what the log cannot say of the aircraft it was made in, given once per
+// aircraft. Display names and units of columns, their limits, which thermocouple of an engine
+// monitor sits on which cylinder, when an engine runs, and when the aircraft flies. Without a
+// profile every setting has its default.
+#pragma once
+
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "fields/blocks.h"
+
+namespace korvex {
+
+inline constexpr int ENGINE_COUNT = 2;  // engine monitors 1 (telm1) and 2 (telm2)
+inline constexpr double DEFAULT_RUNNING_RPM = 400;
+inline constexpr double DEFAULT_AIRBORNE_MIN = 40;
+inline constexpr std::string_view DEFAULT_AIRBORNE_COLUMN = "ASI";
+inline constexpr int THERMOCOUPLES = 12;
+
+// [columns.NAME]
+struct ColumnSetup {
+  ColumnRef column;
+  std::string label;  // empty: the classic label
+  std::string unit;   // empty: none given
+  std::optional<double> min, max;
+  int min_seconds = 1;
+  std::optional<bool> while_running;  // none: true for engine columns, false otherwise
+};
+
+// [engines.N]
+struct EngineSetup {
+  std::string name;
+  std::vector<int> egt;  // the thermocouples (1 to 12) of cylinders 1, 2, ... in order
+  std::vector<int> cht;
+  std::string egt_unit, cht_unit;
+  double running_rpm = DEFAULT_RUNNING_RPM;
+  std::optional<double> egt_spread_max;
+  std::optional<double> cht_cooling_max;  // degrees per minute
+  int min_seconds = 1;
+};
+
+// [airborne]
+struct AirborneSetup {
+  ColumnRef column;
+  double min = DEFAULT_AIRBORNE_MIN;
+};
+
+struct Profile {
+  Profile();
+
+  std::string path;  // the file it was read from; empty: no file, every default
+  std::string title;
+  std::vector<ColumnSetup> columns;
+  EngineSetup engines[ENGINE_COUNT];
+  AirborneSetup airborne;
+
+  // The setup of a column, or nullptr.
+  const ColumnSetup* setup(ColumnRef column) const;
+  // The engine setup of an engine monitor's block (SECTION_ID_TELM1 or _TELM2), or nullptr.
+  const EngineSetup* engine(int block) const;
+  // What a column is called: the profile's label, or the classic one.
+  std::string_view label(ColumnRef column) const;
+  // The column's unit: its own, or for an engine's EGT or CHT thermocouple the engine's unit of
+  // them; empty when none is given.
+  std::string_view unit(ColumnRef column) const;
+};
+
+// The thermocouple number (1 to 12) of an engine monitor's column, or 0 for any other column.
+int thermocouple(ColumnRef column);
+// The column of thermocouple `n` of an engine monitor's block.
+ColumnRef thermocouple_column(int block, int n);
+
+}  // namespace korvex

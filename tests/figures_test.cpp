@@ -1,0 +1,158 @@
+// The engine time, air time, landings and the oil minimum while running of the flights table,
+// on hand-made flights at the edges of their rules.
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <map>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "support/log_builder.h"
+
+namespace korvex::test {
+namespace {
+
+// A flight of records one second apart; `airborne(i)` and `running(i)` say what record i shows.
+struct FlightCase {
+  std::string name;
+  int records;
+  std::function<bool(int)> airborne;
+  std::function<bool(int)> running;
+  SectionFlags sections;
+  // The flights table's cells (csv) that the case checks, by column; a column not expected in
+  // the table is "absent".
+  std::map<std::string, std::string> cells;
+};
+
+constexpr std::int16_t kFlying = 95, kTaxiing = 39;      // kt: airborne from 40
+constexpr std::uint16_t kRunning = 400, kStopped = 399;  // RPM: running from 400
+
+// The flights table of the case's log, as column name → cell.
+std::map<std::string, std::string> flights_row(const FlightCase& c) {
+  LogBuilder log;
+  for (int i = 0; i < c.records; ++i) {
+    RecordFields f = sample_fields(834700000U + static_cast<std::uint32_t>(i), c.sections);
+    f.base.asi = c.airborne(i) ? kFlying : kTaxiing;
+    if (f.telm1) {
+      f.telm1->rpm = c.running(i) ? kRunning : kStopped;
+      f.telm1->oil_p = static_cast<std::uint16_t>(500 + i);  // 50.0 psi and rising
+    }
+    log.record(2, f);
+  }
+  Options options;
+  options.format = find_format("csv");
+  options.flights_table = true;
+  const Conversion run = convert(log.bytes, options);
+  EXPECT_EQ(run.status, 0) << run.err;
+  std::istringstream table(run.out);
+  std::string header, row;
+  std::getline(table, header);
+  std::getline(table, row);
+  std::map<std::string, std::string> cells;
+  std::istringstream names(header + ","), values(row + ",");
+  for (std::string name, value;
+       std::getline(names, name, ',') && std::getline(values, value, ',');) {
+    cells[name] = value;
+  }
+  return cells;
+}
+
+TEST(FlightFigures, EngineTimeAirTimeLandingsAndRunningOilAtTheirEdges) {
+  const auto always = [](int) { return true; };
+  const auto never = [](int) { return false; };
+  const auto from_to = [](int first, int last) {
+    return [first, last](int i) { return i >= first && i <= last; };
+  };
+  const auto two = [](int first, int length, int between) {
+    return [=](int i) {
+      return (i >= first && i < first + length) ||
+             (i >= first + length + between && i < first + 2 * length + between);
+    };
+  };
+  constexpr SectionFlags kEngine = SECTION_TELM1;
+  const std::vector<FlightCase> cases = {
+      {"a stretch of 59 records is no flight",
+       100,
+       from_to(10, 68),
+       always,
+       kEngine,
+       {{"air_time", "0:00:59"}, {"landings", "0"}}},
+      {"a stretch of 60 records is a flight",
+       100,
+       from_to(10, 69),
+       always,
+       kEngine,
+       {{"air_time", "0:01:00"}, {"landings", "1"}}},
+      {"stretches 29 records apart are one",
+       200,
+       two(10, 40, 29),
+       always,
+       kEngine,
+       {{"air_time", "0:01:20"}, {"landings", "1"}}},
+      {"stretches 30 records apart are two",
+       200,
+       two(10, 40, 30),
+       always,
+       kEngine,
+       {{"air_time", "0:01:20"}, {"landings", "0"}}},
+      {"two flights 30 records apart",
+       200,
+       two(10, 60, 30),
+       always,
+       kEngine,
+       {{"air_time", "0:02:00"}, {"landings", "2"}}},
+      {"airborne to the last record",
+       100,
+       from_to(30, 99),
+       always,
+       kEngine,
+       {{"landings", "1"}, {"air_time", "0:01:10"}}},
+      {"an engine that never runs",
+       100,
+       never,
+       never,
+       kEngine,
+       {{"engine1_time", "0:00:00"},
+        {"min_telm1_oil_p", ""},
+        {"air_time", "0:00:00"},
+        {"landings", "0"}}},
+      {"the oil while running only",
+       100,
+       never,
+       from_to(20, 79),
+       kEngine,
+       {{"engine1_time", "0:01:00"}, {"min_telm1_oil_p", "52.0"}}},
+      {"no engine monitor, attitude or GPS",
+       100,
+       from_to(0, 99),
+       always,
+       0,
+       {{"engine1_time", "absent"},
+        {"min_telm1_oil_p", "absent"},
+        {"distance_nm", "absent"},
+        {"air_time", "0:01:40"},
+        {"landings", "1"}}},
+      {"both engine monitors",
+       100,
+       never,
+       from_to(0, 49),
+       SECTION_TELM1 | SECTION_TELM2,
+       {{"engine1_time", "0:00:50"}, {"engine2_time", "0:01:40"}}},
+  };
+  for (const FlightCase& c : cases) {
+    SCOPED_TRACE(c.name);
+    const std::map<std::string, std::string> row = flights_row(c);
+    for (const auto& [column, cell] : c.cells) {
+      if (cell == "absent") {
+        EXPECT_EQ(row.count(column), 0U) << column;
+      } else {
+        ASSERT_EQ(row.count(column), 1U) << column;
+        EXPECT_EQ(row.at(column), cell) << column;
+      }
+    }
+  }
+}
+
+}  // namespace
+}  // namespace korvex::test
