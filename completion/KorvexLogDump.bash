@@ -2,8 +2,8 @@
 # log file.
 _KorvexLogDump() {
   local cur=${COMP_WORDS[COMP_CWORD]} prev=${COMP_WORDS[COMP_CWORD - 1]}
-  local options="--flights --flight --from --to --gap --columns --split --utc-offset -q --quiet -h --help -V --version --"
-  local with_value=" --flight --from --to --gap --columns --split --utc-offset "
+  local options="--flights --flight --from --to --gap --columns --split --utc-offset --describe --profile --no-profile --profile-template -q --quiet -h --help -V --version --"
+  local with_value=" --flight --from --to --gap --columns --split --utc-offset --profile "
   local formats="tab comma space csv tsv gpx kml html"
   local i word positional=0 ended=0
   for ((i = 1; i < COMP_CWORD; i++)); do
@@ -20,6 +20,10 @@ _KorvexLogDump() {
     case $prev in
       --split)
         mapfile -t COMPREPLY < <(compgen -d -- "$cur")
+        return
+        ;;
+      --profile)
+        mapfile -t COMPREPLY < <(compgen -f -- "$cur")
         return
         ;;
       --columns)

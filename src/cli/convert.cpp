@@ -10,6 +10,7 @@
 #include "cli/exit_status.h"
 #include "fields/column_set.h"
 #include "io/concat.h"
+#include "output/describe/describe.h"
 #include "output/split/split_output.h"
 #include "plan/read_plan.h"
 #include "selection/flight_scan.h"
@@ -122,8 +123,10 @@ bool plan_run(const Options& options, const SurveyResult& survey, RunPlan& plan,
               std::string& error) {
   plan.reads = plan_reads(survey);
   plan.columns = ColumnSet(survey.sections_seen);
+  std::string names;
   if (options.columns_given &&
-      !choose_columns(options.columns, survey.sections_seen, plan.columns, error)) {
+      (!profile_column_names(options.columns, options.profile, names, error) ||
+       !choose_columns(names, survey.sections_seen, plan.columns, error))) {
     return false;
   }
   plan.selection = options.selection;
@@ -170,8 +173,9 @@ int run_scan(ByteStream& in, const Options& options, RunPlan& plan, OutBuffer& o
 
 std::unique_ptr<LogOutput> make_output(const Options& options, const RunPlan& plan, OutBuffer& out,
                                        const std::string& name, std::uint64_t seconds) {
-  const OutputSetup setup{out,  *options.format,   plan.columns, options.flights_table,
-                          options.utc_offset, name, seconds, options.profile};
+  const OutputSetup setup{
+      out,  *options.format, plan.columns,   options.flights_table, options.utc_offset,
+      name, seconds,         options.profile};
   return options.format->make(setup);
 }
 
@@ -201,6 +205,11 @@ int convert_log(ByteStream& in, OutBuffer& out, const Options& options, Messages
   print_section_line(messages, survey.sections_seen);
   RunPlan plan;
   if (std::string error; !plan_run(options, survey, plan, error)) return refuse(messages, error);
+  if (options.describe) {
+    write_description(out, options.format->delimiter, plan.columns, options.profile);
+    if (!out.flush()) return write_failed(messages, out.failed(), "");
+    return EXIT_DONE;
+  }
   if (plan.reads.file_order) print_groups_warning(messages, plan.reads.groups);
   if (plan.scan) {
     if (const int status = run_scan(in, options, plan, out, messages); status != EXIT_DONE) {

@@ -27,6 +27,10 @@ constexpr OptionDef kOptions[] = {
     {0, "columns", "LIST", "only these columns after Time: names, labels or blocks"},
     {0, "split", "DIR", "one file per flight in DIR instead of standard output"},
     {0, "utc-offset", "+HH:MM", "gpx, kml: how far the instrument's clock runs ahead of UTC"},
+    {0, "describe", "", "the log's columns (name, block, label, type, unit) instead of records"},
+    {0, "profile", "FILE", "the aircraft profile (units, cylinders, limits) to use"},
+    {0, "no-profile", "", "use no profile, not even the one in ~/.config/korvexlogdump"},
+    {0, "profile-template", "", "show a profile with every key, to start one from, and exit"},
     {'q', "quiet", "", "no progress texts and no dots; warnings, errors and the summary stay"},
     {'h', "help", "", "show this help and exit"},
     {'V', "version", "", "show the version and exit"},
@@ -79,6 +83,12 @@ bool apply_value(std::string_view name, std::string_view value, Options& o, std:
     error = concat({"the UTC offset ", quoted(value), " is no [+|-]HH:MM (such as -05:00)"});
     return false;
   }
+  if (name == "profile") {
+    o.profile_path = value;
+    if (!value.empty()) return true;
+    error = "the file of --profile is empty";
+    return false;
+  }
   if (name == "split") {
     o.split_dir = value;
     if (!value.empty()) return true;
@@ -99,6 +109,12 @@ bool check_combination(const Options& o, std::string& error) {
     error = "--columns does not go with --flights, whose columns are fixed";
   } else if (o.flights_table && !o.split_dir.empty()) {
     error = "--split does not go with --flights, which writes one row per flight";
+  } else if (o.no_profile && !o.profile_path.empty()) {
+    error = "--profile does not go with --no-profile";
+  } else if (o.describe && o.flights_table) {
+    error = "--describe does not go with --flights: it lists the columns of the records";
+  } else if (o.describe && !o.split_dir.empty()) {
+    error = "--describe does not go with --split, which writes records";
   } else if (o.selection.window.from > o.selection.window.to) {
     error = "--from is later than --to";
   }
@@ -171,6 +187,12 @@ ParsedCommandLine parse_command_line(int argc, const char* const* argv) {
       parsed.command = Command::VERSION;
       return parsed;
     }
+    if (option->long_name == "profile-template") {
+      parsed.command = Command::PROFILE_TEMPLATE;
+      return parsed;
+    }
+    if (option->long_name == "no-profile") parsed.options.no_profile = true;
+    if (option->long_name == "describe") parsed.options.describe = true;
     if (option->long_name == "quiet") parsed.options.quiet = true;
     if (option->long_name == "flights") parsed.options.flights_table = true;
     std::string error;
@@ -232,7 +254,12 @@ std::string help_text() {
       "TIME is YYYY-MM-DD, YYYY-MM-DD HH:MM[:SS], YYYY-MM-DDTHH:MM[:SS], MM/DD/YYYY HH:MM:SS\n"
       "or a number of seconds; a date alone is its whole day, a time without seconds its\n"
       "whole minute. Column names are those of the csv header (telm1_RPM, gps_hdg), classic\n"
-      "labels (RPM: both engine monitors' RPM) or blocks (base, telm1, telm2, attitude, gps).\n"
+      "labels (RPM: both engine monitors' RPM), blocks (base, telm1, telm2, attitude, gps),\n"
+      "the profile's labels, and egt1, cht1, egt2, cht2 for an engine's cylinders.\n"
+      "The aircraft profile, a TOML file (--profile-template shows one), gives the units,\n"
+      "cylinders, limits, running RPM and airborne speed of the aircraft; without --profile\n"
+      "the tool reads $XDG_CONFIG_HOME/korvexlogdump/profile.toml (or\n"
+      "~/.config/korvexlogdump/profile.toml) when it exists.\n"
       "\n"
       "The table goes to standard output; progress, warnings, errors and a summary go to\n"
       "standard error.\n"
@@ -240,7 +267,8 @@ std::string help_text() {
       "Exit status:\n"
       "  0  the table was written\n"
       "  1  the command line is wrong, or names a flight or a column the log does not have,\n"
-      "     or a file --split would write exists already\n"
+      "     or a file --split would write exists already, or the profile cannot be read or\n"
+      "     is wrong\n"
       "  2  the log file cannot be opened (or standard input cannot be copied)\n"
       "  3  the file holds no valid record\n"
       "  4  a seek in the log file failed (it is a pipe or a device)\n"
@@ -255,7 +283,8 @@ std::string help_text() {
       "  KorvexLogDump --flight 2 --utc-offset -05:00 gpx Korvex.rec > flight2.gpx\n"
       "  KorvexLogDump --flight last --columns alt,RPM,telm1 csv Korvex.rec > last.csv\n"
       "  KorvexLogDump --from '2026-06-14 13:00' --to 2026-06-14 --split flights csv Korvex.rec\n"
-      "  KorvexLogDump html Korvex.rec > report.html\n"
+      "  KorvexLogDump --profile Korvex.profile.toml html Korvex.rec > report.html\n"
+      "  KorvexLogDump --describe space Korvex.rec\n"
       "  KorvexLogDump -q tab - < Korvex.rec | head -n 3\n";
   return text;
 }

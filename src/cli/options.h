@@ -25,16 +25,20 @@ struct Options {
   std::string columns;
   std::string split_dir;        // --split DIR; empty: standard output
   std::int32_t utc_offset = 0;  // --utc-offset: seconds the instrument's clock runs ahead of UTC
-  Profile profile;              // the aircraft profile, or every default
+  bool describe = false;        // --describe: the columns instead of the records
+  std::string profile_path;     // --profile FILE
+  bool no_profile = false;      // --no-profile
+  Profile profile;              // the aircraft profile read, or every default
 };
 
 enum class Command {
-  CONVERT,         // options hold what to do
-  HELP,            // the help text, status 0
-  VERSION,         // the version, status 0
-  CLASSIC_USAGE,   // the classic usage text, status 1
-  UNKNOWN_FORMAT,  // the classic message for an unknown format word, status 5
-  OPTION_ERROR,    // `error` says what is wrong, status 1
+  CONVERT,           // options hold what to do
+  HELP,              // the help text, status 0
+  VERSION,           // the version, status 0
+  PROFILE_TEMPLATE,  // the profile template, status 0
+  CLASSIC_USAGE,     // the classic usage text, status 1
+  UNKNOWN_FORMAT,    // the classic message for an unknown format word, status 5
+  OPTION_ERROR,      // `error` says what is wrong, status 1
 };
 
 struct ParsedCommandLine {

@@ -2,6 +2,7 @@
 
 #include <unistd.h>
 
+#include <cstdlib>
 #include <string>
 
 #include "cli/convert.h"
@@ -10,6 +11,7 @@
 #include "cli/options.h"
 #include "io/byte_stream.h"
 #include "io/concat.h"
+#include "profile/profile_file.h"
 #include "version.h"
 
 namespace korvex {
@@ -22,6 +24,25 @@ constexpr std::string_view kUsage =
     "(or any file name)\n";
 constexpr std::string_view kUnknownFormat =
     "Unknown delimiter type, should be \"tab\", \"comma\" or \"space\"\n";
+
+// The profile file a run reads: --profile FILE; else, unless --no-profile, the user's own in
+// $XDG_CONFIG_HOME/korvexlogdump (or ~/.config/korvexlogdump) when it exists; else none.
+std::string profile_file(const Options& options) {
+  if (!options.profile_path.empty()) return options.profile_path;
+  if (options.no_profile) return {};
+  const char* config = std::getenv("XDG_CONFIG_HOME");
+  const char* home = std::getenv("HOME");
+  std::string folder;
+  if (config != nullptr && *config != '\0') {
+    folder = config;
+  } else if (home != nullptr && *home != '\0') {
+    folder = concat({home, "/.config"});
+  } else {
+    return {};
+  }
+  std::string path = concat({folder, "/korvexlogdump/profile.toml"});
+  return ::access(path.c_str(), F_OK) == 0 ? path : std::string();
+}
 
 int write_text(OutBuffer& out, std::string_view text, Messages& messages) {
   out.write(text);
@@ -39,6 +60,8 @@ int run_tool(int argc, const char* const* argv, OutBuffer& out, Messages& messag
       return write_text(out, help_text(), messages);
     case Command::VERSION:
       return write_text(out, concat({"KorvexLogDump ", VERSION, "\n"}), messages);
+    case Command::PROFILE_TEMPLATE:
+      return write_text(out, profile_template(), messages);
     case Command::CLASSIC_USAGE:
       messages.say(kUsage);
       return EXIT_USAGE;
@@ -51,8 +74,14 @@ int run_tool(int argc, const char* const* argv, OutBuffer& out, Messages& messag
     case Command::CONVERT:
       break;
   }
-  const Options& options = parsed.options;
+  Options options = parsed.options;
   messages.set_quiet(options.quiet);
+  if (const std::string path = profile_file(options); !path.empty()) {
+    if (std::string error; !read_profile(path, options.profile, error)) {
+      messages.say(concat({"KorvexLogDump: ", error, "\n"}));
+      return EXIT_USAGE;
+    }
+  }
   int fd = -1;
   if (const int status = open_log(options.log_path, messages, fd); status != EXIT_DONE) {
     return status;

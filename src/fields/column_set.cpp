@@ -29,6 +29,15 @@ std::string column_name(int block, const Field& f) {
   return name;
 }
 
+std::optional<ColumnRef> find_column(std::string_view name) {
+  for (int block = BASE_BLOCK; block < BLOCK_COUNT; ++block) {
+    for (const Field& f : block_fields[block]) {
+      if (column_name(block, f) == name) return ColumnRef{block, &f};
+    }
+  }
+  return std::nullopt;
+}
+
 bool choose_columns(std::string_view list, SectionFlags sections, ColumnSet& columns,
                     std::string& error) {
   columns = ColumnSet(sections);

@@ -2,6 +2,7 @@
 // ones a user chose by name, in the order given (Time always comes first and is no member).
 #pragma once
 
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -45,6 +46,9 @@ inline constexpr std::string_view BLOCK_NAMES[BLOCK_COUNT] = {"base", "telm1", "
 // A column's name, unique among all columns: its label with each '-' made '_', after the
 // block's prefix, unless the table gives it a name of its own (telm1_RPM, att_hdg).
 std::string column_name(int block, const Field& f);
+
+// The column whose name (as above) is `name`, in any block; nothing when none is.
+std::optional<ColumnRef> find_column(std::string_view name);
 
 // The columns named in `list` (comma-separated): column names (telm1_RPM, gps_hdg), classic
 // labels (RPM: every column with that label) and block names. A column named more than once

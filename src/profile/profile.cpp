@@ -4,6 +4,7 @@
 #include <string>
 
 #include "fields/column_set.h"
+#include "io/concat.h"
 
 namespace korvex {
 
@@ -39,6 +40,46 @@ std::string_view Profile::unit(ColumnRef column) const {
   if (std::find(e->egt.begin(), e->egt.end(), tc) != e->egt.end()) return e->egt_unit;
   if (std::find(e->cht.begin(), e->cht.end(), tc) != e->cht.end()) return e->cht_unit;
   return {};
+}
+
+bool profile_column_names(std::string_view list, const Profile& profile, std::string& names,
+                          std::string& error) {
+  names.clear();
+  auto add = [&](std::string_view name) {
+    if (!names.empty()) names += ',';
+    names += name;
+  };
+  for (std::size_t at = 0; at <= list.size();) {
+    const std::size_t comma = std::min(list.find(',', at), list.size());
+    const std::string_view item = list.substr(at, comma - at);
+    at = comma + 1;
+    const bool cylinders = item.size() == 4 &&
+                           (item.substr(0, 3) == "egt" || item.substr(0, 3) == "cht") &&
+                           (item[3] == '1' || item[3] == '2');
+    if (cylinders) {
+      const int block = item[3] == '1' ? SECTION_ID_TELM1 : SECTION_ID_TELM2;
+      const EngineSetup& e = *profile.engine(block);
+      const std::vector<int>& tcs = item[0] == 'e' ? e.egt : e.cht;
+      if (tcs.empty()) {
+        error = concat({"the profile names no cylinders for ", quoted(item), " (",
+                        item.substr(0, 3), " in [engines.", item.substr(3), "])"});
+        return false;
+      }
+      for (const int tc : tcs) {
+        const ColumnRef c = thermocouple_column(block, tc);
+        add(column_name(c.block, *c.field));
+      }
+      continue;
+    }
+    bool labelled = false;
+    for (const ColumnSetup& c : profile.columns) {
+      if (c.label.empty() || c.label != item) continue;
+      add(column_name(c.column.block, *c.column.field));
+      labelled = true;
+    }
+    if (!labelled) add(item);
+  }
+  return true;
 }
 
 int thermocouple(ColumnRef column) {

@@ -67,6 +67,12 @@ struct Profile {
   std::string_view unit(ColumnRef column) const;
 };
 
+// The names of a --columns list with the profile's labels and the words egt1, cht1, egt2 and
+// cht2 (an engine's cylinders) made the csv names of their columns; false with `error` for such
+// a word when the profile names no such cylinders.
+bool profile_column_names(std::string_view list, const Profile& profile, std::string& names,
+                          std::string& error);
+
 // The thermocouple number (1 to 12) of an engine monitor's column, or 0 for any other column.
 int thermocouple(ColumnRef column);
 // The column of thermocouple `n` of an engine monitor's block.

@@ -52,4 +52,22 @@ dated = [r for r in mixed if "T" in r["Time"]]
 assert raw and dated
 assert all(r["status"] == "" and r["lat"] != "" and r["telm1_rch1"] == "" for r in raw)
 assert all(r["status"] != "" and r["telm1_rch1"] != "" for r in dated)
-print("Python's csv module reads the csv and tsv tables")
+# --describe: the data dictionary lists every column of the csv table once, in its order, with
+# the profile's units and labels, and reads back the same as tsv.
+def describe(fmt, *options):
+    text = subprocess.run([tool, "-q", *options, "--describe", fmt, f"{repo}/examples/Korvex.rec"],
+                          capture_output=True, text=True, check=True).stdout
+    return list(csv.DictReader(io.StringIO(text), delimiter="," if fmt == "csv" else "\t"))
+
+
+profile = ["--profile", f"{repo}/examples/Korvex.profile.toml"]
+dictionary = describe("csv", *profile)
+assert [r["name"] for r in dictionary] == list(sample[0].keys()), "the dictionary's names differ"
+by_name = {r["name"]: r for r in dictionary}
+assert by_name["telm1_o_t"]["unit"] == "°F" and by_name["telm1_o_t"]["label"] == "Oil temperature"
+assert by_name["telm2_tc9"]["unit"] == "°F" and by_name["telm2_tc9"]["block"] == "telm2"
+assert by_name["lat"]["type"] == "real" and by_name["alt"]["type"] == "integer"
+assert by_name["telm1_RPM"]["classic_label"] == "RPM" and by_name["Time"]["type"] == "time"
+assert describe("tsv", *profile) == dictionary, "tsv and csv dictionaries differ"
+assert all(r["unit"] == "" and r["label"] == "" for r in describe("csv", "--no-profile"))
+print("Python's csv module reads the csv and tsv tables and the data dictionary")

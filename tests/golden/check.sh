@@ -26,6 +26,8 @@ cd "$here/../.."
 tmp=$(mktemp -d)
 trap 'rm -rf "$tmp"' EXIT
 SMALL=4096
+# No profile of the user's own reaches the cases.
+export XDG_CONFIG_HOME=$tmp/config
 
 # A file's text with every backslash doubled and every line break written as \n.
 escaped() {

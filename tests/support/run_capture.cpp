@@ -10,6 +10,7 @@
 #include <fstream>
 #include <sstream>
 #include <stdexcept>
+#include <string_view>
 
 extern char** environ;
 
@@ -53,8 +54,19 @@ ProcessResult run_tool_process(const std::vector<std::string>& args,
   for (auto& a : argv_text) argv.push_back(a.data());
   argv.push_back(nullptr);
 
+  // The environment, with a folder of settings of its own: no profile of the user's reaches
+  // the tool.
+  const std::string config = "XDG_CONFIG_HOME=" + (dir / "no-config").string();
+  std::vector<char*> env;
+  for (char** e = environ; *e != nullptr; ++e) {
+    if (std::string_view(*e).starts_with("XDG_CONFIG_HOME=")) continue;
+    env.push_back(*e);
+  }
+  env.push_back(const_cast<char*>(config.c_str()));
+  env.push_back(nullptr);
+
   pid_t pid = 0;
-  const int rc = posix_spawn(&pid, KORVEX_EXE, &actions, nullptr, argv.data(), environ);
+  const int rc = posix_spawn(&pid, KORVEX_EXE, &actions, nullptr, argv.data(), env.data());
   posix_spawn_file_actions_destroy(&actions);
   if (rc != 0) throw std::runtime_error("cannot start " KORVEX_EXE);
   int wstatus = 0;

@@ -1,0 +1,92 @@
+#include "output/describe/describe.h"
+
+#include <algorithm>
+#include <array>
+#include <string>
+#include <vector>
+
+#include "fields/base_fields.h"
+#include "output/csv/csv_table.h"
+
+namespace korvex {
+
+namespace {
+
+using Row = std::array<std::string, 6>;
+
+constexpr Row kHeader = {"name", "block", "classic_label", "type", "unit", "label"};
+constexpr std::string_view kRecord = "record";  // the block of Time and flight
+
+std::string type_of(const Field& f) {
+  if (f.storage == Storage::MIN_SEC) return "minutes:seconds";
+  if (f.storage == Storage::COORDINATE || f.decimals > 0) return "real";
+  return "integer";
+}
+
+// A text as a csv cell: in double quotes, with its quotes doubled, where it holds a comma, a
+// quote or a line break.
+std::string csv_cell(const std::string& text) {
+  if (text.find_first_of(",\"\r\n") == std::string::npos) return text;
+  std::string cell = "\"";
+  for (const char c : text) {
+    if (c == '"') cell += '"';
+    cell += c;
+  }
+  return cell + "\"";
+}
+
+// A text as a tsv cell: tabs and line breaks, which no cell can hold, as blanks.
+std::string tsv_cell(std::string text) {
+  std::replace_if(
+      text.begin(), text.end(), [](char c) { return c == '\t' || c == '\n' || c == '\r'; }, ' ');
+  return text;
+}
+
+// The width of a text on a terminal: its characters, not its bytes.
+std::size_t shown_width(const std::string& text) {
+  return static_cast<std::size_t>(std::count_if(text.begin(), text.end(), [](char c) {
+    return (static_cast<unsigned char>(c) & 0xC0) != 0x80;
+  }));
+}
+
+}  // namespace
+
+void write_description(OutBuffer& out, DelimiterMode mode, const ColumnSet& columns,
+                       const Profile& profile) {
+  std::vector<Row> rows = {
+      kHeader,
+      {std::string(TIME_LABEL), std::string(kRecord), std::string(TIME_LABEL), "time", "", ""},
+      {std::string(FLIGHT_NAME), std::string(kRecord), "", "integer", "", ""}};
+  columns.for_each([&](ColumnRef c) {
+    const ColumnSetup* setup = profile.setup(c);
+    rows.push_back({column_name(c.block, *c.field), std::string(BLOCK_NAMES[c.block]),
+                    std::string(c.field->label), type_of(*c.field), std::string(profile.unit(c)),
+                    setup != nullptr ? setup->label : std::string()});
+  });
+  std::size_t widths[kHeader.size()] = {};
+  for (const Row& row : rows) {
+    for (std::size_t i = 0; i < row.size(); ++i)
+      widths[i] = std::max(widths[i], shown_width(row[i]));
+  }
+  for (const Row& row : rows) {
+    std::string line;
+    for (std::size_t i = 0; i < row.size(); ++i) {
+      if (mode == DELIM_SPACE) {
+        // Left-aligned, two blanks apart, no blank at the end of a line.
+        if (i + 1 == row.size()) {
+          line += row[i];
+        } else {
+          line += row[i] + std::string(widths[i] - shown_width(row[i]) + 2, ' ');
+        }
+      } else {
+        if (i > 0) line += mode == DELIM_TAB ? '\t' : ',';
+        line += mode == DELIM_TAB ? tsv_cell(row[i]) : csv_cell(row[i]);
+      }
+    }
+    while (mode == DELIM_SPACE && !line.empty() && line.back() == ' ') line.pop_back();
+    out.write(line);
+    out.put('\n');
+  }
+}
+
+}  // namespace korvex

@@ -1,0 +1,287 @@
+#include "profile/profile_file.h"
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <toml++/toml.h>
+#include <algorithm>
+#include <cerrno>
+#include <charconv>
+#include <cstdint>
+#include <cstring>
+
+#include "fields/column_set.h"
+#include "io/concat.h"
+#include "profile_template.h"
+
+namespace korvex {
+
+namespace {
+
+constexpr std::string_view kTopKeys =
+    "a profile has title, [columns.NAME], [engines.1], [engines.2] and [airborne]";
+constexpr std::string_view kColumnKeys =
+    "a column takes label, unit, min, max, min_seconds and while_running";
+constexpr std::string_view kEngineKeys =
+    "an engine takes name, egt, cht, egt_unit, cht_unit, running_rpm, egt_spread_max, "
+    "cht_cooling_max and min_seconds";
+constexpr std::string_view kAirborneKeys = "[airborne] takes column and min";
+
+std::string number_text(double v) {
+  char text[32];
+  const char* end = std::to_chars(text, text + sizeof text, v).ptr;
+  return std::string(static_cast<const char*>(text), end);
+}
+
+// Reads the profile's tables, keeping the problem that stands first in the file.
+class Reader {
+ public:
+  Reader(const std::string& path, Profile& profile) : path_(path), profile_(profile) {}
+
+  void read(const toml::table& top) {
+    for (auto&& [key, node] : top) {
+      const std::string name(key.str());
+      if (name == "title") {
+        if (auto v = text(node, name)) profile_.title = *v;
+      } else if (name == "columns") {
+        if (const toml::table* t = table(node, name)) columns(*t);
+      } else if (name == "engines") {
+        if (const toml::table* t = table(node, name)) engines(*t);
+      } else if (name == "airborne") {
+        if (const toml::table* t = table(node, name)) airborne(*t);
+      } else {
+        fail(key.source(), name, concat({"unknown key; ", kTopKeys}));
+      }
+    }
+  }
+
+  // The first problem, or empty.
+  const std::string& problem() const { return problem_; }
+
+ private:
+  void fail(const toml::source_region& where, std::string_view key, const std::string& what) {
+    const auto line = static_cast<std::int64_t>(where.begin.line);
+    if (!problem_.empty() && line >= problem_line_) return;
+    problem_line_ = line;
+    problem_ = concat({path_, ":", std::to_string(line), ": ", key, ": ", what});
+  }
+
+  const toml::table* table(const toml::node& node, std::string_view key) {
+    if (const toml::table* t = node.as_table()) return t;
+    fail(node.source(), key, "is no table");
+    return nullptr;
+  }
+  std::optional<std::string> text(const toml::node& node, std::string_view key) {
+    if (const auto* v = node.as_string()) return v->get();
+    fail(node.source(), key, "is no text; write it in double quotes");
+    return std::nullopt;
+  }
+  std::optional<double> number(const toml::node& node, std::string_view key) {
+    if (const auto* v = node.as_integer()) return static_cast<double>(v->get());
+    if (const auto* v = node.as_floating_point()) return v->get();
+    fail(node.source(), key, "is no number");
+    return std::nullopt;
+  }
+  std::optional<int> seconds(const toml::node& node, std::string_view key) {
+    const auto* v = node.as_integer();
+    if (v != nullptr && v->get() >= 1 && v->get() <= 86400) return static_cast<int>(v->get());
+    fail(node.source(), key, "is no whole number of seconds from 1 to 86400");
+    return std::nullopt;
+  }
+  std::optional<bool> flag(const toml::node& node, std::string_view key) {
+    if (const auto* v = node.as_boolean()) return v->get();
+    fail(node.source(), key, "is neither true nor false");
+    return std::nullopt;
+  }
+
+  void columns(const toml::table& all) {
+    for (auto&& [key, node] : all) {
+      const std::string name(key.str());
+      const std::string path = concat({"columns.", name});
+      const std::optional<ColumnRef> column = find_column(name);
+      if (!column) {
+        fail(key.source(), path,
+             concat({"no column is named ", quoted(name),
+                     "; KorvexLogDump --describe csv LOGFILE lists the names"}));
+        continue;
+      }
+      const toml::table* t = table(node, path);
+      if (t == nullptr) continue;
+      ColumnSetup setup;
+      setup.column = *column;
+      for (auto&& [k, v] : *t) {
+        const std::string what(k.str());
+        const std::string at = concat({path, ".", what});
+        if (what == "label") {
+          setup.label = text(v, at).value_or("");
+        } else if (what == "unit") {
+          setup.unit = text(v, at).value_or("");
+        } else if (what == "min") {
+          setup.min = number(v, at);
+        } else if (what == "max") {
+          setup.max = number(v, at);
+        } else if (what == "min_seconds") {
+          setup.min_seconds = seconds(v, at).value_or(1);
+        } else if (what == "while_running") {
+          setup.while_running = flag(v, at);
+        } else {
+          fail(k.source(), at, concat({"unknown key; ", kColumnKeys}));
+        }
+      }
+      if (setup.min && setup.max && *setup.min > *setup.max) {
+        fail(key.source(), path,
+             concat(
+                 {"min ", number_text(*setup.min), " is more than max ", number_text(*setup.max)}));
+      }
+      profile_.columns.push_back(std::move(setup));
+    }
+  }
+
+  // The thermocouples of a cylinder list: "tc1" to "tc12", each once in the engine.
+  void cylinders(const toml::node& node, const std::string& at, std::vector<int>& tcs,
+                 std::vector<std::string>& named) {
+    const toml::array* list = node.as_array();
+    if (list == nullptr) {
+      fail(node.source(), at, "is no list; write the thermocouples as [\"tc1\", \"tc2\", ...]");
+      return;
+    }
+    for (const toml::node& item : *list) {
+      const std::optional<std::string> name = text(item, at);
+      if (!name) continue;
+      int tc = 0;
+      const bool numbered =
+          name->size() > 2 && name->compare(0, 2, "tc") == 0 &&
+          std::from_chars(name->data() + 2, name->data() + name->size(), tc).ptr ==
+              name->data() + name->size();
+      if (!numbered || tc < 1 || tc > THERMOCOUPLES || name->at(2) == '0') {
+        fail(item.source(), at, concat({quoted(*name), " is no thermocouple (tc1 to tc12)"}));
+        continue;
+      }
+      const std::string& earlier = named[static_cast<std::size_t>(tc - 1)];
+      if (!earlier.empty()) {
+        fail(item.source(), at,
+             concat({quoted(*name), " is named twice (", earlier, " and ", at, ")"}));
+        continue;
+      }
+      named[static_cast<std::size_t>(tc - 1)] = at;
+      tcs.push_back(tc);
+    }
+  }
+
+  void engines(const toml::table& all) {
+    for (auto&& [key, node] : all) {
+      const std::string number_key(key.str());
+      const std::string path = concat({"engines.", number_key});
+      if (number_key != "1" && number_key != "2") {
+        fail(key.source(), path, "there are engines 1 (telm1) and 2 (telm2)");
+        continue;
+      }
+      const toml::table* t = table(node, path);
+      if (t == nullptr) continue;
+      EngineSetup& e = profile_.engines[number_key == "1" ? 0 : 1];
+      std::vector<std::string> named(THERMOCOUPLES);
+      // In file order, so that a thermocouple named twice is reported where it is named again.
+      std::vector<std::pair<const toml::key*, const toml::node*>> keys;
+      for (auto&& [k, v] : *t) keys.emplace_back(&k, &v);
+      std::sort(keys.begin(), keys.end(), [](const auto& a, const auto& b) {
+        return a.first->source().begin.line < b.first->source().begin.line;
+      });
+      for (const auto& [k, v] : keys) {
+        const std::string what(k->str());
+        const std::string at = concat({path, ".", what});
+        if (what == "name") {
+          e.name = text(*v, at).value_or("");
+        } else if (what == "egt") {
+          cylinders(*v, at, e.egt, named);
+        } else if (what == "cht") {
+          cylinders(*v, at, e.cht, named);
+        } else if (what == "egt_unit") {
+          e.egt_unit = text(*v, at).value_or("");
+        } else if (what == "cht_unit") {
+          e.cht_unit = text(*v, at).value_or("");
+        } else if (what == "running_rpm") {
+          const std::optional<double> rpm = number(*v, at);
+          if (rpm && *rpm < 0) fail(v->source(), at, "is less than 0");
+          e.running_rpm = rpm.value_or(DEFAULT_RUNNING_RPM);
+        } else if (what == "egt_spread_max") {
+          e.egt_spread_max = number(*v, at);
+        } else if (what == "cht_cooling_max") {
+          e.cht_cooling_max = number(*v, at);
+        } else if (what == "min_seconds") {
+          e.min_seconds = seconds(*v, at).value_or(1);
+        } else {
+          fail(k->source(), at, concat({"unknown key; ", kEngineKeys}));
+        }
+      }
+    }
+  }
+
+  void airborne(const toml::table& t) {
+    for (auto&& [k, v] : t) {
+      const std::string what(k.str());
+      const std::string at = concat({"airborne.", what});
+      if (what == "column") {
+        const std::optional<std::string> name = text(v, at);
+        if (!name) continue;
+        const std::optional<ColumnRef> column = find_column(*name);
+        if (!column || (column->block != BASE_BLOCK && column->block != SECTION_ID_GPS)) {
+          fail(v.source(), at,
+               concat({quoted(*name), " is no column of the base payload or of GPS"}));
+          continue;
+        }
+        profile_.airborne.column = *column;
+      } else if (what == "min") {
+        profile_.airborne.min = number(v, at).value_or(DEFAULT_AIRBORNE_MIN);
+      } else {
+        fail(k.source(), at, concat({"unknown key; ", kAirborneKeys}));
+      }
+    }
+  }
+
+  const std::string& path_;
+  Profile& profile_;
+  std::string problem_;
+  std::int64_t problem_line_ = 0;
+};
+
+}  // namespace
+
+bool parse_profile(std::string_view text, const std::string& path, Profile& profile,
+                   std::string& error) {
+  profile = Profile();
+  profile.path = path;
+  try {
+    const toml::table top = toml::parse(text, std::string_view(path));
+    Reader reader(path, profile);
+    reader.read(top);
+    error = reader.problem();
+  } catch (const toml::parse_error& e) {
+    error = concat({path, ":", std::to_string(e.source().begin.line), ": ", e.description()});
+  }
+  return error.empty();
+}
+
+bool read_profile(const std::string& path, Profile& profile, std::string& error) {
+  std::string text;
+  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  int err = fd < 0 ? errno : 0;
+  for (char buffer[65536]; err == 0;) {
+    const ssize_t got = ::read(fd, buffer, sizeof buffer);
+    if (got < 0 && errno == EINTR) continue;
+    if (got < 0) err = errno;
+    if (got <= 0) break;
+    text.append(buffer, static_cast<std::size_t>(got));
+  }
+  if (fd >= 0) ::close(fd);
+  if (err != 0) {
+    error = concat({"cannot read the profile ", path, ": ", std::strerror(err)});
+    return false;
+  }
+  return parse_profile(text, path, profile, error);
+}
+
+std::string_view profile_template() {
+  return PROFILE_TEMPLATE;
+}
+
+}  // namespace korvex

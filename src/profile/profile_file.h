@@ -1,0 +1,22 @@
+// The profile as a TOML file: read with toml++, every key checked. A problem is reported as
+// "FILE:LINE: KEY: what is wrong", the first in the file.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+#include "profile/profile.h"
+
+namespace korvex {
+
+// Reads the profile in `text`, which came from the file `path`; false with `error`.
+bool parse_profile(std::string_view text, const std::string& path, Profile& profile,
+                   std::string& error);
+
+// Reads the profile file at `path`; false with `error` (a file that cannot be read too).
+bool read_profile(const std::string& path, Profile& profile, std::string& error);
+
+// A commented profile with every key, describing the sample log's aircraft.
+std::string_view profile_template();
+
+}  // namespace korvex

@@ -1,0 +1,131 @@
+// The aircraft profile: what its file may say, what it refuses (with file, line and key), the
+// template, and where the tool finds it.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <string>
+
+#include "fields/column_set.h"
+#include "profile/profile_file.h"
+#include "support/log_builder.h"
+#include "support/run_capture.h"
+
+namespace korvex::test {
+namespace {
+
+TEST(Profile, ErrorsNameTheFileTheLineAndTheKey) {
+  const struct {
+    std::string text, error;
+  } kCases[] = {
+      {"title = \"x\"\nmin = [1,\n",
+       "p.toml:2: Error while parsing array: encountered end-of-file"},
+      {"title = 3\n", "p.toml:1: title: is no text; write it in double quotes"},
+      {"\n\ntitel = \"x\"\n",
+       "p.toml:3: titel: unknown key; a profile has title, [columns.NAME], [engines.1], "
+       "[engines.2] and [airborne]"},
+      {"[columns.telm1_o_t]\nunit = \"F\"\nlable = \"Oil\"\n",
+       "p.toml:3: columns.telm1_o_t.lable: unknown key; a column takes label, unit, min, max, "
+       "min_seconds and while_running"},
+      {"[columns.speed]\nunit = \"kt\"\n",
+       "p.toml:1: columns.speed: no column is named 'speed'; KorvexLogDump --describe csv LOGFILE "
+       "lists the names"},
+      {"[columns.RPM]\n",
+       "p.toml:1: columns.RPM: no column is named 'RPM'; KorvexLogDump "
+       "--describe csv LOGFILE lists the names"},
+      {"[columns.alt]\nmin = \"low\"\n", "p.toml:2: columns.alt.min: is no number"},
+      {"[columns.telm1_o_t]\nmin = 300\nmax = 245\n",
+       "p.toml:1: columns.telm1_o_t: min 300 is more than max 245"},
+      {"[columns.alt]\nmin_seconds = 0\n",
+       "p.toml:2: columns.alt.min_seconds: is no whole number of seconds from 1 to 86400"},
+      {"[columns.alt]\nwhile_running = 1\n",
+       "p.toml:2: columns.alt.while_running: is neither true nor false"},
+      {"[engines.3]\nname = \"x\"\n",
+       "p.toml:1: engines.3: there are engines 1 (telm1) and 2 (telm2)"},
+      {"[engines.1]\negt = [\"tc1\", \"tc2\"]\ncht = [\"tc3\", \"tc2\"]\n",
+       "p.toml:3: engines.1.cht: 'tc2' is named twice (engines.1.egt and engines.1.cht)"},
+      {"[engines.2]\negt = [\"tc1\", \"tc1\"]\n",
+       "p.toml:2: engines.2.egt: 'tc1' is named twice (engines.2.egt and engines.2.egt)"},
+      {"[engines.1]\negt = [\"tc13\"]\n",
+       "p.toml:2: engines.1.egt: 'tc13' is no thermocouple (tc1 to tc12)"},
+      {"[engines.1]\ncht = \"tc7\"\n",
+       "p.toml:2: engines.1.cht: is no list; write the thermocouples as [\"tc1\", \"tc2\", ...]"},
+      {"[engines.1]\nrunning_rpm = -5\n", "p.toml:2: engines.1.running_rpm: is less than 0"},
+      {"[engines.1]\nrpm = 400\n",
+       "p.toml:2: engines.1.rpm: unknown key; an engine takes name, egt, cht, egt_unit, cht_unit, "
+       "running_rpm, egt_spread_max, cht_cooling_max and min_seconds"},
+      {"[airborne]\ncolumn = \"telm1_RPM\"\n",
+       "p.toml:2: airborne.column: 'telm1_RPM' is no column of the base payload or of GPS"},
+      {"[airborne]\nabove = 40\n",
+       "p.toml:2: airborne.above: unknown key; [airborne] takes column and min"},
+      // The first problem in the file is reported, whatever the order of the tables.
+      {"[engines.1]\nrpm = 1\n[columns.alt]\nmax = \"x\"\n",
+       "p.toml:2: engines.1.rpm: unknown key; an engine takes name, egt, cht, egt_unit, cht_unit, "
+       "running_rpm, egt_spread_max, cht_cooling_max and min_seconds"},
+  };
+  for (const auto& c : kCases) {
+    Profile profile;
+    std::string error;
+    EXPECT_FALSE(parse_profile(c.text, "p.toml", profile, error)) << c.text;
+    EXPECT_EQ(error.substr(0, c.error.size()), c.error) << c.text;
+  }
+}
+
+TEST(Profile, TheTemplateIsTheSampleAircraft) {
+  Profile profile;
+  std::string error;
+  ASSERT_TRUE(parse_profile(profile_template(), "template", profile, error)) << error;
+  EXPECT_EQ(profile.title, "Sample aircraft, six-cylinder engine");
+  for (const EngineSetup& e : profile.engines) {
+    EXPECT_EQ(e.egt, (std::vector<int>{1, 2, 3, 4, 5, 6}));
+    EXPECT_EQ(e.cht, (std::vector<int>{7, 8, 9, 10, 11, 12}));
+    EXPECT_EQ(e.running_rpm, 400);
+  }
+  EXPECT_EQ(profile.engines[0].egt_spread_max, 150);
+  const ColumnRef oil_t = *find_column("telm1_o_t");
+  ASSERT_NE(profile.setup(oil_t), nullptr);
+  EXPECT_EQ(profile.setup(oil_t)->max, 245);
+  EXPECT_EQ(profile.label(oil_t), "Oil temperature");
+  EXPECT_EQ(profile.unit(oil_t), "°F");
+  EXPECT_EQ(profile.unit(thermocouple_column(SECTION_ID_TELM2, 9)), "°F");
+  EXPECT_EQ(profile.unit(*find_column("telm1_rfl1")), "");
+  EXPECT_EQ(profile.airborne.column, *find_column("ASI"));
+  // An empty profile is every default.
+  ASSERT_TRUE(parse_profile("", "empty", profile, error));
+  EXPECT_TRUE(profile.engines[0].egt.empty());
+  EXPECT_EQ(profile.airborne.min, 40);
+}
+
+TEST(Profile, TheToolFindsItAndRefusesABadOneBeforeAnyOutput) {
+  const auto dir = std::filesystem::temp_directory_path() / "korvex-tests" / "profile";
+  std::filesystem::remove_all(dir);
+  std::filesystem::create_directories(dir);
+  // The template, read back, gives the report the sample's profile gives.
+  const ProcessResult plate = run_tool_process({"--profile-template"});
+  ASSERT_EQ(plate.status, 0);
+  const std::string copy = (dir / "copy.toml").string();
+  std::ofstream(copy) << plate.out;
+  const ProcessResult from_copy =
+      run_tool_process({"-q", "--profile", copy, "html", KORVEX_SAMPLE});
+  const ProcessResult from_sample =
+      run_tool_process({"-q", "--profile", KORVEX_SAMPLE_PROFILE, "html", KORVEX_SAMPLE});
+  EXPECT_EQ(from_copy.status, 0);
+  EXPECT_EQ(from_copy.out, from_sample.out);
+  // A bad profile: status 1 with the problem, and no output.
+  const std::string bad = (dir / "bad.toml").string();
+  std::ofstream(bad) << "[columns.alt]\nunit = 3\n";
+  ProcessResult r = run_tool_process({"--profile", bad, "csv", KORVEX_SAMPLE});
+  EXPECT_EQ(r.status, 1);
+  EXPECT_EQ(r.out, "");
+  EXPECT_EQ(r.err, "KorvexLogDump: " + bad +
+                       ":2: columns.alt.unit: is no text; write it in double quotes\n");
+  r = run_tool_process({"--profile", (dir / "none.toml").string(), "csv", KORVEX_SAMPLE});
+  EXPECT_EQ(r.status, 1);
+  EXPECT_EQ(r.err, "KorvexLogDump: cannot read the profile " + (dir / "none.toml").string() +
+                       ": No such file or directory\n");
+  r = run_tool_process({"--profile", bad, "--no-profile", "csv", KORVEX_SAMPLE});
+  EXPECT_EQ(r.status, 1);
+}
+
+}  // namespace
+}  // namespace korvex::test
