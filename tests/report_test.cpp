@@ -184,12 +184,21 @@ std::vector<std::vector<PathPoint>> line_paths(const std::string& svg) {
   return paths;
 }
 
+ChartLine chart_line(std::string name, int axis, const Series* series) {
+  ChartLine l;
+  l.name = std::move(name);
+  l.axis = axis;
+  l.series = series;
+  return l;
+}
+
 TEST(ReportCharts, LinesSpanTheTimeAxisAndBreakAtGaps) {
   const double gap = std::nan("");
   const Series s = line_of({0, 10, 20, gap, 40, 50}, 1);
   const Series none = line_of({gap, gap, gap}, 1);
   std::string svg;
-  write_line_chart(svg, "c", "Chart", {{"alt", 0, &s}, {"g-alt", 0, &none}}, TimeAxis{0, 5, false});
+  write_line_chart(svg, "c", "Chart", {chart_line("alt", 0, &s), chart_line("g-alt", 0, &none)},
+                   TimeAxis{0, 5, false});
   EXPECT_NE(svg.find("<title id=\"c\">Chart</title>"), std::string::npos);
   EXPECT_EQ(svg.find("g-alt"), std::string::npos);  // a line without values is left out
   const auto paths = line_paths(svg);
@@ -203,8 +212,46 @@ TEST(ReportCharts, LinesSpanTheTimeAxisAndBreakAtGaps) {
   EXPECT_EQ(line[0].y, CHART_HEIGHT - 40);  // 0 on the lowest tick
 
   std::string empty;
-  write_line_chart(empty, "e", "Empty", {{"alt", 0, &none}}, TimeAxis{0, 5, false});
+  write_line_chart(empty, "e", "Empty", {chart_line("alt", 0, &none)}, TimeAxis{0, 5, false});
   EXPECT_TRUE(empty.empty());
+}
+
+TEST(ReportCharts, RightAxisLinesHaveABandBelowAndLimitsAndSharedRangesWidenTheAxis) {
+  const Series volts = line_of({14.0, 14.2, 14.1}, 1);
+  const Series amps = line_of({3, -2, 5}, 1);
+  ChartLine left = chart_line("m-v", 0, &volts), right = chart_line("amps", 1, &amps);
+  left.unit = "V";
+  right.unit = "A";
+  left.max_limit = 15;
+  std::string svg;
+  write_line_chart(svg, "c", "Electrical", {left, right}, TimeAxis{0, 2, false});
+  const auto paths = line_paths(svg);
+  ASSERT_GE(paths.size(), 2U);
+  // Every point of the left line stands above every point of the right one (each line is
+  // followed by its legend's sample).
+  ASSERT_EQ(paths.size(), 4U);
+  for (const PathPoint& a : paths[0]) {
+    for (const PathPoint& b : paths[2]) EXPECT_LT(a.y, b.y);
+  }
+  // The limit: a dashed line named with its value, inside the axis.
+  EXPECT_NE(svg.find("class=\"lim\""), std::string::npos);
+  EXPECT_NE(svg.find(">max m-v 15</text>"), std::string::npos);
+  // The axes are titled with their units.
+  EXPECT_NE(svg.find(">m-v (V)</text>"), std::string::npos);
+  EXPECT_NE(svg.find(">amps (A)</text>"), std::string::npos);
+
+  // A shared range widens the left axis: the same rise of 100 is drawn shorter on a scale that
+  // also holds 200 and 1600.
+  std::string own, shared;
+  const Series egt = line_of({1300, 1400}, 1);
+  write_line_chart(own, "a", "EGT", {chart_line("EGT 1", 0, &egt)}, TimeAxis{0, 1, false});
+  write_line_chart(shared, "b", "EGT", {chart_line("EGT 1", 0, &egt)}, TimeAxis{0, 1, false},
+                   ValueRange{200, 1600});
+  const auto rise = [](const std::string& chart) {
+    const auto points = line_paths(chart)[0];
+    return points.front().y - points.back().y;
+  };
+  EXPECT_GT(rise(own), 2 * rise(shared));
 }
 
 TEST(ReportCharts, TheTrackKeepsItsTrueShape) {

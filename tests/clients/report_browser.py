@@ -1,8 +1,10 @@
 """The flight report in a real browser: the report of the sample log fetches nothing and needs no
 script; headless Chromium's DOM of it holds the heading, the flights table linked to one section
-per flight, and in each section the expected charts, each an SVG with a <title>; and a screenshot
-of it is a PNG of the window's size that is not blank. The report of a log without GPS or engine
-monitors holds only the charts it has data for.
+per flight, and in each section the expected charts, each an SVG with a <title>; with the
+sample's profile its title, units on axes, cards and table heading, EGT and CHT charts with named
+cylinders, the cylinder cards and the limits; and a screenshot of it is a PNG of the window's size
+that is not blank. The report of a log without GPS or engine monitors holds only the charts it
+has data for.
     python3 tests/clients/report_browser.py KORVEXLOGDUMP REPOSITORY"""
 import os
 import re
@@ -31,12 +33,22 @@ def chromium(tmp, *args):
     return result.stdout
 
 
-def report(tmp, log, name):
+PROFILE_CHARTS = ["Altitude", "Speeds", "Vertical speed"] + [
+    f"{chart}, {engine}" for engine in ("Engine", "Engine (2nd monitor)")
+    for chart in ("RPM and MAP", "Fuel", "Oil", "EGT", "CHT")] + [
+    "Electrical", "Attitude", "GPS track"]
+
+
+def report(tmp, log, name, *options):
     path = os.path.join(tmp, name)
     with open(path, "w") as out:
-        subprocess.run([tool, "-q", "html", os.path.join(repo, log)], stdout=out, check=True,
-                       stderr=subprocess.DEVNULL)
+        subprocess.run([tool, "-q", *options, "html", os.path.join(repo, log)], stdout=out,
+                       check=True, stderr=subprocess.DEVNULL)
     return path
+
+
+def text_of(markup):
+    return re.sub(r"<[^>]+>", "", markup)
 
 
 def check_self_contained(html):
@@ -115,6 +127,37 @@ with tempfile.TemporaryDirectory() as tmp:
         legend = re.findall(r'<text class="k"[^>]*>(tc\d+)</text>', body)
         assert legend == [f"tc{k}" for k in range(1, 13)] * 2, legend
 
+    assert "Values are shown as logged, without units" in dom
+
+    # With the sample's profile: its title, units on the axes, the cards and the table heading,
+    # an EGT and a CHT chart per engine with named cylinders, the limits drawn, and no note.
+    profiled = report(tmp, "examples/Korvex.rec", "profiled.html", "--profile",
+                      os.path.join(repo, "examples/Korvex.profile.toml"))
+    dom = chromium(tmp, "--dump-dom", f"file://{profiled}")
+    assert "<h1>Sample aircraft, six-cylinder engine</h1>" in dom
+    assert "Values are shown as logged" not in dom
+    assert "<th>max_telm1_o_t (°F)</th>" in dom and "<th>engine1_time</th>" in dom
+    found = sections(dom)
+    assert len(found) == 2
+    for section_id, captions, body in found:
+        assert captions == PROFILE_CHARTS, f"{section_id}: {captions}"
+        cards = dict(re.findall(r"<dt>(.*?)</dt><dd>(.*?)</dd>", body))
+        for label in ("max Oil temperature (°F), Engine", "hottest CHT (°F), Engine",
+                      "max EGT spread (°F), Engine", "max ASI (kt)", "fuel used (gal), Engine",
+                      "engine time, Engine", "air time", "landings", "min Oil pressure (psi), Engine"):
+            assert label in cards, f"{section_id}: no card {label!r} in {sorted(cards)}"
+        assert re.fullmatch(r"\d+, cylinder [1-6]", cards["hottest CHT (°F), Engine"])
+        assert cards["landings"] == "1"
+        titles = [text_of(t) for t in re.findall(r'<text[^>]*class="t"[^>]*>.*?</text>', body)]
+        for title in ("Altitude, GPS altitude (ft)", "ASI, TAS, gs (kt)", "EGT 1 to EGT 6 (°F)",
+                      "CHT 1 to CHT 6 (°F)", "Oil temperature (°F)", "Oil pressure (psi)",
+                      "amps (A)"):
+            assert title in titles, f"{section_id}: no axis {title!r} in {titles}"
+        legend = re.findall(r'<text class="k"[^>]*>((?:EGT|CHT) \d)</text>', body)
+        assert legend == [f"{kind} {k}" for kind in ("EGT", "CHT") for k in range(1, 7)] * 2
+        limits = [text_of(t) for t in re.findall(r'<text class="lt".*?</text>', body)]
+        assert "max Oil temperature 245" in limits and "min Oil pressure 25" in limits, limits
+
     # Raw times, no engine monitor, no GPS: the charts of the base record alone.
     raw = report(tmp, "tests/golden/logs/layout0.rec", "raw.html")
     found = sections(chromium(tmp, "--dump-dom", f"file://{raw}"))
@@ -122,7 +165,7 @@ with tempfile.TemporaryDirectory() as tmp:
     assert "minutes from the start" in found[0][2]
 
     shot = os.path.join(tmp, "report.png")
-    chromium(tmp, f"--screenshot={shot}", f"--window-size={WIDTH},{HEIGHT}", f"file://{sample}")
+    chromium(tmp, f"--screenshot={shot}", f"--window-size={WIDTH},{HEIGHT}", f"file://{profiled}")
     width, height, rows, step = png_pixels(shot)
     assert (width, height) == (WIDTH, HEIGHT), (width, height)
     colours = set()
@@ -135,4 +178,5 @@ with tempfile.TemporaryDirectory() as tmp:
     assert top[:3] != rows[-1][:3], "the heading's band is missing"
 
 print("the report renders in Chromium: 2 flight sections, "
-      f"{len(SAMPLE_CHARTS)} charts each, a {WIDTH}x{HEIGHT} screenshot")
+      f"{len(SAMPLE_CHARTS)} charts each, with the sample's profile {len(PROFILE_CHARTS)} with "
+      f"units, cylinders and limits, a {WIDTH}x{HEIGHT} screenshot")

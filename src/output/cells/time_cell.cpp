@@ -80,8 +80,9 @@ std::string time_text(std::uint32_t timestamp, RecordLayout revision, TimeForm f
   TimeCellCache cache;
   const char* begin = text;
   const char* end = nullptr;
-  if (form == TimeForm::ISO) {
+  if (form == TimeForm::ISO || form == TimeForm::READABLE) {
     end = print_iso_time_cell(text, DELIM_COMMA, timestamp, revision, cache) - 1;
+    if (form == TimeForm::READABLE && revision >= FIRST_DATED_LAYOUT) text[10] = ' ';
   } else {
     end = print_time_cell(text, DELIM_COMMA, timestamp, revision, cache) - 1;
     if (form == TimeForm::PLAIN && revision >= FIRST_DATED_LAYOUT) ++begin, --end;  // the quotes

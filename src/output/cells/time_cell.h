@@ -28,8 +28,9 @@ char* print_iso_time_cell(char* d, DelimiterMode mode, std::uint32_t timestamp,
                           RecordLayout revision, TimeCellCache& cache);
 
 // How a time is written: as the classic table's cell (in double quotes when dated), the same
-// without the quotes, or as the analysis table's (ISO 8601).
-enum class TimeForm { CLASSIC, PLAIN, ISO };
+// without the quotes, as the analysis table's (ISO 8601), or as ISO 8601 with a blank between
+// date and time (2026-06-14 12:13:23), for reading. A raw count is the number in every form.
+enum class TimeForm { CLASSIC, PLAIN, ISO, READABLE };
 
 // The text of a Time cell alone.
 std::string time_text(std::uint32_t timestamp, RecordLayout revision, TimeForm form);

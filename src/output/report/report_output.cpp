@@ -1,6 +1,7 @@
 #include "output/report/report_output.h"
 
 #include <algorithm>
+#include <cmath>
 #include <stdexcept>
 
 #include "fields/blocks.h"
@@ -54,6 +55,10 @@ svg .t{fill:#5b6b7b}
 .g{stroke:#e8ecf1;fill:none}
 .a{stroke:#8a97a5;fill:none}
 .l{fill:none;stroke-width:1.7;stroke-linejoin:round;stroke-linecap:round}
+.lim{fill:none;stroke-width:1.2}
+svg .lt{font-size:11px}
+header p.note{font-size:13px;max-width:900px}
+code{font-family:ui-monospace,Menlo,Consolas,monospace;font-size:12px}
 footer{color:#6b7a89;font-size:13px;text-align:center;padding:8px}
 @media print{body{background:#fff}header{background:none;color:#000}header p{color:#333}
 section{box-shadow:none;border:1px solid #ccc}section.flight{break-before:page}
@@ -88,8 +93,40 @@ std::size_t utf8_length(std::string_view text) {
   return n;
 }
 
-// The label of a figure on its flight's card, in words: "max RPM, engine 1".
-std::string figure_label(const FlightColumn& c, const std::vector<Figure>& figures) {
+// What an engine is called: the profile's name, or "engine N".
+std::string engine_name(const Profile& profile, int block) {
+  const EngineSetup& e = *profile.engine(block);
+  return e.name.empty() ? concat({"engine ", std::to_string(block)}) : e.name;
+}
+
+std::string with_unit(std::string text, std::string_view unit) {
+  if (!unit.empty()) append(text, {" (", unit, ")"});
+  return text;
+}
+
+// The unit of a figure: its column's; for fuel used the flow's less its "/h".
+std::string figure_unit(const Figure& f, const Profile& profile) {
+  switch (f.kind) {
+    case FigureKind::MAX:
+    case FigureKind::MIN:
+      return std::string(profile.unit(f.column));
+    case FigureKind::FUEL: {
+      const std::string_view flow = profile.unit(f.column);
+      if (flow.ends_with("/h")) return std::string(flow.substr(0, flow.size() - 2));
+      return flow.empty() ? std::string() : concat({flow, " × h"});
+    }
+    case FigureKind::ENGINE_TIME:
+    case FigureKind::AIR_TIME:
+    case FigureKind::LANDINGS:
+    case FigureKind::DISTANCE:
+      break;
+  }
+  return {};
+}
+
+// The label of a figure on its flight's card, in words: "max RPM (RPM), engine 1".
+std::string figure_label(const FlightColumn& c, const std::vector<Figure>& figures,
+                         const Profile& profile) {
   if (c.kind != FlightColumn::FIGURE) return html_text(c.name);
   const Figure& f = figures[c.figure];
   std::string label;
@@ -105,7 +142,7 @@ std::string figure_label(const FlightColumn& c, const std::vector<Figure>& figur
       break;
     case FigureKind::MAX:
     case FigureKind::MIN:
-      label = concat({f.kind == FigureKind::MAX ? "max " : "min ", f.column.field->label});
+      label = concat({f.kind == FigureKind::MAX ? "max " : "min ", profile.label(f.column)});
       break;
     case FigureKind::FUEL:
       label = "fuel used";
@@ -114,10 +151,10 @@ std::string figure_label(const FlightColumn& c, const std::vector<Figure>& figur
       label = "distance (nm)";
       break;
   }
+  label = with_unit(std::move(label), figure_unit(f, profile));
   if (f.kind != FigureKind::DISTANCE && f.kind != FigureKind::AIR_TIME &&
-      f.kind != FigureKind::LANDINGS &&
-      (f.column.block == SECTION_ID_TELM1 || f.column.block == SECTION_ID_TELM2)) {
-    label += concat({", engine ", std::to_string(f.column.block)});
+      f.kind != FigureKind::LANDINGS && profile.engine(f.column.block) != nullptr) {
+    label += concat({", ", engine_name(profile, f.column.block)});
   }
   return html_text(label);
 }
@@ -134,12 +171,19 @@ bool on_card(const FlightColumn& c, const std::vector<Figure>& figures) {
   return column.field == nullptr || !column.field->label.starts_with(kTemperaturePrefix);
 }
 
-std::string plain_time(std::uint32_t timestamp, RecordLayout layout) {
-  return time_text(timestamp, layout, TimeForm::PLAIN);
+// A temperature as the thermocouples give it: a whole number.
+std::string figure_number(double value) {
+  return std::to_string(std::llround(value));
+}
+
+// A time as the report shows it: 2026-06-14 12:13:23, or the raw count.
+std::string report_time(std::uint32_t timestamp, RecordLayout layout) {
+  return time_text(timestamp, layout, TimeForm::READABLE);
 }
 
 using Line = ReportOutput::Line;
 using Chart = ReportOutput::Chart;
+using Scale = ReportOutput::Scale;
 
 struct LineDef {
   int block;
@@ -147,13 +191,32 @@ struct LineDef {
   int axis;
 };
 
-// The charts of a log of these sections, and their lines.
-void define_charts(SectionFlags sections, std::vector<Chart>& charts, std::vector<Line>& lines) {
+// The charts of a log of these sections, and their lines, as the profile names them.
+void define_charts(SectionFlags sections, const Profile& profile, std::vector<Chart>& charts,
+                   std::vector<Line>& lines) {
+  auto add_line = [&](ColumnRef column, int axis, std::string name) {
+    const ColumnSetup* setup = profile.setup(column);
+    lines.push_back({name.empty() ? std::string(profile.label(column)) : std::move(name), axis,
+                     column, value_decoder(column), std::string(profile.unit(column)),
+                     setup != nullptr ? setup->min : std::nullopt,
+                     setup != nullptr ? setup->max : std::nullopt});
+  };
   auto chart = [&](std::string title, std::initializer_list<LineDef> defs) {
-    charts.push_back({std::move(title), lines.size(), defs.size()});
-    for (const LineDef& d : defs) {
-      const ColumnRef column{d.block, find_field(d.block, d.label)};
-      lines.push_back({d.label, d.axis, column, value_decoder(column)});
+    charts.push_back({std::move(title), lines.size(), defs.size(), Scale::OWN});
+    for (const LineDef& d : defs) add_line({d.block, find_field(d.block, d.label)}, d.axis, {});
+  };
+  // A chart of thermocouples; `word` names a cylinder's line where the profile gives no label.
+  auto temperatures = [&](std::string title, Scale scale, int block, const std::vector<int>& tcs,
+                          std::string_view word) {
+    if (tcs.empty()) return;
+    charts.push_back({std::move(title), lines.size(), tcs.size(), scale});
+    for (std::size_t i = 0; i < tcs.size(); ++i) {
+      const ColumnRef column = thermocouple_column(block, tcs[i]);
+      const ColumnSetup* setup = profile.setup(column);
+      const bool labelled = setup != nullptr && !setup->label.empty();
+      add_line(
+          column, 0,
+          labelled || word.empty() ? std::string() : concat({word, " ", std::to_string(i + 1)}));
     }
   };
   const bool gps = (sections & SECTION_GPS) != 0;
@@ -167,22 +230,24 @@ void define_charts(SectionFlags sections, std::vector<Chart>& charts, std::vecto
   chart("Vertical speed", {{BASE_BLOCK, "VSI", 0}});
   for (const int id : {SECTION_ID_TELM1, SECTION_ID_TELM2}) {
     if ((sections & section_flag(id)) == 0) continue;
-    const std::string monitor = concat({", engine ", std::to_string(id)});
-    chart(concat({"RPM and MAP", monitor}), {{id, "RPM", 0}, {id, "MAP", 1}});
-    chart(concat({"Fuel", monitor}), {{id, "flow", 0}, {id, "fl1", 1}, {id, "fl2", 1}});
-    chart(concat({"Oil", monitor}), {{id, "o-t", 0}, {id, "oil-p", 1}});
-    chart(concat({"Temperatures", monitor}), {{id, "tc1", 0},
-                                              {id, "tc2", 0},
-                                              {id, "tc3", 0},
-                                              {id, "tc4", 0},
-                                              {id, "tc5", 0},
-                                              {id, "tc6", 0},
-                                              {id, "tc7", 0},
-                                              {id, "tc8", 0},
-                                              {id, "tc9", 0},
-                                              {id, "tc10", 0},
-                                              {id, "tc11", 0},
-                                              {id, "tc12", 0}});
+    const std::string engine = concat({", ", engine_name(profile, id)});
+    chart(concat({"RPM and MAP", engine}), {{id, "RPM", 0}, {id, "MAP", 1}});
+    chart(concat({"Fuel", engine}), {{id, "flow", 0}, {id, "fl1", 1}, {id, "fl2", 1}});
+    chart(concat({"Oil", engine}), {{id, "o-t", 0}, {id, "oil-p", 1}});
+    // The cylinders' EGTs and CHTs as the profile names them, and the other thermocouples.
+    const EngineSetup& setup = *profile.engine(id);
+    temperatures(concat({"EGT", engine}), Scale::EGT, id, setup.egt, "EGT");
+    temperatures(concat({"CHT", engine}), Scale::CHT, id, setup.cht, "CHT");
+    std::vector<int> others;
+    for (int tc = 1; tc <= THERMOCOUPLES; ++tc) {
+      const auto named = [tc](const std::vector<int>& v) {
+        return std::find(v.begin(), v.end(), tc) != v.end();
+      };
+      if (!named(setup.egt) && !named(setup.cht)) others.push_back(tc);
+    }
+    const bool cylinders = !setup.egt.empty() || !setup.cht.empty();
+    temperatures(concat({cylinders ? "Other temperatures" : "Temperatures", engine}), Scale::OWN,
+                 id, others, "");
   }
   chart("Electrical", {{BASE_BLOCK, "m-v", 0}, {BASE_BLOCK, "b-v", 0}, {BASE_BLOCK, "amps", 1}});
   if ((sections & SECTION_ATTITUDE) != 0) {
@@ -226,10 +291,11 @@ ReportOutput::ReportOutput(OutBuffer& out, std::string log_name, SectionFlags se
                            std::uint64_t seconds, const Profile& profile)
     : out_(out),
       log_name_(std::move(log_name)),
+      profile_(profile),
       figures_(sections, profile),
       columns_(flight_columns(figures_.figures())),
       track_((sections & SECTION_GPS) != 0) {
-  define_charts(sections, charts_, lines_);
+  define_charts(sections, profile, charts_, lines_);
   max_buckets_ = kPointBudget / kPointsPerBucket / (lines_.size() + (track_ ? 1 : 0));
   // Buckets about as wide as the budget allows from the start, rather than narrow ones merged
   // again and again as the records come.
@@ -312,29 +378,45 @@ void ReportOutput::write_flight(const FlightValues& l, const Drawing& d) {
   const std::string n = std::to_string(l.flight);
   std::string text = concat({"<section class=\"flight\" id=\"flight-", n,
                              "\">\n<h2><a href=\"#flight-", n, "\">Flight ", n, "</a></h2>\n",
-                             "<p class=\"when\">", plain_time(l.first_time, l.first_layout), " to ",
-                             plain_time(l.last_time, l.last_layout), "</p>\n<dl>"});
+                             "<p class=\"when\">", report_time(l.first_time, l.first_layout),
+                             " to ", report_time(l.last_time, l.last_layout), "</p>\n<dl>"});
   const std::vector<Figure>& figures = figures_.figures();
-  const std::vector<std::string> texts = flight_texts(columns_, figures, l, TimeForm::PLAIN, "-");
+  const std::vector<std::string> texts =
+      flight_texts(columns_, figures, l, TimeForm::READABLE, "-");
   for (std::size_t i = 0; i < columns_.size(); ++i) {
     if (!on_card(columns_[i], figures)) continue;
-    append(text, {"<div><dt>", figure_label(columns_[i], figures), "</dt><dd>", html_text(texts[i]),
-                  "</dd></div>"});
+    append(text, {"<div><dt>", figure_label(columns_[i], figures, profile_), "</dt><dd>",
+                  html_text(texts[i]), "</dd></div>"});
   }
+  text += cylinder_cards(l);
   text += "</dl>\n<div class=\"charts\">\n";
   const TimeAxis axis{l.first_time, l.last_time, l.first_layout >= FIRST_DATED_LAYOUT};
+  // The EGT charts of both engines share one scale, and so do the CHT charts.
+  std::optional<ValueRange> shared[3];
+  for (const Chart& chart : charts_) {
+    std::optional<ValueRange>& range = shared[static_cast<int>(chart.scale)];
+    for (std::size_t i = chart.first_line; i < chart.first_line + chart.line_count; ++i) {
+      const Series& s = d.series[i];
+      if (chart.scale == Scale::OWN || s.empty()) continue;
+      range = range ? ValueRange{std::min(range->low, s.min()), std::max(range->high, s.max())}
+                    : ValueRange{s.min(), s.max()};
+    }
+  }
   for (std::size_t c = 0; c < charts_.size(); ++c) {
     const Chart& chart = charts_[c];
     std::vector<ChartLine> lines;
     for (std::size_t i = chart.first_line; i < chart.first_line + chart.line_count; ++i) {
-      lines.push_back({lines_[i].name, lines_[i].axis, &d.series[i]});
+      const Line& line = lines_[i];
+      lines.push_back({html_text(line.name), line.axis, &d.series[i], html_text(line.unit),
+                       line.min_limit, line.max_limit});
     }
     std::string svg;
     write_line_chart(svg, concat({"f", n, "c", std::to_string(c)}),
-                     concat({chart.title, ", flight ", n}), lines, axis);
+                     html_text(concat({chart.title, ", flight ", n})), lines, axis,
+                     shared[static_cast<int>(chart.scale)]);
     if (!svg.empty()) {
-      text +=
-          concat({"<figure>\n<figcaption>", chart.title, "</figcaption>\n", svg, "</figure>\n"});
+      text += concat({"<figure>\n<figcaption>", html_text(chart.title), "</figcaption>\n", svg,
+                      "</figure>\n"});
     }
   }
   if (track_ && !d.track.empty()) {
@@ -346,6 +428,35 @@ void ReportOutput::write_flight(const FlightValues& l, const Drawing& d) {
   out_.write(text);
 }
 
+std::string ReportOutput::cylinder_cards(const FlightValues& l) const {
+  std::string text;
+  for (int n = 0; n < ENGINE_COUNT; ++n) {
+    const int block = SECTION_ID_TELM1 + n;
+    const EngineSetup& setup = *profile_.engine(block);
+    const CylinderValues& c = l.cylinders[n];
+    const std::string engine = concat({", ", engine_name(profile_, block)});
+    if (c.hottest_cht) {
+      const std::size_t cylinder = static_cast<std::size_t>(c.hottest_cylinder - 1);
+      const ColumnRef column = thermocouple_column(block, setup.cht[cylinder]);
+      const ColumnSetup* named = profile_.setup(column);
+      const std::string where = named != nullptr && !named->label.empty()
+                                    ? named->label
+                                    : concat({"cylinder ", std::to_string(c.hottest_cylinder)});
+      append(text, {"<div><dt>",
+                    html_text(concat({with_unit("hottest CHT", profile_.unit(column)), engine})),
+                    "</dt><dd>", html_text(concat({figure_number(*c.hottest_cht), ", ", where})),
+                    "</dd></div>"});
+    }
+    if (c.max_egt_spread) {
+      const ColumnRef column = thermocouple_column(block, setup.egt.front());
+      append(text, {"<div><dt>",
+                    html_text(concat({with_unit("max EGT spread", profile_.unit(column)), engine})),
+                    "</dt><dd>", figure_number(*c.max_egt_spread), "</dd></div>"});
+    }
+  }
+  return text;
+}
+
 void ReportOutput::write_table() {
   if (listed_.empty()) return;
   out_.write("<section class=\"flights\">\n<h2>Flights</h2>\n");
@@ -355,12 +466,16 @@ void ReportOutput::write_table() {
                        " flights; KorvexLogDump --flights lists them all.</p>\n"}));
   }
   out_.write("<div class=\"scroll\"><table>\n<tr>");
-  for (const FlightColumn& c : columns_) out_.write(concat({"<th>", c.name, "</th>"}));
+  for (const FlightColumn& c : columns_) {
+    const std::string unit =
+        c.kind == FlightColumn::FIGURE ? figure_unit(figures_.figures()[c.figure], profile_) : "";
+    out_.write(concat({"<th>", html_text(with_unit(c.name, unit)), "</th>"}));
+  }
   out_.write("</tr>\n");
   const std::int64_t first_charted = drawings_.empty() ? 0 : drawings_.front().flight;
   for (const FlightValues& l : listed_) {
     const std::vector<std::string> texts =
-        flight_texts(columns_, figures_.figures(), l, TimeForm::PLAIN, "-");
+        flight_texts(columns_, figures_.figures(), l, TimeForm::READABLE, "-");
     out_.write("<tr>");
     for (std::size_t i = 0; i < texts.size(); ++i) {
       const std::string cell =
@@ -376,26 +491,33 @@ void ReportOutput::write_table() {
 
 bool ReportOutput::end() {
   const std::string name = html_text(log_name_);
-  out_.write(
-      concat({"<!DOCTYPE html>\n<html lang=\"en\">\n<head>\n<meta charset=\"utf-8\">\n"
-              "<meta name=\"viewport\" content=\"width=device-width, initial-scale=1\">\n"
-              "<title>Flight report: ",
-              name, "</title>\n", kStyle,
-              "</head>\n<body>\n<header>\n"
-              "<h1>Flight report: ",
-              name, "</h1>\n<p>"}));
+  const std::string title = html_text(profile_.title);
+  out_.write(concat(
+      {"<!DOCTYPE html>\n<html lang=\"en\">\n<head>\n<meta charset=\"utf-8\">\n"
+       "<meta name=\"viewport\" content=\"width=device-width, initial-scale=1\">\n"
+       "<title>",
+       title.empty() ? "" : concat({title, " · "}), "Flight report: ", name, "</title>\n", kStyle,
+       "</head>\n<body>\n<header>\n<h1>", title.empty() ? concat({"Flight report: ", name}) : title,
+       "</h1>\n<p>", title.empty() ? "" : concat({"Flight report: ", name, " · "})}));
   if (listed_.empty()) {
     out_.write("No records selected");
   } else {
     const FlightValues& last = listed_.back();
-    out_.write(concat({plain_time(first_time_, first_layout_), " to ",
-                       plain_time(last.last_time, last.last_layout), " · ",
+    out_.write(concat({report_time(first_time_, first_layout_), " to ",
+                       report_time(last.last_time, last.last_layout), " · ",
                        std::to_string(flights_), flights_ == 1 ? " flight" : " flights"}));
   }
   out_.write("</p>\n");
   if (static_cast<std::size_t>(flights_) > drawings_.size()) {
     out_.write(concat({"<p>Charts of the last ", std::to_string(drawings_.size()),
                        " flights; --flight, --from, --to or --split chart the others.</p>\n"}));
+  }
+  if (profile_.path.empty()) {
+    out_.write(
+        "<p class=\"note\">Values are shown as logged, without units. An aircraft profile names "
+        "units, cylinders and limits: <code>KorvexLogDump --profile-template &gt; "
+        "profile.toml</code>, edit it, and give <code>--profile profile.toml</code> (or keep it "
+        "as <code>~/.config/korvexlogdump/profile.toml</code>).</p>\n");
   }
   out_.write("</header>\n<main>\n");
   write_table();

@@ -1,9 +1,11 @@
 // The flight report (format html): one self-contained HTML page with inline CSS and SVG, no
-// script and nothing fetched. A heading with the log's name and the time span of the records;
-// the flights table with each flight linked to its section; then per flight its figures and
-// charts against time (altitude, speeds, vertical speed, for each engine monitor RPM and MAP,
-// fuel, oil and its twelve temperatures, electrical, attitude) and the plan view of its GPS
-// track, each only when the log has the data.
+// script and nothing fetched. A heading with the profile's title, the log's name and the time
+// span of the records; the flights table with each flight linked to its section; then per
+// flight its figures and charts against time (altitude, speeds, vertical speed, for each engine
+// monitor RPM and MAP, fuel, oil, the EGTs and CHTs of its cylinders and its other
+// thermocouples, electrical, attitude) and the plan view of its GPS track, each only when the
+// log has the data. The profile gives the units, the names of lines and engines, the cylinders
+// and the limits, drawn on the charts; without one the page says how to add one.
 //
 // The records are read once: each flight's figures and reduced lines are kept as they come, and
 // the page is written at the end. The lines of all flights share one budget of points, and a log
@@ -53,11 +55,16 @@ class ReportOutput final : public LogOutput {
     int axis;
     ColumnRef column;
     ValueDecoder decode;
+    std::string unit;
+    std::optional<double> min_limit, max_limit;
   };
+  // Charts of one kind share a scale across the engines.
+  enum class Scale { OWN, EGT, CHT };
   struct Chart {
     std::string title;
     std::size_t first_line;  // into the report's lines
     std::size_t line_count;
+    Scale scale;
   };
   // What is kept of a flight to draw it.
   struct Drawing {
@@ -73,8 +80,12 @@ class ReportOutput final : public LogOutput {
   void write_flight(const FlightValues& l, const Drawing& d);
   void write_table();
 
+  // The cards of an engine's cylinders, where the profile names them.
+  std::string cylinder_cards(const FlightValues& l) const;
+
   OutBuffer& out_;
   std::string log_name_;  // for the heading
+  const Profile& profile_;
   FlightFigures figures_;
   std::vector<FlightColumn> columns_;  // of the flights table
   std::vector<Line> lines_;

@@ -41,6 +41,9 @@ constexpr double kLegendEntryGap = 30;    // a sample and the blank after its na
 constexpr double kLegendCharWidth = 7.2;  // about the width of a character of a name
 constexpr int kLongitudeTicks = 7;        // the plan view is wider than high
 constexpr int kManyLines = 3;             // an axis of more lines is titled by its first and last
+constexpr double kBandGap = 16;           // between the bands of the left and the right axis
+constexpr int kTicks = 5;                 // about this many ticks on an axis of the whole plot
+constexpr int kBandTicks = 4;             // and on one of a band
 
 struct Box {
   double left, right, top, bottom;
@@ -48,6 +51,12 @@ struct Box {
 
 std::string number(double v) {
   return std::to_string(std::lround(v));
+}
+
+// A number as it was given: as few digits as tell it.
+std::string shortest(double v) {
+  char text[32];
+  return std::string(text, std::to_chars(text, text + sizeof text, v).ptr);
 }
 
 // Appends a step of a path, "M" or "L" and the point, rounded to whole units.
@@ -66,12 +75,11 @@ void open_svg(std::string& out, const std::string& id, const std::string& title,
 }
 
 // A legend entry at x on the top row; returns the x of the next one.
-double legend_entry(std::string& out, double x, const std::string& name, const char* colour,
-                    bool dashed) {
-  append(out, {"<path class=\"l\" d=\"M", number(x), " ", number(kLegendLineY), "h",
-               number(kLegendSample), "\" stroke=\"", colour, "\"", dashed ? kDash : "",
-               "/><text class=\"k\" x=\"", number(x + kLegendTextGap), "\" y=\"",
-               number(kLegendTextY), "\">", name, "</text>\n"});
+double legend_entry(std::string& out, double x, const std::string& name, const char* colour) {
+  append(out,
+         {"<path class=\"l\" d=\"M", number(x), " ", number(kLegendLineY), "h",
+          number(kLegendSample), "\" stroke=\"", colour, "\"/><text class=\"k\" x=\"",
+          number(x + kLegendTextGap), "\" y=\"", number(kLegendTextY), "\">", name, "</text>\n"});
   return x + kLegendEntryGap + kLegendCharWidth * static_cast<double>(name.size());
 }
 
@@ -101,48 +109,68 @@ struct Frame {
   }
 };
 
+// The title of a value axis: the names of its lines (the first and the last of many: the legend
+// names them all) with their unit, once when they share it.
+std::string axis_title(const std::vector<const ChartLine*>& lines) {
+  if (lines.empty()) return {};
+  const bool one_unit = std::all_of(lines.begin(), lines.end(), [&](const ChartLine* l) {
+    return l->unit == lines.front()->unit;
+  });
+  auto with_unit = [](const std::string& name, const std::string& unit) {
+    return unit.empty() ? name : concat({name, " (", unit, ")"});
+  };
+  std::string title;
+  if (lines.size() > kManyLines) {
+    title = concat({lines.front()->name, " to ", lines.back()->name});
+  } else {
+    for (const ChartLine* l : lines) {
+      if (!title.empty()) title += ", ";
+      title += one_unit ? l->name : with_unit(l->name, l->unit);
+    }
+  }
+  return one_unit ? with_unit(title, lines.front()->unit) : title;
+}
+
 }  // namespace
 
 void write_line_chart(std::string& out, const std::string& id, const std::string& title,
-                      const std::vector<ChartLine>& all, const TimeAxis& axis) {
-  std::vector<const ChartLine*> lines;
+                      const std::vector<ChartLine>& all, const TimeAxis& axis,
+                      const std::optional<ValueRange>& left_range) {
+  std::vector<const ChartLine*> lines, of_axis[2];
   for (const ChartLine& line : all) {
-    if (!line.series->empty()) lines.push_back(&line);
+    if (line.series->empty()) continue;
+    lines.push_back(&line);
+    of_axis[line.axis == 1 ? 1 : 0].push_back(&line);
   }
   if (lines.empty()) return;
-  const bool right_axis =
-      std::any_of(lines.begin(), lines.end(), [](const ChartLine* l) { return l->axis == 1; });
+  const bool right_axis = !of_axis[1].empty();
   const Box box{kLeftMargin, CHART_WIDTH - (right_axis ? kRightAxisMargin : kRightMargin),
                 kTopMargin, CHART_HEIGHT - kBottomMargin};
+  // With a right axis, its lines have a band of the plot below those of the left axis, so that
+  // neither covers the other.
+  const double band = right_axis ? (box.bottom - box.top - kBandGap) / 2 : box.bottom - box.top;
+  const double band_top[2] = {box.top, box.bottom - band};
   open_svg(out, id, title, CHART_HEIGHT);
 
-  // The value axes: round ticks over the values of their lines.
+  // The value axes: round ticks over the values of their lines and their limits.
   Ticks ticks[2];
-  std::string names[2];
   for (int a = 0; a < 2; ++a) {
-    double lo = 0, hi = 0;
-    bool any = false;
-    for (const ChartLine* l : lines) {
-      if (l->axis != a) continue;
-      lo = any ? std::min(lo, l->series->min()) : l->series->min();
-      hi = any ? std::max(hi, l->series->max()) : l->series->max();
-      names[a] += concat({names[a].empty() ? "" : ", ", l->name});
-      any = true;
+    if (of_axis[a].empty()) continue;
+    double lo = of_axis[a].front()->series->min(), hi = of_axis[a].front()->series->max();
+    for (const ChartLine* l : of_axis[a]) {
+      lo = std::min(lo, l->series->min());
+      hi = std::max(hi, l->series->max());
+      for (const std::optional<double>& limit : {l->min_limit, l->max_limit}) {
+        if (limit) lo = std::min(lo, *limit), hi = std::max(hi, *limit);
+      }
     }
-    if (any) ticks[a] = value_ticks(lo, hi);
-  }
-  // An axis of many lines is titled by its first and last: the legend names them all.
-  for (int a = 0; a < 2; ++a) {
-    std::vector<const ChartLine*> of_axis;
-    for (const ChartLine* l : lines) {
-      if (l->axis == a) of_axis.push_back(l);
-    }
-    if (of_axis.size() > kManyLines)
-      names[a] = concat({of_axis.front()->name, " to ", of_axis.back()->name});
+    if (a == 0 && left_range)
+      lo = std::min(lo, left_range->low), hi = std::max(hi, left_range->high);
+    ticks[a] = value_ticks(lo, hi, right_axis ? kBandTicks : kTicks);
   }
   auto y_of = [&](int a, double v) {
     const Ticks& t = ticks[a];
-    return box.bottom - (v - t.low) / (t.high - t.low) * (box.bottom - box.top);
+    return band_top[a] + band - (v - t.low) / (t.high - t.low) * band;
   };
   const double span = axis.end > axis.start ? axis.end - axis.start : 1;
   auto x_of = [&](std::uint32_t t) {
@@ -150,15 +178,13 @@ void write_line_chart(std::string& out, const std::string& id, const std::string
   };
 
   Frame frame;
-  for (const double v : ticks[0].values) {
-    append(frame.grid, {"M", number(box.left), " ", number(y_of(0, v)), "H", number(box.right)});
-    frame.label(Frame::END, box.left - kTickLabelGap, y_of(0, v) + kTickLabelDrop,
-                tick_label(v, ticks[0].step));
-  }
-  if (right_axis) {
-    for (const double v : ticks[1].values) {
-      frame.label(Frame::START, box.right + kTickLabelGap, y_of(1, v) + kTickLabelDrop,
-                  tick_label(v, ticks[1].step));
+  for (int a = 0; a < 2; ++a) {
+    for (const double v : ticks[a].values) {
+      if (of_axis[a].empty()) break;
+      append(frame.grid, {"M", number(box.left), " ", number(y_of(a, v)), "H", number(box.right)});
+      frame.label(a == 0 ? Frame::END : Frame::START,
+                  a == 0 ? box.left - kTickLabelGap : box.right + kTickLabelGap,
+                  y_of(a, v) + kTickLabelDrop, tick_label(v, ticks[a].step));
     }
   }
   const TimeTicks times = time_ticks(axis.start, axis.end, axis.dated);
@@ -167,15 +193,17 @@ void write_line_chart(std::string& out, const std::string& id, const std::string
     append(frame.grid, {"M", number(x), " ", number(box.top), "V", number(box.bottom)});
     frame.label(Frame::MIDDLE, x, box.bottom + kTimeLabelDrop, times.labels[i]);
   }
-  const double mid_y = (box.top + box.bottom) / 2;
   std::string& titles = frame.labels[Frame::MIDDLE];
   text(titles, (box.left + box.right) / 2, CHART_HEIGHT - kAxisTitleRise,
        axis.dated ? "time (HH:MM)" : "minutes from the start", " class=\"t\"");
-  text(titles, kLeftTitleX, mid_y, names[0], upright(kLeftTitleX, mid_y).c_str());
+  const double left_mid = band_top[0] + band / 2;
+  text(titles, kLeftTitleX, left_mid, axis_title(of_axis[0]),
+       upright(kLeftTitleX, left_mid).c_str());
   if (right_axis) {
     const double x = CHART_WIDTH - kRightTitleInset;
-    text(titles, x, mid_y, names[1],
-         concat({" class=\"t\" transform=\"rotate(90 ", number(x), " ", number(mid_y), ")\""})
+    const double right_mid = band_top[1] + band / 2;
+    text(titles, x, right_mid, axis_title(of_axis[1]),
+         concat({" class=\"t\" transform=\"rotate(90 ", number(x), " ", number(right_mid), ")\""})
              .c_str());
   }
   frame.write(out);
@@ -186,15 +214,42 @@ void write_line_chart(std::string& out, const std::string& id, const std::string
   double legend_x = box.left;
   for (std::size_t i = 0; i < lines.size(); ++i) {
     const ChartLine& l = *lines[i];
+    const int a = l.axis == 1 ? 1 : 0;
     const char* colour = kColours[i % std::size(kColours)];
     std::string d;
     for (const Series::Point& p : l.series->points()) {
-      path_step(d, p.starts_stretch, x_of(p.time), y_of(l.axis, p.value));
+      path_step(d, p.starts_stretch, x_of(p.time), y_of(a, p.value));
       if (p.starts_stretch) d += "l0 0";  // a stretch of one point shows as a dot
     }
-    append(out, {"<path class=\"l\" d=\"", d, "\" stroke=\"", colour, "\"",
-                 l.axis == 1 ? kDash : "", "/>\n"});
-    legend_x = legend_entry(out, legend_x, l.name, colour, l.axis == 1);
+    append(out, {"<path class=\"l\" d=\"", d, "\" stroke=\"", colour, "\"/>\n"});
+    // Its limits: dashed across the plot, named at the right.
+    for (const auto& [limit, word] :
+         {std::pair{l.min_limit, "min "}, std::pair{l.max_limit, "max "}}) {
+      if (!limit) continue;
+      const double y = y_of(a, *limit);
+      append(out, {"<path class=\"lim\" d=\"M",
+                   number(box.left),
+                   " ",
+                   number(y),
+                   "H",
+                   number(box.right),
+                   "\" stroke=\"",
+                   colour,
+                   "\"",
+                   kDash,
+                   "/>",
+                   "<text class=\"lt\" x=\"",
+                   number(box.right - kTickLabelGap),
+                   "\" y=\"",
+                   number(y - kTickLabelDrop),
+                   "\" text-anchor=\"end\">",
+                   word,
+                   l.name,
+                   " ",
+                   shortest(*limit),
+                   "</text>\n"});
+    }
+    legend_x = legend_entry(out, legend_x, l.name, colour);
   }
   out += "</svg>\n";
 }

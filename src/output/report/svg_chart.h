@@ -5,6 +5,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -14,8 +15,15 @@ namespace korvex {
 
 struct ChartLine {
   std::string name;
-  int axis = 0;  // 0: the left axis, 1: the right one (drawn dashed)
+  int axis = 0;  // 0: the left axis, 1: the right one (its lines below those of the left)
   const Series* series = nullptr;
+  std::string unit;                            // of its values, for the axis title
+  std::optional<double> min_limit, max_limit;  // drawn dashed across the plot
+};
+
+// Values an axis shows at least, beside those of its lines: for charts that share one scale.
+struct ValueRange {
+  double low, high;
 };
 
 struct TimeAxis {
@@ -24,9 +32,11 @@ struct TimeAxis {
   bool dated;  // HH:MM on the clock, else minutes from the start
 };
 
-// Appends the chart to `out`; lines without values are left out of it.
+// Appends the chart to `out`; lines without values are left out of it. The left axis covers
+// `left_range` too, when given.
 void write_line_chart(std::string& out, const std::string& id, const std::string& title,
-                      const std::vector<ChartLine>& lines, const TimeAxis& axis);
+                      const std::vector<ChartLine>& lines, const TimeAxis& axis,
+                      const std::optional<ValueRange>& left_range = std::nullopt);
 
 void write_track_chart(std::string& out, const std::string& id, const std::string& title,
                        const TrackLine& track);
