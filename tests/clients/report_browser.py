@@ -18,7 +18,7 @@ tool, repo = sys.argv[1], sys.argv[2]
 WIDTH, HEIGHT = 1280, 2400
 SAMPLE_CHARTS = ["Altitude", "Speeds", "Vertical speed"] + [
     f"{chart}, engine {n}" for n in (1, 2)
-    for chart in ("RPM and MAP", "Fuel", "Oil", "Temperatures")] + [
+    for chart in ("RPM and MAP", "Temperatures", "Oil", "Fuel")] + [
     "Electrical", "Attitude", "GPS track"]
 
 
@@ -35,7 +35,7 @@ def chromium(tmp, *args):
 
 PROFILE_CHARTS = ["Altitude", "Speeds", "Vertical speed"] + [
     f"{chart}, {engine}" for engine in ("Engine", "Engine (2nd monitor)")
-    for chart in ("RPM and MAP", "Fuel", "Oil", "EGT", "CHT")] + [
+    for chart in ("RPM and MAP", "EGT", "CHT", "Oil", "Fuel")] + [
     "Electrical", "Attitude", "GPS track"]
 
 

@@ -232,8 +232,6 @@ void define_charts(SectionFlags sections, const Profile& profile, std::vector<Ch
     if ((sections & section_flag(id)) == 0) continue;
     const std::string engine = concat({", ", engine_name(profile, id)});
     chart(concat({"RPM and MAP", engine}), {{id, "RPM", 0}, {id, "MAP", 1}});
-    chart(concat({"Fuel", engine}), {{id, "flow", 0}, {id, "fl1", 1}, {id, "fl2", 1}});
-    chart(concat({"Oil", engine}), {{id, "o-t", 0}, {id, "oil-p", 1}});
     // The cylinders' EGTs and CHTs as the profile names them, and the other thermocouples.
     const EngineSetup& setup = *profile.engine(id);
     temperatures(concat({"EGT", engine}), Scale::EGT, id, setup.egt, "EGT");
@@ -248,6 +246,8 @@ void define_charts(SectionFlags sections, const Profile& profile, std::vector<Ch
     const bool cylinders = !setup.egt.empty() || !setup.cht.empty();
     temperatures(concat({cylinders ? "Other temperatures" : "Temperatures", engine}), Scale::OWN,
                  id, others, "");
+    chart(concat({"Oil", engine}), {{id, "o-t", 0}, {id, "oil-p", 1}});
+    chart(concat({"Fuel", engine}), {{id, "flow", 0}, {id, "fl1", 1}, {id, "fl2", 1}});
   }
   chart("Electrical", {{BASE_BLOCK, "m-v", 0}, {BASE_BLOCK, "b-v", 0}, {BASE_BLOCK, "amps", 1}});
   if ((sections & SECTION_ATTITUDE) != 0) {
