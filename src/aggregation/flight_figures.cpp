@@ -1,5 +1,6 @@
 #include "aggregation/flight_figures.h"
 
+#include <algorithm>
 #include <string>
 
 namespace korvex {
@@ -56,13 +57,7 @@ FlightFigures::FlightFigures(SectionFlags sections, const Profile& profile)
     Engine& e = engines_[engine_of(id)];
     const EngineSetup& setup = *profile.engine(id);
     e.present = true;
-    e.rpm = {id, find_field(id, "RPM")};
-    e.decode = value_decoder(e.rpm);
     e.running_rpm = setup.running_rpm;
-    for (const int tc : setup.egt) e.egt.push_back(thermocouple_column(id, tc));
-    for (const int tc : setup.cht) e.cht.push_back(thermocouple_column(id, tc));
-    for (const ColumnRef c : e.egt) e.egt_decode.push_back(value_decoder(c));
-    for (const ColumnRef c : e.cht) e.cht_decode.push_back(value_decoder(c));
   }
   for (std::size_t i = 0; i < figures_.size(); ++i) {
     const Figure& f = figures_[i];
@@ -77,10 +72,11 @@ FlightFigures::FlightFigures(SectionFlags sections, const Profile& profile)
         landings_ = i;
         break;
       case FigureKind::MAX:
-      case FigureKind::MIN:
-        extrema_.push_back({f.column, value_decoder(f.column), f.kind == FigureKind::MAX,
-                            f.while_running ? engine_of(f.column.block) : -1, i});
-        break;
+      case FigureKind::MIN: {
+        const Extremum e{f.column, value_decoder(f.column), f.kind == FigureKind::MAX,
+                         f.while_running ? engine_of(f.column.block) : -1, i};
+        (f.while_running ? running_extrema_ : extrema_).push_back(e);
+      } break;
       case FigureKind::FUEL:
         fuel_.push_back({f.column, value_decoder(f.column), i});
         break;
@@ -89,6 +85,24 @@ FlightFigures::FlightFigures(SectionFlags sections, const Profile& profile)
         break;
     }
   }
+  // The engines' RPM, the cylinders' EGTs and CHTs and (mostly) the airborne column are read
+  // for their maxima over every record already: whether an engine runs, its EGT spread, its
+  // hottest CHT and whether the aircraft flies come from those.
+  auto maximum_of = [&](ColumnRef column) -> std::optional<std::size_t> {
+    const auto it = std::find_if(extrema_.begin(), extrema_.end(),
+                                 [&](const Extremum& e) { return e.is_max && e.column == column; });
+    if (it == extrema_.end()) return std::nullopt;
+    return static_cast<std::size_t>(it - extrema_.begin());
+  };
+  for (const int id : {SECTION_ID_TELM1, SECTION_ID_TELM2}) {
+    Engine& e = engines_[engine_of(id)];
+    if (!e.present) continue;
+    const EngineSetup& setup = *profile.engine(id);
+    e.rpm = *maximum_of({id, find_field(id, "RPM")});
+    for (const int tc : setup.egt) e.egt.push_back(*maximum_of(thermocouple_column(id, tc)));
+    for (const int tc : setup.cht) e.cht.push_back(*maximum_of(thermocouple_column(id, tc)));
+  }
+  airborne_max_ = maximum_of(airborne_.column);
   values_.values.resize(figures_.size());
 }
 
@@ -100,7 +114,7 @@ void FlightFigures::start(const FlightFacts& facts) {
   for (Engine& e : engines_) {
     e.known = false;
     e.running_seconds = 0;
-    e.cylinders = CylinderValues{};
+    e.max_egt_spread.reset();
   }
   airborne_known_ = false;
   air_seconds_ = 0;
@@ -108,6 +122,7 @@ void FlightFigures::start(const FlightFacts& facts) {
   stretch_ = false;
   landings_count_ = 0;
   for (Extremum& e : extrema_) e.has = false;
+  for (Extremum& e : running_extrema_) e.has = false;
   for (Fuel& fuel : fuel_) fuel = Fuel{fuel.flow, fuel.decode, fuel.figure};
   last_fix_.reset();
   distance_nm_ = 0;
@@ -124,35 +139,48 @@ void FlightFigures::add(const RecordEvent& event) {
   values_.last_layout = event.rec.revision;
   ++values_.records;
   const RecordView& view = event.view();
+  for (Extremum& e : extrema_) {
+    const std::uint8_t* at = field_bytes(view, e.column);
+    e.now = at != nullptr;
+    if (!e.now) continue;
+    const double v = e.decode(at);
+    e.current = v;
+    if (!e.has || (e.is_max ? v > e.value : v < e.value)) e.value = v;
+    e.has = true;
+  }
   for (Engine& e : engines_) {
     if (!e.present) continue;
-    const std::optional<double> rpm = read_value(view, e.rpm, e.decode);
-    e.known = e.known || rpm.has_value();
-    e.running = rpm && *rpm >= e.running_rpm;
-    if (e.running) ++e.running_seconds;
-    if (view.bytes[e.rpm.block] == nullptr) continue;
-    // The cylinders: the hottest CHT, and the spread of the EGTs while the engine runs.
-    for (std::size_t c = 0; c < e.cht.size(); ++c) {
-      const double v = e.cht_decode[c](field_bytes(view, e.cht[c]));
-      if (!e.cylinders.hottest_cht || v > *e.cylinders.hottest_cht) {
-        e.cylinders.hottest_cht = v;
-        e.cylinders.hottest_cylinder = static_cast<int>(c) + 1;
-      }
+    const Extremum& rpm = extrema_[e.rpm];
+    e.known = e.known || rpm.now;
+    e.running = rpm.now && rpm.current >= e.running_rpm;
+    if (!e.running) continue;
+    ++e.running_seconds;
+    // The spread of the EGTs (the block of a running engine is in the record, and with it every
+    // thermocouple).
+    if (e.egt.empty()) continue;
+    double low = extrema_[e.egt.front()].current, high = low;
+    for (const std::size_t k : e.egt) {
+      low = std::min(low, extrema_[k].current);
+      high = std::max(high, extrema_[k].current);
     }
-    if (e.running && !e.egt.empty()) {
-      double low = 0, high = 0;
-      for (std::size_t c = 0; c < e.egt.size(); ++c) {
-        const double v = e.egt_decode[c](field_bytes(view, e.egt[c]));
-        low = c == 0 || v < low ? v : low;
-        high = c == 0 || v > high ? v : high;
-      }
-      if (!e.cylinders.max_egt_spread || high - low > *e.cylinders.max_egt_spread) {
-        e.cylinders.max_egt_spread = high - low;
-      }
-    }
+    if (!e.max_egt_spread || high - low > *e.max_egt_spread) e.max_egt_spread = high - low;
+  }
+  for (Extremum& e : running_extrema_) {
+    if (!engines_[e.running_engine].running) continue;
+    const std::uint8_t* at = field_bytes(view, e.column);
+    if (at == nullptr) continue;
+    const double v = e.decode(at);
+    if (!e.has || (e.is_max ? v > e.value : v < e.value)) e.value = v;
+    e.has = true;
   }
   if (air_time_) {
-    const std::optional<double> v = read_value(view, airborne_.column, airborne_decode_);
+    std::optional<double> v;
+    if (airborne_max_) {
+      const Extremum& column = extrema_[*airborne_max_];
+      if (column.now) v = column.current;
+    } else {
+      v = read_value(view, airborne_.column, airborne_decode_);
+    }
     airborne_known_ = airborne_known_ || v.has_value();
     if (v && *v >= airborne_.min) {
       ++air_seconds_;
@@ -166,14 +194,6 @@ void FlightFigures::add(const RecordEvent& event) {
     }
   }
   ++index_;
-  for (Extremum& e : extrema_) {
-    if (e.running_engine >= 0 && !engines_[e.running_engine].running) continue;
-    const std::uint8_t* at = field_bytes(view, e.column);
-    if (at == nullptr) continue;
-    const double v = e.decode(at);
-    if (!e.has || (e.is_max ? v > e.value : v < e.value)) e.value = v;
-    e.has = true;
-  }
   for (Fuel& fuel : fuel_) {
     const std::optional<double> flow = read_value(view, fuel.flow, fuel.decode);
     if (!flow) continue;
@@ -199,11 +219,24 @@ const FlightValues& FlightFigures::values() const {
   for (const Engine& e : engines_) {
     set(e.figure, e.known, static_cast<double>(e.running_seconds));
   }
-  for (int n = 0; n < ENGINE_COUNT; ++n) values_.cylinders[n] = engines_[n].cylinders;
+  for (int n = 0; n < ENGINE_COUNT; ++n) {
+    const Engine& e = engines_[n];
+    CylinderValues& c = values_.cylinders[n];
+    c = CylinderValues{};
+    c.max_egt_spread = e.max_egt_spread;
+    for (std::size_t k = 0; k < e.cht.size(); ++k) {
+      const Extremum& cht = extrema_[e.cht[k]];
+      if (cht.has && (!c.hottest_cht || cht.value > *c.hottest_cht)) {
+        c.hottest_cht = cht.value;
+        c.hottest_cylinder = static_cast<int>(k) + 1;
+      }
+    }
+  }
   set(air_time_, airborne_known_, static_cast<double>(air_seconds_));
   const bool landed = stretch_ && stretch_last_ - stretch_first_ + 1 >= MIN_FLIGHT_RECORDS;
   set(landings_, airborne_known_, static_cast<double>(landings_count_ + (landed ? 1 : 0)));
   for (const Extremum& e : extrema_) set(e.figure, e.has, e.value);
+  for (const Extremum& e : running_extrema_) set(e.figure, e.has, e.value);
   for (const Fuel& fuel : fuel_)
     set(fuel.figure, fuel.has_flow, fuel.flow_seconds / kSecondsPerHour);
   set(distance_, last_fix_.has_value(), distance_nm_);
