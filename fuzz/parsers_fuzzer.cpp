@@ -4,7 +4,10 @@
 //     a date in the text is the date of the timestamp;
 //   - a LIST names flights from 1 on, each range in order, and a log of 10 flights either holds
 //     every flight named or is refused;
-//   - a gap is a whole number of seconds from 1 to 86400, a UTC offset at most 23:59 either way.
+//   - a gap is a whole number of seconds from 1 to 86400, a UTC offset at most 23:59 either way;
+//   - a profile is read or refused with its file and line named; one that is read names each
+//     thermocouple of an engine at most once, from tc1 to tc12, and no column's min above its
+//     max; and the words of a --columns list are made names, or refused, with any profile.
 #include <algorithm>
 #include <cstdint>
 #include <cstdio>
@@ -12,6 +15,7 @@
 #include <string_view>
 
 #include "cli/options.h"
+#include "profile/profile_file.h"
 #include "record/timestamp.h"
 #include "selection/flight_list.h"
 #include "selection/time_window.h"
@@ -77,12 +81,37 @@ void check_option(const char* option, const std::string& text) {
   }
 }
 
+void check_profile(std::string_view text) {
+  korvex::Profile profile;
+  std::string error;
+  if (!korvex::parse_profile(text, "p.toml", profile, error)) {
+    check(error.rfind("p.toml:", 0) == 0);
+  } else {
+    for (const korvex::EngineSetup& e : profile.engines) {
+      bool named[korvex::THERMOCOUPLES + 1] = {};
+      for (const auto* list : {&e.egt, &e.cht}) {
+        for (const int tc : *list) {
+          check(tc >= 1 && tc <= korvex::THERMOCOUPLES && !named[tc]);
+          named[tc] = true;
+        }
+      }
+    }
+    for (const korvex::ColumnSetup& c : profile.columns) {
+      check(c.column.field != nullptr && c.min_seconds >= 1);
+      check(!c.min || !c.max || *c.min <= *c.max);
+    }
+  }
+  std::string names;
+  if (!korvex::profile_column_names(text, profile, names, error)) check(!error.empty());
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   const std::string text(reinterpret_cast<const char*>(data), size);
   check_time(text);
   check_list(text);
+  check_profile(text);
   if (text.find('\0') == std::string::npos) {
     check_option("--gap", text);
     check_option("--utc-offset", text);

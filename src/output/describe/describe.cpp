@@ -12,9 +12,11 @@ namespace korvex {
 
 namespace {
 
-using Row = std::array<std::string, 6>;
+constexpr std::size_t kColumns = 6;
+using Row = std::array<std::string, kColumns>;
 
-constexpr Row kHeader = {"name", "block", "classic_label", "type", "unit", "label"};
+constexpr std::array<std::string_view, kColumns> kHeader = {"name", "block", "classic_label",
+                                                            "type", "unit",  "label"};
 constexpr std::string_view kRecord = "record";  // the block of Time and flight
 
 std::string type_of(const Field& f) {
@@ -54,7 +56,8 @@ std::size_t shown_width(const std::string& text) {
 void write_description(OutBuffer& out, DelimiterMode mode, const ColumnSet& columns,
                        const Profile& profile) {
   std::vector<Row> rows = {
-      kHeader,
+      {std::string(kHeader[0]), std::string(kHeader[1]), std::string(kHeader[2]),
+       std::string(kHeader[3]), std::string(kHeader[4]), std::string(kHeader[5])},
       {std::string(TIME_LABEL), std::string(kRecord), std::string(TIME_LABEL), "time", "", ""},
       {std::string(FLIGHT_NAME), std::string(kRecord), "", "integer", "", ""}};
   columns.for_each([&](ColumnRef c) {
@@ -63,7 +66,7 @@ void write_description(OutBuffer& out, DelimiterMode mode, const ColumnSet& colu
                     std::string(c.field->label), type_of(*c.field), std::string(profile.unit(c)),
                     setup != nullptr ? setup->label : std::string()});
   });
-  std::size_t widths[kHeader.size()] = {};
+  std::size_t widths[kColumns] = {};
   for (const Row& row : rows) {
     for (std::size_t i = 0; i < row.size(); ++i)
       widths[i] = std::max(widths[i], shown_width(row[i]));
