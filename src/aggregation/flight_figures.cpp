@@ -1,6 +1,8 @@
 #include "aggregation/flight_figures.h"
 
 #include <algorithm>
+#include <cmath>
+#include <limits>
 #include <string>
 
 namespace korvex {
@@ -8,6 +10,8 @@ namespace korvex {
 namespace {
 
 constexpr double kSecondsPerHour = 3600;
+// The value of a column that the record at hand lacks.
+constexpr double kAbsent = std::numeric_limits<double>::quiet_NaN();
 
 Figure extremum(FigureKind kind, int block, std::string_view label) {
   return {kind, {block, find_field(block, label)}};
@@ -75,7 +79,8 @@ FlightFigures::FlightFigures(SectionFlags sections, const Profile& profile)
       case FigureKind::MIN: {
         const Extremum e{f.column, value_decoder(f.column), f.kind == FigureKind::MAX,
                          f.while_running ? engine_of(f.column.block) : -1, i};
-        (f.while_running ? running_extrema_ : extrema_).push_back(e);
+        // The maxima over every record, most of the figures, apart for a tight loop.
+        (f.kind == FigureKind::MAX && !f.while_running ? maxima_ : others_).push_back(e);
       } break;
       case FigureKind::FUEL:
         fuel_.push_back({f.column, value_decoder(f.column), i});
@@ -89,10 +94,10 @@ FlightFigures::FlightFigures(SectionFlags sections, const Profile& profile)
   // for their maxima over every record already: whether an engine runs, its EGT spread, its
   // hottest CHT and whether the aircraft flies come from those.
   auto maximum_of = [&](ColumnRef column) -> std::optional<std::size_t> {
-    const auto it = std::find_if(extrema_.begin(), extrema_.end(),
+    const auto it = std::find_if(maxima_.begin(), maxima_.end(),
                                  [&](const Extremum& e) { return e.is_max && e.column == column; });
-    if (it == extrema_.end()) return std::nullopt;
-    return static_cast<std::size_t>(it - extrema_.begin());
+    if (it == maxima_.end()) return std::nullopt;
+    return static_cast<std::size_t>(it - maxima_.begin());
   };
   for (const int id : {SECTION_ID_TELM1, SECTION_ID_TELM2}) {
     Engine& e = engines_[engine_of(id)];
@@ -121,8 +126,11 @@ void FlightFigures::start(const FlightFacts& facts) {
   index_ = 0;
   stretch_ = false;
   landings_count_ = 0;
-  for (Extremum& e : extrema_) e.has = false;
-  for (Extremum& e : running_extrema_) e.has = false;
+  for (Extremum& e : maxima_) {
+    e.has = false;
+    e.value = -std::numeric_limits<double>::infinity();
+  }
+  for (Extremum& e : others_) e.has = false;
   for (Fuel& fuel : fuel_) fuel = Fuel{fuel.flow, fuel.decode, fuel.figure};
   last_fix_.reset();
   distance_nm_ = 0;
@@ -139,33 +147,35 @@ void FlightFigures::add(const RecordEvent& event) {
   values_.last_layout = event.rec.revision;
   ++values_.records;
   const RecordView& view = event.view();
-  for (Extremum& e : extrema_) {
+  for (Extremum& e : maxima_) {
     const std::uint8_t* at = field_bytes(view, e.column);
-    e.now = at != nullptr;
-    if (!e.now) continue;
+    if (at == nullptr) {
+      e.current = kAbsent;
+      continue;
+    }
     const double v = e.decode(at);
     e.current = v;
-    if (!e.has || (e.is_max ? v > e.value : v < e.value)) e.value = v;
+    e.value = std::max(e.value, v);  // no value is NaN
     e.has = true;
   }
   for (Engine& e : engines_) {
     if (!e.present) continue;
-    const Extremum& rpm = extrema_[e.rpm];
-    e.known = e.known || rpm.now;
-    e.running = rpm.now && rpm.current >= e.running_rpm;
+    const double rpm = maxima_[e.rpm].current;
+    e.known = e.known || !std::isnan(rpm);
+    e.running = rpm >= e.running_rpm;  // false for an absent RPM
     if (!e.running) continue;
     ++e.running_seconds;
     // The spread of the EGTs (the block of a running engine is in the record, and with it every
     // thermocouple).
     if (e.egt.empty()) continue;
-    double low = extrema_[e.egt.front()].current, high = low;
+    double low = maxima_[e.egt.front()].current, high = low;
     for (const std::size_t k : e.egt) {
-      low = std::min(low, extrema_[k].current);
-      high = std::max(high, extrema_[k].current);
+      low = std::min(low, maxima_[k].current);
+      high = std::max(high, maxima_[k].current);
     }
     if (!e.max_egt_spread || high - low > *e.max_egt_spread) e.max_egt_spread = high - low;
   }
-  for (Extremum& e : running_extrema_) {
+  for (Extremum& e : others_) {
     if (!engines_[e.running_engine].running) continue;
     const std::uint8_t* at = field_bytes(view, e.column);
     if (at == nullptr) continue;
@@ -176,8 +186,8 @@ void FlightFigures::add(const RecordEvent& event) {
   if (air_time_) {
     std::optional<double> v;
     if (airborne_max_) {
-      const Extremum& column = extrema_[*airborne_max_];
-      if (column.now) v = column.current;
+      const double column = maxima_[*airborne_max_].current;
+      if (!std::isnan(column)) v = column;
     } else {
       v = read_value(view, airborne_.column, airborne_decode_);
     }
@@ -225,7 +235,7 @@ const FlightValues& FlightFigures::values() const {
     c = CylinderValues{};
     c.max_egt_spread = e.max_egt_spread;
     for (std::size_t k = 0; k < e.cht.size(); ++k) {
-      const Extremum& cht = extrema_[e.cht[k]];
+      const Extremum& cht = maxima_[e.cht[k]];
       if (cht.has && (!c.hottest_cht || cht.value > *c.hottest_cht)) {
         c.hottest_cht = cht.value;
         c.hottest_cylinder = static_cast<int>(k) + 1;
@@ -235,8 +245,8 @@ const FlightValues& FlightFigures::values() const {
   set(air_time_, airborne_known_, static_cast<double>(air_seconds_));
   const bool landed = stretch_ && stretch_last_ - stretch_first_ + 1 >= MIN_FLIGHT_RECORDS;
   set(landings_, airborne_known_, static_cast<double>(landings_count_ + (landed ? 1 : 0)));
-  for (const Extremum& e : extrema_) set(e.figure, e.has, e.value);
-  for (const Extremum& e : running_extrema_) set(e.figure, e.has, e.value);
+  for (const Extremum& e : maxima_) set(e.figure, e.has, e.value);
+  for (const Extremum& e : others_) set(e.figure, e.has, e.value);
   for (const Fuel& fuel : fuel_)
     set(fuel.figure, fuel.has_flow, fuel.flow_seconds / kSecondsPerHour);
   set(distance_, last_fix_.has_value(), distance_nm_);

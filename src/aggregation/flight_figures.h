@@ -86,13 +86,13 @@ class FlightFigures {
   // Each engine monitor of the log: when its engine runs, for how long, and its cylinders.
   struct Engine {
     bool present = false;
-    std::size_t rpm = 0;  // its maximum among the extrema
+    std::size_t rpm = 0;  // its maximum among the maxima
     double running_rpm = DEFAULT_RUNNING_RPM;
     std::optional<std::size_t> figure;  // its engine time
     bool known = false;                 // a record of the flight had its RPM
     std::int64_t running_seconds = 0;
     bool running = false;  // in the record at hand
-    // The maxima of its cylinders' EGTs and CHTs among the extrema, in the profile's order.
+    // The maxima of its cylinders' EGTs and CHTs among the maxima, in the profile's order.
     std::vector<std::size_t> egt, cht;
     std::optional<double> max_egt_spread;
   };
@@ -100,7 +100,7 @@ class FlightFigures {
   // The airborne column, and its figures.
   AirborneSetup airborne_;
   ValueDecoder airborne_decode_ = nullptr;
-  std::optional<std::size_t> airborne_max_;  // its maximum among the extrema, when it has one
+  std::optional<std::size_t> airborne_max_;  // its maximum among the maxima, when it has one
   std::optional<std::size_t> air_time_, landings_;
   bool airborne_known_ = false;
   std::int64_t air_seconds_ = 0;
@@ -117,11 +117,10 @@ class FlightFigures {
     std::size_t figure;
     bool has = false;
     double value = 0;
-    bool now = false;    // the record at hand has the column
-    double current = 0;  // and this value in it
+    double current = 0;  // in the record at hand; NaN when it lacks the column
   };
-  std::vector<Extremum> extrema_;          // over every record
-  std::vector<Extremum> running_extrema_;  // over the records with their engine running
+  std::vector<Extremum> maxima_;  // over every record
+  std::vector<Extremum> others_;  // minima, and figures over the records with an engine running
   struct Fuel {
     ColumnRef flow;
     ValueDecoder decode;
