@@ -10,6 +10,7 @@
 #include "cli/exit_status.h"
 #include "fields/column_set.h"
 #include "io/concat.h"
+#include "aggregation/findings.h"
 #include "output/describe/describe.h"
 #include "output/split/split_output.h"
 #include "plan/read_plan.h"
@@ -45,6 +46,26 @@ void print_summary(Messages& messages, std::int64_t rows, std::int64_t bad_packe
                               "\nRead %" PRId64 " packets, skipped %" PRId64 " bad packets.\n",
                               rows, bad_packets);
   messages.say(std::string_view(text, static_cast<std::size_t>(n)));
+}
+
+void print_findings(Messages& messages, const FindingCount& count) {
+  const auto plural = [](std::int64_t n, const char* one, const char* many) {
+    return concat({std::to_string(n), n == 1 ? one : many});
+  };
+  messages.say(concat({plural(count.findings, " finding", " findings"), " in ",
+                       plural(count.flights, " flight", " flights"), "\n"}));
+}
+
+// --findings with a profile that gives no limit this log could exceed: there is nothing to find.
+void print_no_limits(Messages& messages, const Options& options) {
+  messages.say(
+      options.profile.path.empty()
+          ? "No profile, so no limits and no findings: give one with --profile FILE "
+            "(--profile-template shows one, with limits).\n"
+          : concat({"The profile ", options.profile.path,
+                    " gives no limit for this log's columns, so there are no findings: give min "
+                    "or max in [columns.NAME], or egt_spread_max or cht_cooling_max in "
+                    "[engines.N].\n"}));
 }
 
 // What the log does not have, or a file that would be replaced: nothing is written.
@@ -173,9 +194,15 @@ int run_scan(ByteStream& in, const Options& options, RunPlan& plan, OutBuffer& o
 
 std::unique_ptr<LogOutput> make_output(const Options& options, const RunPlan& plan, OutBuffer& out,
                                        const std::string& name, std::uint64_t seconds) {
-  const OutputSetup setup{
-      out,  *options.format, plan.columns,   options.flights_table, options.utc_offset,
-      name, seconds,         options.profile};
+  const OutputSetup setup{out,
+                          *options.format,
+                          plan.columns,
+                          options.flights_table,
+                          options.findings,
+                          options.utc_offset,
+                          name,
+                          seconds,
+                          options.profile};
   return options.format->make(setup);
 }
 
@@ -205,6 +232,9 @@ int convert_log(ByteStream& in, OutBuffer& out, const Options& options, Messages
   print_section_line(messages, survey.sections_seen);
   RunPlan plan;
   if (std::string error; !plan_run(options, survey, plan, error)) return refuse(messages, error);
+  if (options.findings && !FindingDetector(survey.sections_seen, options.profile).any()) {
+    print_no_limits(messages, options);
+  }
   if (options.describe) {
     write_description(out, options.format->delimiter, plan.columns, options.profile);
     if (!out.flush()) return write_failed(messages, out.failed(), "");
@@ -247,6 +277,8 @@ int convert_log(ByteStream& in, OutBuffer& out, const Options& options, Messages
   totals.rows = output->rows();
   totals.flights = filter.flights();
   totals.split = split != nullptr;
+  totals.findings = output->findings();
+  if (totals.findings.findings > 0) print_findings(messages, totals.findings);
   for (const FlightFacts& span : plan.flights.spans) {
     if (plan.selection.flights.contains(span.number)) {
       totals.positions_out_of_range += span.positions_out_of_range;

@@ -28,6 +28,7 @@ constexpr OptionDef kOptions[] = {
     {0, "split", "DIR", "one file per flight in DIR instead of standard output"},
     {0, "utc-offset", "+HH:MM", "gpx, kml: how far the instrument's clock runs ahead of UTC"},
     {0, "describe", "", "the log's columns (name, block, label, type, unit) instead of records"},
+    {0, "findings", "", "every limit of the profile exceeded, a row each, instead of records"},
     {0, "profile", "FILE", "the aircraft profile (units, cylinders, limits) to use"},
     {0, "no-profile", "", "use no profile, not even the one in ~/.config/korvexlogdump"},
     {0, "profile-template", "", "show a profile with every key, to start one from, and exit"},
@@ -105,6 +106,13 @@ bool check_combination(const Options& o, std::string& error) {
     error = concat({"--columns does not go with ", format.word, ", ", format.refuses_columns});
   } else if (o.flights_table && !format.refuses_flights.empty()) {
     error = concat({"--flights does not go with ", format.word, ", ", format.refuses_flights});
+  } else if (o.findings && !format.refuses_findings.empty()) {
+    error = concat({"--findings does not go with ", format.word, ", ", format.refuses_findings});
+  } else if (o.findings && o.columns_given) {
+    error = "--columns does not go with --findings, whose columns are fixed";
+  } else if (o.findings && (o.flights_table || o.describe)) {
+    error = concat({"--findings does not go with ", o.flights_table ? "--flights" : "--describe",
+                    ": each writes rows of its own"});
   } else if (o.flights_table && o.columns_given) {
     error = "--columns does not go with --flights, whose columns are fixed";
   } else if (o.flights_table && !o.split_dir.empty()) {
@@ -193,6 +201,7 @@ ParsedCommandLine parse_command_line(int argc, const char* const* argv) {
     }
     if (option->long_name == "no-profile") parsed.options.no_profile = true;
     if (option->long_name == "describe") parsed.options.describe = true;
+    if (option->long_name == "findings") parsed.options.findings = true;
     if (option->long_name == "quiet") parsed.options.quiet = true;
     if (option->long_name == "flights") parsed.options.flights_table = true;
     std::string error;

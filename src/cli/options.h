@@ -26,6 +26,7 @@ struct Options {
   std::string split_dir;        // --split DIR; empty: standard output
   std::int32_t utc_offset = 0;  // --utc-offset: seconds the instrument's clock runs ahead of UTC
   bool describe = false;        // --describe: the columns instead of the records
+  bool findings = false;        // --findings: the findings instead of the records
   std::string profile_path;     // --profile FILE
   bool no_profile = false;      // --no-profile
   Profile profile;              // the aircraft profile read, or every default

@@ -9,6 +9,17 @@
 
 namespace korvex {
 
+// The findings an output found, and in how many flights.
+struct FindingCount {
+  std::int64_t findings = 0;
+  std::int64_t flights = 0;
+  FindingCount& operator+=(const FindingCount& other) {
+    findings += other.findings;
+    flights += other.flights;
+    return *this;
+  }
+};
+
 class LogOutput : public FlightEvents {
  public:
   // Before the first flight (a header).
@@ -23,6 +34,8 @@ class LogOutput : public FlightEvents {
   virtual int write_error() const = 0;
   // What could not be written: empty for standard output, else the file's path.
   virtual std::string failed_file() const { return {}; }
+  // The findings it found (an output that looks for none found none).
+  virtual FindingCount findings() const { return {}; }
 };
 
 }  // namespace korvex

@@ -12,19 +12,23 @@ namespace {
 
 constexpr std::string_view kTrackColumns = "whose points have fixed values";
 constexpr std::string_view kTrackFlights = "which writes a track per flight";
+constexpr std::string_view kTrackFindings = "which writes tracks";
 constexpr unsigned kTrackNeeds = NEEDS_FLIGHT_SCAN | NEEDS_A_FIX;
 
 // clang-format off
 constexpr FormatEntry kFormats[] = {
-    {"tab", "tsv", DELIM_TAB, 0, {}, {}, make_classic_table, nullptr},
-    {"comma", "csv", DELIM_COMMA, 0, {}, {}, make_classic_table, nullptr},
-    {"space", "txt", DELIM_SPACE, 0, {}, {}, make_classic_table, nullptr},
-    {"csv", "csv", DELIM_COMMA, 0, {}, {}, make_analysis_table, nullptr},
-    {"tsv", "tsv", DELIM_TAB, 0, {}, {}, make_analysis_table, nullptr},
-    {"gpx", "gpx", DELIM_COMMA, kTrackNeeds, kTrackColumns, kTrackFlights, make_gpx, track_notes},
-    {"kml", "kml", DELIM_COMMA, kTrackNeeds, kTrackColumns, kTrackFlights, make_kml, track_notes},
+    {"tab", "tsv", DELIM_TAB, 0, {}, {}, {}, make_classic_table, nullptr},
+    {"comma", "csv", DELIM_COMMA, 0, {}, {}, {}, make_classic_table, nullptr},
+    {"space", "txt", DELIM_SPACE, 0, {}, {}, {}, make_classic_table, nullptr},
+    {"csv", "csv", DELIM_COMMA, 0, {}, {}, {}, make_analysis_table, nullptr},
+    {"tsv", "tsv", DELIM_TAB, 0, {}, {}, {}, make_analysis_table, nullptr},
+    {"gpx", "gpx", DELIM_COMMA, kTrackNeeds, kTrackColumns, kTrackFlights, kTrackFindings,
+     make_gpx, track_notes},
+    {"kml", "kml", DELIM_COMMA, kTrackNeeds, kTrackColumns, kTrackFlights, kTrackFindings,
+     make_kml, track_notes},
     {"html", "html", DELIM_COMMA, NEEDS_SPAN_OF_WINDOW, "whose charts are fixed",
-     "whose report begins with the flights table", make_report, report_notes},
+     "whose report begins with the flights table", "whose report shows each flight's findings",
+     make_report, report_notes},
 };
 // clang-format on
 

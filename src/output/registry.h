@@ -37,6 +37,7 @@ struct OutputSetup {
   const FormatEntry& format;
   const ColumnSet& columns;
   bool flights_table;         // --flights
+  bool findings;              // --findings
   std::int32_t utc_offset;    // seconds the instrument's clock runs ahead of UTC
   std::string_view log_name;  // for a heading
   std::uint64_t seconds;      // about how long the records to come span
@@ -48,6 +49,7 @@ struct RunTotals {
   std::int64_t rows = 0;
   std::int64_t flights = 0;                 // with selected records
   std::int64_t positions_out_of_range = 0;  // GPS positions of the selected records
+  FindingCount findings;                    // found by the output
   bool split = false;                       // one file per flight
 };
 
@@ -56,9 +58,10 @@ struct FormatEntry {
   std::string_view extension;  // of the files --split writes
   DelimiterMode delimiter;     // of a table
   unsigned needs;              // OutputNeeds
-  // Why --columns or --flights does not go with the format; empty: it does.
+  // Why --columns, --flights or --findings does not go with the format; empty: it does.
   std::string_view refuses_columns;
   std::string_view refuses_flights;
+  std::string_view refuses_findings;
   std::unique_ptr<LogOutput> (*make)(const OutputSetup& setup);
   void (*notes)(const RunTotals& totals, Messages& messages);  // or nullptr
 };

@@ -27,6 +27,18 @@ constexpr std::string_view kEngineKeys =
     "cht_cooling_max and min_seconds";
 constexpr std::string_view kAirborneKeys = "[airborne] takes column and min";
 
+// The keys of a table in the order the file gives them (a table keeps them sorted).
+std::vector<std::pair<const toml::key*, const toml::node*>> in_file_order(const toml::table& t) {
+  std::vector<std::pair<const toml::key*, const toml::node*>> keys;
+  for (auto&& [k, v] : t) keys.emplace_back(&k, &v);
+  std::sort(keys.begin(), keys.end(), [](const auto& a, const auto& b) {
+    const toml::source_position& x = a.first->source().begin;
+    const toml::source_position& y = b.first->source().begin;
+    return x.line != y.line ? x.line < y.line : x.column < y.column;
+  });
+  return keys;
+}
+
 std::string number_text(double v) {
   char text[32];
   const char* end = std::to_chars(text, text + sizeof text, v).ptr;
@@ -95,7 +107,9 @@ class Reader {
   }
 
   void columns(const toml::table& all) {
-    for (auto&& [key, node] : all) {
+    for (const auto& [key_of, node_of] : in_file_order(all)) {
+      const toml::key& key = *key_of;
+      const toml::node& node = *node_of;
       const std::string name(key.str());
       const std::string path = concat({"columns.", name});
       const std::optional<ColumnRef> column = find_column(name);
@@ -181,12 +195,7 @@ class Reader {
       EngineSetup& e = profile_.engines[number_key == "1" ? 0 : 1];
       std::vector<std::string> named(THERMOCOUPLES);
       // In file order, so that a thermocouple named twice is reported where it is named again.
-      std::vector<std::pair<const toml::key*, const toml::node*>> keys;
-      for (auto&& [k, v] : *t) keys.emplace_back(&k, &v);
-      std::sort(keys.begin(), keys.end(), [](const auto& a, const auto& b) {
-        return a.first->source().begin.line < b.first->source().begin.line;
-      });
-      for (const auto& [k, v] : keys) {
+      for (const auto& [k, v] : in_file_order(*t)) {
         const std::string what(k->str());
         const std::string at = concat({path, ".", what});
         if (what == "name") {

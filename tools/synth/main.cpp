@@ -33,6 +33,11 @@ Faults, each injected N times at records chosen by the seed:
   --stray-markers N      the pair 0xAA 0x55 inside a record's data (splits the record)
   --mixed N              N records written in another layout, given by --mixed-layout
   --mixed-layout N       layout of the mixed-in records, 0 to 3 (default 0)
+Exceedances, in every flight long enough, at the same seconds of each:
+  --exceedances          an oil temperature of 260 F for 120 s from second 600, an oil
+                         pressure of 15 psi for 20 s from 900, cylinder 3 running hot (CHT 90 F
+                         more for 300 s, EGT 200 F more for 100 s, from 1200) and a shock cooling
+                         of cylinder 5 (its CHT 150 F down in 60 s from 1700, then back up)
   -h, --help             this text
 
 The report on standard error says what was written, whether and where the file wrapped, the
@@ -86,6 +91,10 @@ int main(int argc, char** argv) {
     if (arg == "-h" || arg == "--help") {
       std::fputs(kHelp, stdout);
       return 0;
+    }
+    if (arg == "--exceedances") {
+      o.exceedances = true;
+      continue;
     }
     if (i + 1 >= argc) return usage_error("missing value after " + std::string(arg));
     const std::string_view value = argv[++i];

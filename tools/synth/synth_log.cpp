@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <cstring>
 #include <map>
+#include <optional>
 #include <set>
 
 #include "flight_model.h"
@@ -39,10 +40,44 @@ struct Schedule {
   }
 };
 
+// The exceedances of --exceedances: what, and from which second of a flight to which.
+struct Injection {
+  const char* what;
+  int first, last;
+};
+constexpr Injection kInjections[] = {{"oil temperature", 600, 719},
+                                     {"oil pressure", 900, 919},
+                                     {"hot cylinder", 1200, 1499},
+                                     {"cooling", 1700, 1819}};
+constexpr std::uint16_t kHotOil = 260;  // F
+constexpr int kHotEgtSeconds = 100;
+constexpr int kCoolingSeconds = 60;  // down, then as long back up
+
+// Puts the exceedances of second `s` of a flight into both engine monitors' fields.
+void inject(int s, RecordFields& fields) {
+  auto clip = [](double v) { return static_cast<std::uint16_t>(std::clamp(v, 0.0, 65535.0)); };
+  for (std::optional<TelmFields>* telm : {&fields.telm1, &fields.telm2}) {
+    if (!*telm) continue;
+    TelmFields& t = **telm;
+    if (s >= kInjections[0].first && s <= kInjections[0].last) t.oil_t = kHotOil;
+    if (s >= kInjections[1].first && s <= kInjections[1].last) t.oil_p = 150;
+    if (s >= kInjections[2].first && s <= kInjections[2].last) {
+      t.tc[8] = clip(t.tc[8] + 90.0);  // CHT of cylinder 3
+      if (s < kInjections[2].first + kHotEgtSeconds) t.tc[2] = clip(t.tc[2] + 200.0);  // its EGT
+    }
+    if (s >= kInjections[3].first && s <= kInjections[3].last) {
+      const int into = s - kInjections[3].first + 1;  // CHT of cylinder 5 down, then back
+      const int down = into <= kCoolingSeconds ? into : 2 * kCoolingSeconds - into;
+      t.tc[10] = clip(t.tc[10] - 2.5 * down);
+    }
+  }
+}
+
 // Runs the flights, calling emit(timestamp, fields) for every second the instrument logs; each
-// flight as flown goes to `flown` when given.
+// flight as flown goes to `flown` when given, and the exceedances injected to `injected`.
 template <typename Emit>
-std::int64_t fly(const SynthOptions& o, std::vector<FlownFlight>* flown, Emit&& emit) {
+std::int64_t fly(const SynthOptions& o, std::vector<FlownFlight>* flown,
+                 std::vector<Exceedance>* injected, Emit&& emit) {
   Random rng{o.seed};
   Aircraft aircraft;
   aircraft.lat = 47.0 + rng.uniform(-1, 1);
@@ -61,7 +96,16 @@ std::int64_t fly(const SynthOptions& o, std::vector<FlownFlight>* flown, Emit&& 
     std::uint32_t t = schedule.next_start;
     const std::uint32_t first = t;
     while (step_flight(flight, aircraft, rng)) {
-      emit(t, sample_instruments(flight, aircraft, rng));
+      RecordFields fields = sample_instruments(flight, aircraft, rng);
+      if (o.exceedances) {
+        inject(flight.seconds, fields);
+        for (const Injection& j : kInjections) {
+          if (injected == nullptr || flight.seconds != j.last) continue;
+          injected->push_back(
+              {flights + 1, j.what, t - static_cast<std::uint32_t>(j.last - j.first), t});
+        }
+      }
+      emit(t, std::move(fields));
       ++t;
       ++seconds_logged;
     }
@@ -141,7 +185,7 @@ SynthResult synthesize(const SynthOptions& o) {
 
   // A first run of the same flights counts the records, so that faults can be placed.
   std::int64_t total = 0;
-  fly(o, nullptr, [&total](std::uint32_t, const RecordFields&) { ++total; });
+  fly(o, nullptr, nullptr, [&total](std::uint32_t, const RecordFields&) { ++total; });
   Random fault_rng{o.seed ^ 0x6B6F727665785FULL};
   std::set<std::int64_t> taken;
   const auto garbage_at = pick(o.garbage, total, taken, fault_rng);
@@ -159,7 +203,8 @@ SynthResult synthesize(const SynthOptions& o) {
   bytes[0] = MARKER_FIRST;
   bytes[1] = MARKER_SECOND;
 
-  report.flights = fly(o, &report.flown, [&](std::uint32_t t, RecordFields fields) {
+  std::vector<Exceedance>* injected = &report.exceedances;
+  report.flights = fly(o, &report.flown, injected, [&](std::uint32_t t, RecordFields fields) {
     const std::int64_t i = n++;
     if (i < skip_until) return;
     if (report.records_written == 0) report.first_timestamp = t;
@@ -361,6 +406,12 @@ std::string format_report(const SynthOptions& o, const SynthReport& r, const std
                 static_cast<long long>(r.expected_rows),
                 static_cast<long long>(r.expected_bad_packets));
   text += line;
+  for (const Exceedance& e : r.exceedances) {
+    std::snprintf(line, sizeof line, "exceedance in flight %lld: %s, timestamps %u to %u\n",
+                  static_cast<long long>(e.flight), e.what.c_str(), e.first_timestamp,
+                  e.last_timestamp);
+    text += line;
+  }
   return text;
 }
 

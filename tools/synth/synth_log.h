@@ -30,6 +30,14 @@ struct SynthOptions {
   int mixed_count = 0;    // records written in mixed_layout instead
   RecordLayout mixed_layout = 0;
   bool keep_records = false;  // keep every record's fields in the result, for tests
+  bool exceedances = false;   // limits exceeded at known seconds of every flight
+};
+
+// Limits exceeded on purpose: in every flight long enough, at the same seconds from its start.
+struct Exceedance {
+  std::int64_t flight = 0;  // 1, 2, ... in the order flown
+  std::string what;         // "oil temperature", "oil pressure", "hot cylinder", "cooling"
+  std::uint32_t first_timestamp = 0, last_timestamp = 0;
 };
 
 // One record as written, with where it stands.
@@ -50,7 +58,8 @@ struct FlownFlight {
 struct SynthReport {
   std::int64_t records_written = 0;
   std::int64_t flights = 0;
-  std::vector<FlownFlight> flown;  // every flight, in order
+  std::vector<FlownFlight> flown;       // every flight, in order
+  std::vector<Exceedance> exceedances;  // injected, in the order of their first second
   std::uint32_t first_timestamp = 0;
   std::uint32_t last_timestamp = 0;
   std::int64_t wraps = 0;

@@ -1,5 +1,7 @@
 #include "output/flights/flights_table.h"
 
+#include "output/cells/text_cell.h"
+
 namespace korvex {
 
 FlightsTable::FlightsTable(OutBuffer& out, DelimiterMode mode, bool analysis, SectionFlags sections,
@@ -11,14 +13,7 @@ FlightsTable::FlightsTable(OutBuffer& out, DelimiterMode mode, bool analysis, Se
       columns_(flight_columns(figures_.figures())) {}
 
 void FlightsTable::put(std::string_view text, const FlightColumn& c, bool first) {
-  if (mode_ == DELIM_SPACE) {
-    const std::size_t width = static_cast<std::size_t>(c.width) + (first ? 0 : 1);
-    for (std::size_t n = text.size(); n < width; ++n) out_.put(' ');
-    if (!first && text.size() >= width) out_.put(' ');
-  } else if (!first) {
-    out_.put(mode_ == DELIM_TAB ? '\t' : ',');
-  }
-  out_.write(text);
+  put_text_cell(out_, mode_, text, c.width, first);
 }
 
 void FlightsTable::begin() {

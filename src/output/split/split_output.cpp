@@ -115,6 +115,7 @@ bool SplitOutput::finish_file() {
   if (!current_) return error_ == 0;
   const bool written = current_->end();
   rows_ += current_->rows();
+  findings_ += current_->findings();
   current_.reset();
   errno = buffer_->failed();
   if (!written || ::fsync(fd_) != 0) return fail(path_);

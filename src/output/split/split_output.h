@@ -58,6 +58,11 @@ class SplitOutput final : public LogOutput {
   std::int64_t rows() const override { return rows_ + (current_ ? current_->rows() : 0); }
   int write_error() const override { return error_; }
   std::string failed_file() const override { return failed_; }
+  FindingCount findings() const override {
+    FindingCount count = findings_;
+    if (current_) count += current_->findings();
+    return count;
+  }
 
   // The files written whole, in order.
   const std::vector<std::string>& written() const { return written_; }
@@ -78,6 +83,7 @@ class SplitOutput final : public LogOutput {
   std::unique_ptr<OutBuffer> buffer_;
   std::unique_ptr<LogOutput> current_;
   std::int64_t rows_ = 0;  // of the files completed
+  FindingCount findings_;  // likewise
   std::vector<std::string> written_;
   int error_ = 0;
   std::string failed_;

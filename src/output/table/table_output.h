@@ -10,6 +10,7 @@
 #include "io/out_buffer.h"
 #include "output/cells/block_cells.h"
 #include "output/cells/time_cell.h"
+#include "output/findings/findings_table.h"
 #include "output/flights/flights_table.h"
 #include "output/log_output.h"
 #include "output/registry.h"
@@ -79,12 +80,16 @@ class TableOutput final : public LogOutput {
   std::int64_t rows_ = 0;
 };
 
-// The table of a format of this style with this header, or with --flights the flights table in
-// that style.
+// The table of a format of this style with this header, or with --flights the flights table,
+// with --findings the findings table, in that style.
 template <CellStyle kStyle>
 std::unique_ptr<LogOutput> make_table(const OutputSetup& setup,
                                       typename TableOutput<kStyle>::Header header) {
   const DelimiterMode mode = setup.format.delimiter;
+  if (setup.findings) {
+    return std::make_unique<FindingsTable>(setup.out, mode, kStyle == CellStyle::ANALYSIS,
+                                           setup.columns.sections, setup.profile);
+  }
   if (setup.flights_table) {
     return std::make_unique<FlightsTable>(setup.out, mode, kStyle == CellStyle::ANALYSIS,
                                           setup.columns.sections, setup.profile);

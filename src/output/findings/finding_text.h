@@ -1,0 +1,26 @@
+// How a finding is named and written: its column's name, its label, its kind, its limit and
+// peak as text, for the findings table and the report.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+#include "aggregation/findings.h"
+#include "profile/profile.h"
+
+namespace korvex {
+
+// The csv name of the finding's column, or egt_spread_N.
+std::string finding_column(const Finding& f);
+// What the profile calls the column: its label, "EGT 3" or "CHT 3" for a named cylinder's
+// thermocouple, "EGT spread"; with the engine's name for an engine's column.
+std::string finding_label(const Finding& f, const Profile& profile);
+// "above max", "below min" or "cooling".
+std::string_view finding_kind(FindingKind kind);
+// The limit as the profile gives it, and the peak with the column's decimals.
+std::string finding_limit(const Finding& f);
+std::string finding_peak(const Finding& f);
+// The unit of the column's values (of the EGTs for a spread, of the CHT for a cooling).
+std::string finding_unit(const Finding& f, const Profile& profile);
+
+}  // namespace korvex

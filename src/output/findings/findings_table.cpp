@@ -1,0 +1,82 @@
+#include "output/findings/findings_table.h"
+
+#include <string>
+
+#include "fields/base_fields.h"
+#include "output/cells/text_cell.h"
+#include "output/cells/time_cell.h"
+#include "output/findings/finding_text.h"
+
+namespace korvex {
+
+namespace {
+
+// The columns and their widths in the space format, at least.
+struct Column {
+  std::string_view name;
+  int width;
+};
+constexpr Column kColumns[] = {{"flight", 6}, {"start", TIME_WIDTH}, {"end", TIME_WIDTH},
+                               {"seconds", 7}, {"column", 14},      {"label", 24},
+                               {"kind", 9},    {"limit", 7},        {"peak", 7},
+                               {"unit", 6}};
+
+}  // namespace
+
+FindingsTable::FindingsTable(OutBuffer& out, DelimiterMode mode, bool analysis,
+                             SectionFlags sections, const Profile& profile)
+    : out_(out), mode_(mode), analysis_(analysis), profile_(profile), detector_(sections, profile) {}
+
+void FindingsTable::begin() {
+  bool first = true;
+  for (const Column& c : kColumns) {
+    put_text_cell(out_, mode_, c.name, c.width, first);
+    first = false;
+  }
+  out_.put('\n');
+}
+
+bool FindingsTable::begin_flight(const FlightFacts& facts) {
+  detector_.start(facts);
+  return true;
+}
+
+void FindingsTable::write_ready() {
+  const TimeForm form = analysis_ ? TimeForm::ISO : TimeForm::CLASSIC;
+  for (const Finding& f : ready_) {
+    const std::string cells[] = {std::to_string(f.flight),
+                                 time_text(f.first_time, f.first_layout, form),
+                                 time_text(f.last_time, f.last_layout, form),
+                                 std::to_string(f.seconds()),
+                                 finding_column(f),
+                                 finding_label(f, profile_),
+                                 std::string(finding_kind(f.kind)),
+                                 finding_limit(f),
+                                 finding_peak(f),
+                                 finding_unit(f, profile_)};
+    for (std::size_t i = 0; i < std::size(cells); ++i) {
+      // The times keep the classic table's quotes; labels and units are quoted where needed.
+      put_text_cell(out_, mode_, cells[i], kColumns[i].width, i == 0, i >= 4);
+    }
+    out_.put('\n');
+    ++rows_;
+  }
+  ready_.clear();
+}
+
+bool FindingsTable::record(const RecordEvent& event) {
+  detector_.add(event);
+  detector_.take_ready(ready_);
+  write_ready();
+  return out_.failed() == 0;
+}
+
+bool FindingsTable::end_flight() {
+  detector_.finish();
+  detector_.take_ready(ready_);
+  write_ready();
+  if (detector_.count() > 0) count_ += {detector_.count(), 1};
+  return out_.failed() == 0;
+}
+
+}  // namespace korvex
