@@ -38,15 +38,22 @@ FindingDetector::FindingDetector(SectionFlags sections, const Profile& profile) 
     if (while_running) engine = engine_column ? c.column.block - SECTION_ID_TELM1 : 0;
     // A limit while an engine runs that the log has no monitor of never applies.
     if (engine >= 0 && !engines_[engine].present) continue;
-    limits_.push_back({c.column, value_decoder(c.column), c.min, c.max, seconds_of(c.min_seconds),
-                       engine, order++, {}, {}});
+    limits_.push_back({c.column,
+                       value_decoder(c.column),
+                       c.min,
+                       c.max,
+                       seconds_of(c.min_seconds),
+                       engine,
+                       order++,
+                       {},
+                       {}});
   }
   for (const int id : {SECTION_ID_TELM1, SECTION_ID_TELM2}) {
     const EngineSetup& setup = *profile.engine(id);
     if ((sections & section_flag(id)) == 0) continue;
     if (setup.egt_spread_max && setup.egt.size() >= 2) {
-      Spread s{id - SECTION_ID_TELM1, {}, {}, *setup.egt_spread_max, seconds_of(setup.min_seconds),
-               order++, {}};
+      Spread s{id - SECTION_ID_TELM1,         {},      {}, *setup.egt_spread_max,
+               seconds_of(setup.min_seconds), order++, {}};
       for (const int tc : setup.egt) {
         s.egt.push_back(thermocouple_column(id, tc));
         s.decode.push_back(value_decoder(s.egt.back()));
@@ -56,9 +63,15 @@ FindingDetector::FindingDetector(SectionFlags sections, const Profile& profile) 
     if (setup.cht_cooling_max) {
       for (const int tc : setup.cht) {
         const ColumnRef cht = thermocouple_column(id, tc);
-        coolings_.push_back({cht, value_decoder(cht), *setup.cht_cooling_max,
-                             seconds_of(setup.min_seconds), order++,
-                             std::vector<Past>(COOLING_MAX_SECONDS + 1), 0, 0, {}});
+        coolings_.push_back({cht,
+                             value_decoder(cht),
+                             *setup.cht_cooling_max,
+                             seconds_of(setup.min_seconds),
+                             order++,
+                             std::vector<Past>(COOLING_MAX_SECONDS + 1),
+                             0,
+                             0,
+                             {}});
       }
     }
   }
@@ -67,6 +80,7 @@ FindingDetector::FindingDetector(SectionFlags sections, const Profile& profile) 
 void FindingDetector::start(const FlightFacts& facts) {
   flight_ = facts.number;
   count_ = 0;
+  waiting_ = {};  // of an earlier flight, not taken
   for (Limit& l : limits_) l.above = l.below = Stretch{};
   for (Spread& s : spreads_) s.above = Stretch{};
   for (Cooling& c : coolings_) {
@@ -157,8 +171,8 @@ void FindingDetector::add(const RecordEvent& event) {
     const bool applies = v && (l.engine < 0 || engines_[l.engine].running);
     const double value = v.value_or(0);
     if (l.max) {
-      step(l.above, applies && value > *l.max, value, true, event, l.column,
-           FindingKind::ABOVE_MAX, *l.max, l.min_seconds, l.order);
+      step(l.above, applies && value > *l.max, value, true, event, l.column, FindingKind::ABOVE_MAX,
+           *l.max, l.min_seconds, l.order);
     }
     if (l.min) {
       step(l.below, applies && value < *l.min, value, false, event, l.column,

@@ -56,6 +56,7 @@ class FindingDetector {
   // The profile gives a limit that a log of these sections can exceed.
   bool any() const { return !limits_.empty() || !spreads_.empty() || !coolings_.empty(); }
 
+  // Starts a new flight (findings of the last one not taken are dropped).
   void start(const FlightFacts& facts);
   void add(const RecordEvent& event);
   // Ends the flight: every stretch open is closed.
@@ -109,8 +110,7 @@ class FindingDetector {
 
   // Extends the stretch with the record's value, or closes it when `in` is false.
   void step(Stretch& s, bool in, double value, bool highest, const RecordEvent& event,
-            ColumnRef column, FindingKind kind, double limit, std::uint32_t min_seconds,
-            int order);
+            ColumnRef column, FindingKind kind, double limit, std::uint32_t min_seconds, int order);
   void close(Stretch& s, ColumnRef column, FindingKind kind, double limit,
              std::uint32_t min_seconds, int order);
   std::optional<double> drop(Cooling& c, std::uint32_t time, double value);

@@ -64,6 +64,7 @@ struct FlightValues {
   // minimum while running, with the engine never running).
   std::vector<std::optional<double>> values;
   CylinderValues cylinders[ENGINE_COUNT];
+  std::int64_t findings = 0;  // set by whoever looks for findings
 
   std::uint32_t seconds() const { return last_time - first_time; }
 };

@@ -5,7 +5,10 @@ sample's profile its title, units on axes, cards and table heading, EGT and CHT 
 cylinders, the cylinder cards and the limits; and a screenshot of it is a PNG of the window's size
 that is not blank. The report of a log without GPS or engine monitors holds only the charts it
 has data for.
-    python3 tests/clients/report_browser.py KORVEXLOGDUMP REPOSITORY"""
+The sample's aircraft with limits exceeded on purpose (korvex-synth --exceedances): each flight
+has its findings table, each finding linked to a chart on which its stretch is shaded, and the
+flights table marks the flights with findings.
+    python3 tests/clients/report_browser.py KORVEXLOGDUMP REPOSITORY KORVEX_SYNTH"""
 import os
 import re
 import struct
@@ -14,7 +17,7 @@ import sys
 import tempfile
 import zlib
 
-tool, repo = sys.argv[1], sys.argv[2]
+tool, repo, synth = sys.argv[1], sys.argv[2], sys.argv[3]
 WIDTH, HEIGHT = 1280, 2400
 SAMPLE_CHARTS = ["Altitude", "Speeds", "Vertical speed"] + [
     f"{chart}, engine {n}" for n in (1, 2)
@@ -158,6 +161,41 @@ with tempfile.TemporaryDirectory() as tmp:
         limits = [text_of(t) for t in re.findall(r'<text class="lt".*?</text>', body)]
         assert "max Oil temperature 245" in limits and "min Oil pressure 25" in limits, limits
 
+    # Flight 1 of the sample has no finding, flight 2 one: the oil below its minimum at start.
+    assert re.findall(r'<p class="none">No findings</p>', found[0][2]), "flight 1 has findings"
+    assert "1 finding</caption>" in found[1][2] and "below min" in found[1][2]
+
+    # Limits exceeded on purpose: every finding in a table under its flight's cards, linked to
+    # the chart that shades its stretch.
+    exceeded_log = os.path.join(tmp, "exceeded.rec")
+    subprocess.run([synth, "--layout", "2", "--sections", "all", "--flights", "3", "--capacity",
+                    "1000000", "--seed", "7", "--exceedances", "-o", exceeded_log],
+                   check=True, stderr=subprocess.DEVNULL)
+    exceeded = report(tmp, exceeded_log, "exceeded.html", "--profile",
+                      os.path.join(repo, "examples/Korvex.profile.toml"))
+    dom = chromium(tmp, "--dump-dom", f"file://{exceeded}")
+    assert dom.count('<tr class="found">') == 2, "the flights with findings are not marked"
+    found = sections(dom)
+    kinds = set()
+    for section_id, captions, body in found:
+        rows = re.findall(r'<tr><td>[^<]*</td><td>[^<]*</td><td>(\d+)</td><td class="what">'
+                          r'<a href="#([^"]+)">([^<]+)</a></td><td>([^<]+)</td>', body)
+        assert len(rows) >= 5, f"{section_id}: {len(rows)} findings"
+        for seconds, target, what, kind in rows:
+            kinds.add((what, kind))
+            chart = re.search(r'<figure id="' + target + r'">(.*?)</figure>', body, re.S)
+            assert chart, f"{section_id}: {what} links to no chart"
+            assert '<rect class="shade"' in chart.group(1), f"{section_id}: {what} is not shaded"
+    for expected in [("Oil temperature, Engine", "above max"), ("Oil pressure, Engine", "below min"),
+                     ("EGT spread, Engine", "above max"), ("CHT 5, Engine", "cooling")]:
+        assert expected in kinds, f"no finding {expected}: {kinds}"
+    shot = os.path.join(tmp, "findings.png")
+    chromium(tmp, f"--screenshot={shot}", f"--window-size={WIDTH},{HEIGHT}", f"file://{exceeded}")
+    width, height, rows, step = png_pixels(shot)
+    shaded = sum(1 for row in rows[::4] for x in range(0, len(row), step * 2)
+                 if row[x] > 240 and 205 < row[x + 1] < 235 and 205 < row[x + 2] < 235)
+    assert shaded > 100, f"{shaded} shaded pixels in the screenshot"
+
     # Raw times, no engine monitor, no GPS: the charts of the base record alone.
     raw = report(tmp, "tests/golden/logs/layout0.rec", "raw.html")
     found = sections(chromium(tmp, "--dump-dom", f"file://{raw}"))
@@ -179,4 +217,4 @@ with tempfile.TemporaryDirectory() as tmp:
 
 print("the report renders in Chromium: 2 flight sections, "
       f"{len(SAMPLE_CHARTS)} charts each, with the sample's profile {len(PROFILE_CHARTS)} with "
-      f"units, cylinders and limits, a {WIDTH}x{HEIGHT} screenshot")
+      f"units, cylinders and limits, findings shaded and tabled, {WIDTH}x{HEIGHT} screenshots")

@@ -36,7 +36,7 @@ std::string fixed(double value, int decimals) {
 
 }  // namespace
 
-std::vector<FlightColumn> flight_columns(const std::vector<Figure>& figures) {
+std::vector<FlightColumn> flight_columns(const std::vector<Figure>& figures, bool findings) {
   std::vector<FlightColumn> columns = {
       column("flight", FlightColumn::FLIGHT, kFlightWidth),
       column("start", FlightColumn::START, TIME_WIDTH),
@@ -71,6 +71,16 @@ std::vector<FlightColumn> flight_columns(const std::vector<Figure>& figures) {
         columns.push_back(column("distance_nm", FlightColumn::FIGURE, kDistanceWidth, i));
         break;
     }
+  }
+  if (findings) {
+    const auto after = std::find_if(columns.begin(), columns.end(), [&](const FlightColumn& c) {
+      return c.kind == FlightColumn::FIGURE && figures[c.figure].kind == FigureKind::LANDINGS;
+    });
+    const auto records = std::find_if(columns.begin(), columns.end(), [](const FlightColumn& c) {
+      return c.kind == FlightColumn::RECORDS;
+    });
+    columns.insert((after != columns.end() ? after : records) + 1,
+                   column("findings", FlightColumn::FINDINGS, kLandingsWidth));
   }
   return columns;
 }
@@ -126,6 +136,9 @@ std::vector<std::string> flight_texts(const std::vector<FlightColumn>& columns,
         break;
       case FlightColumn::FIGURE:
         texts.push_back(figure_text(figures[c.figure], values.values[c.figure], missing));
+        break;
+      case FlightColumn::FINDINGS:
+        texts.push_back(std::to_string(values.findings));
         break;
     }
   }

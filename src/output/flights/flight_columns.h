@@ -14,14 +14,16 @@
 namespace korvex {
 
 struct FlightColumn {
-  enum Kind { FLIGHT, START, END, DURATION, RECORDS, FIGURE };
+  enum Kind { FLIGHT, START, END, DURATION, RECORDS, FIGURE, FINDINGS };
   std::string name;
   int width;  // in the space format: the name's, or the widest value's when wider
   Kind kind;
   std::size_t figure = 0;  // FIGURE: which
 };
 
-std::vector<FlightColumn> flight_columns(const std::vector<Figure>& figures);
+// With `findings`, a column of the findings of each flight follows its landings (or its
+// records, in a log without the airborne column).
+std::vector<FlightColumn> flight_columns(const std::vector<Figure>& figures, bool findings = false);
 
 // A figure's value as text: the column's decimals for a maximum or minimum, fuel with two and
 // the distance with one; `missing` for a figure over records that lack its column.

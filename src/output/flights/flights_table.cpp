@@ -10,7 +10,9 @@ FlightsTable::FlightsTable(OutBuffer& out, DelimiterMode mode, bool analysis, Se
       mode_(mode),
       analysis_(analysis),
       figures_(sections, profile),
-      columns_(flight_columns(figures_.figures())) {}
+      detector_(sections, profile),
+      findings_(detector_.any()),
+      columns_(flight_columns(figures_.figures(), findings_)) {}
 
 void FlightsTable::put(std::string_view text, const FlightColumn& c, bool first) {
   put_text_cell(out_, mode_, text, c.width, first);
@@ -23,17 +25,31 @@ void FlightsTable::begin() {
 
 bool FlightsTable::begin_flight(const FlightFacts& facts) {
   figures_.start(facts);
+  if (findings_) detector_.start(facts);
   return true;
 }
 
 bool FlightsTable::record(const RecordEvent& event) {
   figures_.add(event);
+  if (findings_) {
+    detector_.add(event);
+    detector_.take_ready(found_);  // only counted
+    found_.clear();
+  }
   return true;
 }
 
 bool FlightsTable::end_flight() {
+  FlightValues values = figures_.values();
+  if (findings_) {
+    detector_.finish();
+    detector_.take_ready(found_);
+    found_.clear();
+    values.findings = detector_.count();
+    if (values.findings > 0) count_ += {values.findings, 1};
+  }
   const std::vector<std::string> texts =
-      flight_texts(columns_, figures_.figures(), figures_.values(),
+      flight_texts(columns_, figures_.figures(), values,
                    analysis_ ? TimeForm::ISO : TimeForm::CLASSIC, analysis_ ? "" : "-");
   for (std::size_t i = 0; i < columns_.size(); ++i) put(texts[i], columns_[i], i == 0);
   out_.put('\n');

@@ -7,6 +7,7 @@
 
 #include <vector>
 
+#include "aggregation/findings.h"
 #include "aggregation/flight_figures.h"
 #include "io/out_buffer.h"
 #include "output/cells/cells.h"
@@ -28,6 +29,7 @@ class FlightsTable final : public LogOutput {
   bool end() override { return out_.flush(); }
   std::int64_t rows() const override { return rows_; }
   int write_error() const override { return out_.failed(); }
+  FindingCount findings() const override { return count_; }
 
  private:
   void put(std::string_view text, const FlightColumn& column, bool first);
@@ -36,6 +38,10 @@ class FlightsTable final : public LogOutput {
   DelimiterMode mode_;
   bool analysis_;
   FlightFigures figures_;
+  FindingDetector detector_;
+  bool findings_;  // the profile gives limits: the findings are counted
+  std::vector<Finding> found_;
+  FindingCount count_;
   std::vector<FlightColumn> columns_;
   std::int64_t rows_ = 0;
 };

@@ -6,6 +6,7 @@
 
 #include "fields/blocks.h"
 #include "io/concat.h"
+#include "output/findings/finding_text.h"
 #include "output/registry.h"
 #include "record/timestamp.h"
 #include "version.h"
@@ -56,6 +57,13 @@ svg .t{fill:#5b6b7b}
 .a{stroke:#8a97a5;fill:none}
 .l{fill:none;stroke-width:1.7;stroke-linejoin:round;stroke-linecap:round}
 .lim{fill:none;stroke-width:1.2}
+.shade{fill:#d62728;fill-opacity:.14}
+tr.found td{background:#fdecea}
+tr.found td:first-child{box-shadow:inset 4px 0 #d62728}
+table.findings{margin:0 0 14px}
+table.findings caption{text-align:left;font-weight:600;color:#b3261e;padding:0 0 6px}
+table.findings td.what{text-align:left}
+p.none{margin:0 0 12px;color:#2e7d32;font-weight:600}
 svg .lt{font-size:11px}
 header p.note{font-size:13px;max-width:900px}
 code{font-family:ui-monospace,Menlo,Consolas,monospace;font-size:12px}
@@ -293,7 +301,9 @@ ReportOutput::ReportOutput(OutBuffer& out, std::string log_name, SectionFlags se
       log_name_(std::move(log_name)),
       profile_(profile),
       figures_(sections, profile),
-      columns_(flight_columns(figures_.figures())),
+      detector_(sections, profile),
+      findings_(detector_.any()),
+      columns_(flight_columns(figures_.figures(), findings_)),
       track_((sections & SECTION_GPS) != 0) {
   define_charts(sections, profile, charts_, lines_);
   max_buckets_ = kPointBudget / kPointsPerBucket / (lines_.size() + (track_ ? 1 : 0));
@@ -309,6 +319,7 @@ bool ReportOutput::begin_flight(const FlightFacts& facts) {
     first_layout_ = facts.first_layout;
   }
   figures_.start(facts);
+  if (findings_) detector_.start(facts);
   if (listed_.size() == MAX_LISTED_FLIGHTS) listed_.pop_front();
   listed_.push_back(figures_.values());
   if (drawings_.size() == MAX_CHARTED_FLIGHTS) {
@@ -331,14 +342,33 @@ void ReportOutput::halve(Drawing& d) {
   d.buckets = halved;
 }
 
+void ReportOutput::take_findings() {
+  detector_.take_ready(found_);
+  Drawing& d = drawings_.back();
+  for (const Finding& f : found_) {
+    if (d.findings.size() < MAX_SHOWN_FINDINGS) d.findings.push_back(f);
+  }
+  found_.clear();
+}
+
 bool ReportOutput::end_flight() {
   listed_.back() = figures_.values();
+  if (findings_) {
+    detector_.finish();
+    take_findings();
+    listed_.back().findings = detector_.count();
+    if (detector_.count() > 0) count_ += {detector_.count(), 1};
+  }
   return true;
 }
 
 bool ReportOutput::record(const RecordEvent& event) {
   const Record& rec = event.rec;
   figures_.add(event);
+  if (findings_) {
+    detector_.add(event);
+    take_findings();
+  }
   Drawing& d = drawings_.back();
   bool pause = false;
   int halvings = 0;
@@ -389,7 +419,9 @@ void ReportOutput::write_flight(const FlightValues& l, const Drawing& d) {
                   html_text(texts[i]), "</dd></div>"});
   }
   text += cylinder_cards(l);
-  text += "</dl>\n<div class=\"charts\">\n";
+  text += "</dl>\n";
+  if (findings_) text += findings_table(l, d);
+  text += "<div class=\"charts\">\n";
   const TimeAxis axis{l.first_time, l.last_time, l.first_layout >= FIRST_DATED_LAYOUT};
   // The EGT charts of both engines share one scale, and so do the CHT charts.
   std::optional<ValueRange> shared[3];
@@ -410,13 +442,17 @@ void ReportOutput::write_flight(const FlightValues& l, const Drawing& d) {
       lines.push_back({html_text(line.name), line.axis, &d.series[i], html_text(line.unit),
                        line.min_limit, line.max_limit});
     }
+    std::vector<TimeStretch> shaded;
+    for (const Finding& f : d.findings) {
+      if (chart_of(f) == c) shaded.push_back({f.first_time, f.last_time});
+    }
     std::string svg;
-    write_line_chart(svg, concat({"f", n, "c", std::to_string(c)}),
-                     html_text(concat({chart.title, ", flight ", n})), lines, axis,
-                     shared[static_cast<int>(chart.scale)]);
+    const std::string id = concat({"f", n, "c", std::to_string(c)});
+    write_line_chart(svg, id, html_text(concat({chart.title, ", flight ", n})), lines, axis,
+                     shared[static_cast<int>(chart.scale)], shaded);
     if (!svg.empty()) {
-      text += concat({"<figure>\n<figcaption>", html_text(chart.title), "</figcaption>\n", svg,
-                      "</figure>\n"});
+      text += concat({"<figure id=\"", id, "-chart\">\n<figcaption>", html_text(chart.title),
+                      "</figcaption>\n", svg, "</figure>\n"});
     }
   }
   if (track_ && !d.track.empty()) {
@@ -426,6 +462,53 @@ void ReportOutput::write_flight(const FlightValues& l, const Drawing& d) {
   }
   text += "</div>\n</section>\n";
   out_.write(text);
+}
+
+std::optional<std::size_t> ReportOutput::chart_of(const Finding& f) const {
+  for (std::size_t c = 0; c < charts_.size(); ++c) {
+    const Chart& chart = charts_[c];
+    if (f.spread()) {
+      // An EGT spread: on its engine's EGT chart.
+      const Line& first = lines_[chart.first_line];
+      if (chart.scale == Scale::EGT && first.column.block == f.column.block) return c;
+      continue;
+    }
+    for (std::size_t i = chart.first_line; i < chart.first_line + chart.line_count; ++i) {
+      if (lines_[i].column == f.column) return c;
+    }
+  }
+  return std::nullopt;
+}
+
+std::string ReportOutput::findings_table(const FlightValues& l, const Drawing& d) const {
+  if (l.findings == 0) return "<p class=\"none\">No findings</p>\n";
+  const std::string n = std::to_string(l.flight);
+  std::string text =
+      concat({"<div class=\"scroll\"><table class=\"findings\">\n<caption>",
+              std::to_string(l.findings), l.findings == 1 ? " finding" : " findings",
+              "</caption>\n<tr><th>start</th><th>end</th><th>seconds</th><th>what</th><th>kind</th>"
+              "<th>limit</th><th>peak</th></tr>\n"});
+  for (const Finding& f : d.findings) {
+    const std::string unit = finding_unit(f, profile_);
+    const std::string with = unit.empty() ? "" : concat({" ", unit});
+    const std::optional<std::size_t> chart = chart_of(f);
+    std::string what = html_text(finding_label(f, profile_));
+    if (chart) {
+      what = concat({"<a href=\"#f", n, "c", std::to_string(*chart), "-chart\">", what, "</a>"});
+    }
+    append(text, {"<tr><td>", report_time(f.first_time, f.first_layout), "</td><td>",
+                  report_time(f.last_time, f.last_layout), "</td><td>", std::to_string(f.seconds()),
+                  "</td><td class=\"what\">", what, "</td><td>", finding_kind(f.kind), "</td><td>",
+                  html_text(finding_limit(f) + with), "</td><td>",
+                  html_text(finding_peak(f) + with), "</td></tr>\n"});
+  }
+  if (static_cast<std::size_t>(l.findings) > d.findings.size()) {
+    append(text, {"<tr><td colspan=\"7\">and ",
+                  std::to_string(l.findings - static_cast<std::int64_t>(d.findings.size())),
+                  " more; KorvexLogDump --findings lists them all</td></tr>\n"});
+  }
+  text += "</table></div>\n";
+  return text;
 }
 
 std::string ReportOutput::cylinder_cards(const FlightValues& l) const {
@@ -476,7 +559,8 @@ void ReportOutput::write_table() {
   for (const FlightValues& l : listed_) {
     const std::vector<std::string> texts =
         flight_texts(columns_, figures_.figures(), l, TimeForm::READABLE, "-");
-    out_.write("<tr>");
+    // A flight with findings is marked.
+    out_.write(l.findings > 0 ? "<tr class=\"found\">" : "<tr>");
     for (std::size_t i = 0; i < texts.size(); ++i) {
       const std::string cell =
           i == 0 && l.flight >= first_charted

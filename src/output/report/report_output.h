@@ -19,6 +19,7 @@
 #include <string>
 #include <vector>
 
+#include "aggregation/findings.h"
 #include "aggregation/flight_figures.h"
 #include "io/messages.h"
 #include "io/out_buffer.h"
@@ -33,6 +34,7 @@ struct RunTotals;
 
 inline constexpr std::size_t MAX_CHARTED_FLIGHTS = 200;
 inline constexpr std::size_t MAX_LISTED_FLIGHTS = 3000;
+inline constexpr std::size_t MAX_SHOWN_FINDINGS = 100;  // in a flight's section
 static_assert(MAX_CHARTED_FLIGHTS <= MAX_LISTED_FLIGHTS, "a charted flight is listed");
 
 class ReportOutput final : public LogOutput {
@@ -49,6 +51,7 @@ class ReportOutput final : public LogOutput {
   bool end() override;
   std::int64_t rows() const override { return rows_; }
   int write_error() const override { return out_.failed(); }
+  FindingCount findings() const override { return count_; }
 
   struct Line {
     std::string name;
@@ -71,7 +74,8 @@ class ReportOutput final : public LogOutput {
     std::int64_t flight = 0;
     std::vector<Series> series;  // one per line
     TrackLine track;
-    std::size_t buckets = 0;  // the buckets of its time so far, in each line
+    std::size_t buckets = 0;        // the buckets of its time so far, in each line
+    std::vector<Finding> findings;  // the first MAX_SHOWN_FINDINGS of them
   };
 
  private:
@@ -82,11 +86,20 @@ class ReportOutput final : public LogOutput {
 
   // The cards of an engine's cylinders, where the profile names them.
   std::string cylinder_cards(const FlightValues& l) const;
+  // The table of a flight's findings, each linked to the chart it is shaded on.
+  std::string findings_table(const FlightValues& l, const Drawing& d) const;
+  // The chart a finding is shaded on, or nothing.
+  std::optional<std::size_t> chart_of(const Finding& f) const;
+  void take_findings();
 
   OutBuffer& out_;
   std::string log_name_;  // for the heading
   const Profile& profile_;
   FlightFigures figures_;
+  FindingDetector detector_;
+  bool findings_;  // the profile gives limits: findings are looked for
+  std::vector<Finding> found_;
+  FindingCount count_;
   std::vector<FlightColumn> columns_;  // of the flights table
   std::vector<Line> lines_;
   std::vector<Chart> charts_;

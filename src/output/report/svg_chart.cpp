@@ -135,7 +135,8 @@ std::string axis_title(const std::vector<const ChartLine*>& lines) {
 
 void write_line_chart(std::string& out, const std::string& id, const std::string& title,
                       const std::vector<ChartLine>& all, const TimeAxis& axis,
-                      const std::optional<ValueRange>& left_range) {
+                      const std::optional<ValueRange>& left_range,
+                      const std::vector<TimeStretch>& shaded) {
   std::vector<const ChartLine*> lines, of_axis[2];
   for (const ChartLine& line : all) {
     if (line.series->empty()) continue;
@@ -207,6 +208,15 @@ void write_line_chart(std::string& out, const std::string& id, const std::string
              .c_str());
   }
   frame.write(out);
+  // The stretches of findings, behind the lines: at least a unit wide, a second's width more
+  // than their first to their last time.
+  for (const TimeStretch& t : shaded) {
+    const double left = std::clamp(x_of(t.first), box.left, box.right);
+    const double right = std::clamp(x_of(t.last + 1), box.left, box.right);
+    append(out, {"<rect class=\"shade\" x=\"", number(left), "\" y=\"", number(box.top),
+                 "\" width=\"", number(std::max(right - left, 1.0)), "\" height=\"",
+                 number(box.bottom - box.top), "\"/>\n"});
+  }
   append(out, {"<path class=\"a\" d=\"M", number(box.left), " ", number(box.top), "V",
                number(box.bottom), "H", number(box.right), right_axis ? "V" : "",
                right_axis ? number(box.top) : "", "\"/>\n"});

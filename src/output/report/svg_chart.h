@@ -21,6 +21,11 @@ struct ChartLine {
   std::optional<double> min_limit, max_limit;  // drawn dashed across the plot
 };
 
+// A stretch of time shaded on a chart: a finding's.
+struct TimeStretch {
+  std::uint32_t first, last;
+};
+
 // Values an axis shows at least, beside those of its lines: for charts that share one scale.
 struct ValueRange {
   double low, high;
@@ -33,10 +38,11 @@ struct TimeAxis {
 };
 
 // Appends the chart to `out`; lines without values are left out of it. The left axis covers
-// `left_range` too, when given.
+// `left_range` too, when given; the stretches `shaded` are shaded across the plot.
 void write_line_chart(std::string& out, const std::string& id, const std::string& title,
                       const std::vector<ChartLine>& lines, const TimeAxis& axis,
-                      const std::optional<ValueRange>& left_range = std::nullopt);
+                      const std::optional<ValueRange>& left_range = std::nullopt,
+                      const std::vector<TimeStretch>& shaded = {});
 
 void write_track_chart(std::string& out, const std::string& id, const std::string& title,
                        const TrackLine& track);
