@@ -63,15 +63,11 @@ FindingDetector::FindingDetector(SectionFlags sections, const Profile& profile) 
     if (setup.cht_cooling_max) {
       for (const int tc : setup.cht) {
         const ColumnRef cht = thermocouple_column(id, tc);
-        coolings_.push_back({cht,
-                             value_decoder(cht),
-                             *setup.cht_cooling_max,
-                             seconds_of(setup.min_seconds),
-                             order++,
-                             std::vector<Past>(COOLING_MAX_SECONDS + 1),
-                             0,
-                             0,
-                             {}});
+        Cooling cooling{
+            cht, value_decoder(cht), *setup.cht_cooling_max, seconds_of(setup.min_seconds), order++,
+            {}};
+        cooling.past.resize(COOLING_MAX_SECONDS + 1);
+        coolings_.push_back(std::move(cooling));
       }
     }
   }
@@ -85,7 +81,7 @@ void FindingDetector::start(const FlightFacts& facts) {
   for (Spread& s : spreads_) s.above = Stretch{};
   for (Cooling& c : coolings_) {
     c.drop = Stretch{};
-    c.first = c.size = 0;
+    c.first = c.size = c.reached = 0;
   }
 }
 
@@ -129,31 +125,33 @@ void FindingDetector::step(Stretch& s, bool in, double value, bool highest,
 }
 
 // The drop of the cylinder's value at `time` from the latest record at least 60 and at most 70
-// seconds before it, and the record remembered.
+// seconds before it, and the record remembered. The seconds kept are in time order, the first
+// `reached` of them at least 60 seconds back; both ends only move forward.
 std::optional<double> FindingDetector::drop(Cooling& c, std::uint32_t time, double value) {
   const std::size_t capacity = c.past.size();
+  auto at = [&](std::size_t i) -> Past& { return c.past[(c.first + i) % capacity]; };
   // Forget the seconds that no later record can reach back to.
-  while (c.size > 0 && time - c.past[c.first].time > COOLING_MAX_SECONDS) {
+  while (c.size > 0 && time - at(0).time > COOLING_MAX_SECONDS) {
     c.first = (c.first + 1) % capacity;
     --c.size;
+    if (c.reached > 0) --c.reached;
   }
+  while (c.reached < c.size && time - at(c.reached).time >= COOLING_MIN_SECONDS) ++c.reached;
   std::optional<double> drop;
-  for (std::size_t i = c.size; i-- > 0;) {
-    const Past& p = c.past[(c.first + i) % capacity];
-    if (time - p.time < COOLING_MIN_SECONDS) continue;
-    if (!std::isnan(p.value) && !std::isnan(value)) drop = p.value - value;
-    break;  // the latest record far enough back
+  if (c.reached > 0) {
+    const double then = at(c.reached - 1).value;  // the latest record far enough back
+    if (!std::isnan(then) && !std::isnan(value)) drop = then - value;
   }
   // One entry a second: a later record of the same second takes its place.
-  const std::size_t last = (c.first + c.size + capacity - 1) % capacity;
-  if (c.size > 0 && c.past[last].time == time) {
-    c.past[last].value = value;
+  if (c.size > 0 && at(c.size - 1).time == time) {
+    at(c.size - 1).value = value;
   } else {
     if (c.size == capacity) {  // cannot happen: the seconds kept span at most 71
       c.first = (c.first + 1) % capacity;
       --c.size;
+      if (c.reached > 0) --c.reached;
     }
-    c.past[(c.first + c.size) % capacity] = {time, value};
+    at(c.size) = {time, value};
     ++c.size;
   }
   return drop;
@@ -167,16 +165,23 @@ void FindingDetector::add(const RecordEvent& event) {
     e.running = rpm && *rpm >= e.running_rpm;
   }
   for (Limit& l : limits_) {
-    const std::optional<double> v = read_value(view, l.column, l.decode);
-    const bool applies = v && (l.engine < 0 || engines_[l.engine].running);
-    const double value = v.value_or(0);
+    const std::uint8_t* at = field_bytes(view, l.column);
+    const bool applies = at != nullptr && (l.engine < 0 || engines_[l.engine].running);
+    const double value = applies ? l.decode(at) : 0;
+    // Most records are in no stretch and close none: a comparison each.
     if (l.max) {
-      step(l.above, applies && value > *l.max, value, true, event, l.column, FindingKind::ABOVE_MAX,
-           *l.max, l.min_seconds, l.order);
+      const bool in = applies && value > *l.max;
+      if (in || l.above.open) {
+        step(l.above, in, value, true, event, l.column, FindingKind::ABOVE_MAX, *l.max,
+             l.min_seconds, l.order);
+      }
     }
     if (l.min) {
-      step(l.below, applies && value < *l.min, value, false, event, l.column,
-           FindingKind::BELOW_MIN, *l.min, l.min_seconds, l.order);
+      const bool in = applies && value < *l.min;
+      if (in || l.below.open) {
+        step(l.below, in, value, false, event, l.column, FindingKind::BELOW_MIN, *l.min,
+             l.min_seconds, l.order);
+      }
     }
   }
   for (Spread& s : spreads_) {

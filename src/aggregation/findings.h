@@ -105,7 +105,8 @@ class FindingDetector {
     int order;
     std::vector<Past> past;  // a ring of COOLING_MAX_SECONDS + 1
     std::size_t first = 0, size = 0;
-    Stretch drop;
+    std::size_t reached = 0;  // of the seconds kept, those COOLING_MIN_SECONDS back or more
+    Stretch drop = {};
   };
 
   // Extends the stretch with the record's value, or closes it when `in` is false.
