@@ -426,7 +426,7 @@ TEST(Findings, TheEdgesOfTheRules) {
   const auto cht = [](RecordFields& f, double v) {
     f.telm1->tc[6] = static_cast<std::uint16_t>(v);
   };
-  std::vector<Moment> seconds_5, seconds_4, edges, gap, stopped, window_60, window_70, window_71;
+  std::vector<Moment> seconds_5, seconds_4, edges, gap, stopped;
   for (std::uint32_t s = 0; s < 20; ++s) {
     seconds_5.push_back({s, s >= 5 && s < 10 ? 250.0 : 200.0});
     seconds_4.push_back({s, s >= 5 && s < 9 ? 250.0 : 200.0});
@@ -436,8 +436,9 @@ TEST(Findings, TheEdgesOfTheRules) {
     stopped.push_back({s, 120.0, s >= 10});
   }
   const std::vector<Moment> cooling = {{0, 400}, {30, 380}, {60, 300}};
-  window_70 = {{0, 400}, {70, 300}};
-  window_71 = {{0, 400}, {71, 300}};
+  const std::vector<Moment> window_59 = {{0, 400}, {59, 300}};
+  const std::vector<Moment> window_70 = {{0, 400}, {70, 300}};
+  const std::vector<Moment> window_71 = {{0, 400}, {71, 300}};
   const auto b = 834700000U;
   const auto at = [b](std::uint32_t first, std::uint32_t last, const std::string& rest) {
     return "1 " + std::to_string(b + first) + " " + std::to_string(b + last) + " " + rest;
@@ -487,6 +488,7 @@ TEST(Findings, TheEdgesOfTheRules) {
        window_70,
        cht,
        {at(70, 70, "telm1_tc7 cooling 50 100")}},
+      {"no cooling from 59 s before", cooling_cht, window_59, cht, {}},
       {"no cooling from 71 s before", cooling_cht, window_71, cht, {}},
   };
   for (const auto& c : kCases) {
