@@ -30,7 +30,7 @@ std::string missing_path() {
 }
 
 TEST(CommandLine, WrongArgumentCountShowsTheUsage) {
-  for (const auto& args : std::vector<std::vector<std::string>>{{}, {"tab"}, {"tab", "a", "b"}}) {
+  for (const auto& args : std::vector<std::vector<std::string>>{{}, {"tab"}}) {
     const ProcessResult r = run_tool_process(args);
     EXPECT_EQ(r.status, 1);
     EXPECT_EQ(r.out, "");

@@ -7,12 +7,14 @@
 #include <string>
 #include <system_error>
 
+#include "aggregation/findings.h"
 #include "cli/exit_status.h"
+#include "cli/log_file.h"
 #include "fields/column_set.h"
 #include "io/concat.h"
-#include "aggregation/findings.h"
 #include "output/describe/describe.h"
 #include "output/split/split_output.h"
+#include "plan/merged_read.h"
 #include "plan/read_plan.h"
 #include "selection/flight_scan.h"
 #include "survey/survey.h"
@@ -83,54 +85,64 @@ int write_failed(Messages& messages, int err, const std::string& file) {
   return EXIT_WRITE;
 }
 
-int read_failed(int err, OutBuffer& out, Messages& messages) {
+// `log`: the name of the log read, when the run reads several; else empty.
+int read_failed(int err, OutBuffer& out, Messages& messages, const std::string& log) {
   messages.note("\n");
-  messages.error_report("Error on read", err);
+  messages.error_report(log.empty() ? "Error on read" : concat({"Error on read of ", log}), err);
   if (!out.flush()) messages.error_report("Error on write", out.failed());
   return EXIT_READ;
 }
 
-int log_changed(OutBuffer& out, Messages& messages) {
+int log_changed(OutBuffer& out, Messages& messages, const std::string& log) {
   if (!out.flush()) return write_failed(messages, out.failed(), "");
-  messages.say("\nError on read: the log changed while it was being read\n");
+  messages.say(concat({"\nError on read: the log ", log, log.empty() ? "" : " ",
+                       "changed while it was being read\n"}));
   return EXIT_READ;
 }
 
-// The status of a pass that did not read every record of the plan, or EXIT_DONE.
+// The status of a pass that did not read every record of the plan, or EXIT_DONE. `logs`: the
+// names of the logs read together (one: not named).
 int pass_ended(const ReadOutcome& outcome, const LogOutput* output, OutBuffer& out,
-               Messages& messages) {
+               Messages& messages, const std::vector<std::string>& logs) {
+  const std::string log = logs.size() > 1 ? logs[outcome.log] : std::string();
   switch (outcome.end) {
     case ReadEnd::SEEK_FAILED:
-      messages.error_report(outcome.seek_failure, outcome.error);
+      messages.error_report(log.empty() ? std::string(outcome.seek_failure)
+                                        : concat({outcome.seek_failure, " in ", log}),
+                            outcome.error);
       if (!out.flush()) messages.error_report("Error on write", out.failed());
       return EXIT_SEEK;
     case ReadEnd::STOPPED:
       return write_failed(messages, output->write_error(), output->failed_file());
     case ReadEnd::READ_FAILED:
-      return read_failed(outcome.error, out, messages);
+      return read_failed(outcome.error, out, messages, log);
     case ReadEnd::CHANGED:
-      return log_changed(out, messages);
+      return log_changed(out, messages, log);
     case ReadEnd::DONE:
       break;
   }
   return EXIT_DONE;
 }
 
-// The log's name for a heading.
-std::string log_name(const std::string& path) {
-  if (path == STANDARD_INPUT) return "standard input";
-  const std::size_t slash = path.find_last_of('/');
-  return slash == std::string::npos || slash + 1 == path.size() ? path : path.substr(slash + 1);
-}
-
 std::uint64_t span_seconds(const FlightFacts& span) {
   return std::uint64_t{span.last_time} - span.first_time + 1;
 }
 
-// What a run does, worked out from the options and the survey before the records are read
+// A log of the run: where it is read from and what its survey found.
+struct RunLog {
+  ByteStream* in = nullptr;
+  std::string name;  // as messages name it
+  SourceStamp at_start;
+  bool stamped = false;
+  SurveyResult survey;
+};
+
+// What a run does, worked out from the options and the surveys before the records are read
 // again: which passes, which columns, which output, which files.
 struct RunPlan {
-  ReadPlan reads;
+  std::vector<LogRead> reads;      // a log each, read as one
+  std::vector<std::string> names;  // of the logs
+  SectionFlags sections = 0;       // seen in any log
   ColumnSet columns;
   Selection selection;
   bool scan = false;   // a flight scan before the output's pass
@@ -139,15 +151,21 @@ struct RunPlan {
   std::uint64_t seconds = 0;  // about how long the selected records span
 };
 
-// The passes and the columns; false with `error` for a column the log does not have.
-bool plan_run(const Options& options, const SurveyResult& survey, RunPlan& plan,
+// The passes and the columns; false with `error` for a column the logs do not have.
+bool plan_run(const Options& options, const std::vector<RunLog>& logs, RunPlan& plan,
               std::string& error) {
-  plan.reads = plan_reads(survey);
-  plan.columns = ColumnSet(survey.sections_seen);
+  std::uint64_t records = 0;
+  for (const RunLog& log : logs) {
+    plan.reads.push_back({log.in, plan_reads(log.survey)});
+    plan.names.push_back(log.name);
+    plan.sections |= log.survey.sections_seen;
+    records += log.survey.records;
+  }
+  plan.columns = ColumnSet(plan.sections);
   std::string names;
   if (options.columns_given &&
       (!profile_column_names(options.columns, options.profile, names, error) ||
-       !choose_columns(names, survey.sections_seen, plan.columns, error))) {
+       !choose_columns(names, plan.sections, plan.columns, error))) {
     return false;
   }
   plan.selection = options.selection;
@@ -156,16 +174,15 @@ bool plan_run(const Options& options, const SurveyResult& survey, RunPlan& plan,
               (needs & NEEDS_FLIGHT_SCAN) != 0 ||
               ((needs & NEEDS_SPAN_OF_WINDOW) != 0 && !plan.selection.window.all());
   // Without a scan, about a record a second.
-  plan.seconds = survey.records;
+  plan.seconds = records;
   return true;
 }
 
 // The flight scan, the flights the list names, and the files of --split, none of which may
 // exist; the folder is made. EXIT_DONE, or the status that ends the run.
-int run_scan(ByteStream& in, const Options& options, RunPlan& plan, OutBuffer& out,
-             Messages& messages) {
-  plan.flights = scan_flights(in, plan.reads, plan.selection.gap, plan.selection.window);
-  if (const int status = pass_ended(plan.flights.outcome, nullptr, out, messages);
+int run_scan(const Options& options, RunPlan& plan, OutBuffer& out, Messages& messages) {
+  plan.flights = scan_flights(plan.reads, plan.selection.gap, plan.selection.window);
+  if (const int status = pass_ended(plan.flights.outcome, nullptr, out, messages, plan.names);
       status != EXIT_DONE) {
     return status;
   }
@@ -215,24 +232,69 @@ int convert_log(ByteStream& in, OutBuffer& out, std::string_view format, Message
 }
 
 int convert_log(ByteStream& in, OutBuffer& out, const Options& options, Messages& messages) {
-  SourceStamp at_start;
-  const bool stamped = in.stamp(at_start);
-  messages.progress("Scanning for first and last record, please wait");
-  SurveyResult survey;
-  const int found = survey_log(in, messages, survey);
-  if (found == SURVEY_SEEK_FAILED) {
-    messages.error_report("seek to start", errno);
-    return EXIT_SEEK;
+  ByteStream* const ins[] = {&in};
+  return convert_logs(ins, out, options, messages);
+}
+
+namespace {
+
+// The survey of each log, under a heading that names it when there are several; EXIT_DONE, or
+// the status that ends the run.
+int survey_logs(std::span<ByteStream* const> ins, const Options& options, OutBuffer& out,
+                Messages& messages, std::vector<RunLog>& logs) {
+  for (std::size_t i = 0; i < ins.size(); ++i) {
+    RunLog& log = logs.emplace_back();
+    log.in = ins[i];
+    const std::string path =
+        i < options.log_paths.size() ? options.log_paths[i] : std::string(STANDARD_INPUT);
+    log.name = log_name(path);
+    if (ins.size() > 1) messages.heading(log_heading(i, ins.size(), path));
+    log.stamped = log.in->stamp(log.at_start);
+    messages.progress("Scanning for first and last record, please wait");
+    const int found = survey_log(*log.in, messages, log.survey);
+    if (found == SURVEY_SEEK_FAILED) {
+      messages.error_report("seek to start", errno);
+      return EXIT_SEEK;
+    }
+    if (log.in->failed() != 0) return read_failed(log.in->failed(), out, messages, "");
+    if (found != SURVEY_FOUND) {
+      messages.say("\nUnable to locating starting and/or ending record\n");
+      return EXIT_NO_RECORDS;
+    }
+    print_section_line(messages, log.survey.sections_seen);
+    if (const ReadPlan reads = plan_reads(log.survey); reads.file_order) {
+      print_groups_warning(messages, reads.groups);
+    }
+    messages.heading("");
   }
-  if (in.failed() != 0) return read_failed(in.failed(), out, messages);
-  if (found != SURVEY_FOUND) {
-    messages.say("\nUnable to locating starting and/or ending record\n");
-    return EXIT_NO_RECORDS;
+  return EXIT_DONE;
+}
+
+// How many records of each log were already taken from another.
+void print_tallies(Messages& messages, const std::vector<std::string>& names,
+                   const std::vector<LogTally>& tallies) {
+  if (names.size() < 2) return;
+  for (std::size_t i = 0; i < names.size(); ++i) {
+    char counts[96];
+    const int n =
+        std::snprintf(counts, sizeof counts,
+                      ": %" PRId64 " records, %" PRId64 " already taken from another log\n",
+                      tallies[i].records, tallies[i].dropped);
+    messages.say(concat({names[i], std::string_view(counts, static_cast<std::size_t>(n))}));
   }
-  print_section_line(messages, survey.sections_seen);
+}
+
+}  // namespace
+
+int convert_logs(std::span<ByteStream* const> ins, OutBuffer& out, const Options& options,
+                 Messages& messages) {
+  std::vector<RunLog> logs;
+  if (const int status = survey_logs(ins, options, out, messages, logs); status != EXIT_DONE) {
+    return status;
+  }
   RunPlan plan;
-  if (std::string error; !plan_run(options, survey, plan, error)) return refuse(messages, error);
-  if (options.findings && !FindingDetector(survey.sections_seen, options.profile).any()) {
+  if (std::string error; !plan_run(options, logs, plan, error)) return refuse(messages, error);
+  if (options.findings && !FindingDetector(plan.sections, options.profile).any()) {
     print_no_limits(messages, options);
   }
   if (options.describe) {
@@ -240,14 +302,14 @@ int convert_log(ByteStream& in, OutBuffer& out, const Options& options, Messages
     if (!out.flush()) return write_failed(messages, out.failed(), "");
     return EXIT_DONE;
   }
-  if (plan.reads.file_order) print_groups_warning(messages, plan.reads.groups);
   if (plan.scan) {
-    if (const int status = run_scan(in, options, plan, out, messages); status != EXIT_DONE) {
+    if (const int status = run_scan(options, plan, out, messages); status != EXIT_DONE) {
       return status;
     }
   }
 
-  const std::string name = log_name(options.log_path);
+  std::string name;
+  for (const RunLog& log : logs) name += (name.empty() ? "" : ", ") + log.name;
   std::unique_ptr<LogOutput> output;
   SplitOutput* split = nullptr;
   if (options.split_dir.empty()) {
@@ -263,15 +325,22 @@ int convert_log(ByteStream& in, OutBuffer& out, const Options& options, Messages
   }
   output->begin();
   RecordFilter filter(plan.selection, *output, plan.scan ? &plan.flights : nullptr);
-  ReadOutcome outcome = read_in_order(in, plan.reads, &messages, filter);
+  std::vector<LogTally> tallies;
+  ReadOutcome outcome = read_logs(plan.reads, &messages, filter, &tallies);
   if (outcome.end == ReadEnd::DONE && !filter.finish()) outcome.end = ReadEnd::STOPPED;
-  if (const int status = pass_ended(outcome, output.get(), out, messages); status != EXIT_DONE) {
+  if (const int status = pass_ended(outcome, output.get(), out, messages, plan.names);
+      status != EXIT_DONE) {
     return status;
   }
   if (!output->end()) return write_failed(messages, output->write_error(), output->failed_file());
-  SourceStamp at_end;
-  if (stamped && in.stamp(at_end) && !(at_end == at_start)) return log_changed(out, messages);
+  for (const RunLog& log : logs) {
+    SourceStamp at_end;
+    if (log.stamped && log.in->stamp(at_end) && !(at_end == log.at_start)) {
+      return log_changed(out, messages, logs.size() > 1 ? log.name : std::string());
+    }
+  }
   print_summary(messages, output->rows(), outcome.bad_packets);
+  print_tallies(messages, plan.names, tallies);
 
   RunTotals totals;
   totals.rows = output->rows();

@@ -3,6 +3,7 @@
 // the read plan's order through the selection, and the summary.
 #pragma once
 
+#include <span>
 #include <string_view>
 
 #include "cli/options.h"
@@ -15,6 +16,11 @@ namespace korvex {
 // The log read by `in`, as the options say, goes to `out` (or to the files of --split);
 // everything else goes to `messages`. Returns the exit status.
 int convert_log(ByteStream& in, OutBuffer& out, const Options& options, Messages& messages);
+
+// The logs read by `ins`, read as one (see plan/merged_read.h), as the options say; their names
+// are the options' log paths.
+int convert_logs(std::span<ByteStream* const> ins, OutBuffer& out, const Options& options,
+                 Messages& messages);
 
 // The whole log in the format named `format` (a format word).
 int convert_log(ByteStream& in, OutBuffer& out, std::string_view format, Messages& messages);

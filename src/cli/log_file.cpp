@@ -110,6 +110,17 @@ int open_log(std::string_view path, Messages& messages, int& fd) {
   return EXIT_DONE;
 }
 
+std::string log_name(const std::string& path) {
+  if (path == STANDARD_INPUT) return "standard input";
+  const std::size_t slash = path.find_last_of('/');
+  return slash == std::string::npos || slash + 1 == path.size() ? path : path.substr(slash + 1);
+}
+
+std::string log_heading(std::size_t i, std::size_t n, const std::string& path) {
+  return concat(
+      {"Log ", std::to_string(i + 1), " of ", std::to_string(n), ": ", log_name(path), "\n"});
+}
+
 int close_log(int fd, Messages& messages) {
   if (::close(fd) != 0) {
     messages.error_report("Error on close", errno);

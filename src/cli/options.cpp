@@ -207,27 +207,29 @@ ParsedCommandLine parse_command_line(int argc, const char* const* argv) {
     std::string error;
     if (!apply_value(option->long_name, value, parsed.options, error)) return option_error(error);
   }
-  if (positional.size() != 2) {
+  if (positional.size() < 2) {
     if (!options_seen) {
       parsed.command = Command::CLASSIC_USAGE;
       return parsed;
     }
     if (positional.empty()) return option_error("missing FORMAT and LOGFILE");
-    if (positional.size() == 1) return option_error("missing LOGFILE");
-    return option_error(concat({"unexpected argument ", quoted(positional[2])}));
+    return option_error("missing LOGFILE");
+  }
+  if (std::count(positional.begin() + 1, positional.end(), STANDARD_INPUT) > 1) {
+    return option_error("standard input (-) can be read only once");
   }
   // An unknown word is reported after the options are checked, as if it were the first format.
   const FormatEntry* format = find_format(positional[0]);
   parsed.command = format != nullptr ? Command::CONVERT : Command::UNKNOWN_FORMAT;
   if (format != nullptr) parsed.options.format = format;
-  parsed.options.log_path = positional[1];
+  parsed.options.log_paths.assign(positional.begin() + 1, positional.end());
   if (std::string error; !check_combination(parsed.options, error)) return option_error(error);
   return parsed;
 }
 
 std::string help_text() {
   std::string text =
-      "Usage: KorvexLogDump [OPTION]... FORMAT LOGFILE\n"
+      "Usage: KorvexLogDump [OPTION]... FORMAT LOGFILE...\n"
       "Turns the data log of a flight-instrument display into a table, one row per logged\n"
       "record, oldest first.\n"
       "\n"
@@ -243,7 +245,9 @@ std::string help_text() {
       "                        and time in UTC\n"
       "  html                  a flight report to open in any browser: the flights table and\n"
       "                        charts of each flight, in one self-contained page\n"
-      "LOGFILE is the instrument's log file; - reads standard input.\n"
+      "LOGFILE is the instrument's log file; - reads standard input. Several LOGFILEs, such as\n"
+      "downloads of one instrument made on different days, are read as one log: their records\n"
+      "oldest first, each record that more than one of them holds once.\n"
       "\n"
       "Options:\n";
   for (const OptionDef& o : kOptions) {

@@ -1,4 +1,4 @@
-// The command line: KorvexLogDump [OPTION]... FORMAT LOGFILE, parsed into one options value.
+// The command line: KorvexLogDump [OPTION]... FORMAT LOGFILE..., parsed into one options value.
 // Options may stand before or after the format word; "--" ends them. Two arguments and no
 // option is the classic command line, with its classic usage text.
 #pragma once
@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "output/registry.h"
 #include "selection/record_filter.h"
@@ -17,11 +18,11 @@ inline constexpr std::string_view STANDARD_INPUT = "-";
 
 struct Options {
   const FormatEntry* format = &output_formats().front();
-  std::string log_path;
-  bool quiet = false;          // no progress texts and no dots
-  bool flights_table = false;  // --flights: a row per flight
-  Selection selection;         // --flight, --from, --to, --gap
-  bool columns_given = false;  // --columns LIST, checked against the log's sections
+  std::vector<std::string> log_paths;  // one or more; "-" at most once
+  bool quiet = false;                  // no progress texts and no dots
+  bool flights_table = false;          // --flights: a row per flight
+  Selection selection;                 // --flight, --from, --to, --gap
+  bool columns_given = false;          // --columns LIST, checked against the log's sections
   std::string columns;
   std::string split_dir;        // --split DIR; empty: standard output
   std::int32_t utc_offset = 0;  // --utc-offset: seconds the instrument's clock runs ahead of UTC

@@ -3,7 +3,9 @@
 #include <unistd.h>
 
 #include <cstdlib>
+#include <memory>
 #include <string>
+#include <vector>
 
 #include "cli/convert.h"
 #include "cli/exit_status.h"
@@ -82,17 +84,41 @@ int run_tool(int argc, const char* const* argv, OutBuffer& out, Messages& messag
       return EXIT_USAGE;
     }
   }
-  int fd = -1;
-  if (const int status = open_log(options.log_path, messages, fd); status != EXIT_DONE) {
-    return status;
+  // Every log is opened before any is read.
+  const std::size_t n = options.log_paths.size();
+  std::vector<int> fds(n, -1);
+  const auto close_all = [&fds] {
+    for (const int fd : fds) {
+      if (fd >= 0) ::close(fd);
+    }
+  };
+  for (std::size_t i = 0; i < n; ++i) {
+    if (n > 1) messages.heading(log_heading(i, n, options.log_paths[i]));
+    if (const int status = open_log(options.log_paths[i], messages, fds[i]); status != EXIT_DONE) {
+      close_all();
+      return status;
+    }
   }
-  ByteStream in(fd_source(&fd));
-  const int status = convert_log(in, out, options, messages);
+  messages.heading("");
+  std::vector<std::unique_ptr<ByteStream>> streams;
+  std::vector<ByteStream*> ins;
+  for (std::size_t i = 0; i < n; ++i) {
+    streams.push_back(std::make_unique<ByteStream>(fd_source(&fds[i])));
+    ins.push_back(streams.back().get());
+  }
+  const int status = convert_logs(ins, out, options, messages);
   if (status != EXIT_DONE) {
-    ::close(fd);
+    close_all();
     return status;
   }
-  return close_log(fd, messages);
+  int closed = EXIT_DONE;
+  for (std::size_t i = 0; i < n; ++i) {
+    if (n > 1) messages.heading(log_heading(i, n, options.log_paths[i]));
+    if (const int s = close_log(fds[i], messages); closed == EXIT_DONE) closed = s;
+    fds[i] = -1;
+  }
+  messages.heading("");
+  return closed;
 }
 
 }  // namespace korvex

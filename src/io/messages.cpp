@@ -24,7 +24,16 @@ Messages::Messages(int fd) : out_(fd, kMessageBuffer), last_write_ns_(now_ns()) 
 
 Messages::Messages(std::string* text) : out_(text, kMessageBuffer), last_write_ns_(now_ns()) {}
 
+void Messages::write_heading() {
+  const std::string heading = std::move(heading_);
+  heading_.clear();
+  if (line_open_) out_.put('\n');
+  out_.write(heading);
+  line_open_ = !heading.empty() && heading.back() != '\n';
+}
+
 void Messages::append(std::string_view text) {
+  if (!heading_.empty() && !text.empty()) write_heading();
   if (quiet_ && !line_open_ && !text.empty() && text[0] == '\n') text.remove_prefix(1);
   if (text.empty()) return;
   out_.write(text);
@@ -49,6 +58,7 @@ void Messages::note(std::string_view text) {
 
 void Messages::dot() {
   if (quiet_) return;
+  if (!heading_.empty()) write_heading();
   out_.put('.');
   line_open_ = true;
   flush_when_due();

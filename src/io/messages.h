@@ -25,6 +25,9 @@ class Messages {
 
   void set_quiet(bool quiet) { quiet_ = quiet; }
 
+  // A heading written before the next text or dot, if any comes: the name of what the messages
+  // that follow are about. An empty text takes a heading not yet written back.
+  void heading(std::string_view text) { heading_ = text; }
   // A progress text: what the tool is doing, followed by dots on the same line.
   void progress(std::string_view text);
   // A message written out at once (with the dots held before it).
@@ -41,10 +44,12 @@ class Messages {
  private:
   void flush_when_due();
   void append(std::string_view text);
+  void write_heading();
 
   OutBuffer out_;
   bool quiet_ = false;
   bool line_open_ = false;  // the last byte written was no line break
+  std::string heading_;     // not yet written
   std::int64_t last_write_ns_ = 0;
 };
 

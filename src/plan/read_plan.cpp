@@ -23,40 +23,68 @@ ReadPlan plan_reads(const SurveyResult& survey) {
   return plan;
 }
 
+PlanCursor::PlanCursor(ByteStream& in, const ReadPlan& plan, Messages* progress, bool announce)
+    : in_(in), plan_(plan), progress_(progress), announce_(announce), reader_(in, progress) {}
+
+// Seeks to the start of the next range; false at the end of the plan or after a failed seek.
+bool PlanCursor::next_range() {
+  if (outcome_.end != ReadEnd::DONE || ++range_ >= plan_.range_count) {
+    limit_ = -1;
+    return false;
+  }
+  const ReadRange& range = plan_.ranges[range_];
+  if (in_.seek(range.start) != 0) {
+    outcome_.end = ReadEnd::SEEK_FAILED;
+    outcome_.error = errno;
+    outcome_.seek_failure = range.seek_failure;
+    limit_ = -1;
+    return false;
+  }
+  if (range_ == 0 && announce_ && progress_ != nullptr) {
+    progress_->progress("Dumping packets, please wait");
+  }
+  limit_ = range.limit;
+  return true;
+}
+
+const Record* PlanCursor::next() {
+  for (;;) {
+    while (in_.pos() >= limit_) {
+      if (!next_range()) return nullptr;
+    }
+    const Record* rec = reader_.next();
+    if (rec != nullptr) {
+      ++outcome_.records;
+      return rec;
+    }
+    if (in_.failed() != 0) {
+      outcome_.end = ReadEnd::READ_FAILED;
+      outcome_.error = in_.failed();
+    } else if (in_.pos() < plan_.records_end) {
+      outcome_.end = ReadEnd::CHANGED;
+    }
+    // The range ends with the file: the next one, if any, starts elsewhere.
+    limit_ = -1;
+  }
+}
+
+ReadOutcome PlanCursor::outcome() const {
+  ReadOutcome outcome = outcome_;
+  outcome.bad_packets = reader_.bad_packets();
+  return outcome;
+}
+
 ReadOutcome read_in_order(ByteStream& in, const ReadPlan& plan, Messages* progress,
                           RecordConsumer& consumer) {
-  ReadOutcome outcome;
-  RecordReader reader(in, progress);
-  for (int i = 0; i < plan.range_count; ++i) {
-    const ReadRange& range = plan.ranges[i];
-    if (in.seek(range.start) != 0) {
-      outcome.end = ReadEnd::SEEK_FAILED;
-      outcome.error = errno;
-      outcome.seek_failure = range.seek_failure;
-      break;
+  PlanCursor cursor(in, plan, progress);
+  while (const Record* rec = cursor.next()) {
+    if (!consumer.record(*rec)) {
+      ReadOutcome outcome = cursor.outcome();
+      outcome.end = ReadEnd::STOPPED;
+      return outcome;
     }
-    if (i == 0 && progress != nullptr) progress->progress("Dumping packets, please wait");
-    while (in.pos() < range.limit) {
-      const Record* rec = reader.next();
-      if (rec == nullptr) {
-        if (in.failed() != 0) {
-          outcome.end = ReadEnd::READ_FAILED;
-          outcome.error = in.failed();
-        } else if (in.pos() < plan.records_end) {
-          outcome.end = ReadEnd::CHANGED;
-        }
-        break;
-      }
-      ++outcome.records;
-      if (!consumer.record(*rec)) {
-        outcome.end = ReadEnd::STOPPED;
-        break;
-      }
-    }
-    if (outcome.end != ReadEnd::DONE) break;
   }
-  outcome.bad_packets = reader.bad_packets();
-  return outcome;
+  return cursor.outcome();
 }
 
 }  // namespace korvex

@@ -6,12 +6,14 @@
 // three or more groups is no single circular log: it is read in file order.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <string_view>
 
 #include "io/byte_stream.h"
 #include "io/messages.h"
 #include "plan/record_consumer.h"
+#include "record/record_reader.h"
 #include "survey/survey.h"
 
 namespace korvex {
@@ -46,10 +48,37 @@ enum class ReadEnd {
 
 struct ReadOutcome {
   ReadEnd end = ReadEnd::DONE;
+  std::size_t log = 0;            // of several logs read together, the one whose read ended it
   int error = 0;                  // the errno of a failed seek or read
   std::string_view seek_failure;  // the failed seek's report prefix
   std::int64_t records = 0;       // handed to the consumer
   std::int64_t bad_packets = 0;   // passed over on the way
+};
+
+// The records of one log in the plan's order, one at a time. With `progress`, the framing's
+// dots go there, and with `announce` the progress text "Dumping packets, please wait" follows the
+// first seek.
+class PlanCursor {
+ public:
+  PlanCursor(ByteStream& in, const ReadPlan& plan, Messages* progress, bool announce = true);
+
+  // The next record, valid until the next call, or nullptr when the plan is read or a seek or a
+  // read failed: outcome() tells which.
+  const Record* next();
+  // How the reading went so far: its end, the records handed out, the bad packets passed over.
+  ReadOutcome outcome() const;
+
+ private:
+  bool next_range();
+
+  ByteStream& in_;
+  const ReadPlan& plan_;
+  Messages* progress_;
+  bool announce_;
+  RecordReader reader_;
+  int range_ = -1;  // the range being read
+  std::int64_t limit_ = -1;
+  ReadOutcome outcome_;
 };
 
 // Hands every record of the plan to the consumer, in the plan's order. With `progress`, the

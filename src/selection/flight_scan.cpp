@@ -63,12 +63,18 @@ const FlightFacts* FlightScan::facts(std::int64_t flight) const {
   return it != spans.end() && it->number == flight ? &*it : nullptr;
 }
 
-FlightScan scan_flights(ByteStream& in, const ReadPlan& plan, std::uint32_t gap,
+FlightScan scan_flights(std::span<const LogRead> logs, std::uint32_t gap,
                         const TimeWindow& window) {
   FlightScan scan;
   FlightSpans spans(gap, window, scan);
-  scan.outcome = read_in_order(in, plan, nullptr, spans);
+  scan.outcome = read_logs(logs, nullptr, spans);
   return scan;
+}
+
+FlightScan scan_flights(ByteStream& in, const ReadPlan& plan, std::uint32_t gap,
+                        const TimeWindow& window) {
+  const LogRead log{&in, plan};
+  return scan_flights(std::span<const LogRead>(&log, 1), gap, window);
 }
 
 }  // namespace korvex

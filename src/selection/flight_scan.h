@@ -6,8 +6,10 @@
 #pragma once
 
 #include <cstdint>
+#include <span>
 #include <vector>
 
+#include "plan/merged_read.h"
 #include "plan/read_plan.h"
 #include "selection/flight_events.h"
 #include "selection/time_window.h"
@@ -23,6 +25,9 @@ struct FlightScan {
   const FlightFacts* facts(std::int64_t flight) const;
 };
 
+FlightScan scan_flights(std::span<const LogRead> logs, std::uint32_t gap, const TimeWindow& window);
+
+// The same of one log.
 FlightScan scan_flights(ByteStream& in, const ReadPlan& plan, std::uint32_t gap,
                         const TimeWindow& window);
 

@@ -2,6 +2,7 @@
 
 #include <cstdio>
 #include <filesystem>
+#include <memory>
 #include <stdexcept>
 
 #include "cli/convert.h"
@@ -121,6 +122,22 @@ Conversion convert(const Bytes& log, const Options& options) {
   MemoryStream in(log);
   OutBuffer out(&c.out);
   c.status = convert_log(in.stream, out, options, err.messages);
+  out.flush();
+  c.err = err.str();
+  return c;
+}
+
+Conversion convert(const std::vector<Bytes>& logs, const Options& options) {
+  Conversion c;
+  MessageCapture err;
+  std::vector<std::unique_ptr<MemoryStream>> streams;
+  std::vector<ByteStream*> ins;
+  for (const Bytes& log : logs) {
+    streams.push_back(std::make_unique<MemoryStream>(log));
+    ins.push_back(&streams.back()->stream);
+  }
+  OutBuffer out(&c.out);
+  c.status = convert_logs(ins, out, options, err.messages);
   out.flush();
   c.err = err.str();
   return c;

@@ -71,6 +71,8 @@ struct Conversion {
 // In the format named by its word.
 Conversion convert(const Bytes& log, std::string_view format);
 Conversion convert(const Bytes& log, const Options& options);
+// Several logs read as one.
+Conversion convert(const std::vector<Bytes>& logs, const Options& options);
 // The classic table in the delimiter mode's format.
 Conversion convert(const Bytes& log, DelimiterMode mode);
 

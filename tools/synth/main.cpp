@@ -26,6 +26,8 @@ of flights with the instrument switched off between them.
                          next record does not fit (default 0: no limit, no wrap)
   --seed N               random seed (default 1); the same options and seed give the same bytes
   --date YYYY-MM-DD      day of the first flight (default 2026-06-14)
+  --download-after N     the file as downloaded after the first N of the flights: the same
+                         history (same options and seed) read off the instrument earlier
 Faults, each injected N times at records chosen by the seed:
   --garbage N            a run of bytes without a start marker behind a record
   --power-cuts N         a record cut short by a power loss, then a few seconds unlogged
@@ -117,6 +119,9 @@ int main(int argc, char** argv) {
     } else if (arg == "--capacity") {
       ok = parse_int(value, 0, (1LL << 40), n) && (n == 0 || n >= 1024);
       o.capacity = n;
+    } else if (arg == "--download-after") {
+      ok = parse_int(value, 1, 1000000, n);
+      o.download_after = static_cast<int>(n);
     } else if (arg == "--seed") {
       ok = parse_int(value, 0, (1LL << 62), n);
       o.seed = static_cast<std::uint64_t>(n);

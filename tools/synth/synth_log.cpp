@@ -185,7 +185,13 @@ SynthResult synthesize(const SynthOptions& o) {
 
   // A first run of the same flights counts the records, so that faults can be placed.
   std::int64_t total = 0;
-  fly(o, nullptr, nullptr, [&total](std::uint32_t, const RecordFields&) { ++total; });
+  std::vector<FlownFlight> all_flights;
+  fly(o, &all_flights, nullptr, [&total](std::uint32_t, const RecordFields&) { ++total; });
+  // A download before the last flight holds the records up to the end of its last flight.
+  std::uint32_t download_time = UINT32_MAX;
+  if (o.download_after > 0 && o.download_after < static_cast<int>(all_flights.size())) {
+    download_time = all_flights[static_cast<std::size_t>(o.download_after) - 1].last_timestamp;
+  }
   Random fault_rng{o.seed ^ 0x6B6F727665785FULL};
   std::set<std::int64_t> taken;
   const auto garbage_at = pick(o.garbage, total, taken, fault_rng);
@@ -206,7 +212,7 @@ SynthResult synthesize(const SynthOptions& o) {
   std::vector<Exceedance>* injected = &report.exceedances;
   report.flights = fly(o, &report.flown, injected, [&](std::uint32_t t, RecordFields fields) {
     const std::int64_t i = n++;
-    if (i < skip_until) return;
+    if (i < skip_until || t > download_time) return;
     if (report.records_written == 0) report.first_timestamp = t;
     report.last_timestamp = t;
     fields.timestamp = t;
@@ -267,6 +273,13 @@ SynthResult synthesize(const SynthOptions& o) {
     }
   });
 
+  // The flights and exceedances of the download.
+  if (download_time != UINT32_MAX) {
+    report.flights = o.download_after;
+    report.flown.resize(static_cast<std::size_t>(o.download_after));
+    std::erase_if(report.exceedances,
+                  [&](const Exceedance& e) { return e.first_timestamp > download_time; });
+  }
   report.wraps = file.wraps;
   report.file_size = static_cast<std::int64_t>(file.image.size());
 

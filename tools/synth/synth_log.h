@@ -31,6 +31,9 @@ struct SynthOptions {
   RecordLayout mixed_layout = 0;
   bool keep_records = false;  // keep every record's fields in the result, for tests
   bool exceedances = false;   // limits exceeded at known seconds of every flight
+  // The file as downloaded after this many of the flights (0: after all of them): the same
+  // history, read off the instrument on an earlier day.
+  int download_after = 0;
 };
 
 // Limits exceeded on purpose: in every flight long enough, at the same seconds from its start.

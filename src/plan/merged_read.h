@@ -1,0 +1,42 @@
+// Several logs read as one: downloads of the same instrument made on different days, each
+// holding the newest records and part of what an earlier download already had.
+//
+// Each log is read in the order of its own plan. The records of all of them form one stream: a
+// merge that always takes the record with the lowest timestamp next (of equal ones, that of the
+// log given first), and that drops a record identical to one already taken from another log (the
+// same timestamp, layout, sections and payload bytes). A log may hold the same record more than
+// once; another log's copies are dropped only as often as the record was taken. Only the records
+// of the timestamp being taken are remembered, so memory does not grow with the logs.
+#pragma once
+
+#include <cstdint>
+#include <span>
+#include <vector>
+
+#include "io/byte_stream.h"
+#include "io/messages.h"
+#include "plan/read_plan.h"
+#include "plan/record_consumer.h"
+
+namespace korvex {
+
+// One log of a run: its stream and the order in which it is read.
+struct LogRead {
+  ByteStream* in = nullptr;
+  ReadPlan plan;
+};
+
+// What a pass took of each log.
+struct LogTally {
+  std::int64_t records = 0;  // read from it
+  std::int64_t dropped = 0;  // of them, identical to a record already taken from another log
+};
+
+// Hands the records of all the logs to the consumer as one stream. With one log this is
+// read_in_order. `tallies`, when given, receives a tally per log. Progress as in read_in_order,
+// the text once for the pass. The outcome's records and bad packets are the sums over the logs;
+// its `log` names the log whose seek or read failed.
+ReadOutcome read_logs(std::span<const LogRead> logs, Messages* progress, RecordConsumer& consumer,
+                      std::vector<LogTally>* tallies = nullptr);
+
+}  // namespace korvex
