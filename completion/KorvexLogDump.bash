@@ -2,8 +2,8 @@
 # log file.
 _KorvexLogDump() {
   local cur=${COMP_WORDS[COMP_CWORD]} prev=${COMP_WORDS[COMP_CWORD - 1]}
-  local options="--flights --flight --from --to --gap --columns --split --utc-offset --describe --findings --profile --no-profile --profile-template -q --quiet -h --help -V --version --"
-  local with_value=" --flight --from --to --gap --columns --split --utc-offset --profile "
+  local options="--flights --flight --from --to --gap --columns -o --output --split -f --force --utc-offset --describe --findings --profile --no-profile --profile-template -q --quiet -h --help -V --version --"
+  local with_value=" --flight --from --to --gap --columns -o --output --split --utc-offset --profile "
   local formats="tab comma space csv tsv gpx kml html"
   local i word positional=0 ended=0
   for ((i = 1; i < COMP_CWORD; i++)); do
@@ -22,7 +22,7 @@ _KorvexLogDump() {
         mapfile -t COMPREPLY < <(compgen -d -- "$cur")
         return
         ;;
-      --profile)
+      --profile | -o | --output)
         mapfile -t COMPREPLY < <(compgen -f -- "$cur")
         return
         ;;

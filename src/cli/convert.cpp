@@ -100,10 +100,17 @@ int log_changed(OutBuffer& out, Messages& messages, const std::string& log) {
   return EXIT_READ;
 }
 
+// What an output could not write: its own file, or else `out_name` (empty: standard output).
+std::string written_file(const LogOutput& output, const std::string& out_name) {
+  std::string file = output.failed_file();
+  return file.empty() ? out_name : file;
+}
+
 // The status of a pass that did not read every record of the plan, or EXIT_DONE. `logs`: the
-// names of the logs read together (one: not named).
+// names of the logs read together (one: not named); `out_name`: the file of the output.
 int pass_ended(const ReadOutcome& outcome, const LogOutput* output, OutBuffer& out,
-               Messages& messages, const std::vector<std::string>& logs) {
+               Messages& messages, const std::vector<std::string>& logs,
+               const std::string& out_name) {
   const std::string log = logs.size() > 1 ? logs[outcome.log] : std::string();
   switch (outcome.end) {
     case ReadEnd::SEEK_FAILED:
@@ -113,7 +120,7 @@ int pass_ended(const ReadOutcome& outcome, const LogOutput* output, OutBuffer& o
       if (!out.flush()) messages.error_report("Error on write", out.failed());
       return EXIT_SEEK;
     case ReadEnd::STOPPED:
-      return write_failed(messages, output->write_error(), output->failed_file());
+      return write_failed(messages, output->write_error(), written_file(*output, out_name));
     case ReadEnd::READ_FAILED:
       return read_failed(outcome.error, out, messages, log);
     case ReadEnd::CHANGED:
@@ -178,11 +185,12 @@ bool plan_run(const Options& options, const std::vector<RunLog>& logs, RunPlan& 
   return true;
 }
 
-// The flight scan, the flights the list names, and the files of --split, none of which may
-// exist; the folder is made. EXIT_DONE, or the status that ends the run.
+// The flight scan, the flights the list names, and the files of --split; the folder is made.
+// EXIT_DONE, or the status that ends the run.
 int run_scan(const Options& options, RunPlan& plan, OutBuffer& out, Messages& messages) {
   plan.flights = scan_flights(plan.reads, plan.selection.gap, plan.selection.window);
-  if (const int status = pass_ended(plan.flights.outcome, nullptr, out, messages, plan.names);
+  if (const int status =
+          pass_ended(plan.flights.outcome, nullptr, out, messages, plan.names, options.output_path);
       status != EXIT_DONE) {
     return status;
   }
@@ -196,13 +204,6 @@ int run_scan(const Options& options, RunPlan& plan, OutBuffer& out, Messages& me
   const FormatEntry& format = *options.format;
   plan.files = split_files(options.split_dir, plan.flights, plan.selection.flights,
                            (format.needs & NEEDS_A_FIX) != 0, format.extension);
-  if (const ExistingFiles existing = existing_files(plan.files); existing.count > 0) {
-    const std::string more = existing.count > 1
-                                 ? concat({" and ", std::to_string(existing.count - 1), " more"})
-                                 : std::string();
-    return refuse(messages, concat({"--split would replace ", existing.first, more,
-                                    "; nothing was written"}));
-  }
   std::error_code failure;
   std::filesystem::create_directories(options.split_dir, failure);
   if (failure) return write_failed(messages, failure.value(), options.split_dir);
@@ -284,6 +285,38 @@ void print_tallies(Messages& messages, const std::vector<std::string>& names,
   }
 }
 
+// What became of the files of --split, in flight order; true when any was written.
+bool report_files(Messages& messages, const SplitOutput& split) {
+  std::int64_t unchanged = 0;
+  bool written = false;
+  for (std::size_t i = 0; i < split.files().size(); ++i) {
+    const std::string& path = split.files()[i].path;
+    switch (split.fates()[i]) {
+      case FileFate::NONE:
+        continue;
+      case FileFate::WRITTEN:
+        messages.say(concat({"Wrote ", path, "\n"}));
+        written = true;
+        break;
+      case FileFate::REPLACED:
+        messages.say(concat({"Replaced ", path, "\n"}));
+        written = true;
+        break;
+      case FileFate::KEPT:
+        messages.say(concat({path, ": kept: differs; --force replaces it\n"}));
+        break;
+      case FileFate::UNCHANGED:
+        ++unchanged;
+        break;
+    }
+  }
+  if (unchanged > 0) {
+    messages.say(
+        concat({std::to_string(unchanged), unchanged == 1 ? " file" : " files", " unchanged\n"}));
+  }
+  return written;
+}
+
 }  // namespace
 
 int convert_logs(std::span<ByteStream* const> ins, OutBuffer& out, const Options& options,
@@ -299,7 +332,7 @@ int convert_logs(std::span<ByteStream* const> ins, OutBuffer& out, const Options
   }
   if (options.describe) {
     write_description(out, options.format->delimiter, plan.columns, options.profile);
-    if (!out.flush()) return write_failed(messages, out.failed(), "");
+    if (!out.flush()) return write_failed(messages, out.failed(), options.output_path);
     return EXIT_DONE;
   }
   if (plan.scan) {
@@ -308,6 +341,7 @@ int convert_logs(std::span<ByteStream* const> ins, OutBuffer& out, const Options
     }
   }
 
+  const std::string& out_name = options.output_path;
   std::string name;
   for (const RunLog& log : logs) name += (name.empty() ? "" : ", ") + log.name;
   std::unique_ptr<LogOutput> output;
@@ -316,10 +350,14 @@ int convert_logs(std::span<ByteStream* const> ins, OutBuffer& out, const Options
     output = make_output(options, plan, out, name, plan.seconds);
   } else {
     auto split_output = std::make_unique<SplitOutput>(
-        std::move(plan.files), [&](OutBuffer& file, std::int64_t flight) {
-          const FlightFacts* span = plan.flights.facts(flight);
-          return make_output(options, plan, file, name, span ? span_seconds(*span) : 0);
-        });
+        std::move(plan.files),
+        [&](OutBuffer& out_file, const SplitFile& file) {
+          // Named by its file, not by the logs: the same whichever download it comes from.
+          const std::string stem = std::filesystem::path(file.path).stem().string();
+          const FlightFacts* span = plan.flights.facts(file.flight);
+          return make_output(options, plan, out_file, stem, span ? span_seconds(*span) : 0);
+        },
+        options.force);
     split = split_output.get();
     output = std::move(split_output);
   }
@@ -328,15 +366,24 @@ int convert_logs(std::span<ByteStream* const> ins, OutBuffer& out, const Options
   std::vector<LogTally> tallies;
   ReadOutcome outcome = read_logs(plan.reads, &messages, filter, &tallies);
   if (outcome.end == ReadEnd::DONE && !filter.finish()) outcome.end = ReadEnd::STOPPED;
-  if (const int status = pass_ended(outcome, output.get(), out, messages, plan.names);
-      status != EXIT_DONE) {
+  // A run that fails keeps the files of --split completed before, and names them.
+  const auto failed = [&](int status) {
+    if (split != nullptr && (split->settle(), report_files(messages, *split))) {
+      messages.say("The files written are complete; run again to write the others.\n");
+    }
     return status;
+  };
+  if (const int status = pass_ended(outcome, output.get(), out, messages, plan.names, out_name);
+      status != EXIT_DONE) {
+    return failed(status);
   }
-  if (!output->end()) return write_failed(messages, output->write_error(), output->failed_file());
+  if (!output->end()) {
+    return failed(write_failed(messages, output->write_error(), written_file(*output, out_name)));
+  }
   for (const RunLog& log : logs) {
     SourceStamp at_end;
     if (log.stamped && log.in->stamp(at_end) && !(at_end == log.at_start)) {
-      return log_changed(out, messages, logs.size() > 1 ? log.name : std::string());
+      return failed(log_changed(out, messages, logs.size() > 1 ? log.name : std::string()));
     }
   }
   print_summary(messages, output->rows(), outcome.bad_packets);
@@ -354,9 +401,7 @@ int convert_logs(std::span<ByteStream* const> ins, OutBuffer& out, const Options
     }
   }
   if (options.format->notes != nullptr) options.format->notes(totals, messages);
-  if (split != nullptr) {
-    for (const std::string& path : split->written()) messages.say(concat({"Wrote ", path, "\n"}));
-  }
+  if (split != nullptr) report_files(messages, *split);
   return EXIT_DONE;
 }
 

@@ -25,7 +25,9 @@ constexpr OptionDef kOptions[] = {
     {0, "to", "TIME", "only records at or before TIME"},
     {0, "gap", "SECONDS", "a pause longer than this starts a new flight (default 300)"},
     {0, "columns", "LIST", "only these columns after Time: names, labels or blocks"},
-    {0, "split", "DIR", "one file per flight in DIR instead of standard output"},
+    {'o', "output", "FILE", "write to FILE (whole or not at all), not standard output"},
+    {0, "split", "DIR", "one file per flight in DIR, named by its start"},
+    {'f', "force", "", "let -o and --split replace files that exist"},
     {0, "utc-offset", "+HH:MM", "gpx, kml: how far the instrument's clock runs ahead of UTC"},
     {0, "describe", "", "the log's columns (name, block, label, type, unit) instead of records"},
     {0, "findings", "", "every limit of the profile exceeded, a row each, instead of records"},
@@ -90,6 +92,12 @@ bool apply_value(std::string_view name, std::string_view value, Options& o, std:
     error = "the file of --profile is empty";
     return false;
   }
+  if (name == "output") {
+    o.output_path = value == STANDARD_OUTPUT ? std::string() : std::string(value);
+    if (!value.empty()) return true;
+    error = "the file of --output is empty";
+    return false;
+  }
   if (name == "split") {
     o.split_dir = value;
     if (!value.empty()) return true;
@@ -115,6 +123,10 @@ bool check_combination(const Options& o, std::string& error) {
                     ": each writes rows of its own"});
   } else if (o.flights_table && o.columns_given) {
     error = "--columns does not go with --flights, whose columns are fixed";
+  } else if (!o.output_path.empty() && !o.split_dir.empty()) {
+    error = "--output does not go with --split, which writes a file per flight";
+  } else if (o.force && o.output_path.empty() && o.split_dir.empty()) {
+    error = "--force needs --output or --split: it lets them replace files";
   } else if (o.flights_table && !o.split_dir.empty()) {
     error = "--split does not go with --flights, which writes one row per flight";
   } else if (o.no_profile && !o.profile_path.empty()) {
@@ -203,6 +215,7 @@ ParsedCommandLine parse_command_line(int argc, const char* const* argv) {
     if (option->long_name == "describe") parsed.options.describe = true;
     if (option->long_name == "findings") parsed.options.findings = true;
     if (option->long_name == "quiet") parsed.options.quiet = true;
+    if (option->long_name == "force") parsed.options.force = true;
     if (option->long_name == "flights") parsed.options.flights_table = true;
     std::string error;
     if (!apply_value(option->long_name, value, parsed.options, error)) return option_error(error);
@@ -274,21 +287,26 @@ std::string help_text() {
       "the tool reads $XDG_CONFIG_HOME/korvexlogdump/profile.toml (or\n"
       "~/.config/korvexlogdump/profile.toml) when it exists.\n"
       "\n"
-      "The table goes to standard output; progress, warnings, errors and a summary go to\n"
-      "standard error.\n"
+      "The table goes to standard output, or with -o to FILE: written under no name in FILE's\n"
+      "folder and named only when complete, so that a failed run leaves nothing. --split\n"
+      "names a flight's file by its start (2026-06-14_121323.csv; a flight without a date\n"
+      "flight-NNN_SECONDS.csv) and holds it as flight 1, so that the folder can keep the\n"
+      "flights of every download: a file that is there with the same content is left, one\n"
+      "that differs is kept and reported (--force replaces it). Progress, warnings, errors\n"
+      "and a summary go to standard error.\n"
       "\n"
       "Exit status:\n"
       "  0  the table was written\n"
       "  1  the command line is wrong, or names a flight or a column the log does not have,\n"
-      "     or a file --split would write exists already, or the profile cannot be read or\n"
-      "     is wrong\n"
+      "     or the FILE of -o exists (without --force), or the profile cannot be read or is\n"
+      "     wrong\n"
       "  2  the log file cannot be opened (or standard input cannot be copied)\n"
       "  3  the file holds no valid record\n"
       "  4  a seek in the log file failed (it is a pipe or a device)\n"
       "  5  the format word is unknown\n"
       "  6  closing the log file failed\n"
       "  7  reading the log failed, or the log changed while it was being read\n"
-      "  8  writing the table failed\n"
+      "  8  writing the table failed (the files of --split finished before are kept)\n"
       "\n"
       "Examples:\n"
       "  KorvexLogDump csv Korvex.rec > flights.csv\n"
@@ -296,6 +314,8 @@ std::string help_text() {
       "  KorvexLogDump --flight 2 --utc-offset -05:00 gpx Korvex.rec > flight2.gpx\n"
       "  KorvexLogDump --flight last --columns alt,RPM,telm1 csv Korvex.rec > last.csv\n"
       "  KorvexLogDump --from '2026-06-14 13:00' --to 2026-06-14 --split flights csv Korvex.rec\n"
+      "  KorvexLogDump --split flights csv new-download.rec\n"
+      "  KorvexLogDump -o history.csv csv May.rec June.rec\n"
       "  KorvexLogDump --profile Korvex.profile.toml html Korvex.rec > report.html\n"
       "  KorvexLogDump --describe space Korvex.rec\n"
       "  KorvexLogDump -q tab - < Korvex.rec | head -n 3\n";

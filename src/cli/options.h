@@ -15,6 +15,8 @@ namespace korvex {
 
 // The LOGFILE that stands for standard input.
 inline constexpr std::string_view STANDARD_INPUT = "-";
+// The FILE of -o that stands for standard output.
+inline constexpr std::string_view STANDARD_OUTPUT = "-";
 
 struct Options {
   const FormatEntry* format = &output_formats().front();
@@ -25,6 +27,8 @@ struct Options {
   bool columns_given = false;          // --columns LIST, checked against the log's sections
   std::string columns;
   std::string split_dir;        // --split DIR; empty: standard output
+  std::string output_path;      // -o FILE; empty: standard output
+  bool force = false;           // -f: replace the file of -o, and files of --split that differ
   std::int32_t utc_offset = 0;  // --utc-offset: seconds the instrument's clock runs ahead of UTC
   bool describe = false;        // --describe: the columns instead of the records
   bool findings = false;        // --findings: the findings instead of the records

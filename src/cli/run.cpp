@@ -1,6 +1,10 @@
 #include "cli/run.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
+
+#include <cerrno>
 
 #include <cstdlib>
 #include <memory>
@@ -13,6 +17,7 @@
 #include "cli/options.h"
 #include "io/byte_stream.h"
 #include "io/concat.h"
+#include "io/new_file.h"
 #include "profile/profile_file.h"
 #include "version.h"
 
@@ -53,6 +58,68 @@ int write_text(OutBuffer& out, std::string_view text, Messages& messages) {
   return EXIT_WRITE;
 }
 
+int refuse_output(const std::string& path, Messages& messages) {
+  messages.say(concat({"KorvexLogDump: ", path, " exists; --force replaces it\n"}));
+  return EXIT_USAGE;
+}
+
+// Where -o writes: a new file, given its name when complete; or a device or pipe that exists
+// (/dev/null, a FIFO), written as it comes.
+struct OutputFile {
+  NewFile file;
+  int stream = -1;
+  std::string path;  // the file's (a symbolic link's target, so that the link stays)
+  ~OutputFile() {
+    if (stream >= 0) ::close(stream);
+  }
+  int fd() const { return stream >= 0 ? stream : file.fd(); }
+};
+
+// Opens the output of -o: a file that exists is refused unless --force.
+int open_output(const Options& options, Messages& messages, OutputFile& output) {
+  const std::string& path = options.output_path;
+  output.path = path;
+  struct stat st {};
+  const bool exists = ::lstat(path.c_str(), &st) == 0;  // a dangling link too
+  if (exists && ::stat(path.c_str(), &st) == 0) {
+    if (S_ISDIR(st.st_mode)) {
+      messages.say(concat({"KorvexLogDump: ", path, " is a folder; -o needs a file name\n"}));
+      return EXIT_USAGE;
+    }
+    if (!S_ISREG(st.st_mode)) {
+      output.stream = ::open(path.c_str(), O_WRONLY | O_CLOEXEC | O_NOCTTY);
+      if (output.stream >= 0) return EXIT_DONE;
+      messages.error_report(concat({"Error on open of ", path}), errno);
+      return EXIT_WRITE;
+    }
+  }
+  if (exists && !options.force) return refuse_output(path, messages);
+  // A link to a file stays a link: its target is replaced.
+  if (char* target = exists ? ::realpath(path.c_str(), nullptr) : nullptr; target != nullptr) {
+    output.path = target;
+    std::free(target);
+  }
+  if (!output.file.create(output.path)) {
+    messages.error_report(concat({"Error on open of ", path}), errno);
+    return EXIT_WRITE;
+  }
+  return EXIT_DONE;
+}
+
+// Gives the complete file of -o its name, its data and its name on disk first.
+int finish_output(const Options& options, OutBuffer& out, Messages& messages, OutputFile& output) {
+  const std::string& path = options.output_path;
+  errno = out.failed();
+  if (out.flush() &&
+      (output.stream >= 0 || (::fsync(output.file.fd()) == 0 &&
+                              output.file.publish(options.force) && sync_folder_of(output.path)))) {
+    return EXIT_DONE;
+  }
+  if (errno == EEXIST && output.file.is_open()) return refuse_output(path, messages);
+  messages.error_report(concat({"Error on write of ", path}), errno);
+  return EXIT_WRITE;
+}
+
 }  // namespace
 
 int run_tool(int argc, const char* const* argv, OutBuffer& out, Messages& messages) {
@@ -84,6 +151,15 @@ int run_tool(int argc, const char* const* argv, OutBuffer& out, Messages& messag
       return EXIT_USAGE;
     }
   }
+  OutputFile output;
+  std::unique_ptr<OutBuffer> file_out;
+  if (!options.output_path.empty()) {
+    if (const int status = open_output(options, messages, output); status != EXIT_DONE) {
+      return status;
+    }
+    file_out = std::make_unique<OutBuffer>(output.fd());
+  }
+  OutBuffer& table = file_out ? *file_out : out;
   // Every log is opened before any is read.
   const std::size_t n = options.log_paths.size();
   std::vector<int> fds(n, -1);
@@ -106,9 +182,13 @@ int run_tool(int argc, const char* const* argv, OutBuffer& out, Messages& messag
     streams.push_back(std::make_unique<ByteStream>(fd_source(&fds[i])));
     ins.push_back(streams.back().get());
   }
-  const int status = convert_logs(ins, out, options, messages);
+  int status = convert_logs(ins, table, options, messages);
+  if (status == EXIT_DONE && file_out) status = finish_output(options, table, messages, output);
   if (status != EXIT_DONE) {
     close_all();
+    if (file_out && output.stream < 0) {
+      messages.say(concat({"Nothing was written to ", options.output_path, "\n"}));
+    }
     return status;
   }
   int closed = EXIT_DONE;

@@ -17,6 +17,9 @@ OutBuffer::OutBuffer(int fd, std::size_t buffer_size)
 OutBuffer::OutBuffer(std::string* text, std::size_t buffer_size)
     : buf_(new char[capacity_for(buffer_size)]), cap_(capacity_for(buffer_size)), text_(text) {}
 
+OutBuffer::OutBuffer(ByteSink* sink, std::size_t buffer_size)
+    : buf_(new char[capacity_for(buffer_size)]), cap_(capacity_for(buffer_size)), sink_(sink) {}
+
 void OutBuffer::write(std::string_view text) {
   while (!text.empty()) {
     std::size_t room = cap_ - len_;
@@ -46,6 +49,11 @@ bool OutBuffer::flush() {
   if (text_ != nullptr) {
     text_->append(data, left);
     return true;
+  }
+  if (sink_ != nullptr) {
+    if (sink_->put(data, left)) return true;
+    error_ = errno != 0 ? errno : EIO;
+    return false;
   }
   while (left > 0) {
     const ssize_t put = ::write(fd_, data, left);

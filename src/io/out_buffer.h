@@ -14,9 +14,19 @@ namespace korvex {
 inline constexpr std::size_t kOutBufferSize = 256 * 1024;
 inline constexpr std::size_t kMinOutBuffer = 16 * 1024;
 
+// Where an OutBuffer may write besides a file descriptor or a text.
+class ByteSink {
+ public:
+  virtual ~ByteSink() = default;
+  // Takes the n bytes at data; false with errno set when it cannot.
+  virtual bool put(const char* data, std::size_t n) = 0;
+};
+
 struct OutBuffer {
   // Writes to the file descriptor fd.
   explicit OutBuffer(int fd, std::size_t buffer_size = kOutBufferSize);
+  // Hands what it writes to *sink.
+  explicit OutBuffer(ByteSink* sink, std::size_t buffer_size = kOutBufferSize);
   // Appends to *text, for tests and in-memory runs.
   explicit OutBuffer(std::string* text, std::size_t buffer_size = kOutBufferSize);
 
@@ -31,6 +41,13 @@ struct OutBuffer {
   void put(char c) { *reserve(1) = c, ++len_; }
   void write(std::string_view text);
 
+  // Starts again with no failed write remembered; what was held and not written out is
+  // dropped.
+  void reset() {
+    len_ = 0;
+    error_ = 0;
+  }
+
   // Writes out what is buffered; false when this or an earlier write failed.
   bool flush();
   int failed() const { return error_; }
@@ -43,6 +60,7 @@ struct OutBuffer {
   std::size_t len_ = 0;
   int fd_ = -1;
   std::string* text_ = nullptr;
+  ByteSink* sink_ = nullptr;
   int error_ = 0;
 };
 

@@ -65,9 +65,12 @@ with tempfile.TemporaryDirectory() as folder:
             else:
                 assert len(points) == len(fixes), f"{log}: {len(points)} points in the KML"
         split = os.path.join(folder, os.path.basename(log) + ".split")
-        subprocess.run([tool, "-q", "--split", split, "gpx", f"{repo}/{log}"], check=True,
-                       stderr=subprocess.DEVNULL)
-        files = sorted(os.listdir(split))
-        joined = [p for f in files for p in check_document(os.path.join(split, f), "gpx")]
+        done = subprocess.run([tool, "-q", "--split", split, "gpx", f"{repo}/{log}"], check=True,
+                              stderr=subprocess.PIPE, text=True)
+        # In flight order, as the tool reports them.
+        files = [line[len("Wrote "):] for line in done.stderr.splitlines()
+                 if line.startswith("Wrote ")]
+        assert sorted(files) == sorted(os.path.join(split, f) for f in os.listdir(split))
+        joined = [p for f in files for p in check_document(f, "gpx")]
         assert joined == fixes, f"{log}: the split files hold {len(joined)} points"
 print("xmllint and gpsbabel read the tracks" + ("" if schema else " (no GPX schema at hand)"))

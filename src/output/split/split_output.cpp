@@ -4,9 +4,12 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cinttypes>
 #include <cstdio>
+#include <cstring>
+#include <unordered_set>
 
 #include "io/concat.h"
 #include "record/timestamp.h"
@@ -15,35 +18,29 @@ namespace korvex {
 
 namespace {
 
-constexpr mode_t kFileMode = 0666;  // less the umask
-constexpr int kTemporaryNameTries = 100;
+constexpr int kMinNumberWidth = 3;
+constexpr std::size_t kMaxBatch = 4096;  // files named after one sync
+constexpr std::int64_t kFileFlight = 1;  // the number of a file's flight in it
 
-// A new file for writing under a temporary name made from `stem`, the process and `serial`;
-// -1 with errno set.
-int create_temporary(const std::string& stem, unsigned& serial, std::string& name) {
-  for (int i = 0; i < kTemporaryNameTries; ++i) {
-    char suffix[48];
-    std::snprintf(suffix, sizeof suffix, ".%ld.%u", static_cast<long>(::getpid()), serial++);
-    name = stem + suffix;
-    const int fd = ::open(name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, kFileMode);
-    if (fd >= 0 || errno != EEXIST) return fd;
-  }
-  return -1;
+int digits(std::int64_t n) {
+  int width = 1;
+  for (; n >= 10; n /= 10) ++width;
+  return width;
 }
 
 }  // namespace
 
-std::string split_path(const std::string& dir, const FlightFacts& flight,
+std::string split_path(const std::string& dir, const FlightFacts& flight, int number_width,
                        std::string_view extension) {
   char name[96];
   const std::string ext(extension);
   if (flight.first_layout >= FIRST_DATED_LAYOUT) {
     const CivilTime t = civil_time(flight.first_time);
-    std::snprintf(name, sizeof name, "flight-%03" PRId64 "_%04d-%02u-%02u_%02u%02u%02u.%s",
-                  flight.number, t.year, t.month, t.day, t.hour, t.minute, t.second, ext.c_str());
+    std::snprintf(name, sizeof name, "%04d-%02u-%02u_%02u%02u%02u.%s", t.year, t.month, t.day,
+                  t.hour, t.minute, t.second, ext.c_str());
   } else {
-    std::snprintf(name, sizeof name, "flight-%03" PRId64 "_%u.%s", flight.number, flight.first_time,
-                  ext.c_str());
+    std::snprintf(name, sizeof name, "flight-%0*" PRId64 "_%u.%s", number_width, flight.number,
+                  flight.first_time, ext.c_str());
   }
   return concat({dir, dir.back() == '/' ? "" : "/", name});
 }
@@ -51,43 +48,169 @@ std::string split_path(const std::string& dir, const FlightFacts& flight,
 std::vector<SplitFile> split_files(const std::string& dir, const FlightScan& scan,
                                    const FlightList& flights, bool need_fix,
                                    std::string_view extension) {
+  const int width = std::max(kMinNumberWidth, digits(scan.flights));
   std::vector<SplitFile> files;
+  std::unordered_set<std::string> taken;
   for (const FlightFacts& span : scan.spans) {
     if (!flights.contains(span.number) || (need_fix && span.fixes == 0)) continue;
-    files.push_back({span.number, split_path(dir, span, extension)});
+    std::string path = split_path(dir, span, width, extension);
+    if (!taken.insert(path).second) {
+      // Two flights that start in the same second (the clock was set back between them).
+      const std::size_t dot = path.size() - extension.size() - 1;
+      for (int n = 2;; ++n) {
+        std::string other = concat({std::string_view(path).substr(0, dot), "_", std::to_string(n),
+                                    std::string_view(path).substr(dot)});
+        if (taken.insert(other).second) {
+          path = std::move(other);
+          break;
+        }
+      }
+    }
+    files.push_back({span.number, std::move(path)});
   }
   return files;
 }
 
-ExistingFiles existing_files(const std::vector<SplitFile>& files) {
-  ExistingFiles existing;
-  for (const SplitFile& file : files) {
+namespace {
+
+constexpr std::size_t kScratch = 64 * 1024;
+
+bool write_all(int fd, const char* data, std::size_t n) {
+  while (n > 0) {
+    const ssize_t put = ::write(fd, data, n);
+    if (put < 0 && errno == EINTR) continue;
+    if (put <= 0) {
+      if (put == 0) errno = EIO;
+      return false;
+    }
+    data += put;
+    n -= static_cast<std::size_t>(put);
+  }
+  return true;
+}
+
+// Reads n bytes at `offset`, fewer only at the end of the file; the count, or -1.
+ssize_t read_at(int fd, char* data, std::size_t n, off_t offset) {
+  std::size_t got = 0;
+  while (got < n) {
+    const ssize_t r = ::pread(fd, data + got, n - got, offset + static_cast<off_t>(got));
+    if (r < 0 && errno == EINTR) continue;
+    if (r < 0) return -1;
+    if (r == 0) break;
+    got += static_cast<std::size_t>(r);
+  }
+  return static_cast<ssize_t>(got);
+}
+
+}  // namespace
+
+FlightFileSink::FlightFileSink() : scratch_(new char[kScratch]) {}
+
+bool FlightFileSink::open(const std::string& path, bool replace) {
+  discard();
+  path_ = path;
+  replace_ = replace;
+  existing_ = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+  existed_ = existing_ >= 0;
+  if (existing_ < 0) {
+    if (errno != ENOENT) return false;
+    return file_.create(path);
+  }
+  struct stat st {};
+  if (::fstat(existing_, &st) != 0) return false;
+  // Something else of that name (a folder): differs from the start.
+  if (!S_ISREG(st.st_mode)) return diverge();
+  return true;
+}
+
+// From here on the bytes differ from the file of the name: they go to a new file that starts
+// with the bytes that agreed, or nowhere when that file is kept.
+bool FlightFileSink::diverge() {
+  const int existing = existing_;
+  existing_ = -1;
+  if (!replace_) {
+    kept_ = true;
+    ::close(existing);
+    return true;
+  }
+  bool copied = file_.create(path_);
+  for (off_t at = 0; copied && at < compared_;) {
+    const std::size_t n = std::min<std::int64_t>(compared_ - at, kScratch);
+    const ssize_t got = read_at(existing, scratch_.get(), n, at);
+    if (got != static_cast<ssize_t>(n)) {
+      if (got >= 0) errno = EIO;  // it shrank while being read
+      copied = false;
+    } else {
+      copied = write_all(file_.fd(), scratch_.get(), n);
+    }
+    at += static_cast<off_t>(n);
+  }
+  const int err = errno;
+  ::close(existing);
+  errno = err;
+  return copied;
+}
+
+bool FlightFileSink::compare(const char* data, std::size_t n) {
+  while (n > 0) {
+    const std::size_t part = std::min(n, kScratch);
+    const ssize_t got = read_at(existing_, scratch_.get(), part, compared_);
+    if (got < 0) return false;
+    if (static_cast<std::size_t>(got) != part || std::memcmp(scratch_.get(), data, part) != 0) {
+      return diverge() && (kept_ || write_all(file_.fd(), data, n));
+    }
+    compared_ += static_cast<std::int64_t>(part);
+    data += part;
+    n -= part;
+  }
+  return true;
+}
+
+bool FlightFileSink::put(const char* data, std::size_t n) {
+  if (existing_ >= 0) return compare(data, n);
+  if (kept_) return true;
+  return write_all(file_.fd(), data, n);
+}
+
+FlightFileSink::Outcome FlightFileSink::finish(NewFile& file) {
+  if (existing_ >= 0) {
     struct stat st {};
-    if (::lstat(file.path.c_str(), &st) == 0 && existing.count++ == 0) existing.first = file.path;
+    if (::fstat(existing_, &st) != 0) return Outcome::FAILED;
+    if (st.st_size == compared_) {
+      ::close(existing_);
+      existing_ = -1;
+      return Outcome::SAME;
+    }
+    // The file of the name goes on past the flight's bytes.
+    if (!diverge()) return Outcome::FAILED;
   }
-  return existing;
+  if (kept_) return Outcome::KEPT;
+  file = std::move(file_);
+  return existed_ ? Outcome::REPLACE : Outcome::NEW;
 }
 
-SplitOutput::SplitOutput(std::vector<SplitFile> files, MakeOutput make)
-    : files_(std::move(files)), make_(std::move(make)) {}
-
-SplitOutput::~SplitOutput() {
-  if (fd_ >= 0) {
-    ::close(fd_);
-    ::unlink(temporary_.c_str());
-  }
+void FlightFileSink::discard() {
+  if (existing_ >= 0) ::close(existing_);
+  existing_ = -1;
+  file_.discard();
+  compared_ = 0;
+  kept_ = false;
 }
+
+SplitOutput::SplitOutput(std::vector<SplitFile> files, MakeOutput make, bool replace)
+    : files_(std::move(files)),
+      fates_(files_.size(), FileFate::NONE),
+      make_(std::move(make)),
+      replace_(replace),
+      batch_(std::min(open_file_budget(), kMaxBatch)),
+      buffer_(&sink_) {}
 
 bool SplitOutput::fail(const std::string& path) {
   if (error_ == 0) {
     error_ = errno != 0 ? errno : EIO;
     failed_ = path;
   }
-  if (fd_ >= 0) {
-    ::close(fd_);
-    ::unlink(temporary_.c_str());
-    fd_ = -1;
-  }
+  sink_.discard();
   current_.reset();
   return false;
 }
@@ -98,15 +221,10 @@ bool SplitOutput::has_file(std::int64_t flight) {
 }
 
 bool SplitOutput::open_file() {
-  const std::int64_t flight = files_[next_].flight;
-  path_ = files_[next_++].path;
-  const std::size_t slash = path_.rfind('/');
-  const std::string_view path = path_;
-  fd_ = create_temporary(concat({path.substr(0, slash + 1), ".", path.substr(slash + 1)}), serial_,
-                         temporary_);
-  if (fd_ < 0) return fail(path_);
-  buffer_ = std::make_unique<OutBuffer>(fd_);
-  current_ = make_(*buffer_, flight);
+  const SplitFile& file = files_[next_];
+  if (!sink_.open(file.path, replace_)) return fail(file.path);
+  buffer_.reset();
+  current_ = make_(buffer_, file);
   current_->begin();
   return true;
 }
@@ -117,24 +235,71 @@ bool SplitOutput::finish_file() {
   rows_ += current_->rows();
   findings_ += current_->findings();
   current_.reset();
-  errno = buffer_->failed();
-  if (!written || ::fsync(fd_) != 0) return fail(path_);
-  if (::close(fd_) != 0) {
-    fd_ = -1;
-    ::unlink(temporary_.c_str());
-    return fail(path_);
+  errno = buffer_.failed();
+  if (!written) return fail(sink_.path());
+  const std::size_t index = next_++;
+  NewFile file;
+  const FlightFileSink::Outcome outcome = sink_.finish(file);
+  switch (outcome) {
+    case FlightFileSink::Outcome::FAILED:
+      return fail(sink_.path());
+    case FlightFileSink::Outcome::SAME:
+      fates_[index] = FileFate::UNCHANGED;
+      return true;
+    case FlightFileSink::Outcome::KEPT:
+      fates_[index] = FileFate::KEPT;
+      return true;
+    case FlightFileSink::Outcome::NEW:
+    case FlightFileSink::Outcome::REPLACE:
+      break;
   }
-  fd_ = -1;
-  // link() never replaces an existing file.
-  const bool linked = ::link(temporary_.c_str(), path_.c_str()) == 0;
-  const int err = errno;
-  ::unlink(temporary_.c_str());
-  if (!linked) {
-    errno = err;
-    return fail(path_);
+  pending_.push_back({index, std::move(file), outcome == FlightFileSink::Outcome::REPLACE});
+  return pending_.size() < batch_ || settle();
+}
+
+bool SplitOutput::settle_file(Pending& pending) {
+  NewFile& file = pending.file;
+  FileFate& fate = fates_[pending.index];
+  if (pending.replace) {
+    if (!file.publish(true)) return fail(file.path());
+    fate = FileFate::REPLACED;
+    return true;
   }
-  written_.push_back(path_);
+  if (file.publish(false)) {
+    fate = FileFate::WRITTEN;
+    return true;
+  }
+  if (errno != EEXIST || !file.is_open()) return fail(file.path());
+  // Made by someone else since the run looked.
+  if (same_content(file.fd(), file.path())) {
+    fate = FileFate::UNCHANGED;
+  } else if (!replace_) {
+    fate = FileFate::KEPT;
+  } else {
+    if (!file.publish(true)) return fail(file.path());
+    fate = FileFate::REPLACED;
+  }
+  file.discard();
   return true;
+}
+
+bool SplitOutput::settle() {
+  if (pending_.empty()) return true;
+  // The data of every file on disk before any of them gets its name.
+  const std::string folder_file = pending_.front().file.path();
+  bool settled = ::syncfs(pending_.front().file.fd()) == 0;
+  if (!settled) fail(folder_file);
+  bool named = false;
+  for (Pending& pending : pending_) {
+    if (!settled) break;
+    settled = settle_file(pending);
+    const FileFate fate = fates_[pending.index];
+    named = named || fate == FileFate::WRITTEN || fate == FileFate::REPLACED;
+  }
+  pending_.clear();
+  // ... and their names.
+  if (settled && named && !sync_folder_of(folder_file)) return fail(folder_file);
+  return settled;
 }
 
 bool SplitOutput::begin_flight(const FlightFacts& facts) {
@@ -142,9 +307,13 @@ bool SplitOutput::begin_flight(const FlightFacts& facts) {
   // A flight without a file (a track's flight without a fix) has nothing to write.
   if (!has_file(facts.number)) return true;
   if (!open_file()) return false;
-  if (!current_->begin_flight(facts)) {
-    errno = buffer_->failed();
-    return fail(path_);
+  // A file is the flight's alone, the same whichever logs it was read from: its flight is
+  // flight 1 of the file.
+  FlightFacts own = facts;
+  own.number = kFileFlight;
+  if (!current_->begin_flight(own)) {
+    errno = buffer_.failed();
+    return fail(sink_.path());
   }
   return true;
 }
@@ -152,9 +321,9 @@ bool SplitOutput::begin_flight(const FlightFacts& facts) {
 bool SplitOutput::record(const RecordEvent& event) {
   if (error_ != 0) return false;
   if (!current_) return true;
-  if (!current_->record(event)) {
-    errno = buffer_->failed();
-    return fail(path_);
+  if (!current_->record(RecordEvent(event.rec, kFileFlight))) {
+    errno = buffer_.failed();
+    return fail(sink_.path());
   }
   return true;
 }
@@ -163,8 +332,8 @@ bool SplitOutput::end_flight() {
   if (error_ != 0) return false;
   if (!current_) return true;
   if (!current_->end_flight()) {
-    errno = buffer_->failed();
-    return fail(path_);
+    errno = buffer_.failed();
+    return fail(sink_.path());
   }
   return finish_file();
 }

@@ -1,0 +1,188 @@
+#include "io/new_file.h"
+
+#include <fcntl.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <memory>
+
+namespace korvex {
+
+namespace {
+
+constexpr mode_t kFileMode = 0666;  // less the umask
+constexpr int kTemporaryNameTries = 100;
+constexpr std::size_t kCompareBlock = 64 * 1024;
+constexpr rlim_t kWantedOpenFiles = 8192;
+constexpr rlim_t kOpenFilesKept = 64;  // for the logs, standard streams and libraries
+
+// ".NAME.PID.N" beside `path`.
+std::string hidden_name(const std::string& path, int n) {
+  const std::size_t slash = path.rfind('/');
+  const std::size_t start = slash == std::string::npos ? 0 : slash + 1;
+  char suffix[48];
+  std::snprintf(suffix, sizeof suffix, ".%ld.%d", static_cast<long>(::getpid()), n);
+  return std::string(path, 0, start).append(".").append(path, start).append(suffix);
+}
+
+// Gives the open unnamed file `fd` the name `to`, which must not exist.
+bool link_unnamed(int fd, const std::string& to) {
+  char proc[48];
+  std::snprintf(proc, sizeof proc, "/proc/self/fd/%d", fd);
+  if (::linkat(AT_FDCWD, proc, AT_FDCWD, to.c_str(), AT_SYMLINK_FOLLOW) == 0) return true;
+  if (errno != ENOENT) return false;
+  return ::linkat(fd, "", AT_FDCWD, to.c_str(), AT_EMPTY_PATH) == 0;
+}
+
+// Reads up to n bytes at `offset`; the count, or -1.
+ssize_t read_at(int fd, char* data, std::size_t n, off_t offset) {
+  std::size_t got = 0;
+  while (got < n) {
+    const ssize_t r = ::pread(fd, data + got, n - got, offset + static_cast<off_t>(got));
+    if (r < 0 && errno == EINTR) continue;
+    if (r < 0) return -1;
+    if (r == 0) break;
+    got += static_cast<std::size_t>(r);
+  }
+  return static_cast<ssize_t>(got);
+}
+
+}  // namespace
+
+NewFile& NewFile::operator=(NewFile&& other) noexcept {
+  if (this != &other) {
+    discard();
+    fd_ = other.fd_;
+    path_ = std::move(other.path_);
+    temporary_ = std::move(other.temporary_);
+    other.fd_ = -1;
+    other.temporary_.clear();
+  }
+  return *this;
+}
+
+bool NewFile::create(const std::string& path) {
+  discard();
+  path_ = path;
+  const std::string folder = folder_of(path);
+  if (::access("/proc/self/fd", X_OK) == 0) {
+    fd_ = ::open(folder.c_str(), O_TMPFILE | O_RDWR | O_CLOEXEC, kFileMode);
+    if (fd_ >= 0) return true;
+    if (errno != EOPNOTSUPP && errno != EISDIR && errno != EINVAL) return false;
+  }
+  // A file system without unnamed files: a hidden name.
+  for (int n = 0; n < kTemporaryNameTries; ++n) {
+    temporary_ = hidden_name(path, n);
+    fd_ = ::open(temporary_.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, kFileMode);
+    if (fd_ >= 0) return true;
+    if (errno != EEXIST) break;
+  }
+  temporary_.clear();
+  return false;
+}
+
+bool NewFile::publish(bool replace) {
+  if (fd_ < 0) {
+    errno = EBADF;
+    return false;
+  }
+  bool done = false;
+  if (!replace) {
+    // link() never replaces an existing file.
+    done = temporary_.empty() ? link_unnamed(fd_, path_)
+                              : ::link(temporary_.c_str(), path_.c_str()) == 0;
+    if (!done && errno == EEXIST) return false;
+  } else {
+    if (temporary_.empty()) {
+      for (int n = 0; n < kTemporaryNameTries; ++n) {
+        std::string name = hidden_name(path_, n);
+        if (link_unnamed(fd_, name)) {
+          temporary_ = std::move(name);
+          break;
+        }
+        if (errno != EEXIST) break;
+      }
+    }
+    done = !temporary_.empty() && ::rename(temporary_.c_str(), path_.c_str()) == 0;
+    if (done) temporary_.clear();
+  }
+  const int err = errno;
+  const bool closed = ::close(fd_) == 0;
+  const int close_err = errno;
+  fd_ = -1;
+  if (!temporary_.empty()) ::unlink(temporary_.c_str());
+  temporary_.clear();
+  if (!done) {
+    errno = err;
+    return false;
+  }
+  if (!closed) {
+    errno = close_err;
+    return false;
+  }
+  return true;
+}
+
+void NewFile::discard() {
+  if (fd_ >= 0) ::close(fd_);
+  fd_ = -1;
+  if (!temporary_.empty()) ::unlink(temporary_.c_str());
+  temporary_.clear();
+}
+
+bool same_content(int fd, const std::string& path) {
+  struct stat ours {};
+  struct stat theirs {};
+  const int other = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+  if (other < 0) return false;
+  bool same = ::fstat(fd, &ours) == 0 && ::fstat(other, &theirs) == 0 && S_ISREG(theirs.st_mode) &&
+              ours.st_size == theirs.st_size;
+  if (same) {
+    const std::unique_ptr<char[]> a(new char[kCompareBlock]);
+    const std::unique_ptr<char[]> b(new char[kCompareBlock]);
+    for (off_t at = 0; same && at < ours.st_size; at += static_cast<off_t>(kCompareBlock)) {
+      const ssize_t n = read_at(fd, a.get(), kCompareBlock, at);
+      same = n > 0 && read_at(other, b.get(), kCompareBlock, at) == n &&
+             std::memcmp(a.get(), b.get(), static_cast<std::size_t>(n)) == 0;
+    }
+  }
+  ::close(other);
+  return same;
+}
+
+std::size_t open_file_budget() {
+  struct rlimit limit {};
+  if (::getrlimit(RLIMIT_NOFILE, &limit) != 0) return 1;
+  if (limit.rlim_cur != RLIM_INFINITY && limit.rlim_cur < kWantedOpenFiles &&
+      limit.rlim_cur < limit.rlim_max) {
+    struct rlimit raised = limit;
+    raised.rlim_cur = limit.rlim_max < kWantedOpenFiles ? limit.rlim_max : kWantedOpenFiles;
+    if (::setrlimit(RLIMIT_NOFILE, &raised) == 0) limit = raised;
+  }
+  const rlim_t n = limit.rlim_cur == RLIM_INFINITY ? kWantedOpenFiles : limit.rlim_cur;
+  if (n > 2 * kOpenFilesKept) return static_cast<std::size_t>(n - kOpenFilesKept);
+  return n > 2 ? static_cast<std::size_t>(n / 2) : 1;
+}
+
+std::string folder_of(const std::string& path) {
+  const std::size_t slash = path.rfind('/');
+  if (slash == std::string::npos) return ".";
+  if (slash == 0) return "/";
+  return path.substr(0, slash);
+}
+
+bool sync_folder_of(const std::string& path) {
+  const int fd = ::open(folder_of(path).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (fd < 0) return false;
+  const bool synced = ::fsync(fd) == 0;
+  const int err = errno;
+  ::close(fd);
+  errno = err;
+  return synced;
+}
+
+}  // namespace korvex

@@ -1,0 +1,61 @@
+// A file written whole or not at all. It is made without a name in the folder it goes to
+// (O_TMPFILE), so that no one sees it, under any name, until it is complete: a run that fails
+// or is killed, even with SIGKILL, leaves nothing. Where the file system cannot make a file
+// without a name, it is made under a hidden temporary name (".NAME.PID.N") instead, which a
+// killed run may leave behind. Files are made with mode 0666 less the umask.
+//
+// Syncing is the caller's: sync the file (or its file system) before publish() for the data to
+// be on disk before the name, and sync the folder after it for the name to be.
+#pragma once
+
+#include <cstddef>
+#include <string>
+
+namespace korvex {
+
+class NewFile {
+ public:
+  NewFile() = default;
+  NewFile(const NewFile&) = delete;
+  NewFile& operator=(const NewFile&) = delete;
+  NewFile(NewFile&& other) noexcept { *this = std::move(other); }
+  NewFile& operator=(NewFile&& other) noexcept;
+  ~NewFile() { discard(); }
+
+  // Makes the file that is to become `path`, open for reading and writing; false with errno
+  // set.
+  bool create(const std::string& path);
+  int fd() const { return fd_; }
+  const std::string& path() const { return path_; }
+  bool is_open() const { return fd_ >= 0; }
+
+  // Closes the complete file and gives it its name. An existing file of that name is replaced
+  // (in one step) with `replace`; else it is left as it is and publish fails with EEXIST, the
+  // file still open, so that the caller may compare it or publish it with `replace`. On any
+  // other failure, false with errno set and the file discarded.
+  bool publish(bool replace);
+  // Closes and forgets the file.
+  void discard();
+
+ private:
+  int fd_ = -1;
+  std::string path_;
+  std::string temporary_;  // its hidden name, when it has one
+};
+
+// True when the open file `fd` holds the same bytes as the file at `path` (false too when
+// `path` cannot be read).
+bool same_content(int fd, const std::string& path);
+
+// Syncs the folder that holds `path`, so that the names given to files in it stay after a power
+// cut; false with errno set.
+bool sync_folder_of(const std::string& path);
+
+// How many files the process may hold open besides those it has, about: the soft limit is
+// raised towards the hard one first (to at most 8,192).
+std::size_t open_file_budget();
+
+// The folder part of `path` ("." for a bare name).
+std::string folder_of(const std::string& path);
+
+}  // namespace korvex
