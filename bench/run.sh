@@ -3,7 +3,8 @@
 #   bash bench/run.sh            full run: 5 runs of each case, medians
 #   bash bench/run.sh --smoke    a quick check that the script works, on a tiny log
 # Environment: KORVEX_BENCH_DIR (cache of logs and outputs, default build-bench/data),
-#              KORVEX_BENCH_RUNS (runs per case, default 5).
+#              KORVEX_BENCH_RUNS (runs per case, default 5),
+#              KORVEX_BENCH_SEVERAL_ONLY (set: only the runs of several logs and the memory check).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -26,13 +27,26 @@ mkdir -p "$data"
 
 # name: synthesizer options
 declare -A logs
+# Downloads of the layout-2 history for several logs in one run: two of 50 MB (after flight 83
+# of 163, and after the last), ten of 10 MB (after flights 16, 32, ... 144, and the last).
 if [ $smoke = 1 ]; then
-  logs[layout2-all]="--layout 2 --sections all --flights 2 --capacity 1000000 --seed 1"
+  history="--layout 2 --sections all --flights 4 --seed 1"
+  logs[layout2-all]="$history --capacity 1000000"
   logs[layout0-none]="--layout 0 --sections none --flights 1 --seed 1"
+  half=500000 tenth=100000 halfway=2 tenths="1 1 2 2 2 3 3 3 4 4"
 else
-  logs[layout2-all]="--layout 2 --sections all --hours 140 --capacity 100000000 --seed 1"
+  history="--layout 2 --sections all --hours 140 --seed 1"
+  logs[layout2-all]="$history --capacity 100000000"
   logs[layout0-none]="--layout 0 --sections none --hours 870 --capacity 100000000 --seed 1"
+  half=50000000 tenth=10000000 halfway=83 tenths="16 32 48 64 80 96 112 128 144 163"
 fi
+logs[half-1]="$history --capacity $half --download-after $halfway"
+logs[half-2]="$history --capacity $half"
+i=0
+for after in $tenths; do
+  i=$((i + 1))
+  logs[tenth-$i]="$history --capacity $tenth --download-after $after"
+done
 for name in "${!logs[@]}"; do
   file=$data/$name$suffix.rec
   stamp=$file.options
@@ -57,6 +71,7 @@ time_run() {
       END {printf "%.6f %d\n", ns / 1e9, m}' "$data/time.txt"
 }
 
+if [ -z "${KORVEX_BENCH_SEVERAL_ONLY:-}" ]; then
 echo "median of $runs runs (best in brackets); cat: copying the table to /dev/null; survey: the first pass alone"
 printf '%-13s %-6s %-9s %16s %9s %12s %9s %7s %7s %8s\n' log mode stdout "wall s" "in MB/s" "records/s" \
   "out MB/s" "RSS MB" "cat s" "survey s"
@@ -101,6 +116,35 @@ for name in layout2-all layout0-none; do
     rm -f "$data/$name.$mode.copy"
   done
 done
+
+fi
+
+# Several logs in one run: the two halves merged against the 100 MB log in csv (at most 1.2
+# times its time), and the peak RSS of one, two and ten logs.
+several() {
+  local label=$1; shift
+  local files=("$@") results wall rss
+  results=$(for i in $(seq $runs); do time_run /dev/null $tool csv "${files[@]}"; done)
+  wall=$(echo "$results" | awk '{print $1}' | median)
+  rss=$(echo "$results" | awk '{print $2}' | sort -g | tail -1)
+  $tool csv "${files[@]}" 2> "$data/stderr.txt" | wc -c > "$data/bytes.txt"
+  records=$(sed -n 's/^Read \([0-9]*\) packets.*/\1/p' "$data/stderr.txt")
+  printf '%-28s %8.3f s %10d records %8.1f MB out %7.1f MB RSS\n' "$label" "$wall" "$records" \
+    "$(awk '{print $1 / 1e6}' "$data/bytes.txt")" "$(awk -v k="$rss" 'BEGIN {print k / 1024}')"
+  echo "$wall" > "$data/wall.txt"
+}
+echo "several logs in one run, csv to /dev/null (median of $runs runs):"
+mb() { du -m --apparent-size "$1" | cut -f1; }
+several "1 log of $(mb "$data/layout2-all$suffix.rec") MB" "$data/layout2-all$suffix.rec"
+one=$(cat "$data/wall.txt")
+several "2 logs of $(mb "$data/half-1$suffix.rec") MB, merged" "$data/half-1$suffix.rec" \
+  "$data/half-2$suffix.rec"
+two=$(cat "$data/wall.txt")
+tens=()
+for i in $(seq 10); do tens+=("$data/tenth-$i$suffix.rec"); done
+several "10 logs of $(mb "${tens[0]}") MB, merged" "${tens[@]}"
+awk -v a="$one" -v b="$two" 'BEGIN {
+  printf "the 2 logs take %.2f times the time of the 1 (at most 1.2)\n", b / a }'
 
 # Memory does not grow with the log: peak RSS on a 1 KB log, on the first 600 KB (enough to fill
 # the read and the output buffer) and on the whole log; the last two must differ by less than
