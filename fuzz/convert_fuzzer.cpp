@@ -11,14 +11,19 @@
 //   - the records of the flights table (--flights) add up to the rows of the table;
 //   - a GPX or KML document is whole, and the GPX has as many points as the summary counts;
 //   - a report is a whole page, every chart closed, no number in it "nan" or "inf", and it
-//     lists as many flights as the flights table.
+//     lists as many flights as the flights table;
+//   - read as two logs (the bytes cut in two), csv ends with status 0 or 3, is a whole table,
+//     and has no more rows than the two logs alone; the bytes given twice are the bytes once
+//     (when the log holds no more records than the merge remembers).
 // Built with the address sanitizer, the packet buffer past the current record is poisoned, so a
 // row that reads a byte from outside its record is caught too.
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
+#include <memory>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "cli/convert.h"
 #include "cli/exit_status.h"
@@ -28,6 +33,9 @@
 #include "support/chunked_source.h"
 
 namespace {
+
+// The records the merge of several logs remembers to leave out their copies.
+constexpr long long kRemembered = 4096;
 
 void check(bool ok) {
   if (!ok) __builtin_trap();
@@ -88,6 +96,46 @@ Run convert(korvex::ByteSource source, std::size_t buffer, const korvex::Options
   out.flush();
   err.flush();
   return r;
+}
+
+// Several logs of memory, read as one.
+Run convert_several(const std::vector<std::string_view>& logs, const korvex::Options& options) {
+  Run r;
+  korvex::OutBuffer out(&r.table, korvex::kMinOutBuffer);
+  korvex::Messages err(&r.messages);
+  std::vector<korvex::MemorySource> mems;
+  mems.reserve(logs.size());
+  std::vector<std::unique_ptr<korvex::ByteStream>> streams;
+  std::vector<korvex::ByteStream*> ins;
+  for (const std::string_view log : logs) {
+    mems.push_back({reinterpret_cast<const std::uint8_t*>(log.data()), log.size()});
+    streams.push_back(std::make_unique<korvex::ByteStream>(korvex::memory_source(&mems.back())));
+    ins.push_back(streams.back().get());
+  }
+  r.status = korvex::convert_logs(ins, out, options, err);
+  out.flush();
+  err.flush();
+  return r;
+}
+
+long long rows_of(const Run& run) {
+  return run.status == korvex::EXIT_DONE ? static_cast<long long>(count(run.table, '\n')) - 1 : 0;
+}
+
+void check_several(const std::uint8_t* data, std::size_t size, const korvex::Options& csv) {
+  const std::string_view bytes(reinterpret_cast<const char*>(data), size);
+  const std::size_t cut = size == 0 ? 0 : data[0] * size / 256;
+  const std::string_view a = bytes.substr(0, cut), b = bytes.substr(cut);
+  const Run merged = convert_several({a, b}, csv);
+  check(merged.status == korvex::EXIT_DONE || merged.status == korvex::EXIT_NO_RECORDS);
+  if (merged.status == korvex::EXIT_DONE) check_table("csv", merged.table, merged.messages);
+  const Run alone_a = convert_several({a}, csv), alone_b = convert_several({b}, csv);
+  check(rows_of(merged) <= rows_of(alone_a) + rows_of(alone_b));
+  const Run once = convert_several({bytes}, csv);
+  if (rows_of(once) <= kRemembered) {
+    const Run twice = convert_several({bytes, bytes}, csv);
+    check(twice.status == once.status && twice.table == once.table);
+  }
 }
 
 // A track document: whole, and with the points the summary counts.
@@ -179,6 +227,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     } else {
       check_table(format, table, messages);
     }
+    if (format == "csv") check_several(data, size, options);
   }
   return 0;
 }

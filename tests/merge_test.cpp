@@ -67,6 +67,8 @@ TEST(SeveralLogs, DownloadsOfOneHistoryAreTheWholeHistory) {
         EXPECT_EQ(got.status, 0) << got.err;
         EXPECT_TRUE(got.out == expected.out) << "run " << r;
       }
+      // A download given twice is the download once.
+      EXPECT_TRUE(convert(std::vector{at[4], at[4]}, options).out == convert(at[4], options).out);
     }
     // The downloads do differ from the history: the last alone has lost its first flights.
     const Conversion last = convert(at[6], options_for("csv", true));
@@ -129,6 +131,21 @@ TEST(SeveralLogs, EachRecordOnceInTimeOrder) {
                                " already taken from another log\n";
       EXPECT_NE(got.err.find(line), std::string::npos) << got.err;
     }
+  }
+}
+
+// A log whose clock steps back, given twice, is the log once: the copies of the second come
+// some records after their originals.
+TEST(SeveralLogs, ALogWithAClockSteppedBackGivenTwiceIsTheLogOnce) {
+  const std::vector<std::vector<std::uint32_t>> kClocks = {
+      {5, 6, 2, 3, 7}, {10, 11, 12, 4, 5, 13}, {3, 9, 4, 10, 1, 2, 11}};
+  for (const auto& clock : kClocks) {
+    LogBuilder b;
+    for (const std::uint32_t t : clock) b.record(0, sample_fields(t, 0));
+    const Conversion once = convert(std::vector{b.bytes}, options_for("csv"));
+    const Conversion twice = convert(std::vector{b.bytes, b.bytes}, options_for("csv"));
+    ASSERT_EQ(once.status, 0) << once.err;
+    EXPECT_EQ(twice.out, once.out) << clock.size();
   }
 }
 

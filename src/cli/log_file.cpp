@@ -12,6 +12,7 @@
 #include "cli/exit_status.h"
 #include "cli/options.h"
 #include "io/concat.h"
+#include "io/new_file.h"
 
 namespace korvex {
 
@@ -33,20 +34,6 @@ int unnamed_file(const std::string& dir) {
   const int named = ::mkostemp(name.data(), O_CLOEXEC);
   if (named >= 0) ::unlink(name.c_str());
   return named;
-}
-
-bool write_all(int fd, const std::uint8_t* data, std::size_t n) {
-  while (n > 0) {
-    const ssize_t put = ::write(fd, data, n);
-    if (put < 0 && errno == EINTR) continue;
-    if (put <= 0) {
-      if (put == 0) errno = EIO;
-      return false;
-    }
-    data += put;
-    n -= static_cast<std::size_t>(put);
-  }
-  return true;
 }
 
 // Copies standard input to an unnamed temporary file, positioned at its start, into `fd`.

@@ -38,19 +38,6 @@ bool link_unnamed(int fd, const std::string& to) {
   return ::linkat(fd, "", AT_FDCWD, to.c_str(), AT_EMPTY_PATH) == 0;
 }
 
-// Reads up to n bytes at `offset`; the count, or -1.
-ssize_t read_at(int fd, char* data, std::size_t n, off_t offset) {
-  std::size_t got = 0;
-  while (got < n) {
-    const ssize_t r = ::pread(fd, data + got, n - got, offset + static_cast<off_t>(got));
-    if (r < 0 && errno == EINTR) continue;
-    if (r < 0) return -1;
-    if (r == 0) break;
-    got += static_cast<std::size_t>(r);
-  }
-  return static_cast<ssize_t>(got);
-}
-
 }  // namespace
 
 NewFile& NewFile::operator=(NewFile&& other) noexcept {
@@ -132,6 +119,33 @@ void NewFile::discard() {
   fd_ = -1;
   if (!temporary_.empty()) ::unlink(temporary_.c_str());
   temporary_.clear();
+}
+
+ssize_t read_at(int fd, char* data, std::size_t n, off_t offset) {
+  std::size_t got = 0;
+  while (got < n) {
+    const ssize_t r = ::pread(fd, data + got, n - got, offset + static_cast<off_t>(got));
+    if (r < 0 && errno == EINTR) continue;
+    if (r < 0) return -1;
+    if (r == 0) break;
+    got += static_cast<std::size_t>(r);
+  }
+  return static_cast<ssize_t>(got);
+}
+
+bool write_all(int fd, const void* bytes, std::size_t n) {
+  const char* data = static_cast<const char*>(bytes);
+  while (n > 0) {
+    const ssize_t put = ::write(fd, data, n);
+    if (put < 0 && errno == EINTR) continue;
+    if (put <= 0) {
+      if (put == 0) errno = EIO;
+      return false;
+    }
+    data += put;
+    n -= static_cast<std::size_t>(put);
+  }
+  return true;
 }
 
 bool same_content(int fd, const std::string& path) {

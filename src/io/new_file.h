@@ -8,6 +8,8 @@
 // be on disk before the name, and sync the folder after it for the name to be.
 #pragma once
 
+#include <sys/types.h>
+
 #include <cstddef>
 #include <string>
 
@@ -42,6 +44,12 @@ class NewFile {
   std::string path_;
   std::string temporary_;  // its hidden name, when it has one
 };
+
+// Reads n bytes at `offset` (fewer only at the end of the file); the count, or -1 with errno set.
+ssize_t read_at(int fd, char* data, std::size_t n, off_t offset);
+
+// Writes all n bytes; false with errno set.
+bool write_all(int fd, const void* data, std::size_t n);
 
 // True when the open file `fd` holds the same bytes as the file at `path` (false too when
 // `path` cannot be read).

@@ -1,5 +1,6 @@
 #include "plan/merged_read.h"
 
+#include <cstdint>
 #include <cstring>
 #include <memory>
 
@@ -7,65 +8,107 @@ namespace korvex {
 
 namespace {
 
-// Distinct records of one timestamp that are remembered; the records of a timestamp beyond these
-// are taken without being compared (only a log of stuck timestamps has so many).
-constexpr std::size_t kMaxRemembered = 256;
+// The records last taken that are remembered, to drop the copies other logs give later. Logs
+// whose records run forward give a copy at the timestamp of the original, so only the records of
+// about one timestamp need remembering; the rest of the window covers logs whose clock stepped
+// back, whose copies may come some records later.
+constexpr std::size_t kRemembered = 4096;
+constexpr std::size_t kSlots = 2 * kRemembered;  // of the hash table: a power of two
+constexpr std::uint32_t kEmpty = UINT32_MAX;
 
-// The records taken at the timestamp being taken, to drop the copies of other logs.
+// The records last taken, in a ring, found by a hash of their timestamp and layout.
 class TakenRecords {
  public:
   explicit TakenRecords(std::size_t logs)
-      : logs_(logs), bytes_(kMaxRemembered * MAX_RECORD_BODY), counts_(kMaxRemembered * logs) {
-    entries_.reserve(kMaxRemembered);
-  }
+      : logs_(logs),
+        entries_(kRemembered),
+        bytes_(kRemembered * MAX_RECORD_BODY),
+        counts_(kRemembered * logs),
+        slots_(kSlots, kEmpty) {}
 
   // Whether `rec` of log `log` is to be taken: false when it is a copy of a record taken from
   // another log that this log has not yet matched. With `remember`, a record taken is kept for
-  // comparison (another log's next record has the same timestamp).
+  // comparison (another log still has records to give).
   bool take(const Record& rec, std::size_t log, bool remember) {
-    if (rec.timestamp != time_ || entries_.empty()) start(rec.timestamp);
-    for (std::size_t e = 0; e < entries_.size(); ++e) {
-      if (!same(entries_[e], rec)) continue;
+    for (std::size_t s = slot_of(rec);; s = (s + 1) & (kSlots - 1)) {
+      const std::uint32_t e = slots_[s];
+      if (e == kEmpty) break;
+      if (!same(e, rec)) continue;
       std::uint32_t& seen = counts_[e * logs_ + log];
       if (++seen <= entries_[e].taken) return false;
       ++entries_[e].taken;
       return true;
     }
-    if (remember && entries_.size() < kMaxRemembered) {
-      const std::size_t e = entries_.size();
-      Entry entry;
-      entry.revision = rec.revision;
-      entry.sections = rec.sections;
-      entry.payload_len = rec.payload_len;
-      std::memcpy(entry.section_at, rec.section_at, sizeof entry.section_at);
-      std::memcpy(&bytes_[e * MAX_RECORD_BODY], rec.payload,
-                  static_cast<std::size_t>(rec.payload_len));
-      entries_.push_back(entry);
-      counts_[e * logs_ + log] = 1;
-    }
+    if (remember) add(rec, log);
     return true;
   }
 
  private:
   struct Entry {
+    std::uint32_t timestamp = 0;
     RecordLayout revision = 0;
     SectionFlags sections = 0;
     std::int32_t payload_len = 0;
     std::int32_t section_at[SECTION_ID_COUNT] = {};
     std::uint32_t taken = 1;  // copies taken
+    bool used = false;
   };
 
-  void start(std::uint32_t time) {
-    for (std::size_t e = 0; e < entries_.size(); ++e) {
-      std::memset(&counts_[e * logs_], 0, logs_ * sizeof counts_[0]);
-    }
-    entries_.clear();
-    time_ = time;
+  static std::size_t hash(std::uint32_t timestamp, RecordLayout revision, SectionFlags sections) {
+    const std::uint64_t key = (std::uint64_t{timestamp} << 16) ^
+                              (static_cast<std::uint64_t>(revision) << 8) ^
+                              static_cast<std::uint64_t>(sections);
+    return static_cast<std::size_t>((key * 0x9E3779B97F4A7C15ULL) >> 40) & (kSlots - 1);
+  }
+  static std::size_t slot_of(const Record& rec) {
+    return hash(rec.timestamp, rec.revision, rec.sections);
   }
 
-  bool same(const Entry& entry, const Record& rec) const {
-    if (entry.revision != rec.revision || entry.sections != rec.sections ||
-        entry.payload_len != rec.payload_len) {
+  void add(const Record& rec, std::size_t log) {
+    const std::uint32_t e = next_;
+    next_ = (next_ + 1) % kRemembered;
+    if (entries_[e].used) forget(e);
+    Entry& entry = entries_[e];
+    entry.timestamp = rec.timestamp;
+    entry.revision = rec.revision;
+    entry.sections = rec.sections;
+    entry.payload_len = rec.payload_len;
+    std::memcpy(entry.section_at, rec.section_at, sizeof entry.section_at);
+    entry.taken = 1;
+    entry.used = true;
+    std::memcpy(&bytes_[e * MAX_RECORD_BODY], rec.payload,
+                static_cast<std::size_t>(rec.payload_len));
+    std::memset(&counts_[e * logs_], 0, logs_ * sizeof counts_[0]);
+    counts_[e * logs_ + log] = 1;
+    std::size_t s = slot_of(rec);
+    while (slots_[s] != kEmpty) s = (s + 1) & (kSlots - 1);
+    slots_[s] = e;
+  }
+
+  // Takes entry e out of the hash table, moving back the entries after it that its slot had
+  // pushed on.
+  void forget(std::uint32_t e) {
+    const Entry& old = entries_[e];
+    std::size_t s = hash(old.timestamp, old.revision, old.sections);
+    while (slots_[s] != e) s = (s + 1) & (kSlots - 1);
+    for (std::size_t next = (s + 1) & (kSlots - 1); slots_[next] != kEmpty;
+         next = (next + 1) & (kSlots - 1)) {
+      const Entry& moved = entries_[slots_[next]];
+      const std::size_t home = hash(moved.timestamp, moved.revision, moved.sections);
+      // The entry at `next` may fill the hole at `s` when its home is not between them.
+      if (((next - home) & (kSlots - 1)) >= ((next - s) & (kSlots - 1))) {
+        slots_[s] = slots_[next];
+        s = next;
+      }
+    }
+    slots_[s] = kEmpty;
+    entries_[e].used = false;
+  }
+
+  bool same(std::uint32_t e, const Record& rec) const {
+    const Entry& entry = entries_[e];
+    if (entry.timestamp != rec.timestamp || entry.revision != rec.revision ||
+        entry.sections != rec.sections || entry.payload_len != rec.payload_len) {
       return false;
     }
     for (int id = 1; id < SECTION_ID_COUNT; ++id) {
@@ -73,16 +116,16 @@ class TakenRecords {
         return false;
       }
     }
-    const std::size_t e = static_cast<std::size_t>(&entry - entries_.data());
     return std::memcmp(&bytes_[e * MAX_RECORD_BODY], rec.payload,
                        static_cast<std::size_t>(rec.payload_len)) == 0;
   }
 
   std::size_t logs_;
-  std::uint32_t time_ = 0;
-  std::vector<Entry> entries_;
+  std::vector<Entry> entries_;  // a ring; next_ is the one to fill next
+  std::uint32_t next_ = 0;
   std::vector<std::uint8_t> bytes_;    // the payload of entry e at e * MAX_RECORD_BODY
   std::vector<std::uint32_t> counts_;  // copies of entry e seen in log l at e * logs_ + l
+  std::vector<std::uint32_t> slots_;   // entries by hash, linear probing
 };
 
 constexpr std::size_t kNone = SIZE_MAX;
@@ -126,12 +169,9 @@ ReadOutcome read_logs(std::span<const LogRead> logs, Messages* progress, RecordC
       }
       if (next == kNone) break;
       const Record& rec = *heads[next];
-      bool shared = false;  // another log's next record has this timestamp too
-      for (std::size_t i = 0; i < n; ++i) {
-        shared =
-            shared || (i != next && heads[i] != nullptr && heads[i]->timestamp == rec.timestamp);
-      }
-      if (!taken.take(rec, next, shared)) {
+      bool others = false;  // another log has records to give yet
+      for (std::size_t i = 0; i < n; ++i) others = others || (i != next && heads[i] != nullptr);
+      if (!taken.take(rec, next, others)) {
         ++dropped[next];
       } else if (!consumer.record(rec)) {
         stopped = true;

@@ -5,8 +5,10 @@
 // merge that always takes the record with the lowest timestamp next (of equal ones, that of the
 // log given first), and that drops a record identical to one already taken from another log (the
 // same timestamp, layout, sections and payload bytes). A log may hold the same record more than
-// once; another log's copies are dropped only as often as the record was taken. Only the records
-// of the timestamp being taken are remembered, so memory does not grow with the logs.
+// once; another log's copies are dropped only as often as the record was taken. The last 4,096
+// records taken are remembered (a copy comes at the timestamp of its original where the logs run
+// forward in time, and within that many records where a clock stepped back), so memory does not
+// grow with the logs.
 #pragma once
 
 #include <cstdint>

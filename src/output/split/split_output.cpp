@@ -19,8 +19,9 @@ namespace korvex {
 namespace {
 
 constexpr int kMinNumberWidth = 3;
-constexpr std::size_t kMaxBatch = 4096;  // files named after one sync
-constexpr std::int64_t kFileFlight = 1;  // the number of a file's flight in it
+constexpr std::size_t kMaxBatch = 4096;      // files named after one sync
+constexpr std::int64_t kFileFlight = 1;      // the number of a file's flight in it
+constexpr std::size_t kScratch = 64 * 1024;  // of a file compared or copied
 
 int digits(std::int64_t n) {
   int width = 1;
@@ -71,39 +72,6 @@ std::vector<SplitFile> split_files(const std::string& dir, const FlightScan& sca
   return files;
 }
 
-namespace {
-
-constexpr std::size_t kScratch = 64 * 1024;
-
-bool write_all(int fd, const char* data, std::size_t n) {
-  while (n > 0) {
-    const ssize_t put = ::write(fd, data, n);
-    if (put < 0 && errno == EINTR) continue;
-    if (put <= 0) {
-      if (put == 0) errno = EIO;
-      return false;
-    }
-    data += put;
-    n -= static_cast<std::size_t>(put);
-  }
-  return true;
-}
-
-// Reads n bytes at `offset`, fewer only at the end of the file; the count, or -1.
-ssize_t read_at(int fd, char* data, std::size_t n, off_t offset) {
-  std::size_t got = 0;
-  while (got < n) {
-    const ssize_t r = ::pread(fd, data + got, n - got, offset + static_cast<off_t>(got));
-    if (r < 0 && errno == EINTR) continue;
-    if (r < 0) return -1;
-    if (r == 0) break;
-    got += static_cast<std::size_t>(r);
-  }
-  return static_cast<ssize_t>(got);
-}
-
-}  // namespace
-
 FlightFileSink::FlightFileSink() : scratch_(new char[kScratch]) {}
 
 bool FlightFileSink::open(const std::string& path, bool replace) {
@@ -135,7 +103,9 @@ bool FlightFileSink::diverge() {
   }
   bool copied = file_.create(path_);
   for (off_t at = 0; copied && at < compared_;) {
-    const std::size_t n = std::min<std::int64_t>(compared_ - at, kScratch);
+    const std::int64_t left = compared_ - at;
+    const std::size_t n =
+        left < static_cast<std::int64_t>(kScratch) ? static_cast<std::size_t>(left) : kScratch;
     const ssize_t got = read_at(existing, scratch_.get(), n, at);
     if (got != static_cast<ssize_t>(n)) {
       if (got >= 0) errno = EIO;  // it shrank while being read
