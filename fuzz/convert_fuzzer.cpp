@@ -49,14 +49,18 @@ std::size_t count(std::string_view text, char c) {
 
 void check_table(std::string_view format, const std::string& table, const std::string& messages) {
   check(!table.empty() && table.back() == '\n');
-  const std::size_t section_line = messages.find("\nOptional record sections present:");
-  check(section_line != std::string::npos);
-  const std::string_view sections(messages.c_str() + section_line,
-                                  messages.find('\n', section_line + 1) - section_line);
-  const std::size_t expected_cells = 13 + 33 * (sections.find(" TELM1") != std::string_view::npos) +
-                                     33 * (sections.find(" TELM2") != std::string_view::npos) +
-                                     7 * (sections.find(" Attitude") != std::string_view::npos) +
-                                     9 * (sections.find(" GPS") != std::string_view::npos);
+  // The blocks of the section lines (one per log).
+  std::string sections;
+  for (std::size_t line = messages.find("\nOptional record sections present:");
+       line != std::string::npos;
+       line = messages.find("\nOptional record sections present:", line + 1)) {
+    sections.append(messages, line, messages.find('\n', line + 1) - line);
+  }
+  check(!sections.empty());
+  const std::size_t expected_cells = 13 + 33 * (sections.find(" TELM1") != std::string::npos) +
+                                     33 * (sections.find(" TELM2") != std::string::npos) +
+                                     7 * (sections.find(" Attitude") != std::string::npos) +
+                                     9 * (sections.find(" GPS") != std::string::npos);
   const bool tabs = format == "tab" || format == "tsv";
   const bool analysis = format == "csv" || format == "tsv";
   const char separator = tabs ? '\t' : ',';

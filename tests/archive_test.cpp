@@ -9,7 +9,9 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <chrono>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <map>
@@ -18,6 +20,7 @@
 #include <thread>
 #include <vector>
 
+#include "io/new_file.h"
 #include "output/split/split_output.h"
 #include "record/timestamp.h"
 #include "support/log_builder.h"
@@ -272,17 +275,23 @@ TEST(Archive, AFailedSplitKeepsWhatItFinished) {
   EXPECT_EQ(read_folder(dir), expected);
 }
 
-// A split killed with SIGKILL at any moment leaves only complete files, under their own names.
+// A split killed (SIGKILL, SIGTERM, SIGHUP) at any moment leaves only complete files, under
+// their own names.
 TEST(Archive, AKilledSplitLeavesNoPartialFile) {
   synth::SynthOptions o;
-  o.hours = 12;
+  o.hours = 40;  // a split of some 200 ms
   o.sections = SECTION_TELM1 | SECTION_TELM2 | SECTION_ATTITUDE | SECTION_GPS;
   const std::string log = write_temp_file("archive-killed.rec", synth::synthesize(o).image);
   const fs::path expected_dir = fresh_folder("archive-killed-expected");
   ASSERT_EQ(split(expected_dir, {log}).status, 0);
   const Folder expected = read_folder(expected_dir);
-  for (const int after_ms : {20, 150, 400}) {
-    SCOPED_TRACE(after_ms);
+  const struct {
+    int signal;
+    int after_ms;
+  } kKills[] = {{SIGKILL, 10}, {SIGKILL, 60}, {SIGKILL, 120}, {SIGTERM, 40}, {SIGHUP, 90}};
+  bool interrupted = false;  // some run, at least, was killed before it ended
+  for (const auto [signal, after_ms] : kKills) {
+    SCOPED_TRACE(std::to_string(signal) + " after " + std::to_string(after_ms) + " ms");
     const fs::path dir = fresh_folder("archive-killed");
     std::vector<std::string> args = {KORVEX_EXE, "-q", "--split", dir.string(), "csv", log};
     std::vector<char*> argv;
@@ -295,13 +304,52 @@ TEST(Archive, AKilledSplitLeavesNoPartialFile) {
     ASSERT_EQ(posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), environ), 0);
     posix_spawn_file_actions_destroy(&actions);
     std::this_thread::sleep_for(std::chrono::milliseconds(after_ms));
-    ::kill(pid, SIGKILL);
+    ::kill(pid, signal);
     int status = 0;
     ::waitpid(pid, &status, 0);
-    for (const auto& [name, content] : read_folder(dir)) {
+    const Folder left = read_folder(dir);
+    for (const auto& [name, content] : left) {
       ASSERT_TRUE(expected.count(name)) << name;
       EXPECT_TRUE(content == expected.at(name)) << name;
     }
+    interrupted = interrupted || (WIFSIGNALED(status) && left.size() < expected.size());
+  }
+  EXPECT_TRUE(interrupted);
+}
+
+// A new file, made without a name or under a hidden one: named only when published, never
+// replacing a file unless asked, and leaving nothing behind when discarded.
+TEST(NewFile, NamedOnlyWhenPublished) {
+  for (const NewFile::Naming naming :
+       {NewFile::Naming::UNNAMED_FIRST, NewFile::Naming::HIDDEN_NAME}) {
+    SCOPED_TRACE(static_cast<int>(naming));
+    const fs::path dir = fresh_folder("new-file");
+    const std::string path = (dir / "a.csv").string();
+    const auto content = [&] { return fs::exists(path) ? read_file(path) : "(none)"; };
+    const auto write = [&](NewFile& file, const std::string& text) {
+      const std::string before = content();
+      ASSERT_TRUE(file.create(path, naming)) << std::strerror(errno);
+      ASSERT_TRUE(write_all(file.fd(), text.data(), text.size()));
+      EXPECT_EQ(content(), before);  // not seen under its name before it is published
+    };
+    NewFile first;
+    write(first, "first\n");
+    ASSERT_TRUE(first.publish(false)) << std::strerror(errno);
+    EXPECT_EQ(read_folder(dir), (Folder{{"a.csv", "first\n"}}));
+    NewFile second;
+    write(second, "second\n");
+    EXPECT_FALSE(second.publish(false));
+    EXPECT_EQ(errno, EEXIST);
+    ASSERT_TRUE(second.is_open());  // to compare, or to publish with replace
+    EXPECT_FALSE(same_content(second.fd(), path));
+    EXPECT_EQ(read_file(path), "first\n");
+    ASSERT_TRUE(second.publish(true)) << std::strerror(errno);
+    EXPECT_EQ(read_folder(dir), (Folder{{"a.csv", "second\n"}}));
+    NewFile third;
+    write(third, "second\n");
+    EXPECT_TRUE(same_content(third.fd(), path));
+    third.discard();
+    EXPECT_EQ(read_folder(dir), (Folder{{"a.csv", "second\n"}}));
   }
 }
 

@@ -191,6 +191,9 @@ int run_tool(int argc, const char* const* argv, OutBuffer& out, Messages& messag
     }
     return status;
   }
+  if (file_out && output.stream < 0) {
+    messages.say(concat({"Wrote ", options.output_path, "\n"}));
+  }
   int closed = EXIT_DONE;
   for (std::size_t i = 0; i < n; ++i) {
     if (n > 1) messages.heading(log_heading(i, n, options.log_paths[i]));

@@ -52,11 +52,11 @@ NewFile& NewFile::operator=(NewFile&& other) noexcept {
   return *this;
 }
 
-bool NewFile::create(const std::string& path) {
+bool NewFile::create(const std::string& path, Naming naming) {
   discard();
   path_ = path;
   const std::string folder = folder_of(path);
-  if (::access("/proc/self/fd", X_OK) == 0) {
+  if (naming == Naming::UNNAMED_FIRST && ::access("/proc/self/fd", X_OK) == 0) {
     fd_ = ::open(folder.c_str(), O_TMPFILE | O_RDWR | O_CLOEXEC, kFileMode);
     if (fd_ >= 0) return true;
     if (errno != EOPNOTSUPP && errno != EISDIR && errno != EINVAL) return false;
@@ -79,9 +79,17 @@ bool NewFile::publish(bool replace) {
   }
   bool done = false;
   if (!replace) {
-    // link() never replaces an existing file.
-    done = temporary_.empty() ? link_unnamed(fd_, path_)
-                              : ::link(temporary_.c_str(), path_.c_str()) == 0;
+    // Neither link() nor a rename with RENAME_NOREPLACE replaces an existing file.
+    if (temporary_.empty()) {
+      done = link_unnamed(fd_, path_);
+    } else if (::renameat2(AT_FDCWD, temporary_.c_str(), AT_FDCWD, path_.c_str(),
+                           RENAME_NOREPLACE) == 0) {
+      done = true;
+      temporary_.clear();  // it is the file's name now
+    } else if (errno == EINVAL || errno == ENOSYS) {
+      // A file system that cannot rename without replacing: a second link.
+      done = ::link(temporary_.c_str(), path_.c_str()) == 0;
+    }
     if (!done && errno == EEXIST) return false;
   } else {
     if (temporary_.empty()) {

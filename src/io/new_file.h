@@ -24,9 +24,13 @@ class NewFile {
   NewFile& operator=(NewFile&& other) noexcept;
   ~NewFile() { discard(); }
 
+  // How the file is made: without a name where the file system can, or under a hidden name
+  // (what a file system without unnamed files gets; tests ask for it).
+  enum class Naming { UNNAMED_FIRST, HIDDEN_NAME };
+
   // Makes the file that is to become `path`, open for reading and writing; false with errno
   // set.
-  bool create(const std::string& path);
+  bool create(const std::string& path, Naming naming = Naming::UNNAMED_FIRST);
   int fd() const { return fd_; }
   const std::string& path() const { return path_; }
   bool is_open() const { return fd_ >= 0; }
