@@ -58,6 +58,9 @@ enum class FileFate : std::uint8_t {
 class FlightFileSink final : public ByteSink {
  public:
   FlightFileSink();
+  FlightFileSink(const FlightFileSink&) = delete;
+  FlightFileSink& operator=(const FlightFileSink&) = delete;
+  ~FlightFileSink() override { discard(); }
   // Starts the file that is to become `path`; false with errno set.
   bool open(const std::string& path, bool replace);
   bool put(const char* data, std::size_t n) override;
