@@ -91,11 +91,13 @@ Sha256::Digest Sha256::finish() {
     held_ = 0;
   }
   std::memset(block_.data() + held_, 0, 56 - held_);
-  for (int i = 0; i < 8; ++i) block_[56 + i] = static_cast<std::uint8_t>(bits >> (56 - 8 * i));
+  for (std::size_t i = 0; i < 8; ++i) {
+    block_[56 + i] = static_cast<std::uint8_t>(bits >> (56 - 8 * i));
+  }
   compress(block_.data());
   Digest digest;
-  for (int i = 0; i < 8; ++i) {
-    for (int j = 0; j < 4; ++j) {
+  for (std::size_t i = 0; i < 8; ++i) {
+    for (std::size_t j = 0; j < 4; ++j) {
       digest[4 * i + j] = static_cast<std::uint8_t>(state_[i] >> (24 - 8 * j));
     }
   }
