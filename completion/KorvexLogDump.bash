@@ -4,7 +4,7 @@ _KorvexLogDump() {
   local cur=${COMP_WORDS[COMP_CWORD]} prev=${COMP_WORDS[COMP_CWORD - 1]}
   local options="--flights --flight --from --to --gap --columns -o --output --split -f --force --utc-offset --describe --findings --profile --no-profile --profile-template -q --quiet -h --help -V --version --"
   local with_value=" --flight --from --to --gap --columns -o --output --split --utc-offset --profile "
-  local formats="tab comma space csv tsv gpx kml html"
+  local formats="tab comma space csv tsv gpx kml html sqlite"
   local i word positional=0 ended=0
   for ((i = 1; i < COMP_CWORD; i++)); do
     word=${COMP_WORDS[i]}

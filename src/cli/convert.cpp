@@ -220,7 +220,9 @@ std::unique_ptr<LogOutput> make_output(const Options& options, const RunPlan& pl
                           options.utc_offset,
                           name,
                           seconds,
-                          options.profile};
+                          options.profile,
+                          options.output_path,
+                          options.force};
   return options.format->make(setup);
 }
 

@@ -123,6 +123,12 @@ bool check_combination(const Options& o, std::string& error) {
                     ": each writes rows of its own"});
   } else if (o.flights_table && o.columns_given) {
     error = "--columns does not go with --flights, whose columns are fixed";
+  } else if ((format.needs & NEEDS_DATABASE) != 0 && o.output_path.empty()) {
+    error = concat({format.word, " needs -o FILE: the database to write"});
+  } else if ((format.needs & NEEDS_DATABASE) != 0 && !o.split_dir.empty()) {
+    error = concat({"--split does not go with ", format.word, ", which writes one database"});
+  } else if ((format.needs & NEEDS_DATABASE) != 0 && o.describe) {
+    error = concat({"--describe does not go with ", format.word, ", which writes a database"});
   } else if (!o.output_path.empty() && !o.split_dir.empty()) {
     error = "--output does not go with --split, which writes a file per flight";
   } else if (o.force && o.output_path.empty() && o.split_dir.empty()) {
@@ -258,6 +264,8 @@ std::string help_text() {
       "                        and time in UTC\n"
       "  html                  a flight report to open in any browser: the flights table and\n"
       "                        charts of each flight, in one self-contained page\n"
+      "  sqlite                a SQLite database (-o FILE) of the records, every column typed\n"
+      "                        (INTEGER or REAL) and NULL where a record lacks the value\n"
       "LOGFILE is the instrument's log file; - reads standard input. Several LOGFILEs, such as\n"
       "downloads of one instrument made on different days, are read as one log: their records\n"
       "oldest first, each record that more than one of them holds once.\n"
@@ -316,6 +324,7 @@ std::string help_text() {
       "  KorvexLogDump --from '2026-06-14 13:00' --to 2026-06-14 --split flights csv Korvex.rec\n"
       "  KorvexLogDump --split flights csv new-download.rec\n"
       "  KorvexLogDump -o history.csv csv May.rec June.rec\n"
+      "  KorvexLogDump -o flights.db sqlite Korvex.rec\n"
       "  KorvexLogDump --profile Korvex.profile.toml html Korvex.rec > report.html\n"
       "  KorvexLogDump --describe space Korvex.rec\n"
       "  KorvexLogDump -q tab - < Korvex.rec | head -n 3\n";

@@ -75,8 +75,9 @@ struct OutputFile {
   int fd() const { return stream >= 0 ? stream : file.fd(); }
 };
 
-// Opens the output of -o: a file that exists is refused unless --force.
-int open_output(const Options& options, Messages& messages, OutputFile& output) {
+// Opens the output of -o: a file that exists is refused unless --force. A database is made by
+// its output: only the checks are made.
+int open_output(const Options& options, bool database, Messages& messages, OutputFile& output) {
   const std::string& path = options.output_path;
   output.path = path;
   struct stat st {};
@@ -84,6 +85,11 @@ int open_output(const Options& options, Messages& messages, OutputFile& output) 
   if (exists && ::stat(path.c_str(), &st) == 0) {
     if (S_ISDIR(st.st_mode)) {
       messages.say(concat({"KorvexLogDump: ", path, " is a folder; -o needs a file name\n"}));
+      return EXIT_USAGE;
+    }
+    if (!S_ISREG(st.st_mode) && database) {
+      messages.say(concat({"KorvexLogDump: ", path, " is no file; ", options.format->word,
+                           " writes a database file\n"}));
       return EXIT_USAGE;
     }
     if (!S_ISREG(st.st_mode)) {
@@ -94,6 +100,7 @@ int open_output(const Options& options, Messages& messages, OutputFile& output) 
     }
   }
   if (exists && !options.force) return refuse_output(path, messages);
+  if (database) return EXIT_DONE;
   // A link to a file stays a link: its target is replaced.
   if (char* target = exists ? ::realpath(path.c_str(), nullptr) : nullptr; target != nullptr) {
     output.path = target;
@@ -153,12 +160,15 @@ int run_tool(int argc, const char* const* argv, OutBuffer& out, Messages& messag
   }
   OutputFile output;
   std::unique_ptr<OutBuffer> file_out;
+  const bool database = (options.format->needs & NEEDS_DATABASE) != 0;
   if (!options.output_path.empty()) {
-    if (const int status = open_output(options, messages, output); status != EXIT_DONE) {
+    if (const int status = open_output(options, database, messages, output); status != EXIT_DONE) {
       return status;
     }
-    file_out = std::make_unique<OutBuffer>(output.fd());
+    if (!database) file_out = std::make_unique<OutBuffer>(output.fd());
   }
+  // A file that -o names is written whole or not at all (a device or pipe as it comes).
+  const bool whole_file = !options.output_path.empty() && output.stream < 0;
   OutBuffer& table = file_out ? *file_out : out;
   // Every log is opened before any is read.
   const std::size_t n = options.log_paths.size();
@@ -186,14 +196,10 @@ int run_tool(int argc, const char* const* argv, OutBuffer& out, Messages& messag
   if (status == EXIT_DONE && file_out) status = finish_output(options, table, messages, output);
   if (status != EXIT_DONE) {
     close_all();
-    if (file_out && output.stream < 0) {
-      messages.say(concat({"Nothing was written to ", options.output_path, "\n"}));
-    }
+    if (whole_file) messages.say(concat({"Nothing was written to ", options.output_path, "\n"}));
     return status;
   }
-  if (file_out && output.stream < 0) {
-    messages.say(concat({"Wrote ", options.output_path, "\n"}));
-  }
+  if (whole_file) messages.say(concat({"Wrote ", options.output_path, "\n"}));
   int closed = EXIT_DONE;
   for (std::size_t i = 0; i < n; ++i) {
     if (n > 1) messages.heading(log_heading(i, n, options.log_paths[i]));

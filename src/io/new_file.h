@@ -33,6 +33,8 @@ class NewFile {
   bool create(const std::string& path, Naming naming = Naming::UNNAMED_FIRST);
   int fd() const { return fd_; }
   const std::string& path() const { return path_; }
+  // Its hidden name, when made under one (for a program that opens it by name).
+  const std::string& hidden_path() const { return temporary_; }
   bool is_open() const { return fd_ >= 0; }
 
   // Closes the complete file and gives it its name. An existing file of that name is replaced

@@ -2,6 +2,7 @@
 
 #include "output/csv/csv_table.h"
 #include "output/report/report_output.h"
+#include "output/sqlite/sqlite_output.h"
 #include "output/table/table_rows.h"
 #include "output/track/gpx_output.h"
 #include "output/track/kml_output.h"
@@ -29,6 +30,8 @@ constexpr FormatEntry kFormats[] = {
     {"html", "html", DELIM_COMMA, NEEDS_SPAN_OF_WINDOW, "whose charts are fixed",
      "whose report begins with the flights table", "whose report shows each flight's findings",
      make_report, report_notes},
+    {"sqlite", "db", DELIM_COMMA, NEEDS_DATABASE, "which stores every column",
+     "which stores the records", "which stores the records", make_sqlite, nullptr},
 };
 // clang-format on
 

@@ -29,6 +29,8 @@ enum OutputNeeds : unsigned {
   NEEDS_SPAN_OF_WINDOW = 1U << 1,
   // A flight without a GPS fix has nothing to write: --split writes no file for it.
   NEEDS_A_FIX = 1U << 2,
+  // It writes the FILE of -o itself, a database: -o is needed, and no stream is made for it.
+  NEEDS_DATABASE = 1U << 3,
 };
 
 // What a factory gets to make an output.
@@ -42,6 +44,8 @@ struct OutputSetup {
   std::string_view log_name;  // for a heading
   std::uint64_t seconds;      // about how long the records to come span
   const Profile& profile;
+  std::string_view output_path;  // the FILE of -o, for an output that writes it itself
+  bool replace = false;          // --force: it may replace an existing FILE
 };
 
 // What a run did, for the notes at its end.

@@ -36,7 +36,7 @@ complete_words() {
            printf "%s\n" "${COMPREPLY[@]}"' - "$completion" KorvexLogDump "$@" | sort | xargs
 }
 [ "$(complete_words c)" = "comma csv" ] || fail "formats after 'c': $(complete_words c)"
-[ "$(complete_words -q "")" = "comma csv gpx html kml space tab tsv" ] || fail "formats after -q"
+[ "$(complete_words -q "")" = "comma csv gpx html kml space sqlite tab tsv" ] || fail "formats after -q"
 helped=$("$tool" --help | sed -n '/^Options:/,/^$/p' | grep -oE -- '(^|[ ,])--?[A-Za-z][-A-Za-z]*' | tr -d ' ,' | sort -u | xargs)
 offered=$(complete_words - | tr ' ' '\n' | grep -v '^--$' | sort -u | xargs)
 [ "$helped" = "$offered" ] || fail "help lists '$helped', the completion offers '$offered'"

@@ -1,0 +1,91 @@
+"""The sqlite format read by real clients: Python's sqlite3 finds every record of the csv table,
+each value typed (INTEGER or REAL, the csv's number; a coordinate the logged float, which the
+csv shows to 5 decimals) or NULL where the csv cell is empty, time
+NULL and clock the raw seconds for raw-clock records; the sqlite3 program compares numbers as
+numbers (max of RPM) and groups flights in numeric order. An existing database is refused and
+left as it was unless --force; a run that fails leaves no file.
+    python3 tests/clients/sqlite_logbook.py KORVEXLOGDUMP REPOSITORY KORVEX_SYNTH"""
+import csv
+import io
+import os
+import shutil
+import sqlite3
+import subprocess
+import sys
+import tempfile
+
+tool, repo, synth = sys.argv[1], sys.argv[2], sys.argv[3]
+
+
+def run(*args, check=True):
+    return subprocess.run([tool, "-q", *args], capture_output=True, text=True, check=check)
+
+
+def csv_value(cell):
+    if cell == "":
+        return None
+    if ":" in cell:  # M:SS
+        minutes, seconds = cell.split(":")
+        return int(minutes) * 60 + (int(seconds) if not minutes.startswith("-") else -int(seconds))
+    return float(cell) if "." in cell else int(cell)
+
+
+with tempfile.TemporaryDirectory() as folder:
+    many = os.path.join(folder, "many.rec")
+    subprocess.run([synth, "-o", many, "--flights", "12", "--sections", "telm1,gps", "--seed", "3"],
+                   check=True, capture_output=True)
+    logs = [f"{repo}/examples/Korvex.rec", f"{repo}/tests/golden/logs/flights.rec", many]
+    for log in logs:
+        db = os.path.join(folder, os.path.basename(log) + ".db")
+        run("-o", db, "sqlite", log)
+        table = list(csv.reader(io.StringIO(run("csv", log).stdout)))
+        header, rows = table[0], table[1:]
+        con = sqlite3.connect(db)
+        cursor = con.execute("SELECT * FROM records ORDER BY rowid")
+        names = [d[0] for d in cursor.description]
+        records = cursor.fetchall()
+        assert names[:4] == ["time", "clock", "layout", "flight"], names
+        assert names[4:-1] == header[2:] and names[-1] == "record_key", (names, header)
+        assert len(records) == len(rows), f"{log}: {len(records)} records, {len(rows)} rows"
+        for row, rec in zip(rows, records):
+            time, clock, layout, flight = rec[:4]
+            if time is None:
+                assert layout < 2 and str(clock) == row[0], (row[0], clock, layout)
+            else:
+                assert time == row[0], (time, row[0])
+            assert flight == int(row[1]) and type(flight) is int
+            for name, cell, value in zip(header[2:], row[2:], rec[4:-1]):
+                want = csv_value(cell)
+                assert type(value) is type(want), (log, name, cell, value)
+                if name in ("lat", "long") and want is not None:
+                    # The logged float; the csv shows it to 5 decimals.
+                    assert abs(value - want) <= 0.0000051, (log, name, cell, value)
+                else:
+                    assert value == want, (log, name, cell, value)
+        # Types and numeric order in the sqlite3 program.
+        if shutil.which("sqlite3") and "telm1_RPM" in header:
+            out = subprocess.run(["sqlite3", db, "SELECT typeof(alt), typeof(b_v), "
+                                  "max(telm1_RPM) FROM records; "
+                                  "SELECT flight FROM records GROUP BY flight"],
+                                 capture_output=True, text=True, check=True).stdout.split()
+            rpm = max(int(r[header.index("telm1_RPM")]) for r in rows if r[header.index("telm1_RPM")])
+            assert out[0] == f"integer|real|{rpm}", out[0]
+            flights = sorted({int(r[1]) for r in rows})
+            assert [int(f) for f in out[1:]] == flights, out[1:]
+        con.close()
+    assert len(flights) == 12  # the last log: GROUP BY ordered 1..12 as numbers
+
+    # An existing database is refused and left; --force replaces it; a failed run leaves nothing.
+    db = os.path.join(folder, "logbook.db")
+    with open(db, "wb") as f:
+        f.write(b"not yet a logbook")
+    refused = run("-o", db, "sqlite", logs[0], check=False)
+    assert refused.returncode == 1 and "exists; --force replaces it" in refused.stderr
+    assert open(db, "rb").read() == b"not yet a logbook"
+    run("-f", "-o", db, "sqlite", logs[0])
+    assert sqlite3.connect(db).execute("SELECT count(*) FROM records").fetchone()[0] == 4901
+    before = set(os.listdir(folder))
+    failed = run("-o", os.path.join(folder, "new.db"), "--flight", "9", "sqlite", logs[0],
+                 check=False)
+    assert failed.returncode == 1 and set(os.listdir(folder)) == before, failed.stderr
+print("sqlite3 and Python's sqlite3 read the typed records")
