@@ -2,7 +2,8 @@
 each value typed (INTEGER or REAL, the csv's number; a coordinate the logged float, which the
 csv shows to 5 decimals) or NULL where the csv cell is empty, time
 NULL and clock the raw seconds for raw-clock records; the sqlite3 program compares numbers as
-numbers (max of RPM) and groups flights in numeric order. An existing database is refused and
+numbers (max of RPM) and groups flights in numeric order. The table `columns` describes each
+column of `records`, in order, with the type it holds. An existing database is refused and
 left as it was unless --force; a run that fails leaves no file.
     python3 tests/clients/sqlite_logbook.py KORVEXLOGDUMP REPOSITORY KORVEX_SYNTH"""
 import csv
@@ -62,6 +63,13 @@ with tempfile.TemporaryDirectory() as folder:
                     assert abs(value - want) <= 0.0000051, (log, name, cell, value)
                 else:
                     assert value == want, (log, name, cell, value)
+        # The data dictionary: a row per column of records, in order, with the type each holds.
+        described = con.execute("SELECT name, type FROM columns ORDER BY rowid").fetchall()
+        assert [name for name, _ in described] == names, described
+        for name, kind in described:
+            held = {t for (t,) in con.execute(
+                f'SELECT DISTINCT typeof("{name}") FROM records WHERE "{name}" IS NOT NULL')}
+            assert held <= {kind}, (log, name, kind, held)
         # Types and numeric order in the sqlite3 program.
         if shutil.which("sqlite3") and "telm1_RPM" in header:
             out = subprocess.run(["sqlite3", db, "SELECT typeof(alt), typeof(b_v), "

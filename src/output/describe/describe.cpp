@@ -12,11 +12,9 @@ namespace korvex {
 
 namespace {
 
-constexpr std::size_t kColumns = 6;
-using Row = std::array<std::string, kColumns>;
+constexpr std::size_t kColumns = DESCRIPTION_FIELDS.size();
+using Row = DescriptionRow;
 
-constexpr std::array<std::string_view, kColumns> kHeader = {"name", "block", "classic_label",
-                                                            "type", "unit",  "label"};
 constexpr std::string_view kRecord = "record";  // the block of Time and flight
 
 std::string type_of(const Field& f) {
@@ -53,11 +51,8 @@ std::size_t shown_width(const std::string& text) {
 
 }  // namespace
 
-void write_description(OutBuffer& out, DelimiterMode mode, const ColumnSet& columns,
-                       const Profile& profile) {
+std::vector<DescriptionRow> description_rows(const ColumnSet& columns, const Profile& profile) {
   std::vector<Row> rows = {
-      {std::string(kHeader[0]), std::string(kHeader[1]), std::string(kHeader[2]),
-       std::string(kHeader[3]), std::string(kHeader[4]), std::string(kHeader[5])},
       {std::string(TIME_LABEL), std::string(kRecord), std::string(TIME_LABEL), "time", "", ""},
       {std::string(FLIGHT_NAME), std::string(kRecord), "", "integer", "", ""}};
   columns.for_each([&](ColumnRef c) {
@@ -66,6 +61,14 @@ void write_description(OutBuffer& out, DelimiterMode mode, const ColumnSet& colu
                     std::string(c.field->label), type_of(*c.field), std::string(profile.unit(c)),
                     setup != nullptr ? setup->label : std::string()});
   });
+  return rows;
+}
+
+void write_description(OutBuffer& out, DelimiterMode mode, const ColumnSet& columns,
+                       const Profile& profile) {
+  std::vector<Row> rows = {{}};
+  for (std::size_t i = 0; i < kColumns; ++i) rows[0][i] = DESCRIPTION_FIELDS[i];
+  for (Row& row : description_rows(columns, profile)) rows.push_back(std::move(row));
   std::size_t widths[kColumns] = {};
   for (const Row& row : rows) {
     for (std::size_t i = 0; i < row.size(); ++i)

@@ -5,12 +5,25 @@
 // reading in the space format.
 #pragma once
 
+#include <array>
+#include <string>
+#include <string_view>
+#include <vector>
+
 #include "fields/column_set.h"
 #include "io/out_buffer.h"
 #include "output/cells/cells.h"
 #include "profile/profile.h"
 
 namespace korvex {
+
+// The fields of a column's description, and a description.
+inline constexpr std::array<std::string_view, 6> DESCRIPTION_FIELDS = {
+    "name", "block", "classic_label", "type", "unit", "label"};
+using DescriptionRow = std::array<std::string, DESCRIPTION_FIELDS.size()>;
+
+// The description of Time, flight and each column of the set, in table order.
+std::vector<DescriptionRow> description_rows(const ColumnSet& columns, const Profile& profile);
 
 void write_description(OutBuffer& out, DelimiterMode mode, const ColumnSet& columns,
                        const Profile& profile);

@@ -13,6 +13,7 @@
 #include "io/concat.h"
 #include "io/new_file.h"
 #include "output/cells/time_cell.h"
+#include "output/describe/describe.h"
 #include "record/timestamp.h"
 
 namespace korvex {
@@ -41,7 +42,10 @@ bool is_real(const Field& f) {
 class SqliteOutput final : public LogOutput {
  public:
   explicit SqliteOutput(const OutputSetup& setup)
-      : path_(setup.output_path), replace_(setup.replace), columns_(setup.columns) {
+      : path_(setup.output_path),
+        replace_(setup.replace),
+        columns_(setup.columns),
+        profile_(setup.profile) {
     columns_.for_each([&](ColumnRef c) {
       chosen_.push_back(c);
       decoders_.push_back(value_decoder(c));
@@ -131,7 +135,8 @@ class SqliteOutput final : public LogOutput {
     sqlite3_finalize(insert_);
     insert_ = nullptr;
     if (!exec("CREATE INDEX records_clock ON records (clock); "
-              "CREATE INDEX records_flight ON records (flight); COMMIT")) {
+              "CREATE INDEX records_flight ON records (flight)") ||
+        !write_columns() || !exec("COMMIT")) {
       return fail(0);
     }
     if (sqlite3_close(db_) != SQLITE_OK) return fail(0);
@@ -147,6 +152,43 @@ class SqliteOutput final : public LogOutput {
   std::string failed_file() const override { return path_; }
 
  private:
+  // The data dictionary: a row per column of `records`, as --describe gives it, with the types
+  // the database holds.
+  bool write_columns() {
+    std::vector<DescriptionRow> rows = {
+        {"time", "record", "Time", "text", "", "ISO 8601 on the instrument's clock"},
+        {"clock", "record", "", "integer", "s", "the raw timestamp"},
+        {"layout", "record", "", "integer", "", "the record's layout"}};
+    std::vector<DescriptionRow> described = description_rows(columns_, profile_);
+    for (std::size_t i = 1; i < described.size(); ++i) {  // flight and the columns
+      DescriptionRow& row = described[i];
+      const bool minutes_seconds = row[3] == "minutes:seconds";
+      rows.push_back({std::move(row[0]), std::move(row[1]), std::move(row[2]),
+                      minutes_seconds ? std::string("integer") : std::move(row[3]),
+                      minutes_seconds && row[4].empty() ? std::string("s") : std::move(row[4]),
+                      std::move(row[5])});
+    }
+    rows.push_back(
+        {"record_key", "record", "", "integer", "", "a hash of the record's layout and bytes"});
+    sqlite3_stmt* insert = nullptr;
+    bool written = exec(
+                       "CREATE TABLE columns (name TEXT PRIMARY KEY, block TEXT, "
+                       "classic_label TEXT, type TEXT, unit TEXT, label TEXT)") &&
+                   sqlite3_prepare_v2(db_, "INSERT INTO columns VALUES (?, ?, ?, ?, ?, ?)", -1,
+                                      &insert, nullptr) == SQLITE_OK;
+    for (const DescriptionRow& row : rows) {
+      if (!written) break;
+      for (std::size_t f = 0; f < row.size(); ++f) {
+        sqlite3_bind_text(insert, static_cast<int>(f + 1), row[f].c_str(),
+                          static_cast<int>(row[f].size()), SQLITE_TRANSIENT);
+      }
+      written = sqlite3_step(insert) == SQLITE_DONE;
+      sqlite3_reset(insert);
+    }
+    sqlite3_finalize(insert);
+    return written;
+  }
+
   bool exec(const std::string& sql) {
     return sqlite3_exec(db_, sql.c_str(), nullptr, nullptr, nullptr) == SQLITE_OK;
   }
@@ -164,6 +206,7 @@ class SqliteOutput final : public LogOutput {
   std::string path_;
   bool replace_;
   const ColumnSet& columns_;
+  const Profile& profile_;
   std::vector<ColumnRef> chosen_;
   std::vector<ValueDecoder> decoders_;
   NewFile file_;

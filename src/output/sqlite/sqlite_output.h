@@ -2,8 +2,9 @@
 // time (ISO 8601 on the instrument's clock, NULL for raw-clock records), clock (the raw
 // timestamp), layout, flight, then a column per csv name, INTEGER or REAL, NULL where the record
 // lacks the value, and record_key (a 64-bit hash of the layout and the payload) with
-// UNIQUE(clock, record_key); indexes on clock and flight. The database is written under a hidden
-// name in its folder and named when complete.
+// UNIQUE(clock, record_key); indexes on clock and flight. A table `columns` describes each
+// column of `records` (as --describe does: name, block, classic_label, type, unit, label). The
+// database is written under a hidden name in its folder and named when complete.
 #pragma once
 
 #include <memory>
