@@ -70,6 +70,9 @@ TEST(SeveralLogs, DownloadsOfOneHistoryAreTheWholeHistory) {
       // A download given twice is the download once.
       EXPECT_TRUE(convert(std::vector{at[4], at[4]}, options).out == convert(at[4], options).out);
     }
+    // ... in the report too, whose title names the logs (a log given twice, once).
+    EXPECT_TRUE(convert(std::vector{at[4], at[4]}, options_for("html")).out ==
+                convert(at[4], options_for("html")).out);
     // The downloads do differ from the history: the last alone has lost its first flights.
     const Conversion last = convert(at[6], options_for("csv", true));
     const Conversion all = convert(whole, options_for("csv", true));

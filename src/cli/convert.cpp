@@ -345,7 +345,12 @@ int convert_logs(std::span<ByteStream* const> ins, OutBuffer& out, const Options
 
   const std::string& out_name = options.output_path;
   std::string name;
-  for (const RunLog& log : logs) name += (name.empty() ? "" : ", ") + log.name;
+  // The logs' names, each once (a log given twice is named once).
+  for (std::size_t i = 0; i < logs.size(); ++i) {
+    bool named = false;
+    for (std::size_t j = 0; j < i; ++j) named = named || logs[j].name == logs[i].name;
+    if (!named) name += (name.empty() ? "" : ", ") + logs[i].name;
+  }
   std::unique_ptr<LogOutput> output;
   SplitOutput* split = nullptr;
   if (options.split_dir.empty()) {
