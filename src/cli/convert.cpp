@@ -3,6 +3,7 @@
 #include <cinttypes>
 #include <cstdio>
 #include <filesystem>
+#include <future>
 #include <memory>
 #include <string>
 #include <system_error>
@@ -12,8 +13,10 @@
 #include "cli/log_file.h"
 #include "fields/column_set.h"
 #include "io/concat.h"
+#include "io/sha256.h"
 #include "output/describe/describe.h"
 #include "output/split/split_output.h"
+#include "output/sqlite/logbook.h"
 #include "plan/merged_read.h"
 #include "plan/read_plan.h"
 #include "selection/flight_scan.h"
@@ -159,9 +162,15 @@ struct RunPlan {
 };
 
 // The passes and the columns; false with `error` for a column the logs do not have.
-bool plan_run(const Options& options, const std::vector<RunLog>& logs, RunPlan& plan,
-              std::string& error) {
+bool plan_run(const Options& options, const std::vector<RunLog>& logs, const Logbook* book,
+              RunPlan& plan, std::string& error) {
   std::uint64_t records = 0;
+  if (book != nullptr && book->existing()) {
+    // The records the logbook holds are read first: a record a log gives again is a copy.
+    plan.reads.push_back({nullptr, {}, book->history()});
+    plan.names.push_back(log_name(options.output_path));
+    plan.sections |= book->sections();
+  }
   for (const RunLog& log : logs) {
     plan.reads.push_back({log.in, plan_reads(log.survey)});
     plan.names.push_back(log.name);
@@ -211,7 +220,8 @@ int run_scan(const Options& options, RunPlan& plan, OutBuffer& out, Messages& me
 }
 
 std::unique_ptr<LogOutput> make_output(const Options& options, const RunPlan& plan, OutBuffer& out,
-                                       const std::string& name, std::uint64_t seconds) {
+                                       const std::string& name, std::uint64_t seconds,
+                                       Logbook* book = nullptr) {
   const OutputSetup setup{out,
                           *options.format,
                           plan.columns,
@@ -222,7 +232,8 @@ std::unique_ptr<LogOutput> make_output(const Options& options, const RunPlan& pl
                           seconds,
                           options.profile,
                           options.output_path,
-                          options.force};
+                          options.force,
+                          book};
   return options.format->make(setup);
 }
 
@@ -319,16 +330,82 @@ bool report_files(Messages& messages, const SplitOutput& split) {
   return written;
 }
 
+// The digest of a log file's bytes and its size, worked out beside the run.
+struct FileHash {
+  bool done = false;
+  int error = 0;
+  Sha256::Digest digest{};
+  std::int64_t size = -1;
+};
+
+std::future<FileHash> hash_file(int fd) {
+  return std::async(std::launch::async, [fd] {
+    FileHash hash;
+    hash.done = sha256_of_file(fd, hash.digest, hash.size);
+    if (!hash.done) hash.error = errno;
+    return hash;
+  });
+}
+
+// Opens the logbook of a format that writes one; EXIT_DONE, or the status that ends the run.
+int open_logbook(const Options& options, Logbook& book, Messages& messages) {
+  switch (book.open(options.output_path, options.force)) {
+    case Logbook::Opened::NEW:
+    case Logbook::Opened::EXISTING:
+      return EXIT_DONE;
+    case Logbook::Opened::REFUSED:
+      return refuse(messages, book.message());
+    case Logbook::Opened::FAILED:
+      break;
+  }
+  messages.error_report(book.message(), book.error());
+  return EXIT_WRITE;
+}
+
+// What an output that keeps where its records came from learns of the log files: names, sizes,
+// digests and tallies (after the logbook's own, when one was read first).
+int tell_logs(LogOutput& output, const std::vector<RunLog>& logs,
+              std::vector<std::future<FileHash>>& hashes, const std::vector<LogTally>& tallies,
+              Messages& messages, OutBuffer& out) {
+  std::vector<LogFacts> facts;
+  const std::size_t first = tallies.size() - logs.size();
+  for (std::size_t i = 0; i < logs.size(); ++i) {
+    LogFacts& log = facts.emplace_back();
+    log.name = logs[i].name;
+    log.tally = tallies[first + i];
+    if (i < hashes.size() && hashes[i].valid()) {
+      const FileHash hash = hashes[i].get();
+      if (!hash.done) return read_failed(hash.error, out, messages, logs[i].name);
+      log.size = hash.size;
+      log.sha256 = Sha256::hex(hash.digest);
+    }
+  }
+  output.logs_read(facts);
+  return EXIT_DONE;
+}
+
 }  // namespace
 
 int convert_logs(std::span<ByteStream* const> ins, OutBuffer& out, const Options& options,
                  Messages& messages) {
+  std::unique_ptr<Logbook> book;
+  std::vector<std::future<FileHash>> hashes;
+  if ((options.format->needs & NEEDS_DATABASE) != 0) {
+    book = std::make_unique<Logbook>();
+    if (const int status = open_logbook(options, *book, messages); status != EXIT_DONE) {
+      return status;
+    }
+    for (ByteStream* in : ins)
+      hashes.push_back(in->fd() >= 0 ? hash_file(in->fd()) : std::future<FileHash>());
+  }
   std::vector<RunLog> logs;
   if (const int status = survey_logs(ins, options, out, messages, logs); status != EXIT_DONE) {
     return status;
   }
   RunPlan plan;
-  if (std::string error; !plan_run(options, logs, plan, error)) return refuse(messages, error);
+  if (std::string error; !plan_run(options, logs, book.get(), plan, error)) {
+    return refuse(messages, error);
+  }
   if (options.findings && !FindingDetector(plan.sections, options.profile).any()) {
     print_no_limits(messages, options);
   }
@@ -354,7 +431,7 @@ int convert_logs(std::span<ByteStream* const> ins, OutBuffer& out, const Options
   std::unique_ptr<LogOutput> output;
   SplitOutput* split = nullptr;
   if (options.split_dir.empty()) {
-    output = make_output(options, plan, out, name, plan.seconds);
+    output = make_output(options, plan, out, name, plan.seconds, book.get());
   } else {
     auto split_output = std::make_unique<SplitOutput>(
         std::move(plan.files),
@@ -384,14 +461,20 @@ int convert_logs(std::span<ByteStream* const> ins, OutBuffer& out, const Options
       status != EXIT_DONE) {
     return failed(status);
   }
-  if (!output->end()) {
-    return failed(write_failed(messages, output->write_error(), written_file(*output, out_name)));
-  }
   for (const RunLog& log : logs) {
     SourceStamp at_end;
     if (log.stamped && log.in->stamp(at_end) && !(at_end == log.at_start)) {
       return failed(log_changed(out, messages, logs.size() > 1 ? log.name : std::string()));
     }
+  }
+  if (book != nullptr) {
+    if (const int status = tell_logs(*output, logs, hashes, tallies, messages, out);
+        status != EXIT_DONE) {
+      return status;
+    }
+  }
+  if (!output->end()) {
+    return failed(write_failed(messages, output->write_error(), written_file(*output, out_name)));
   }
   print_summary(messages, output->rows(), outcome.bad_packets);
   print_tallies(messages, plan.names, tallies);

@@ -127,6 +127,11 @@ bool check_combination(const Options& o, std::string& error) {
     error = concat({format.word, " needs -o FILE: the database to write"});
   } else if ((format.needs & NEEDS_DATABASE) != 0 && !o.split_dir.empty()) {
     error = concat({"--split does not go with ", format.word, ", which writes one database"});
+  } else if ((format.needs & NEEDS_DATABASE) != 0 &&
+             (!o.selection.flights.all() || !o.selection.window.all())) {
+    error = concat({"--flight, --from and --to do not go with ", format.word,
+                    ", which keeps every record: select with SQL (WHERE flight = 2, WHERE "
+                    "time >= '2026-06-14')"});
   } else if ((format.needs & NEEDS_DATABASE) != 0 && o.describe) {
     error = concat({"--describe does not go with ", format.word, ", which writes a database"});
   } else if (!o.output_path.empty() && !o.split_dir.empty()) {

@@ -75,7 +75,7 @@ struct OutputFile {
   int fd() const { return stream >= 0 ? stream : file.fd(); }
 };
 
-// Opens the output of -o: a file that exists is refused unless --force. A database is made by
+// Opens the output of -o: a file that exists is refused unless --force. A database is opened by
 // its output: only the checks are made.
 int open_output(const Options& options, bool database, Messages& messages, OutputFile& output) {
   const std::string& path = options.output_path;
@@ -99,8 +99,9 @@ int open_output(const Options& options, bool database, Messages& messages, Outpu
       return EXIT_WRITE;
     }
   }
-  if (exists && !options.force) return refuse_output(path, messages);
+  // A database that exists is a logbook to add to: its output checks it.
   if (database) return EXIT_DONE;
+  if (exists && !options.force) return refuse_output(path, messages);
   // A link to a file stays a link: its target is replaced.
   if (char* target = exists ? ::realpath(path.c_str(), nullptr) : nullptr; target != nullptr) {
     output.path = target;

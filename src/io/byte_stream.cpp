@@ -53,7 +53,7 @@ int memory_seek(void* ctx, std::int64_t offset) {
 }  // namespace
 
 ByteSource fd_source(const int* fd) {
-  return ByteSource{const_cast<int*>(fd), fd_read, fd_seek, fd_stamp};
+  return ByteSource{const_cast<int*>(fd), fd_read, fd_seek, fd_stamp, fd};
 }
 
 ByteSource memory_source(MemorySource* mem) {

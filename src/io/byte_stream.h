@@ -30,6 +30,8 @@ struct ByteSource {
   int (*seek)(void* ctx, std::int64_t offset) = nullptr;
   // Optional: the source's stamp now; false when it has none.
   bool (*stamp)(void* ctx, SourceStamp& stamp) = nullptr;
+  // The file descriptor it reads, when it reads one.
+  const int* fd = nullptr;
 };
 
 // A source reading the open file descriptor `*fd`.
@@ -67,6 +69,8 @@ struct ByteStream {
   int failed() const { return error_; }
   // The source's stamp; false when it has none.
   bool stamp(SourceStamp& stamp) const;
+  // The file descriptor read, or -1.
+  int fd() const { return source_.fd != nullptr ? *source_.fd : -1; }
 
   // Direct access to the buffered bytes for bulk scanning: [buffered_begin(), buffered_end()).
   const std::uint8_t* buffered_begin() const { return buf_.get() + cur_; }

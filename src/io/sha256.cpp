@@ -1,6 +1,10 @@
 #include "io/sha256.h"
 
+#include <unistd.h>
+
+#include <cerrno>
 #include <cstring>
+#include <vector>
 
 namespace korvex {
 
@@ -113,6 +117,24 @@ std::string Sha256::hex(const Digest& digest) {
     text += kDigits[byte & 15];
   }
   return text;
+}
+
+bool sha256_of_file(int fd, Sha256::Digest& digest, std::int64_t& size) {
+  constexpr std::size_t kPiece = 1 << 20;
+  std::vector<std::uint8_t> piece(kPiece);
+  Sha256 hash;
+  off_t at = 0;
+  for (;;) {
+    const ssize_t n = ::pread(fd, piece.data(), kPiece, at);
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0) return false;
+    if (n == 0) break;
+    hash.update(piece.data(), static_cast<std::size_t>(n));
+    at += n;
+  }
+  digest = hash.finish();
+  size = at;
+  return true;
 }
 
 }  // namespace korvex

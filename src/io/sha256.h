@@ -31,4 +31,8 @@ class Sha256 {
   std::uint64_t length_ = 0;  // bytes added
 };
 
+// The digest of every byte of the open file `fd`, read from its start without moving its
+// position, and the file's size; false with errno set when a read fails.
+bool sha256_of_file(int fd, Sha256::Digest& digest, std::int64_t& size);
+
 }  // namespace korvex

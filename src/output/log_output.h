@@ -3,8 +3,10 @@
 #pragma once
 
 #include <cstdint>
+#include <span>
 #include <string>
 
+#include "plan/merged_read.h"
 #include "selection/flight_events.h"
 
 namespace korvex {
@@ -18,6 +20,14 @@ struct FindingCount {
     flights += other.flights;
     return *this;
   }
+};
+
+// A log file a run read, for an output that keeps where its records came from.
+struct LogFacts {
+  std::string name;        // as messages name it
+  std::int64_t size = -1;  // bytes; -1 when unknown
+  std::string sha256;      // of its bytes, hexadecimal; empty when unknown
+  LogTally tally;          // what the run read of it
 };
 
 class LogOutput : public FlightEvents {
@@ -34,6 +44,9 @@ class LogOutput : public FlightEvents {
   virtual int write_error() const = 0;
   // What could not be written: empty for standard output, else the file's path.
   virtual std::string failed_file() const { return {}; }
+  // The log files read (not a logbook's own records), in the order given: after the last record,
+  // before end().
+  virtual void logs_read(std::span<const LogFacts>) {}
   // The findings it found (an output that looks for none found none).
   virtual FindingCount findings() const { return {}; }
 };

@@ -19,6 +19,7 @@
 namespace korvex {
 
 struct FormatEntry;
+class Logbook;
 
 // What an output needs from a run, beside the records.
 enum OutputNeeds : unsigned {
@@ -46,6 +47,7 @@ struct OutputSetup {
   const Profile& profile;
   std::string_view output_path;  // the FILE of -o, for an output that writes it itself
   bool replace = false;          // --force: it may replace an existing FILE
+  Logbook* logbook = nullptr;    // the database, opened, for an output that needs one
 };
 
 // What a run did, for the notes at its end.

@@ -134,30 +134,45 @@ constexpr std::size_t kNone = SIZE_MAX;
 
 ReadOutcome read_logs(std::span<const LogRead> logs, Messages* progress, RecordConsumer& consumer,
                       std::vector<LogTally>* tallies) {
-  if (tallies != nullptr) tallies->assign(logs.size(), LogTally{});
-  if (logs.size() == 1) {
-    const ReadOutcome outcome = read_in_order(*logs[0].in, logs[0].plan, progress, consumer);
-    if (tallies != nullptr) (*tallies)[0].records = outcome.records;
-    return outcome;
-  }
   const std::size_t n = logs.size();
+  std::vector<LogTally> counted(n);
   std::vector<std::unique_ptr<PlanCursor>> cursors;
-  for (std::size_t i = 0; i < n; ++i) {
-    cursors.push_back(std::make_unique<PlanCursor>(*logs[i].in, logs[i].plan, progress, i == 0));
+  std::vector<RecordSource*> sources;
+  bool announce = true;  // the progress text once, by the first log read from a file
+  for (const LogRead& log : logs) {
+    if (log.source != nullptr) {
+      sources.push_back(log.source);
+      continue;
+    }
+    cursors.push_back(std::make_unique<PlanCursor>(*log.in, log.plan, progress, announce));
+    sources.push_back(cursors.back().get());
+    announce = false;
   }
   std::vector<const Record*> heads(n, nullptr);
   std::vector<std::int64_t> dropped(n, 0);
   std::size_t failed = kNone;
   // The next record of log i; false when its reading failed.
   const auto advance = [&](std::size_t i) {
-    heads[i] = cursors[i]->next();
-    if (heads[i] == nullptr && cursors[i]->outcome().end != ReadEnd::DONE) failed = i;
+    heads[i] = sources[i]->next();
+    if (heads[i] != nullptr) {
+      counted[i].add(*heads[i]);
+    } else if (sources[i]->outcome().end != ReadEnd::DONE) {
+      failed = i;
+    }
     return failed == kNone;
   };
   bool stopped = false;
   for (std::size_t i = 0; i < n && advance(i); ++i) {
   }
-  if (failed == kNone) {
+  if (failed == kNone && n == 1) {
+    while (heads[0] != nullptr) {
+      if (!consumer.record(*heads[0])) {
+        stopped = true;
+        break;
+      }
+      if (!advance(0)) break;
+    }
+  } else if (failed == kNone) {
     TakenRecords taken(n);
     for (;;) {
       std::size_t next = kNone;
@@ -168,7 +183,8 @@ ReadOutcome read_logs(std::span<const LogRead> logs, Messages* progress, RecordC
         }
       }
       if (next == kNone) break;
-      const Record& rec = *heads[next];
+      Record rec = *heads[next];
+      rec.log = static_cast<std::uint32_t>(next);
       bool others = false;  // another log has records to give yet
       for (std::size_t i = 0; i < n; ++i) others = others || (i != next && heads[i] != nullptr);
       if (!taken.take(rec, next, others)) {
@@ -183,10 +199,11 @@ ReadOutcome read_logs(std::span<const LogRead> logs, Messages* progress, RecordC
 
   ReadOutcome outcome;
   for (std::size_t i = 0; i < n; ++i) {
-    const ReadOutcome one = cursors[i]->outcome();
+    const ReadOutcome one = sources[i]->outcome();
     outcome.records += one.records - dropped[i];
     outcome.bad_packets += one.bad_packets;
-    if (tallies != nullptr) (*tallies)[i] = {one.records, dropped[i]};
+    counted[i].records = one.records;
+    counted[i].dropped = dropped[i];
     if (i == failed) {
       outcome.end = one.end;
       outcome.error = one.error;
@@ -195,6 +212,7 @@ ReadOutcome read_logs(std::span<const LogRead> logs, Messages* progress, RecordC
     }
   }
   if (stopped) outcome.end = ReadEnd::STOPPED;
+  if (tallies != nullptr) *tallies = std::move(counted);
   return outcome;
 }
 

@@ -22,22 +22,40 @@
 
 namespace korvex {
 
-// One log of a run: its stream and the order in which it is read.
+// One log of a run: its stream and the order in which it is read, or a source of records of its
+// own (a logbook's records, in the order of their timestamps).
 struct LogRead {
   ByteStream* in = nullptr;
   ReadPlan plan;
+  RecordSource* source = nullptr;  // when given, `in` and `plan` are not used
 };
 
 // What a pass took of each log.
 struct LogTally {
   std::int64_t records = 0;  // read from it
   std::int64_t dropped = 0;  // of them, identical to a record already taken from another log
+  // The lowest and the highest timestamp of the records read, with their layouts (when records
+  // is not 0).
+  std::uint32_t first_time = 0, last_time = 0;
+  RecordLayout first_layout = 0, last_layout = 0;
+
+  void add(const Record& rec) {
+    if (records == 0 || rec.timestamp < first_time) {
+      first_time = rec.timestamp;
+      first_layout = rec.revision;
+    }
+    if (records == 0 || rec.timestamp > last_time) {
+      last_time = rec.timestamp;
+      last_layout = rec.revision;
+    }
+    ++records;
+  }
 };
 
-// Hands the records of all the logs to the consumer as one stream. With one log this is
-// read_in_order. `tallies`, when given, receives a tally per log. Progress as in read_in_order,
-// the text once for the pass. The outcome's records and bad packets are the sums over the logs;
-// its `log` names the log whose seek or read failed.
+// Hands the records of all the logs to the consumer as one stream, each marked with the log it
+// comes from. With one log this is read_in_order. `tallies`, when given, receives a tally per log.
+// Progress as in read_in_order, the text once for the pass. The outcome's records and bad packets
+// are the sums over the logs; its `log` names the log whose seek or read failed.
 ReadOutcome read_logs(std::span<const LogRead> logs, Messages* progress, RecordConsumer& consumer,
                       std::vector<LogTally>* tallies = nullptr);
 

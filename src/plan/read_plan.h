@@ -55,18 +55,28 @@ struct ReadOutcome {
   std::int64_t bad_packets = 0;   // passed over on the way
 };
 
+// Records handed out one at a time: those of a log file in its plan's order, or those a logbook
+// holds.
+class RecordSource {
+ public:
+  virtual ~RecordSource() = default;
+  // The next record, valid until the next call, or nullptr when there is none left or the reading
+  // failed: outcome() tells which.
+  virtual const Record* next() = 0;
+  // How the reading went so far: its end, the records handed out, the bad packets passed over.
+  virtual ReadOutcome outcome() const = 0;
+};
+
 // The records of one log in the plan's order, one at a time. With `progress`, the framing's
 // dots go there, and with `announce` the progress text "Dumping packets, please wait" follows the
 // first seek.
-class PlanCursor {
+class PlanCursor final : public RecordSource {
  public:
   PlanCursor(ByteStream& in, const ReadPlan& plan, Messages* progress, bool announce = true);
 
-  // The next record, valid until the next call, or nullptr when the plan is read or a seek or a
-  // read failed: outcome() tells which.
-  const Record* next();
-  // How the reading went so far: its end, the records handed out, the bad packets passed over.
-  ReadOutcome outcome() const;
+  // nullptr when the plan is read or a seek or a read failed.
+  const Record* next() override;
+  ReadOutcome outcome() const override;
 
  private:
   bool next_range();

@@ -17,6 +17,8 @@ struct Record {
   // Where each section present was found: the offset of its id byte from the payload start
   // (negative when the section offset byte points into the timestamp). Indexed by section id.
   std::int32_t section_at[SECTION_ID_COUNT] = {};
+  // Of several logs read together, the one it comes from (0: the first).
+  std::uint32_t log = 0;
 
   // The body of section `id` (behind its id and length bytes), or nullptr when the record lacks
   // that section.

@@ -3,8 +3,8 @@ each value typed (INTEGER or REAL, the csv's number; a coordinate the logged flo
 csv shows to 5 decimals) or NULL where the csv cell is empty, time
 NULL and clock the raw seconds for raw-clock records; the sqlite3 program compares numbers as
 numbers (max of RPM) and groups flights in numeric order. The table `columns` describes each
-column of `records`, in order, with the type it holds. An existing database is refused and
-left as it was unless --force; a run that fails leaves no file.
+column of `records`, in order, with the type it holds. A file that is no SQLite database is
+refused and left as it was unless --force; a run that fails leaves no file.
     python3 tests/clients/sqlite_logbook.py KORVEXLOGDUMP REPOSITORY KORVEX_SYNTH"""
 import csv
 import io
@@ -46,7 +46,7 @@ with tempfile.TemporaryDirectory() as folder:
         names = [d[0] for d in cursor.description]
         records = cursor.fetchall()
         assert names[:4] == ["time", "clock", "layout", "flight"], names
-        assert names[4:-1] == header[2:] and names[-1] == "record_key", (names, header)
+        assert names[4:-2] == header[2:] and names[-2:] == ["packet", "record_key"], names
         assert len(records) == len(rows), f"{log}: {len(records)} records, {len(rows)} rows"
         for row, rec in zip(rows, records):
             time, clock, layout, flight = rec[:4]
@@ -55,7 +55,7 @@ with tempfile.TemporaryDirectory() as folder:
             else:
                 assert time == row[0], (time, row[0])
             assert flight == int(row[1]) and type(flight) is int
-            for name, cell, value in zip(header[2:], row[2:], rec[4:-1]):
+            for name, cell, value in zip(header[2:], row[2:], rec[4:-2]):
                 want = csv_value(cell)
                 assert type(value) is type(want), (log, name, cell, value)
                 if name in ("lat", "long") and want is not None:
@@ -83,17 +83,18 @@ with tempfile.TemporaryDirectory() as folder:
         con.close()
     assert len(flights) == 12  # the last log: GROUP BY ordered 1..12 as numbers
 
-    # An existing database is refused and left; --force replaces it; a failed run leaves nothing.
+    # A file that is no database is refused and left; --force replaces it; a failed run leaves
+    # nothing.
     db = os.path.join(folder, "logbook.db")
     with open(db, "wb") as f:
         f.write(b"not yet a logbook")
     refused = run("-o", db, "sqlite", logs[0], check=False)
-    assert refused.returncode == 1 and "exists; --force replaces it" in refused.stderr
+    assert refused.returncode == 1 and "is no SQLite database" in refused.stderr, refused.stderr
     assert open(db, "rb").read() == b"not yet a logbook"
     run("-f", "-o", db, "sqlite", logs[0])
     assert sqlite3.connect(db).execute("SELECT count(*) FROM records").fetchone()[0] == 4901
     before = set(os.listdir(folder))
-    failed = run("-o", os.path.join(folder, "new.db"), "--flight", "9", "sqlite", logs[0],
+    failed = run("-o", os.path.join(folder, "new.db"), "sqlite", logs[0], "missing.rec",
                  check=False)
-    assert failed.returncode == 1 and set(os.listdir(folder)) == before, failed.stderr
+    assert failed.returncode != 0 and set(os.listdir(folder)) == before, failed.stderr
 print("sqlite3 and Python's sqlite3 read the typed records")

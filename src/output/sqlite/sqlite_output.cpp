@@ -1,19 +1,25 @@
 #include "output/sqlite/sqlite_output.h"
 
 #include <sqlite3.h>
-#include <unistd.h>
 
 #include <cerrno>
 #include <cmath>
+#include <cstdlib>
+#include <ctime>
 #include <iterator>
+#include <set>
 #include <string>
 #include <vector>
 
+#include "aggregation/findings.h"
+#include "aggregation/flight_figures.h"
 #include "fields/value.h"
 #include "io/concat.h"
-#include "io/new_file.h"
 #include "output/cells/time_cell.h"
 #include "output/describe/describe.h"
+#include "output/findings/finding_text.h"
+#include "output/flights/flight_columns.h"
+#include "output/sqlite/logbook.h"
 #include "record/timestamp.h"
 
 namespace korvex {
@@ -34,95 +40,195 @@ std::int64_t record_key(const Record& rec) {
 
 // 10 to the power of a field's decimals.
 constexpr double kScale[] = {1, 10, 100, 1000};
+constexpr int kFuelDecimals = 2;
+constexpr int kDistanceDecimals = 1;
+
+double rounded(double value, int decimals) {
+  const double scale = decimals >= 0 && static_cast<std::size_t>(decimals) < std::size(kScale)
+                           ? kScale[decimals]
+                           : 1;
+  return std::round(value * scale) / scale;
+}
 
 bool is_real(const Field& f) {
   return f.storage == Storage::COORDINATE || f.decimals > 0;
+}
+
+// A name in double quotes, for SQL.
+std::string quoted(std::string_view name) {
+  return concat({"\"", name, "\""});
+}
+
+// A prepared statement, finalized when it goes.
+class Statement {
+ public:
+  Statement() = default;
+  Statement(const Statement&) = delete;
+  Statement& operator=(const Statement&) = delete;
+  ~Statement() { reset(); }
+  bool prepare(sqlite3* db, const std::string& sql) {
+    reset();
+    return sqlite3_prepare_v2(db, sql.c_str(), -1, &stmt_, nullptr) == SQLITE_OK;
+  }
+  void reset() {
+    sqlite3_finalize(stmt_);
+    stmt_ = nullptr;
+  }
+  sqlite3_stmt* get() const { return stmt_; }
+  // Runs it once: SQLITE_DONE, a constraint, or an error.
+  int run() {
+    const int stepped = sqlite3_step(stmt_);
+    sqlite3_reset(stmt_);
+    return stepped;
+  }
+  void text(int i, std::string_view value) {
+    sqlite3_bind_text(stmt_, i, value.data(), static_cast<int>(value.size()), SQLITE_TRANSIENT);
+  }
+  // ISO 8601 on the instrument's clock; NULL for a raw-clock timestamp.
+  void time(int i, std::uint32_t timestamp, RecordLayout layout) {
+    if (layout < FIRST_DATED_LAYOUT) {
+      sqlite3_bind_null(stmt_, i);
+      return;
+    }
+    char text[32];
+    TimeCellCache cache;
+    const char* end = print_iso_time_cell(text, DELIM_COMMA, timestamp, layout, cache) - 1;
+    sqlite3_bind_text(stmt_, i, text, static_cast<int>(end - text), SQLITE_TRANSIENT);
+  }
+
+ private:
+  sqlite3_stmt* stmt_ = nullptr;
+};
+
+// The columns of table flights: the flights table's, typed, with start and end as ISO text and
+// as the raw clock.
+struct FlightField {
+  std::string name;
+  const char* type;
+  const FlightColumn* column;  // nullptr: the clock of start or end
+  bool end = false;
+};
+
+// Which of a flight's figures are whole numbers.
+bool figure_is_integer(const Figure& f) {
+  switch (f.kind) {
+    case FigureKind::ENGINE_TIME:
+    case FigureKind::AIR_TIME:
+    case FigureKind::LANDINGS:
+      return true;
+    case FigureKind::MAX:
+    case FigureKind::MIN:
+      return !is_real(*f.column.field);
+    case FigureKind::FUEL:
+    case FigureKind::DISTANCE:
+      break;
+  }
+  return false;
+}
+
+constexpr const char* kFindingsTable =
+    "CREATE TABLE findings (flight INTEGER NOT NULL, start TEXT, start_clock INTEGER NOT NULL, "
+    "\"end\" TEXT, end_clock INTEGER NOT NULL, seconds INTEGER NOT NULL, \"column\" TEXT NOT "
+    "NULL, label TEXT, kind TEXT NOT NULL, \"limit\" REAL, peak REAL, unit TEXT)";
+
+constexpr const char* kSourcesTable =
+    "CREATE TABLE sources (id INTEGER PRIMARY KEY, name TEXT NOT NULL, size INTEGER, sha256 TEXT, "
+    "imported TEXT NOT NULL, records_read INTEGER NOT NULL, records_added INTEGER NOT NULL, "
+    "first_time TEXT, last_time TEXT, first_clock INTEGER, last_clock INTEGER)";
+
+// Now in UTC, as ISO 8601 with a Z.
+std::string utc_now() {
+  const std::time_t now = std::time(nullptr);
+  std::tm t{};
+  gmtime_r(&now, &t);
+  char text[32];
+  std::strftime(text, sizeof text, "%Y-%m-%dT%H:%M:%SZ", &t);
+  return text;
 }
 
 class SqliteOutput final : public LogOutput {
  public:
   explicit SqliteOutput(const OutputSetup& setup)
       : path_(setup.output_path),
-        replace_(setup.replace),
+        book_(*setup.logbook),
         columns_(setup.columns),
-        profile_(setup.profile) {
+        profile_(setup.profile),
+        figures_(setup.columns.sections, setup.profile),
+        detector_(setup.columns.sections, setup.profile),
+        findings_(detector_.any()),
+        flight_columns_(flight_columns(figures_.figures(), findings_)) {
     columns_.for_each([&](ColumnRef c) {
       chosen_.push_back(c);
       decoders_.push_back(value_decoder(c));
     });
   }
-  ~SqliteOutput() override {
-    if (insert_ != nullptr) sqlite3_finalize(insert_);
-    if (db_ != nullptr) sqlite3_close(db_);
-  }
 
   void begin() override {
-    if (!file_.create(path_, NewFile::Naming::HIDDEN_NAME)) {
-      fail(errno);
-      return;
-    }
-    if (sqlite3_open_v2(file_.hidden_path().c_str(), &db_, SQLITE_OPEN_READWRITE, nullptr) !=
-        SQLITE_OK) {
-      fail(0);
-      return;
-    }
-    std::string create =
-        "CREATE TABLE records (time TEXT, clock INTEGER NOT NULL, layout INTEGER NOT NULL, "
-        "flight INTEGER NOT NULL";
-    std::string insert = "INSERT INTO records VALUES (?, ?, ?, ?";
-    for (const ColumnRef& c : chosen_) {
-      create += concat(
-          {", \"", column_name(c.block, *c.field), "\" ", is_real(*c.field) ? "REAL" : "INTEGER"});
-      insert += ", ?";
-    }
-    create += ", record_key INTEGER NOT NULL, UNIQUE (clock, record_key))";
-    insert += ", ?)";
-    // A new file under a hidden name: no journal is needed, the file is named when complete.
-    if (!exec("PRAGMA journal_mode = OFF; PRAGMA synchronous = OFF; PRAGMA user_version = " +
-              std::to_string(LOGBOOK_VERSION) + "; BEGIN") ||
-        !exec(create) ||
-        sqlite3_prepare_v2(db_, insert.c_str(), -1, &insert_, nullptr) != SQLITE_OK) {
-      fail(0);
-    }
+    db_ = book_.db();
+    if (db_ == nullptr || !make_tables()) fail(0);
+  }
+
+  bool begin_flight(const FlightFacts& facts) override {
+    figures_.start(facts);
+    if (findings_) detector_.start(facts);
+    return true;
   }
 
   bool record(const RecordEvent& event) override {
     if (error_ != 0) return false;
+    figures_.add(event);
+    if (findings_) {
+      detector_.add(event);
+      detector_.take_ready(found_);
+      if (!write_findings()) return false;
+    }
     const Record& rec = event.rec;
+    if (book_.existing() && rec.log == 0) {
+      // A record of the logbook: its flight is numbered anew over the whole history.
+      if (event.flight == book_.stored_flight()) return true;
+      sqlite3_bind_int64(update_flight_.get(), 1, event.flight);
+      sqlite3_bind_int64(update_flight_.get(), 2, book_.stored_row());
+      return update_flight_.run() == SQLITE_DONE || fail(0);
+    }
+    sqlite3_stmt* insert = insert_record_.get();
     int i = 1;
     if (rec.revision >= FIRST_DATED_LAYOUT) {
       char text[32];
       const char* end = print_iso_time_cell(text, DELIM_COMMA, rec.timestamp, rec.revision,
                                             time_cache_) -
                         1;  // without the separator
-      sqlite3_bind_text(insert_, i++, text, static_cast<int>(end - text), SQLITE_TRANSIENT);
+      sqlite3_bind_text(insert, i++, text, static_cast<int>(end - text), SQLITE_TRANSIENT);
     } else {
-      sqlite3_bind_null(insert_, i++);
+      sqlite3_bind_null(insert, i++);
     }
-    sqlite3_bind_int64(insert_, i++, rec.timestamp);
-    sqlite3_bind_int(insert_, i++, rec.revision);
-    sqlite3_bind_int64(insert_, i++, event.flight);
+    sqlite3_bind_int64(insert, i++, rec.timestamp);
+    sqlite3_bind_int(insert, i++, rec.revision);
+    sqlite3_bind_int64(insert, i++, event.flight);
     const RecordView& view = event.view();
     for (std::size_t c = 0; c < chosen_.size(); ++c, ++i) {
       const std::optional<double> v = read_value(view, chosen_[c], decoders_[c]);
+      const Field& field = *chosen_[c].field;
       if (!v) {
-        sqlite3_bind_null(insert_, i);
-      } else if (chosen_[c].field->storage == Storage::COORDINATE) {
-        sqlite3_bind_double(insert_, i, *v);  // the logged float's value
-      } else if (is_real(*chosen_[c].field)) {
+        sqlite3_bind_null(insert, i);
+      } else if (field.storage == Storage::COORDINATE) {
+        sqlite3_bind_double(insert, i, *v);  // the logged float's value
+      } else if (is_real(field)) {
         // The stored integer in tenths or hundredths: the double nearest to its decimal value.
-        const std::uint8_t d = chosen_[c].field->decimals;
-        const double scale = d < std::size(kScale) ? kScale[d] : 1;
-        sqlite3_bind_double(insert_, i, std::round(*v * scale) / scale);
+        sqlite3_bind_double(insert, i, rounded(*v, field.decimals));
       } else {
-        sqlite3_bind_int64(insert_, i, std::llround(*v));
+        sqlite3_bind_int64(insert, i, static_cast<std::int64_t>(*v));  // a whole number
       }
     }
-    sqlite3_bind_int64(insert_, i, record_key(rec));
-    const int stepped = sqlite3_step(insert_);
-    sqlite3_reset(insert_);
-    // A record identical to one written (logged twice in the same second) is stored once.
+    sqlite3_bind_blob(insert, i++, rec.payload - RECORD_HEADER_LEN,
+                      rec.payload_len + RECORD_HEADER_LEN, SQLITE_STATIC);
+    sqlite3_bind_int64(insert, i, record_key(rec));
+    const int stepped = insert_record_.run();
+    // A record identical to one the logbook holds (logged twice in the same second, or a copy a
+    // merge let through) is stored once.
     if (stepped == SQLITE_DONE) {
+      const std::size_t log = rec.log - (book_.existing() ? 1 : 0);
+      if (log >= added_.size()) added_.resize(log + 1, 0);
+      ++added_[log];
       ++rows_;
     } else if (stepped != SQLITE_CONSTRAINT) {
       return fail(0);
@@ -130,30 +236,240 @@ class SqliteOutput final : public LogOutput {
     return true;
   }
 
+  bool end_flight() override {
+    if (error_ != 0) return false;
+    if (findings_) {
+      detector_.finish();
+      detector_.take_ready(found_);
+      if (!write_findings()) return false;
+      if (detector_.count() > 0) count_ += {detector_.count(), 1};
+    }
+    FlightValues values = figures_.values();
+    values.findings = findings_ ? detector_.count() : 0;
+    return write_flight(values);
+  }
+
+  void logs_read(std::span<const LogFacts> logs) override {
+    logs_.assign(logs.begin(), logs.end());
+  }
+
   bool end() override {
     if (error_ != 0) return false;
-    sqlite3_finalize(insert_);
-    insert_ = nullptr;
-    if (!exec("CREATE INDEX records_clock ON records (clock); "
-              "CREATE INDEX records_flight ON records (flight)") ||
-        !write_columns() || !exec("COMMIT")) {
+    insert_record_.reset();
+    update_flight_.reset();
+    insert_flight_.reset();
+    insert_finding_.reset();
+    if (!book_.existing() && !exec("CREATE INDEX records_clock ON records (clock); "
+                                   "CREATE INDEX records_flight ON records (flight)")) {
       return fail(0);
     }
-    if (sqlite3_close(db_) != SQLITE_OK) return fail(0);
-    db_ = nullptr;
-    if (::fsync(file_.fd()) != 0 || !file_.publish(replace_) || !sync_folder_of(path_)) {
-      return fail(errno);
-    }
+    if (!write_sources() || !write_columns()) return fail(0);
+    if (!book_.publish()) return fail(errno);
     return true;
   }
 
   std::int64_t rows() const override { return rows_; }
   int write_error() const override { return error_; }
   std::string failed_file() const override { return path_; }
+  FindingCount findings() const override { return count_; }
 
  private:
-  // The data dictionary: a row per column of `records`, as --describe gives it, with the types
-  // the database holds.
+  // The tables of a new logbook, or the columns an existing one lacks; the tables of flights
+  // and findings made anew; the statements that fill them.
+  bool make_tables() {
+    std::set<std::string> present;
+    if (!book_.existing()) {
+      std::string create =
+          "CREATE TABLE records (time TEXT, clock INTEGER NOT NULL, layout INTEGER NOT NULL, "
+          "flight INTEGER NOT NULL";
+      for (const ColumnRef& c : chosen_) {
+        create += concat({", ", quoted(column_name(c.block, *c.field)), " ",
+                          is_real(*c.field) ? "REAL" : "INTEGER"});
+      }
+      create += ", packet BLOB NOT NULL, record_key INTEGER NOT NULL, UNIQUE (clock, record_key))";
+      if (!exec(create) || !exec(kSourcesTable) ||
+          !exec("PRAGMA user_version = " + std::to_string(LOGBOOK_VERSION))) {
+        return false;
+      }
+    } else {
+      Statement names;
+      if (!names.prepare(db_, "SELECT name FROM pragma_table_info('records')")) return false;
+      while (sqlite3_step(names.get()) == SQLITE_ROW) {
+        present.insert(reinterpret_cast<const char*>(sqlite3_column_text(names.get(), 0)));
+      }
+      // A block the logbook has had no log with: its columns are added (NULL in the records
+      // it holds).
+      for (const ColumnRef& c : chosen_) {
+        const std::string name = column_name(c.block, *c.field);
+        if (present.count(name) == 0 &&
+            !exec(concat({"ALTER TABLE records ADD COLUMN ", quoted(name), " ",
+                          is_real(*c.field) ? "REAL" : "INTEGER"}))) {
+          return false;
+        }
+      }
+    }
+    std::string insert = "INSERT INTO records (time, clock, layout, flight";
+    std::string values = "?, ?, ?, ?";
+    for (const ColumnRef& c : chosen_) {
+      insert += ", " + quoted(column_name(c.block, *c.field));
+      values += ", ?";
+    }
+    insert += concat({", packet, record_key) VALUES (", values, ", ?, ?)"});
+    return insert_record_.prepare(db_, insert) &&
+           update_flight_.prepare(db_, "UPDATE records SET flight = ? WHERE rowid = ?") &&
+           make_flights_table() &&
+           (!findings_ ||
+            (exec("DROP TABLE IF EXISTS findings") && exec(kFindingsTable) &&
+             insert_finding_.prepare(
+                 db_, "INSERT INTO findings VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)")));
+  }
+
+  bool make_flights_table() {
+    const std::vector<Figure>& figures = figures_.figures();
+    for (const FlightColumn& c : flight_columns_) {
+      switch (c.kind) {
+        case FlightColumn::FLIGHT:
+          flight_fields_.push_back({c.name, "INTEGER PRIMARY KEY", &c});
+          break;
+        case FlightColumn::START:
+        case FlightColumn::END:
+          flight_fields_.push_back({c.name, "TEXT", &c});
+          flight_fields_.push_back(
+              {c.name + "_clock", "INTEGER", nullptr, c.kind == FlightColumn::END});
+          break;
+        case FlightColumn::DURATION:
+        case FlightColumn::RECORDS:
+        case FlightColumn::FINDINGS:
+          flight_fields_.push_back({c.name, "INTEGER", &c});
+          break;
+        case FlightColumn::FIGURE:
+          flight_fields_.push_back(
+              {c.name, figure_is_integer(figures[c.figure]) ? "INTEGER" : "REAL", &c});
+          break;
+      }
+    }
+    std::string create = "CREATE TABLE flights (";
+    std::string insert = "INSERT INTO flights VALUES (";
+    for (std::size_t i = 0; i < flight_fields_.size(); ++i) {
+      create +=
+          concat({i == 0 ? "" : ", ", quoted(flight_fields_[i].name), " ", flight_fields_[i].type});
+      insert += i == 0 ? "?" : ", ?";
+    }
+    return exec("DROP TABLE IF EXISTS flights") && exec(create + ")") &&
+           insert_flight_.prepare(db_, insert + ")");
+  }
+
+  bool write_flight(const FlightValues& values) {
+    sqlite3_stmt* insert = insert_flight_.get();
+    const std::vector<Figure>& figures = figures_.figures();
+    int i = 1;
+    for (const FlightField& f : flight_fields_) {
+      if (f.column == nullptr) {
+        sqlite3_bind_int64(insert, i++, f.end ? values.last_time : values.first_time);
+        continue;
+      }
+      switch (f.column->kind) {
+        case FlightColumn::FLIGHT:
+          sqlite3_bind_int64(insert, i, values.flight);
+          break;
+        case FlightColumn::START:
+          insert_flight_.time(i, values.first_time, values.first_layout);
+          break;
+        case FlightColumn::END:
+          insert_flight_.time(i, values.last_time, values.last_layout);
+          break;
+        case FlightColumn::DURATION:
+          sqlite3_bind_int64(insert, i, values.seconds());
+          break;
+        case FlightColumn::RECORDS:
+          sqlite3_bind_int64(insert, i, values.records);
+          break;
+        case FlightColumn::FINDINGS:
+          sqlite3_bind_int64(insert, i, values.findings);
+          break;
+        case FlightColumn::FIGURE: {
+          const Figure& figure = figures[f.column->figure];
+          const std::optional<double>& v = values.values[f.column->figure];
+          if (!v) {
+            sqlite3_bind_null(insert, i);
+          } else if (figure_is_integer(figure)) {
+            sqlite3_bind_int64(insert, i, std::llround(*v));
+          } else if (figure.kind == FigureKind::FUEL) {
+            sqlite3_bind_double(insert, i, rounded(*v, kFuelDecimals));
+          } else if (figure.kind == FigureKind::DISTANCE) {
+            sqlite3_bind_double(insert, i, rounded(*v, kDistanceDecimals));
+          } else {
+            sqlite3_bind_double(insert, i, rounded(*v, figure.column.field->decimals));
+          }
+          break;
+        }
+      }
+      ++i;
+    }
+    return insert_flight_.run() == SQLITE_DONE || fail(0);
+  }
+
+  bool write_findings() {
+    for (const Finding& f : found_) {
+      sqlite3_stmt* insert = insert_finding_.get();
+      sqlite3_bind_int64(insert, 1, f.flight);
+      insert_finding_.time(2, f.first_time, f.first_layout);
+      sqlite3_bind_int64(insert, 3, f.first_time);
+      insert_finding_.time(4, f.last_time, f.last_layout);
+      sqlite3_bind_int64(insert, 5, f.last_time);
+      sqlite3_bind_int64(insert, 6, f.seconds());
+      insert_finding_.text(7, finding_column(f));
+      insert_finding_.text(8, finding_label(f, profile_));
+      insert_finding_.text(9, finding_kind(f.kind));
+      // The limit and the peak as the findings table gives them.
+      sqlite3_bind_double(insert, 10, std::strtod(finding_limit(f).c_str(), nullptr));
+      sqlite3_bind_double(insert, 11, std::strtod(finding_peak(f).c_str(), nullptr));
+      insert_finding_.text(12, finding_unit(f, profile_));
+      if (insert_finding_.run() != SQLITE_DONE) return fail(0);
+    }
+    found_.clear();
+    return true;
+  }
+
+  // A row per log file read.
+  bool write_sources() {
+    Statement insert;
+    if (!insert.prepare(db_,
+                        "INSERT INTO sources (name, size, sha256, imported, records_read, "
+                        "records_added, first_time, last_time, first_clock, last_clock) VALUES "
+                        "(?, ?, ?, ?, ?, ?, ?, ?, ?, ?)")) {
+      return false;
+    }
+    const std::string now = utc_now();
+    for (std::size_t l = 0; l < logs_.size(); ++l) {
+      const LogFacts& log = logs_[l];
+      sqlite3_stmt* stmt = insert.get();
+      insert.text(1, log.name);
+      if (log.size >= 0) {
+        sqlite3_bind_int64(stmt, 2, log.size);
+      } else {
+        sqlite3_bind_null(stmt, 2);
+      }
+      if (!log.sha256.empty()) insert.text(3, log.sha256);
+      if (log.sha256.empty()) sqlite3_bind_null(stmt, 3);
+      insert.text(4, now);
+      sqlite3_bind_int64(stmt, 5, log.tally.records);
+      sqlite3_bind_int64(stmt, 6, l < added_.size() ? added_[l] : 0);
+      if (log.tally.records > 0) {
+        insert.time(7, log.tally.first_time, log.tally.first_layout);
+        insert.time(8, log.tally.last_time, log.tally.last_layout);
+        sqlite3_bind_int64(stmt, 9, log.tally.first_time);
+        sqlite3_bind_int64(stmt, 10, log.tally.last_time);
+      } else {
+        for (int i = 7; i <= 10; ++i) sqlite3_bind_null(stmt, i);
+      }
+      if (insert.run() != SQLITE_DONE) return false;
+    }
+    return true;
+  }
+
+  // The data dictionary, made anew: a row per column of `records`, as --describe gives it,
+  // with the types the database holds.
   bool write_columns() {
     std::vector<DescriptionRow> rows = {
         {"time", "record", "Time", "text", "", "ISO 8601 on the instrument's clock"},
@@ -168,50 +484,59 @@ class SqliteOutput final : public LogOutput {
                       minutes_seconds && row[4].empty() ? std::string("s") : std::move(row[4]),
                       std::move(row[5])});
     }
+    rows.push_back({"packet", "record", "", "blob", "", "the record as logged"});
     rows.push_back(
         {"record_key", "record", "", "integer", "", "a hash of the record's layout and bytes"});
-    sqlite3_stmt* insert = nullptr;
-    bool written = exec(
-                       "CREATE TABLE columns (name TEXT PRIMARY KEY, block TEXT, "
-                       "classic_label TEXT, type TEXT, unit TEXT, label TEXT)") &&
-                   sqlite3_prepare_v2(db_, "INSERT INTO columns VALUES (?, ?, ?, ?, ?, ?)", -1,
-                                      &insert, nullptr) == SQLITE_OK;
-    for (const DescriptionRow& row : rows) {
-      if (!written) break;
-      for (std::size_t f = 0; f < row.size(); ++f) {
-        sqlite3_bind_text(insert, static_cast<int>(f + 1), row[f].c_str(),
-                          static_cast<int>(row[f].size()), SQLITE_TRANSIENT);
-      }
-      written = sqlite3_step(insert) == SQLITE_DONE;
-      sqlite3_reset(insert);
+    Statement insert;
+    if (!exec("DROP TABLE IF EXISTS columns") ||
+        !exec("CREATE TABLE columns (name TEXT PRIMARY KEY, block TEXT, classic_label TEXT, "
+              "type TEXT, unit TEXT, label TEXT)") ||
+        !insert.prepare(db_, "INSERT INTO columns VALUES (?, ?, ?, ?, ?, ?)")) {
+      return false;
     }
-    sqlite3_finalize(insert);
-    return written;
+    for (const DescriptionRow& row : rows) {
+      for (std::size_t f = 0; f < row.size(); ++f) insert.text(static_cast<int>(f + 1), row[f]);
+      if (insert.run() != SQLITE_DONE) return false;
+    }
+    return true;
   }
 
   bool exec(const std::string& sql) {
     return sqlite3_exec(db_, sql.c_str(), nullptr, nullptr, nullptr) == SQLITE_OK;
   }
 
-  // Remembers the first failure: `err`, or the database's own.
+  // Remembers the first failure: `err`, or the database's own; the logbook stays as it was.
   bool fail(int err) {
     if (error_ == 0) {
       if (err == 0 && db_ != nullptr) err = sqlite3_system_errno(db_);
       error_ = err != 0 ? err : EIO;
     }
-    file_.discard();
+    insert_record_.reset();
+    update_flight_.reset();
+    insert_flight_.reset();
+    insert_finding_.reset();
+    book_.discard();
+    db_ = nullptr;
     return false;
   }
 
   std::string path_;
-  bool replace_;
+  Logbook& book_;
   const ColumnSet& columns_;
   const Profile& profile_;
   std::vector<ColumnRef> chosen_;
   std::vector<ValueDecoder> decoders_;
-  NewFile file_;
+  FlightFigures figures_;
+  FindingDetector detector_;
+  bool findings_;  // the profile gives limits: table findings is made anew
+  std::vector<FlightColumn> flight_columns_;
+  std::vector<FlightField> flight_fields_;
+  std::vector<Finding> found_;
+  FindingCount count_;
+  std::vector<LogFacts> logs_;
+  std::vector<std::int64_t> added_;  // records added, per log file
   sqlite3* db_ = nullptr;
-  sqlite3_stmt* insert_ = nullptr;
+  Statement insert_record_, update_flight_, insert_flight_, insert_finding_;
   TimeCellCache time_cache_;
   std::int64_t rows_ = 0;
   int error_ = 0;

@@ -1,10 +1,18 @@
-// The sqlite format: a SQLite database of the records, typed, for queries. A table `records`:
-// time (ISO 8601 on the instrument's clock, NULL for raw-clock records), clock (the raw
-// timestamp), layout, flight, then a column per csv name, INTEGER or REAL, NULL where the record
-// lacks the value, and record_key (a 64-bit hash of the layout and the payload) with
-// UNIQUE(clock, record_key); indexes on clock and flight. A table `columns` describes each
-// column of `records` (as --describe does: name, block, classic_label, type, unit, label). The
-// database is written under a hidden name in its folder and named when complete.
+// The sqlite format: a logbook, a SQLite database of the records, typed, for queries, that
+// every later run adds to.
+// - `records`: time (ISO 8601 on the instrument's clock, NULL for raw-clock records), clock (the
+//   raw timestamp), layout, flight, then a column per csv name, INTEGER or REAL, NULL where the
+//   record lacks the value, the packet as logged, and record_key (a 64-bit hash of the layout
+//   and the payload) with UNIQUE(clock, record_key); indexes on clock and flight.
+// - `flights`: the flights table's figures per flight, typed; start and end as ISO text and as
+//   the raw clock (start_clock, end_clock); durations in seconds.
+// - `findings` (with a profile that gives limits): the findings table's rows, typed.
+// - `sources`: a row per log file imported: name, size, sha256, imported (UTC), records_read,
+//   records_added, first and last time.
+// - `columns`: each column of `records` as --describe gives it.
+// The records the logbook holds and those of the new logs are read as several logs are (a
+// record both hold is taken once), and flights and findings are made anew over the whole
+// history.
 #pragma once
 
 #include <memory>
@@ -15,8 +23,5 @@
 namespace korvex {
 
 std::unique_ptr<LogOutput> make_sqlite(const OutputSetup& setup);
-
-// The schema version written to PRAGMA user_version.
-inline constexpr int LOGBOOK_VERSION = 1;
 
 }  // namespace korvex
