@@ -1,14 +1,18 @@
 #include "io/new_file.h"
 
+#include <dirent.h>
 #include <fcntl.h>
+#include <signal.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <memory>
+#include <string_view>
 
 namespace korvex {
 
@@ -28,6 +32,44 @@ std::string hidden_name(const std::string& path, int n) {
   std::snprintf(suffix, sizeof suffix, ".%ld.%d", static_cast<long>(::getpid()), n);
   return std::string(path, 0, start).append(".").append(path, start).append(suffix);
 }
+
+}  // namespace
+
+int remove_left_behind(const std::string& path) {
+  const std::size_t slash = path.rfind('/');
+  const std::string folder = slash == std::string::npos ? "." : path.substr(0, slash + 1);
+  const std::string prefix =
+      "." + (slash == std::string::npos ? path : path.substr(slash + 1)) + ".";
+  DIR* dir = ::opendir(folder.c_str());
+  if (dir == nullptr) return 0;
+  int removed = 0;
+  while (const dirent* entry = ::readdir(dir)) {
+    const std::string_view name = entry->d_name;
+    if (name.substr(0, prefix.size()) != prefix) continue;
+    // PID.N, digits only.
+    const std::string_view rest = name.substr(prefix.size());
+    const std::size_t dot = rest.find('.');
+    const auto digits = [](std::string_view text) {
+      return !text.empty() && text.find_first_not_of("0123456789") == std::string_view::npos;
+    };
+    if (dot == std::string_view::npos || !digits(rest.substr(0, dot)) ||
+        !digits(rest.substr(dot + 1)) || dot > 9) {
+      continue;
+    }
+    const pid_t pid =
+        static_cast<pid_t>(std::strtol(std::string(rest.substr(0, dot)).c_str(), nullptr, 10));
+    if (pid <= 0 || pid == ::getpid() || ::kill(pid, 0) == 0 || errno != ESRCH) continue;
+    struct stat st {};
+    const std::string file = folder + std::string(name);
+    if (::lstat(file.c_str(), &st) == 0 && S_ISREG(st.st_mode) && ::unlink(file.c_str()) == 0) {
+      ++removed;
+    }
+  }
+  ::closedir(dir);
+  return removed;
+}
+
+namespace {
 
 // Gives the open unnamed file `fd` the name `to`, which must not exist.
 bool link_unnamed(int fd, const std::string& to) {

@@ -51,6 +51,10 @@ class NewFile {
   std::string temporary_;  // its hidden name, when it has one
 };
 
+// Removes the hidden files a killed run left behind for `path` (".NAME.PID.N" of a process that
+// is gone). The number removed.
+int remove_left_behind(const std::string& path);
+
 // Reads n bytes at `offset` (fewer only at the end of the file); the count, or -1 with errno set.
 ssize_t read_at(int fd, char* data, std::size_t n, off_t offset);
 

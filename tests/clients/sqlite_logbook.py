@@ -46,7 +46,7 @@ with tempfile.TemporaryDirectory() as folder:
         names = [d[0] for d in cursor.description]
         records = cursor.fetchall()
         assert names[:4] == ["time", "clock", "layout", "flight"], names
-        assert names[4:-2] == header[2:] and names[-2:] == ["packet", "record_key"], names
+        assert names[4:-1] == header[2:] and names[-1] == "record_key", names
         assert len(records) == len(rows), f"{log}: {len(records)} records, {len(rows)} rows"
         for row, rec in zip(rows, records):
             time, clock, layout, flight = rec[:4]
@@ -55,7 +55,7 @@ with tempfile.TemporaryDirectory() as folder:
             else:
                 assert time == row[0], (time, row[0])
             assert flight == int(row[1]) and type(flight) is int
-            for name, cell, value in zip(header[2:], row[2:], rec[4:-2]):
+            for name, cell, value in zip(header[2:], row[2:], rec[4:-1]):
                 want = csv_value(cell)
                 assert type(value) is type(want), (log, name, cell, value)
                 if name in ("lat", "long") and want is not None:

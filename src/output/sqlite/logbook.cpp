@@ -78,9 +78,14 @@ bool copy_bytes(int from, int to) {
 class Logbook::History final : public RecordSource {
  public:
   explicit History(sqlite3* db) {
-    ok_ = sqlite3_prepare_v2(db, "SELECT packet, flight, rowid FROM records ORDER BY clock, rowid",
+    ok_ = sqlite3_prepare_v2(db,
+                             "SELECT packet, flight, records.rowid FROM records JOIN packets ON "
+                             "record = records.rowid ORDER BY clock, records.rowid",
                              -1, &stmt_, nullptr) == SQLITE_OK;
-    if (!ok_) outcome_.end = ReadEnd::READ_FAILED;
+    if (!ok_) {
+      outcome_.end = ReadEnd::READ_FAILED;
+      outcome_.error = EIO;
+    }
   }
   ~History() override { sqlite3_finalize(stmt_); }
   History(const History&) = delete;
@@ -165,6 +170,7 @@ Logbook::Opened Logbook::failed(std::string what, int err) {
 Logbook::Opened Logbook::open(const std::string& path, bool replace) {
   path_ = path;
   replace_ = replace;
+  remove_left_behind(path);  // by a run that was killed
   struct stat st {};
   if (replace || ::stat(path.c_str(), &st) != 0) {
     // A new logbook: under a hidden name until complete, with no journal.
@@ -178,6 +184,7 @@ Logbook::Opened Logbook::open(const std::string& path, bool replace) {
   if (char* target = ::realpath(path.c_str(), nullptr); target != nullptr) {
     path_ = target;
     std::free(target);
+    if (path_ != path) remove_left_behind(path_);
   }
   if (!check_original(path)) return error_ != 0 ? Opened::FAILED : Opened::REFUSED;
   if (!copy_original()) return failed(concat({"Error on copy of ", path}), errno);
@@ -211,14 +218,15 @@ bool Logbook::check_original(const std::string& path) {
   std::string tables;
   query_text(original_,
              "SELECT count(*) FROM sqlite_master WHERE type = 'table' AND name IN ('records', "
-             "'sources')",
+             "'packets', 'sources')",
              tables);
   const long schema = std::strtol(version.c_str(), nullptr, 10);
-  if (tables != "2" || schema < 1) {
-    refuse(concat({path,
-                   " is a database of another kind (it has no tables records and sources), "
-                   "so no logbook to add to: give the logbook's name, a new name, or "
-                   "--force to replace the file"}));
+  if (tables != "3" || schema < 1) {
+    refuse(concat(
+        {path,
+         " is a database of another kind (it lacks the tables records, packets and sources), "
+         "so no logbook to add to: give the logbook's name, a new name, or "
+         "--force to replace the file"}));
     return false;
   }
   if (schema > LOGBOOK_VERSION) {

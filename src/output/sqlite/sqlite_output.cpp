@@ -131,6 +131,11 @@ constexpr const char* kFindingsTable =
     "\"end\" TEXT, end_clock INTEGER NOT NULL, seconds INTEGER NOT NULL, \"column\" TEXT NOT "
     "NULL, label TEXT, kind TEXT NOT NULL, \"limit\" REAL, peak REAL, unit TEXT)";
 
+// Each record as logged, by the rowid of its row in records: what the logbook's records are
+// read back from.
+constexpr const char* kPacketsTable =
+    "CREATE TABLE packets (record INTEGER PRIMARY KEY, packet BLOB NOT NULL)";
+
 constexpr const char* kSourcesTable =
     "CREATE TABLE sources (id INTEGER PRIMARY KEY, name TEXT NOT NULL, size INTEGER, sha256 TEXT, "
     "imported TEXT NOT NULL, records_read INTEGER NOT NULL, records_added INTEGER NOT NULL, "
@@ -219,13 +224,16 @@ class SqliteOutput final : public LogOutput {
         sqlite3_bind_int64(insert, i, static_cast<std::int64_t>(*v));  // a whole number
       }
     }
-    sqlite3_bind_blob(insert, i++, rec.payload - RECORD_HEADER_LEN,
-                      rec.payload_len + RECORD_HEADER_LEN, SQLITE_STATIC);
     sqlite3_bind_int64(insert, i, record_key(rec));
     const int stepped = insert_record_.run();
     // A record identical to one the logbook holds (logged twice in the same second, or a copy a
     // merge let through) is stored once.
     if (stepped == SQLITE_DONE) {
+      sqlite3_stmt* packet = insert_packet_.get();
+      sqlite3_bind_int64(packet, 1, sqlite3_last_insert_rowid(db_));
+      sqlite3_bind_blob(packet, 2, rec.payload - RECORD_HEADER_LEN,
+                        rec.payload_len + RECORD_HEADER_LEN, SQLITE_STATIC);
+      if (insert_packet_.run() != SQLITE_DONE) return fail(0);
       const std::size_t log = rec.log - (book_.existing() ? 1 : 0);
       if (log >= added_.size()) added_.resize(log + 1, 0);
       ++added_[log];
@@ -256,6 +264,7 @@ class SqliteOutput final : public LogOutput {
   bool end() override {
     if (error_ != 0) return false;
     insert_record_.reset();
+    insert_packet_.reset();
     update_flight_.reset();
     insert_flight_.reset();
     insert_finding_.reset();
@@ -286,8 +295,8 @@ class SqliteOutput final : public LogOutput {
         create += concat({", ", quoted(column_name(c.block, *c.field)), " ",
                           is_real(*c.field) ? "REAL" : "INTEGER"});
       }
-      create += ", packet BLOB NOT NULL, record_key INTEGER NOT NULL, UNIQUE (clock, record_key))";
-      if (!exec(create) || !exec(kSourcesTable) ||
+      create += ", record_key INTEGER NOT NULL, UNIQUE (clock, record_key))";
+      if (!exec(create) || !exec(kPacketsTable) || !exec(kSourcesTable) ||
           !exec("PRAGMA user_version = " + std::to_string(LOGBOOK_VERSION))) {
         return false;
       }
@@ -314,8 +323,9 @@ class SqliteOutput final : public LogOutput {
       insert += ", " + quoted(column_name(c.block, *c.field));
       values += ", ?";
     }
-    insert += concat({", packet, record_key) VALUES (", values, ", ?, ?)"});
+    insert += concat({", record_key) VALUES (", values, ", ?)"});
     return insert_record_.prepare(db_, insert) &&
+           insert_packet_.prepare(db_, "INSERT INTO packets VALUES (?, ?)") &&
            update_flight_.prepare(db_, "UPDATE records SET flight = ? WHERE rowid = ?") &&
            make_flights_table() &&
            (!findings_ ||
@@ -484,7 +494,6 @@ class SqliteOutput final : public LogOutput {
                       minutes_seconds && row[4].empty() ? std::string("s") : std::move(row[4]),
                       std::move(row[5])});
     }
-    rows.push_back({"packet", "record", "", "blob", "", "the record as logged"});
     rows.push_back(
         {"record_key", "record", "", "integer", "", "a hash of the record's layout and bytes"});
     Statement insert;
@@ -512,6 +521,7 @@ class SqliteOutput final : public LogOutput {
       error_ = err != 0 ? err : EIO;
     }
     insert_record_.reset();
+    insert_packet_.reset();
     update_flight_.reset();
     insert_flight_.reset();
     insert_finding_.reset();
@@ -536,7 +546,7 @@ class SqliteOutput final : public LogOutput {
   std::vector<LogFacts> logs_;
   std::vector<std::int64_t> added_;  // records added, per log file
   sqlite3* db_ = nullptr;
-  Statement insert_record_, update_flight_, insert_flight_, insert_finding_;
+  Statement insert_record_, insert_packet_, update_flight_, insert_flight_, insert_finding_;
   TimeCellCache time_cache_;
   std::int64_t rows_ = 0;
   int error_ = 0;

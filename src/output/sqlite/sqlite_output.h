@@ -2,8 +2,9 @@
 // every later run adds to.
 // - `records`: time (ISO 8601 on the instrument's clock, NULL for raw-clock records), clock (the
 //   raw timestamp), layout, flight, then a column per csv name, INTEGER or REAL, NULL where the
-//   record lacks the value, the packet as logged, and record_key (a 64-bit hash of the layout
-//   and the payload) with UNIQUE(clock, record_key); indexes on clock and flight.
+//   record lacks the value, and record_key (a 64-bit hash of the layout and the payload) with
+//   UNIQUE(clock, record_key); indexes on clock and flight.
+// - `packets`: each record as logged, by the rowid of its row in records.
 // - `flights`: the flights table's figures per flight, typed; start and end as ISO text and as
 //   the raw clock (start_clock, end_clock); durations in seconds.
 // - `findings` (with a profile that gives limits): the findings table's rows, typed.
