@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+#include "plan/merged_read.h"
+#include "record/validation.h"
 #include "support/log_builder.h"
 #include "synth_log.h"
 
@@ -150,6 +152,66 @@ TEST(SeveralLogs, ALogWithAClockSteppedBackGivenTwiceIsTheLogOnce) {
     ASSERT_EQ(once.status, 0) << once.err;
     EXPECT_EQ(twice.out, once.out) << clock.size();
   }
+}
+
+// Records of a source of their own, held in memory as a logbook holds them.
+class StoredRecords final : public RecordSource {
+ public:
+  explicit StoredRecords(std::vector<Bytes> bodies) : bodies_(std::move(bodies)) {}
+  const Record* next() override {
+    if (next_ == bodies_.size()) return nullptr;
+    const Bytes& body = bodies_[next_++];
+    EXPECT_TRUE(validate_record(body.data(), static_cast<std::uint32_t>(body.size()), rec_));
+    ++outcome_.records;
+    return &rec_;
+  }
+  ReadOutcome outcome() const override { return outcome_; }
+
+ private:
+  std::vector<Bytes> bodies_;
+  std::size_t next_ = 0;
+  Record rec_;
+  ReadOutcome outcome_;
+};
+
+class Collected final : public RecordConsumer {
+ public:
+  bool record(const Record& rec) override {
+    taken.push_back({rec.timestamp, rec.log});
+    return true;
+  }
+  std::vector<std::pair<std::uint32_t, std::uint32_t>> taken;  // time and log
+};
+
+// A logbook's records given first: taken before the logs' copies of them, which are dropped;
+// each record tells the source it comes from; each tally has its lowest and highest time.
+TEST(SeveralLogs, AStoreOfRecordsGivenFirst) {
+  const auto x = [](std::uint32_t t) { return sample_fields(t, 0); };
+  StoredRecords stored({record_body(2, x(20)), record_body(2, x(30))});
+  LogBuilder b;
+  for (const std::uint32_t t : {40, 10, 30}) b.record(2, x(t));  // a log that wrapped
+  MemorySource memory{b.bytes.data(), b.bytes.size()};
+  ByteStream in(memory_source(&memory));
+  std::string said;
+  Messages messages(&said);
+  SurveyResult survey;
+  ASSERT_EQ(survey_log(in, messages, survey), SURVEY_FOUND);
+  const LogRead reads[] = {{nullptr, {}, &stored}, {&in, plan_reads(survey)}};
+  Collected collected;
+  std::vector<LogTally> tallies;
+  const ReadOutcome outcome = read_logs(reads, nullptr, collected, &tallies);
+  EXPECT_EQ(outcome.end, ReadEnd::DONE);
+  EXPECT_EQ(outcome.records, 4);
+  const std::vector<std::pair<std::uint32_t, std::uint32_t>> expected = {
+      {10, 1}, {20, 0}, {30, 0}, {40, 1}};
+  EXPECT_EQ(collected.taken, expected);
+  ASSERT_EQ(tallies.size(), 2U);
+  EXPECT_EQ(tallies[0].records, 2);
+  EXPECT_EQ(tallies[1].records, 3);
+  EXPECT_EQ(tallies[1].dropped, 1);
+  EXPECT_EQ(tallies[1].first_time, 10U);
+  EXPECT_EQ(tallies[1].last_time, 40U);
+  EXPECT_EQ(tallies[0].first_time, 20U);
 }
 
 }  // namespace

@@ -406,9 +406,8 @@ int convert_logs(std::span<ByteStream* const> ins, OutBuffer& out, const Options
   if (std::string error; !plan_run(options, logs, book.get(), plan, error)) {
     return refuse(messages, error);
   }
-  if (options.findings && !FindingDetector(plan.sections, options.profile).any()) {
-    print_no_limits(messages, options);
-  }
+  const bool limits = FindingDetector(plan.sections, options.profile).any();
+  if (options.findings && !limits) print_no_limits(messages, options);
   if (options.describe) {
     write_description(out, options.format->delimiter, plan.columns, options.profile);
     if (!out.flush()) return write_failed(messages, out.failed(), options.output_path);
@@ -491,6 +490,11 @@ int convert_logs(std::span<ByteStream* const> ins, OutBuffer& out, const Options
     }
   }
   if (options.format->notes != nullptr) options.format->notes(totals, messages);
+  if (book != nullptr && book->has_findings() && !limits) {
+    messages.say(concat({"The findings in ", options.output_path,
+                         " were kept as they were, without this run's records: give --profile "
+                         "FILE with limits to make them anew\n"}));
+  }
   if (split != nullptr) report_files(messages, *split);
   return EXIT_DONE;
 }

@@ -241,6 +241,12 @@ bool Logbook::check_original(const std::string& path) {
                    "'PRAGMA journal_mode = DELETE' first"}));
     return false;
   }
+  std::string findings;
+  has_findings_ =
+      query_text(original_,
+                 "SELECT count(*) FROM sqlite_master WHERE type = 'table' AND name = 'findings'",
+                 findings) &&
+      findings == "1";
   // Its sections: those whose every column the table has.
   const std::set<std::string> names = record_columns(original_);
   std::set<std::string> base;

@@ -44,6 +44,8 @@ class Logbook {
   bool existing() const { return original_ != nullptr; }
   // The sections of the records an existing logbook holds, as its columns show them.
   SectionFlags sections() const { return sections_; }
+  // An existing logbook has a table of findings (made by a run with a profile's limits).
+  bool has_findings() const { return has_findings_; }
   // The records an existing logbook holds, in the order of their timestamps; nullptr for a new
   // one. The flight stored with the record it gave last, and its row.
   RecordSource* history() const;
@@ -73,6 +75,7 @@ class Logbook {
   sqlite3* db_ = nullptr;
   std::unique_ptr<History> history_;
   SectionFlags sections_ = 0;
+  bool has_findings_ = false;
   std::string message_;
   int error_ = 0;
 };
