@@ -146,6 +146,35 @@ several "10 logs of $(mb "${tens[0]}") MB, merged" "${tens[@]}"
 awk -v a="$one" -v b="$two" 'BEGIN {
   printf "the 2 logs take %.2f times the time of the 1 (at most 1.2)\n", b / a }'
 
+# The logbook: the 100 MB log into a new database, then the same log again (every record already
+# there), records a second; and the peak RSS of a new logbook of the first 600 KB and of the whole
+# log (the database's page cache is bounded).
+logbook() {
+  local label=$1 fresh=$2 db=$data/logbook.db results wall rss
+  results=$(for i in $(seq $runs); do
+    if [ "$fresh" = 1 ]; then rm -f "$db"; fi
+    time_run /dev/null $tool -q sqlite -o "$db" "$data/layout2-all$suffix.rec"
+  done)
+  wall=$(echo "$results" | awk '{print $1}' | median)
+  rss=$(echo "$results" | awk '{print $2}' | sort -g | tail -1)
+  awk -v l="$label" -v w="$wall" -v r="$logbook_records" -v k="$rss" -v s="$(stat -c %s "$db")" 'BEGIN {
+    if (w <= 0) w = 0.0001;
+    printf "%-34s %8.3f s %9.0f records/s %7.1f MB RSS %8.1f MB database\n", l, w, r / w, k / 1024, s / 1e6 }'
+}
+echo "the logbook, sqlite of the $(mb "$data/layout2-all$suffix.rec") MB log (median of $runs runs):"
+rm -f "$data/logbook.db"
+$tool sqlite -o "$data/logbook.db" "$data/layout2-all$suffix.rec" 2> "$data/stderr.txt"
+logbook_records=$(sed -n 's/^Read \([0-9]*\) packets.*/\1/p' "$data/stderr.txt")
+logbook "into a new database" 1
+logbook "again (adds 0 records)" 0
+head -c 600000 "$data/layout2-all$suffix.rec" > "$data/filled.rec"
+rm -f "$data/logbook.db"
+filled_kb=$(time_run /dev/null $tool -q sqlite -o "$data/logbook.db" "$data/filled.rec" | awk '{print $2}')
+rm -f "$data/logbook.db"
+large_kb=$(time_run /dev/null $tool -q sqlite -o "$data/logbook.db" "$data/layout2-all$suffix.rec" | awk '{print $2}')
+echo "logbook peak RSS: 600 KB log ${filled_kb} KB, whole log ${large_kb} KB"
+rm -f "$data/logbook.db"
+
 # Memory does not grow with the log: peak RSS on a 1 KB log, on the first 600 KB (enough to fill
 # the read and the output buffer) and on the whole log; the last two must differ by less than
 # 1 MB.
