@@ -5,7 +5,7 @@
 - a log older than the logbook's records renumbers its flights, and a log with blocks the
   logbook lacks adds their columns (NULL in the records it held);
 - a database of another application, or of a newer schema, is refused with status 1 and left
-  byte-identical; a run killed with SIGKILL in the middle of a large import leaves the logbook
+  byte-identical; a logbook another program is writing to is left alone (status 8); a run killed with SIGKILL in the middle of a large import leaves the logbook
   byte-identical, and the next run removes what the killed one left.
     python3 tests/clients/sqlite_history.py KORVEXLOGDUMP REPOSITORY KORVEX_SYNTH"""
 import csv
@@ -149,6 +149,18 @@ with tempfile.TemporaryDirectory() as folder:
         assert refused.returncode == 1 and why in refused.stderr, refused.stderr
         unchanged(path, before, path)
         assert set(os.listdir(folder)) == names, "a file was left"
+
+    # Another program writing to the logbook (another run adding to it): the run fails at once
+    # and changes nothing.
+    with open(book, "rb") as f:
+        before = f.read()
+    writer = sqlite3.connect(book, isolation_level=None)
+    writer.execute("BEGIN IMMEDIATE")
+    busy = run("-o", book, "sqlite", later, check=False)
+    writer.execute("ROLLBACK")
+    writer.close()
+    assert busy.returncode == 8 and "is being changed by another program" in busy.stderr, busy
+    unchanged(book, before, "busy logbook")
 
     # Killed in the middle of a large import: the logbook as it was.
     large = os.path.join(folder, "large.rec")

@@ -18,6 +18,8 @@ namespace korvex {
 
 namespace {
 
+constexpr int kLockTries = 3;  // the name given another file while the lock was taken
+
 // The text of a query's single value, or nothing when it fails or gives no row.
 bool query_text(sqlite3* db, const char* sql, std::string& text) {
   sqlite3_stmt* stmt = nullptr;
@@ -139,9 +141,7 @@ class Logbook::History final : public RecordSource {
 Logbook::Logbook() = default;
 
 Logbook::~Logbook() {
-  history_.reset();
-  if (db_ != nullptr) sqlite3_close(db_);
-  if (original_ != nullptr) sqlite3_close(original_);
+  discard();
 }
 
 RecordSource* Logbook::history() const {
@@ -196,16 +196,55 @@ Logbook::Opened Logbook::open(const std::string& path, bool replace) {
 // Opens the logbook read-only, holds a read lock on it until the run ends, and checks it is one
 // this program can add to; false with message_ (and error_ when it could not be read).
 bool Logbook::check_original(const std::string& path) {
-  if (sqlite3_open_v2(path_.c_str(), &original_, SQLITE_OPEN_READONLY | SQLITE_OPEN_NOMUTEX,
-                      nullptr) != SQLITE_OK) {
+  // The logbook's file, opened before the database: when the name still gives this file once
+  // the lock is held, the lock is the file's (another run may have replaced it meanwhile).
+  for (int attempt = 0;; ++attempt) {
+    original_fd_ = ::open(path_.c_str(), O_RDONLY | O_CLOEXEC);
+    if (original_fd_ < 0) {
+      failed(concat({"Error on open of ", path}), errno);
+      return false;
+    }
+    if (!lock_original(path)) return false;
+    struct stat named {
+    }, held{};
+    if (::stat(path_.c_str(), &named) == 0 && ::fstat(original_fd_, &held) == 0 &&
+        named.st_dev == held.st_dev && named.st_ino == held.st_ino) {
+      return true;
+    }
+    sqlite3_close(original_);
+    original_ = nullptr;
+    ::close(original_fd_);
+    original_fd_ = -1;
+    if (attempt == kLockTries) {
+      failed(concat({"Error on open of ", path}), EBUSY);
+      return false;
+    }
+  }
+}
+
+// Opens the logbook, locks it (a write lock where it can be written, that no other writer
+// shares, else a read lock) and checks it is one this program can add to; false with message_
+// (and error_ when it could not be read).
+bool Logbook::lock_original(const std::string& path) {
+  const bool writable = ::access(path_.c_str(), W_OK) == 0;
+  if (sqlite3_open_v2(
+          path_.c_str(), &original_,
+          (writable ? SQLITE_OPEN_READWRITE : SQLITE_OPEN_READONLY) | SQLITE_OPEN_NOMUTEX,
+          nullptr) != SQLITE_OK) {
     failed(concat({"Error on open of ", path}), sqlite3_system_errno(original_));
     return false;
   }
   std::string version;
-  if (sqlite3_exec(original_, "BEGIN", nullptr, nullptr, nullptr) != SQLITE_OK ||
+  if (sqlite3_exec(original_, writable ? "BEGIN IMMEDIATE" : "BEGIN", nullptr, nullptr, nullptr) !=
+          SQLITE_OK ||
       !query_text(original_, "PRAGMA user_version", version)) {
     const int code = sqlite3_errcode(original_);
-    if (code == SQLITE_NOTADB) {
+    if (code == SQLITE_BUSY) {
+      failed(concat({path,
+                     " is being changed by another program (another run adding to it?): "
+                     "run again when it is done"}),
+             EBUSY);
+    } else if (code == SQLITE_NOTADB) {
       refuse(concat({path,
                      " is no SQLite database, so no logbook to add to: give the logbook's "
                      "name, a new name, or --force to replace the file"}));
@@ -266,16 +305,9 @@ bool Logbook::check_original(const std::string& path) {
 
 // Copies the logbook to a hidden file beside it, with its mode.
 bool Logbook::copy_original() {
-  const int from = ::open(path_.c_str(), O_RDONLY | O_CLOEXEC);
-  if (from < 0) return false;
   struct stat st {};
-  const bool copied = ::fstat(from, &st) == 0 &&
-                      file_.create(path_, NewFile::Naming::HIDDEN_NAME) &&
-                      copy_bytes(from, file_.fd()) && ::fchmod(file_.fd(), st.st_mode & 07777) == 0;
-  const int err = errno;
-  ::close(from);
-  errno = err;
-  return copied;
+  return ::fstat(original_fd_, &st) == 0 && file_.create(path_, NewFile::Naming::HIDDEN_NAME) &&
+         copy_bytes(original_fd_, file_.fd()) && ::fchmod(file_.fd(), st.st_mode & 07777) == 0;
 }
 
 // Opens the new file or the copy, with no journal (the file is named only when complete), in a
@@ -327,6 +359,8 @@ void Logbook::discard() {
   file_.discard();
   if (original_ != nullptr) sqlite3_close(original_);
   original_ = nullptr;
+  if (original_fd_ >= 0) ::close(original_fd_);
+  original_fd_ = -1;
 }
 
 }  // namespace korvex

@@ -2,7 +2,8 @@
 //
 // A new logbook is made under a hidden name in its folder and named when complete. An existing
 // one is checked first (a database of another kind, or of a newer schema, is refused and left
-// as it is), held with a read lock so that no other program changes it meanwhile, and copied to
+// as it is), locked so that no other program changes it meanwhile (and no other run adds to
+// it: a second run fails at once), and copied to
 // a hidden working copy: the run reads the records the logbook holds from the original and
 // writes to the copy, which replaces the original in one step when the run is complete. A run
 // that fails, or is killed, leaves the logbook exactly as it was.
@@ -64,6 +65,7 @@ class Logbook {
   Opened refuse(std::string message);
   Opened failed(std::string what, int err);
   bool check_original(const std::string& path);
+  bool lock_original(const std::string& path);
   bool copy_original();
   bool open_copy();
 
@@ -72,6 +74,7 @@ class Logbook {
   bool replace_ = false;
   NewFile file_;  // the new logbook, or the working copy
   sqlite3* original_ = nullptr;
+  int original_fd_ = -1;  // the logbook's file, opened for the copy
   sqlite3* db_ = nullptr;
   std::unique_ptr<History> history_;
   SectionFlags sections_ = 0;
