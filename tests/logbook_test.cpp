@@ -1,0 +1,155 @@
+// The logbook's file: which files are logbooks to add to, which are refused and left as they
+// are, and what a killed run leaves behind.
+#include <gtest/gtest.h>
+#include <sqlite3.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <set>
+#include <string>
+
+#include "io/new_file.h"
+#include "output/sqlite/logbook.h"
+
+namespace korvex::test {
+namespace {
+
+namespace fs = std::filesystem;
+
+class LogbookFile : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    dir_ = fs::temp_directory_path() /
+           ("korvex-logbook-" + std::to_string(::getpid()) + "-" +
+            ::testing::UnitTest::GetInstance()->current_test_info()->name());
+    fs::remove_all(dir_);
+    fs::create_directories(dir_);
+  }
+  void TearDown() override { fs::remove_all(dir_); }
+
+  std::string path(const std::string& name) const { return (dir_ / name).string(); }
+  std::set<std::string> names() const {
+    std::set<std::string> found;
+    for (const auto& entry : fs::directory_iterator(dir_)) {
+      found.insert(entry.path().filename().string());
+    }
+    return found;
+  }
+  fs::path dir_;
+};
+
+std::string bytes_of(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+void write_bytes(const std::string& path, const std::string& bytes) {
+  std::ofstream(path, std::ios::binary) << bytes;
+}
+
+void make_database(const std::string& path, const std::string& sql) {
+  sqlite3* db = nullptr;
+  ASSERT_EQ(sqlite3_open(path.c_str(), &db), SQLITE_OK);
+  ASSERT_EQ(sqlite3_exec(db, sql.c_str(), nullptr, nullptr, nullptr), SQLITE_OK)
+      << sqlite3_errmsg(db);
+  sqlite3_close(db);
+}
+
+constexpr const char* kLogbookTables =
+    "CREATE TABLE records (time TEXT, clock INTEGER, layout INTEGER, flight INTEGER, alt "
+    "INTEGER, record_key INTEGER); CREATE TABLE packets (record INTEGER PRIMARY KEY, packet "
+    "BLOB); CREATE TABLE sources (id INTEGER PRIMARY KEY, name TEXT);";
+
+TEST_F(LogbookFile, WhatIsALogbookToAddToAndWhatIsRefused) {
+  const struct {
+    const char* name;
+    const char* bytes;  // the file's bytes, or nullptr
+    std::string sql;    // else a database made with this
+    Logbook::Opened opened;
+    const char* says;
+  } kCases[] = {
+      {"no SQLite file", "a note, not a database", "", Logbook::Opened::REFUSED,
+       "is no SQLite database"},
+      {"an empty file", "", "", Logbook::Opened::REFUSED, "is a database of another kind"},
+      {"another application's database", nullptr,
+       "CREATE TABLE notes (text TEXT); INSERT INTO notes VALUES ('mine')",
+       Logbook::Opened::REFUSED, "is a database of another kind"},
+      {"a logbook without packets", nullptr,
+       "CREATE TABLE records (clock INTEGER); CREATE TABLE sources (name TEXT); PRAGMA "
+       "user_version = 1",
+       Logbook::Opened::REFUSED, "is a database of another kind"},
+      {"a logbook of a newer schema", nullptr,
+       std::string(kLogbookTables) + "PRAGMA user_version = 2", Logbook::Opened::REFUSED,
+       "is a logbook of a newer KorvexLogDump (schema version 2; this one knows 1)"},
+      {"a logbook with a write-ahead log", nullptr,
+       std::string(kLogbookTables) + "PRAGMA user_version = 1; PRAGMA journal_mode = WAL",
+       Logbook::Opened::REFUSED, "keeps a write-ahead log"},
+      {"a logbook", nullptr, std::string(kLogbookTables) + "PRAGMA user_version = 1",
+       Logbook::Opened::EXISTING, ""},
+  };
+  for (const auto& c : kCases) {
+    SCOPED_TRACE(c.name);
+    const std::string file = path("logbook.db");
+    fs::remove(file);
+    if (c.bytes != nullptr) {
+      write_bytes(file, c.bytes);
+    } else {
+      make_database(file, c.sql);
+    }
+    const std::string before = bytes_of(file);
+    const std::set<std::string> files = names();
+    {
+      Logbook book;
+      EXPECT_EQ(book.open(file, false), c.opened) << book.message();
+      EXPECT_NE(book.message().find(c.says), std::string::npos) << book.message();
+      EXPECT_EQ(book.db() != nullptr, c.opened == Logbook::Opened::EXISTING);
+      if (c.opened == Logbook::Opened::EXISTING) {
+        EXPECT_EQ(names().size(), files.size() + 1);  // and its working copy
+        ASSERT_NE(book.history(), nullptr);
+        EXPECT_EQ(book.history()->next(), nullptr);  // it holds no record
+      }
+    }
+    // Refused or given up: the file is as it was, and nothing is left beside it.
+    EXPECT_EQ(bytes_of(file), before);
+    EXPECT_EQ(names(), files);
+  }
+  // No file, or --force: a new logbook, named only when published.
+  for (const bool replace : {false, true}) {
+    if (!replace) fs::remove(path("logbook.db"));
+    Logbook book;
+    EXPECT_EQ(book.open(path("logbook.db"), replace), Logbook::Opened::NEW);
+    EXPECT_EQ(book.history(), nullptr);
+  }
+}
+
+// A killed run's hidden file (".NAME.PID.N" of a process that is gone) is removed; files of
+// live processes, of other names, or not of that form stay.
+TEST_F(LogbookFile, WhatAKilledRunLeftIsRemoved) {
+  const pid_t child = ::fork();
+  if (child == 0) _exit(0);
+  ASSERT_GT(child, 0);
+  ::waitpid(child, nullptr, 0);
+  const std::string gone = std::to_string(child);
+  const std::string alive = std::to_string(::getppid());
+  const std::string files[] = {".logbook.db." + gone + ".0",
+                               ".logbook.db." + gone + ".12",
+                               ".logbook.db." + alive + ".0",
+                               ".logbook.db.x.0",
+                               ".logbook.db." + gone,
+                               ".other.db." + gone + ".0",
+                               "logbook.db"};
+  for (const std::string& name : files) {
+    write_bytes(path(name), "x");
+  }
+  EXPECT_EQ(remove_left_behind(path("logbook.db")), 2);
+  const std::set<std::string> expected = {".logbook.db." + alive + ".0", ".logbook.db.x.0",
+                                          ".logbook.db." + gone, ".other.db." + gone + ".0",
+                                          "logbook.db"};
+  EXPECT_EQ(names(), expected);
+}
+
+}  // namespace
+}  // namespace korvex::test
