@@ -113,8 +113,9 @@ int main(int argc, char** argv) {
       ok = parse_int(value, 1, 1000000, n);
       o.flights = static_cast<int>(n);
     } else if (arg == "--hours") {
+      const std::string text(value);  // alive while `end` points into it
       char* end = nullptr;
-      o.hours = std::strtod(std::string(value).c_str(), &end);
+      o.hours = std::strtod(text.c_str(), &end);
       ok = o.hours > 0 && o.hours < 1e6 && end != nullptr && *end == '\0';
     } else if (arg == "--capacity") {
       ok = parse_int(value, 0, (1LL << 40), n) && (n == 0 || n >= 1024);
