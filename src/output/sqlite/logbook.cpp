@@ -316,7 +316,7 @@ bool Logbook::open_copy() {
   if (sqlite3_open_v2(file_.hidden_path().c_str(), &db_,
                       SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOMUTEX, nullptr) != SQLITE_OK ||
       sqlite3_exec(db_,
-                   "PRAGMA page_size = 16384; PRAGMA journal_mode = OFF; PRAGMA synchronous = OFF; "
+                   "PRAGMA page_size = 65536; PRAGMA journal_mode = OFF; PRAGMA synchronous = OFF; "
                    "PRAGMA cache_size = -16384; BEGIN",
                    nullptr, nullptr, nullptr) != SQLITE_OK) {
     error_ = db_ != nullptr ? sqlite3_system_errno(db_) : ENOMEM;

@@ -198,11 +198,11 @@ class SqliteOutput final : public LogOutput {
     sqlite3_stmt* insert = insert_record_.get();
     int i = 1;
     if (rec.revision >= FIRST_DATED_LAYOUT) {
-      char text[32];
-      const char* end = print_iso_time_cell(text, DELIM_COMMA, rec.timestamp, rec.revision,
-                                            time_cache_) -
-                        1;  // without the separator
-      sqlite3_bind_text(insert, i++, text, static_cast<int>(end - text), SQLITE_TRANSIENT);
+      const char* end =
+          print_iso_time_cell(time_text_, DELIM_COMMA, rec.timestamp, rec.revision, time_cache_) -
+          1;  // without the separator
+      // Read by the insert below, while the text stays as it is.
+      sqlite3_bind_text(insert, i++, time_text_, static_cast<int>(end - time_text_), SQLITE_STATIC);
     } else {
       sqlite3_bind_null(insert, i++);
     }
@@ -548,6 +548,7 @@ class SqliteOutput final : public LogOutput {
   sqlite3* db_ = nullptr;
   Statement insert_record_, insert_packet_, update_flight_, insert_flight_, insert_finding_;
   TimeCellCache time_cache_;
+  char time_text_[32] = {};  // of the record being inserted
   std::int64_t rows_ = 0;
   int error_ = 0;
 };
