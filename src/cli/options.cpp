@@ -152,6 +152,27 @@ bool check_combination(const Options& o, std::string& error) {
   return error.empty();
 }
 
+// What to do instead of giving an option of one value twice (the last would win unseen).
+std::string given_twice(std::string_view name) {
+  const std::string option = concat({"--", name});
+  std::string_view how = "give it once";
+  if (name == "flight") how = "give every flight in one list (--flight 1,2)";
+  if (name == "columns") how = "give every column in one list (--columns alt,RPM)";
+  if (name == "from" || name == "to") how = "a window has one start and one end";
+  if (name == "output") how = "a run writes one file";
+  if (name == "split") how = "a run writes into one folder";
+  return concat({option, " is given twice: ", how});
+}
+
+// The format words, as the help lists them.
+std::string format_words() {
+  std::string words;
+  for (const FormatEntry& f : output_formats()) {
+    words += concat({words.empty() ? "" : ", ", f.word});
+  }
+  return words;
+}
+
 const OptionDef* find_option(std::string_view arg, std::string_view& value, bool& has_value) {
   has_value = false;
   if (arg.size() == 2 && arg[0] == '-' && arg[1] != '-') {
@@ -185,6 +206,7 @@ ParsedCommandLine option_error(std::string text) {
 ParsedCommandLine parse_command_line(int argc, const char* const* argv) {
   ParsedCommandLine parsed;
   std::vector<std::string_view> positional;
+  std::vector<std::string_view> valued;  // the options of one value given so far
   bool options_seen = false;
   bool options_ended = false;
   for (int i = 1; i < argc; ++i) {
@@ -222,6 +244,12 @@ ParsedCommandLine parse_command_line(int argc, const char* const* argv) {
       parsed.command = Command::PROFILE_TEMPLATE;
       return parsed;
     }
+    if (!option->value_name.empty()) {
+      if (std::find(valued.begin(), valued.end(), option->long_name) != valued.end()) {
+        return option_error(given_twice(option->long_name));
+      }
+      valued.push_back(option->long_name);
+    }
     if (option->long_name == "no-profile") parsed.options.no_profile = true;
     if (option->long_name == "describe") parsed.options.describe = true;
     if (option->long_name == "findings") parsed.options.findings = true;
@@ -246,6 +274,18 @@ ParsedCommandLine parse_command_line(int argc, const char* const* argv) {
   const FormatEntry* format = find_format(positional[0]);
   parsed.command = format != nullptr ? Command::CONVERT : Command::UNKNOWN_FORMAT;
   if (format != nullptr) parsed.options.format = format;
+  if (format == nullptr && options_seen) {
+    // With options, the message names every format, and the order when it is the other way.
+    parsed.error = concat({"unknown format ", quoted(positional[0]), " (", format_words(), ")"});
+    for (std::size_t i = 1; i < positional.size(); ++i) {
+      if (const FormatEntry* other = find_format(positional[i]); other != nullptr) {
+        parsed.error =
+            concat({"unknown format ", quoted(positional[0]), ": the format comes before the log (",
+                    other->word, " ", positional[0], ")"});
+        break;
+      }
+    }
+  }
   parsed.options.log_paths.assign(positional.begin() + 1, positional.end());
   if (std::string error; !check_combination(parsed.options, error)) return option_error(error);
   return parsed;

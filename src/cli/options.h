@@ -43,7 +43,8 @@ enum class Command {
   VERSION,           // the version, status 0
   PROFILE_TEMPLATE,  // the profile template, status 0
   CLASSIC_USAGE,     // the classic usage text, status 1
-  UNKNOWN_FORMAT,    // the classic message for an unknown format word, status 5
+  UNKNOWN_FORMAT,    // an unknown format word, status 5: the classic message, or with options
+                     // `error` names the formats
   OPTION_ERROR,      // `error` says what is wrong, status 1
 };
 

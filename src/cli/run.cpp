@@ -143,7 +143,10 @@ int run_tool(int argc, const char* const* argv, OutBuffer& out, Messages& messag
       messages.say(kUsage);
       return EXIT_USAGE;
     case Command::UNKNOWN_FORMAT:
-      messages.say(kUnknownFormat);
+      // The classic message for the classic command line; with options, one that names them.
+      messages.say(parsed.error.empty() ? std::string(kUnknownFormat)
+                                        : concat({"KorvexLogDump: ", parsed.error,
+                                                  "\nTry 'KorvexLogDump --help'.\n"}));
       return EXIT_DELIMITER;
     case Command::OPTION_ERROR:
       messages.say(concat({"KorvexLogDump: ", parsed.error, "\nTry 'KorvexLogDump --help'.\n"}));
