@@ -1,16 +1,18 @@
 // libFuzzer target: the command line's values, TIME, LIST and SECONDS, given as --from/--to,
 // --flight and --gap. No input crashes a parser, and no value outside its range is accepted:
 //   - a TIME is a timestamp of the log's clock, --from no later than --to for the same text, and
-//     a date in the text is the date of the timestamp;
+//     a date in the text is the date of the timestamp; a TIME with Z or a zone is read only where
+//     a zone can be placed, with a zone from -14:00 to +14:00, and the same without its zone;
 //   - a LIST names flights from 1 on, each range in order, and a log of 10 flights either holds
 //     every flight named or is refused;
-//   - a gap is a whole number of seconds from 1 to 86400, a UTC offset at most 23:59 either way;
+//   - a gap is a whole number of seconds from 1 to 86400, a UTC offset at most 14:00 either way;
 //   - a profile is read or refused with its file and line named; one that is read names each
 //     thermocouple of an engine at most once, from tc1 to tc12, and no column's min above its
 //     max; and the words of a --columns list are made names, or refused, with any profile.
 #include <algorithm>
 #include <cstdint>
 #include <cstdio>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -53,6 +55,24 @@ void check_time(std::string_view text) {
   check(text.find(iso) != std::string_view::npos || text.find(classic) != std::string_view::npos);
 }
 
+// A time read with its zone is the time without it, its zone within range; a time read without
+// a zone is read alike either way.
+void check_zoned_time(std::string_view text) {
+  std::uint32_t plain = 0, zoned = 0;
+  std::string error;
+  const bool read_plain = korvex::parse_time(text, korvex::TimeEnd::FROM, plain, error);
+  std::optional<std::int32_t> zone;
+  const bool read_zoned = korvex::parse_time(text, korvex::TimeEnd::FROM, zoned, error, &zone);
+  if (read_plain) check(read_zoned && !zone && zoned == plain);
+  if (!read_zoned || !zone) return;
+  check(!read_plain && *zone >= -14 * 3600 && *zone <= 14 * 3600);
+  const std::size_t cut = text.find_last_of("Z+-");
+  check(cut != std::string_view::npos);
+  std::uint32_t without = 0;
+  check(korvex::parse_time(text.substr(0, cut), korvex::TimeEnd::FROM, without, error) &&
+        without == zoned);
+}
+
 void check_list(std::string_view text) {
   korvex::FlightList list;
   std::string error;
@@ -74,8 +94,7 @@ void check_option(const char* option, const std::string& text) {
   const korvex::ParsedCommandLine parsed = korvex::parse_command_line(5, argv);
   if (parsed.command == korvex::Command::CONVERT) {
     check(parsed.options.selection.gap >= 1 && parsed.options.selection.gap <= 86400);
-    check(parsed.options.utc_offset >= -(23 * 3600 + 59 * 60) &&
-          parsed.options.utc_offset <= 23 * 3600 + 59 * 60);
+    check(parsed.options.utc_offset >= -14 * 3600 && parsed.options.utc_offset <= 14 * 3600);
   } else {
     check(parsed.command == korvex::Command::OPTION_ERROR && !parsed.error.empty());
   }
@@ -110,11 +129,22 @@ void check_profile(std::string_view text) {
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   const std::string text(reinterpret_cast<const char*>(data), size);
   check_time(text);
+  check_zoned_time(text);
   check_list(text);
   check_profile(text);
   if (text.find('\0') == std::string::npos) {
     check_option("--gap", text);
     check_option("--utc-offset", text);
+    // A window in UTC or a zone, placed with an offset given before or after it.
+    const char* before[] = {"KorvexLogDump", "--utc-offset", "+05:30", "--from",
+                            text.c_str(),    "gpx",          "log"};
+    const char* after[] = {"KorvexLogDump", "--to", text.c_str(), "--utc-offset",
+                           "-09:00",        "gpx",  "log"};
+    for (const char** argv : {before, after}) {
+      const korvex::ParsedCommandLine parsed = korvex::parse_command_line(7, argv);
+      check(parsed.command == korvex::Command::CONVERT ||
+            (parsed.command == korvex::Command::OPTION_ERROR && !parsed.error.empty()));
+    }
   }
   return 0;
 }

@@ -48,7 +48,9 @@ TEST(Selection, TimesAreReadInEveryFormAndCheckedForRange) {
       {"2026-06-14 12:00:60", TimeEnd::FROM, -1},
       {"2026-6-14", TimeEnd::FROM, -1},
       {"06/14/2026", TimeEnd::FROM, -1},
-      {"06/14/2026 13:05", TimeEnd::FROM, -1},
+      {"06/14/2026 13:05", TimeEnd::FROM, day + 47100},
+      {"06/14/2026 13:05", TimeEnd::TO, day + 47159},
+      {"2026-06-14T13:05Z", TimeEnd::FROM, -1},  // a zone only where the caller can place it
       {"2026-06-14 13:05:09 ", TimeEnd::FROM, -1},
       {"", TimeEnd::FROM, -1},
       {"-5", TimeEnd::FROM, -1},
@@ -64,6 +66,71 @@ TEST(Selection, TimesAreReadInEveryFormAndCheckedForRange) {
     } else {
       EXPECT_NE(error.find(c.text), std::string::npos) << error;
     }
+  }
+}
+
+// Times in UTC or a zone: read as written with the zone's seconds ahead of UTC, then placed on
+// the instrument's clock by its offset; offsets of the clock from -14:00 to +14:00.
+TEST(Selection, TimesInUtcOrAZoneArePlacedOnTheClock) {
+  const std::uint32_t day = 9661 * 86400U;  // 2026-06-14
+  const struct {
+    const char* text;
+    TimeEnd end;
+    long long written;  // -1: refused
+    std::int32_t zone;
+  } kCases[] = {
+      {"2026-06-14T13:05Z", TimeEnd::FROM, day + 47100, 0},
+      {"2026-06-14T13:05Z", TimeEnd::TO, day + 47159, 0},
+      {"2026-06-14 13:05:09+02:00", TimeEnd::FROM, day + 47109, 7200},
+      {"2026-06-14T13:05-05:30", TimeEnd::FROM, day + 47100, -19800},
+      {"2026-06-14T13:05+14:00", TimeEnd::FROM, day + 47100, 50400},
+      {"2026-06-14T13:05+14:01", TimeEnd::FROM, -1, 0},
+      {"2026-06-14T13:05+2:00", TimeEnd::FROM, -1, 0},
+      {"2026-06-14T13:05 Z", TimeEnd::FROM, -1, 0},
+      {"2026-06-14Z", TimeEnd::FROM, -1, 0},
+      {"06/14/2026 13:05Z", TimeEnd::FROM, -1, 0},
+  };
+  for (const auto& c : kCases) {
+    std::uint32_t t = 0;
+    std::string error;
+    std::optional<std::int32_t> zone;
+    const bool ok = parse_time(c.text, c.end, t, error, &zone);
+    EXPECT_EQ(ok, c.written >= 0) << c.text << ": " << error;
+    if (!ok) continue;
+    EXPECT_EQ(t, static_cast<std::uint32_t>(c.written)) << c.text;
+    EXPECT_EQ(zone, std::optional<std::int32_t>(c.zone)) << c.text;
+  }
+  std::uint32_t t = 0;
+  std::string error;
+  std::optional<std::int32_t> zone = 5;
+  ASSERT_TRUE(parse_time("2026-06-14 13:05", TimeEnd::FROM, t, error, &zone));
+  EXPECT_FALSE(zone) << "a time without a zone is on the clock already";
+  // 13:05 at +02:00 is 11:05 UTC, 06:05 on a clock 5 hours behind UTC.
+  t = day + 47100;
+  ASSERT_TRUE(zoned_to_clock(t, 7200, -5 * 3600));
+  EXPECT_EQ(t, day + 6 * 3600 + 300);
+  t = 100;
+  EXPECT_FALSE(zoned_to_clock(t, 3600, 0)) << "before the clock's start";
+
+  const struct {
+    const char* text;
+    OffsetRead read;
+    std::int32_t seconds;
+  } kOffsets[] = {{"+14:00", OffsetRead::READ, 50400},
+                  {"-14:00", OffsetRead::READ, -50400},
+                  {"05:30", OffsetRead::READ, 19800},
+                  {"-00:00", OffsetRead::READ, 0},
+                  {"+14:01", OffsetRead::OUT_OF_RANGE, 0},
+                  {"-23:59", OffsetRead::OUT_OF_RANGE, 0},
+                  {"25:00", OffsetRead::NO_FORM, 0},
+                  {"5", OffsetRead::NO_FORM, 0},
+                  {"+05:60", OffsetRead::NO_FORM, 0},
+                  {"+05:00 ", OffsetRead::NO_FORM, 0},
+                  {"Z", OffsetRead::NO_FORM, 0}};
+  for (const auto& o : kOffsets) {
+    std::int32_t seconds = 0;
+    EXPECT_EQ(parse_utc_offset(o.text, seconds), o.read) << o.text;
+    if (o.read == OffsetRead::READ) EXPECT_EQ(seconds, o.seconds) << o.text;
   }
 }
 

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <optional>
 #include <vector>
 
 namespace korvex {
@@ -28,7 +29,8 @@ constexpr OptionDef kOptions[] = {
     {'o', "output", "FILE", "write to FILE (whole or not at all), not standard output"},
     {0, "split", "DIR", "one file per flight in DIR, named by its start"},
     {'f', "force", "", "let -o and --split replace files that exist"},
-    {0, "utc-offset", "+HH:MM", "gpx, kml: how far the instrument's clock runs ahead of UTC"},
+    {0, "utc-offset", "+HH:MM",
+     "how far the instrument's clock runs ahead of UTC (-14:00 to +14:00)"},
     {0, "describe", "", "the log's columns (name, block, label, type, unit) instead of records"},
     {0, "findings", "", "every limit of the profile exceeded, a row each, instead of records"},
     {0, "profile", "FILE", "the aircraft profile (units, cylinders, limits) to use"},
@@ -49,27 +51,25 @@ bool parse_whole(std::string_view text, std::uint32_t low, std::uint32_t high,
   return value >= low && value <= high;
 }
 
-// [+|-]HH:MM, up to 23:59 either way, as seconds.
-bool parse_utc_offset(std::string_view text, std::int32_t& seconds) {
-  int sign = 1;
-  if (!text.empty() && (text[0] == '+' || text[0] == '-')) {
-    sign = text[0] == '-' ? -1 : 1;
-    text.remove_prefix(1);
-  }
-  std::uint32_t hours = 0, minutes = 0;
-  if (text.size() != 5 || text[2] != ':' || !parse_whole(text.substr(0, 2), 0, 23, hours) ||
-      !parse_whole(text.substr(3), 0, 59, minutes)) {
-    return false;
-  }
-  seconds = sign * static_cast<std::int32_t>(hours * 3600 + minutes * 60);
-  return true;
-}
+// The ends of the window given with Z or a zone: moved onto the instrument's clock once
+// --utc-offset, which may come later, is known.
+struct ZonedEnds {
+  std::optional<std::int32_t> from, to;
+  std::string from_text, to_text;
+};
 
 // Takes the value of an option into the options; false with `error` when it is no good value.
-bool apply_value(std::string_view name, std::string_view value, Options& o, std::string& error) {
+bool apply_value(std::string_view name, std::string_view value, Options& o, ZonedEnds& zoned,
+                 std::string& error) {
   if (name == "flight") return parse_flight_list(value, o.selection.flights, error);
-  if (name == "from") return parse_time(value, TimeEnd::FROM, o.selection.window.from, error);
-  if (name == "to") return parse_time(value, TimeEnd::TO, o.selection.window.to, error);
+  if (name == "from") {
+    zoned.from_text = value;
+    return parse_time(value, TimeEnd::FROM, o.selection.window.from, error, &zoned.from);
+  }
+  if (name == "to") {
+    zoned.to_text = value;
+    return parse_time(value, TimeEnd::TO, o.selection.window.to, error, &zoned.to);
+  }
   if (name == "gap") {
     if (parse_whole(value, 1, MAX_GAP, o.selection.gap)) return true;
     error = concat({"the gap ", quoted(value), " is no whole number of seconds from 1 to ",
@@ -82,8 +82,18 @@ bool apply_value(std::string_view name, std::string_view value, Options& o, std:
     return true;
   }
   if (name == "utc-offset") {
-    if (parse_utc_offset(value, o.utc_offset)) return true;
-    error = concat({"the UTC offset ", quoted(value), " is no [+|-]HH:MM (such as -05:00)"});
+    o.utc_offset_given = true;
+    switch (parse_utc_offset(value, o.utc_offset)) {
+      case OffsetRead::READ:
+        return true;
+      case OffsetRead::OUT_OF_RANGE:
+        error = concat({"the UTC offset ", quoted(value), " is outside -14:00 to +14:00"});
+        return false;
+      case OffsetRead::NO_FORM:
+        break;
+    }
+    error = concat({"the UTC offset ", quoted(value),
+                    " is no [+|-]HH:MM from -14:00 to +14:00 (such as -05:00)"});
     return false;
   }
   if (name == "profile") {
@@ -105,6 +115,22 @@ bool apply_value(std::string_view name, std::string_view value, Options& o, std:
     return false;
   }
   return true;
+}
+
+// A time of the window given in UTC or a zone, on the instrument's clock; false with `error`.
+bool place_zoned(const std::optional<std::int32_t>& zone, const std::string& text,
+                 std::uint32_t& timestamp, const Options& o, std::string& error) {
+  if (!zone) return true;
+  if (!o.utc_offset_given) {
+    error = concat({"the time ", quoted(text),
+                    " is in UTC or a zone, and the instrument's clock is not: give "
+                    "--utc-offset [+|-]HH:MM too (how far the clock runs ahead of UTC), or the "
+                    "time without Z or zone, as the clock shows it"});
+    return false;
+  }
+  if (zoned_to_clock(timestamp, *zone, o.utc_offset)) return true;
+  error = concat({"the time ", quoted(text), " lies outside a log's clock"});
+  return false;
 }
 
 // Options that do not go together; false with `error`.
@@ -207,6 +233,7 @@ ParsedCommandLine parse_command_line(int argc, const char* const* argv) {
   ParsedCommandLine parsed;
   std::vector<std::string_view> positional;
   std::vector<std::string_view> valued;  // the options of one value given so far
+  ZonedEnds zoned;
   bool options_seen = false;
   bool options_ended = false;
   for (int i = 1; i < argc; ++i) {
@@ -257,7 +284,16 @@ ParsedCommandLine parse_command_line(int argc, const char* const* argv) {
     if (option->long_name == "force") parsed.options.force = true;
     if (option->long_name == "flights") parsed.options.flights_table = true;
     std::string error;
-    if (!apply_value(option->long_name, value, parsed.options, error)) return option_error(error);
+    if (!apply_value(option->long_name, value, parsed.options, zoned, error)) {
+      return option_error(error);
+    }
+  }
+  if (std::string error;
+      !place_zoned(zoned.from, zoned.from_text, parsed.options.selection.window.from,
+                   parsed.options, error) ||
+      !place_zoned(zoned.to, zoned.to_text, parsed.options.selection.window.to, parsed.options,
+                   error)) {
+    return option_error(error);
   }
   if (positional.size() < 2) {
     if (!options_seen) {
@@ -331,9 +367,14 @@ std::string help_text() {
       "A flight is a power-on session of the instrument, ground runs included: a record more\n"
       "than the gap after the one before, or earlier than it, starts a new flight. Flights\n"
       "are numbered 1, 2, ... in the order the table prints them.\n"
-      "TIME is YYYY-MM-DD, YYYY-MM-DD HH:MM[:SS], YYYY-MM-DDTHH:MM[:SS], MM/DD/YYYY HH:MM:SS\n"
-      "or a number of seconds; a date alone is its whole day, a time without seconds its\n"
-      "whole minute. Column names are those of the csv header (telm1_RPM, gps_hdg), classic\n"
+      "TIME, on the instrument's clock, is one of\n"
+      "  2026-06-14                a whole day\n"
+      "  2026-06-14 15:00          a whole minute (also 2026-06-14T15:00)\n"
+      "  2026-06-14 15:00:16       a second (also 2026-06-14T15:00:16)\n"
+      "  06/14/2026 15:00[:16]     as the classic table prints it\n"
+      "  834764416                 the clock's seconds\n"
+      "or, with --utc-offset, in UTC or a zone: 2026-06-14T13:00Z, 2026-06-14T15:00+02:00.\n"
+      "Column names are those of the csv header (telm1_RPM, gps_hdg), classic\n"
       "labels (RPM: both engine monitors' RPM), blocks (base, telm1, telm2, attitude, gps),\n"
       "the profile's labels, and egt1, cht1, egt2, cht2 for an engine's cylinders.\n"
       "The aircraft profile, a TOML file (--profile-template shows one), gives the units,\n"

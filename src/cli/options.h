@@ -30,11 +30,12 @@ struct Options {
   std::string output_path;      // -o FILE; empty: standard output
   bool force = false;           // -f: replace the file of -o, and files of --split that differ
   std::int32_t utc_offset = 0;  // --utc-offset: seconds the instrument's clock runs ahead of UTC
-  bool describe = false;        // --describe: the columns instead of the records
-  bool findings = false;        // --findings: the findings instead of the records
-  std::string profile_path;     // --profile FILE
-  bool no_profile = false;      // --no-profile
-  Profile profile;              // the aircraft profile read, or every default
+  bool utc_offset_given = false;
+  bool describe = false;     // --describe: the columns instead of the records
+  bool findings = false;     // --findings: the findings instead of the records
+  std::string profile_path;  // --profile FILE
+  bool no_profile = false;   // --no-profile
+  Profile profile;           // the aircraft profile read, or every default
 };
 
 enum class Command {

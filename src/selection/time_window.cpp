@@ -10,8 +10,9 @@ namespace korvex {
 namespace {
 
 constexpr std::string_view kForms =
-    "use YYYY-MM-DD, YYYY-MM-DD HH:MM[:SS], YYYY-MM-DDTHH:MM[:SS], MM/DD/YYYY HH:MM:SS or a "
-    "number of seconds";
+    "use YYYY-MM-DD, YYYY-MM-DD HH:MM[:SS], YYYY-MM-DDTHH:MM[:SS] (either with Z or +HH:MM for "
+    "UTC or a zone), MM/DD/YYYY HH:MM[:SS] or a number of seconds";
+constexpr int kMaxOffsetHours = 14;
 
 // Reads exactly `n` digits at the front of `text`.
 bool digits(std::string_view& text, std::size_t n, unsigned& value) {
@@ -34,7 +35,38 @@ bool take(std::string_view& text, char c) {
 struct DateTimeFields {
   unsigned year = 0, month = 0, day = 0, hour = 0, minute = 0, second = 0;
   std::uint32_t span = 0;  // the seconds the text stands for beyond its start, less one
+  bool zoned = false;      // Z or +HH:MM followed the time
+  std::int32_t zone = 0;   // seconds ahead of UTC
+  bool zone_in_range = true;
 };
+
+// [+|-]HH:MM as seconds, in hours and minutes of the clock.
+bool offset(std::string_view& text, std::int32_t& seconds) {
+  int sign = 1;
+  if (take(text, '-')) {
+    sign = -1;
+  } else {
+    take(text, '+');
+  }
+  unsigned hours = 0, minutes = 0;
+  if (!digits(text, 2, hours) || !take(text, ':') || !digits(text, 2, minutes) || hours > 23 ||
+      minutes > 59) {
+    return false;
+  }
+  seconds = sign * static_cast<std::int32_t>(hours * 3600 + minutes * 60);
+  return true;
+}
+
+// Z or +HH:MM or -HH:MM after a time of the ISO forms.
+bool zone(std::string_view& text, DateTimeFields& p) {
+  if (text.empty()) return true;
+  p.zoned = true;
+  if (take(text, 'Z')) return true;
+  if (text[0] != '+' && text[0] != '-') return false;
+  if (!offset(text, p.zone)) return false;
+  p.zone_in_range = p.zone >= -kMaxOffsetHours * 3600 && p.zone <= kMaxOffsetHours * 3600;
+  return true;
+}
 
 // HH:MM[:SS] (with seconds when `seconds` is required).
 bool clock(std::string_view& text, DateTimeFields& p, bool seconds_required) {
@@ -48,9 +80,9 @@ bool read_parts(std::string_view text, DateTimeFields& p) {
   if (text.size() >= 2 && text.front() == '"' && text.back() == '"') {
     text = text.substr(1, text.size() - 2);
   }
-  if (text.size() >= 3 && text[2] == '/') {  // MM/DD/YYYY HH:MM:SS
+  if (text.size() >= 3 && text[2] == '/') {  // MM/DD/YYYY HH:MM[:SS]
     return digits(text, 2, p.month) && take(text, '/') && digits(text, 2, p.day) &&
-           take(text, '/') && digits(text, 4, p.year) && take(text, ' ') && clock(text, p, true) &&
+           take(text, '/') && digits(text, 4, p.year) && take(text, ' ') && clock(text, p, false) &&
            text.empty();
   }
   if (!digits(text, 4, p.year) || !take(text, '-') || !digits(text, 2, p.month) ||
@@ -61,12 +93,21 @@ bool read_parts(std::string_view text, DateTimeFields& p) {
     p.span = SECONDS_PER_DAY - 1;
     return true;
   }
-  return (take(text, ' ') || take(text, 'T')) && clock(text, p, false) && text.empty();
+  return (take(text, ' ') || take(text, 'T')) && clock(text, p, false) && zone(text, p) &&
+         text.empty();
 }
 
 }  // namespace
 
-bool parse_time(std::string_view text, TimeEnd end, std::uint32_t& timestamp, std::string& error) {
+OffsetRead parse_utc_offset(std::string_view text, std::int32_t& seconds) {
+  if (!offset(text, seconds) || !text.empty()) return OffsetRead::NO_FORM;
+  return seconds < -kMaxOffsetHours * 3600 || seconds > kMaxOffsetHours * 3600
+             ? OffsetRead::OUT_OF_RANGE
+             : OffsetRead::READ;
+}
+
+bool parse_time(std::string_view text, TimeEnd end, std::uint32_t& timestamp, std::string& error,
+                std::optional<std::int32_t>* zone) {
   const std::string given = quoted(text);
   if (!text.empty() && text.find_first_not_of("0123456789") == std::string_view::npos) {
     std::uint64_t value = 0;
@@ -92,6 +133,12 @@ bool parse_time(std::string_view text, TimeEnd end, std::uint32_t& timestamp, st
     error = concat({"the time ", given, " is no date and time of the calendar"});
     return false;
   }
+  if (p.zoned && (zone == nullptr || !p.zone_in_range)) {
+    error = concat({"the zone of the time ", given,
+                    zone == nullptr ? " cannot be used here" : " is outside -14:00 to +14:00"});
+    return false;
+  }
+  if (zone != nullptr) *zone = p.zoned ? std::optional<std::int32_t>(p.zone) : std::nullopt;
   const std::int64_t start = (std::chrono::sys_days{date} - LOG_EPOCH).count() * SECONDS_PER_DAY +
                              p.hour * 3600 + p.minute * 60 + p.second;
   if (start < 0 || start > UINT32_MAX) {
@@ -101,6 +148,13 @@ bool parse_time(std::string_view text, TimeEnd end, std::uint32_t& timestamp, st
   }
   const std::int64_t value = end == TimeEnd::TO ? start + p.span : start;
   timestamp = static_cast<std::uint32_t>(value > UINT32_MAX ? UINT32_MAX : value);
+  return true;
+}
+
+bool zoned_to_clock(std::uint32_t& timestamp, std::int32_t zone, std::int32_t utc_offset) {
+  const std::int64_t clock = std::int64_t{timestamp} - zone + utc_offset;
+  if (clock < 0 || clock > UINT32_MAX) return false;
+  timestamp = static_cast<std::uint32_t>(clock);
   return true;
 }
 

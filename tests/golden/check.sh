@@ -11,7 +11,7 @@
 # relative to the repository), after optional NAME=value words for the environment, and with
 # optional words for standard input: <FILE reads it from FILE, <|FILE from a pipe that FILE is
 # written into (standard input is /dev/null otherwise). @TMP stands for an empty folder of the
-# case's own, in the command line and in what the tool prints.
+# case's own, in the command line and in what the tool prints; @SP is a blank within a word.
 # Standard output up to SMALL bytes is kept as exact text in expected/NAME.out (the field is
 # "file"); a larger one as its SHA-256. Every file a case writes under @TMP is kept likewise in
 # expected/NAME.files/: its exact text under its own path, or, when larger, its SHA-256 in
@@ -98,6 +98,7 @@ while IFS= read -r line || [ -n "$line" ]; do
   IFS=$'\t' read -r name args status stdout stderr <<< "$line"
   scratch=$(mktemp -d)
   read -ra words <<< "${args//@TMP/$scratch}"
+  words=("${words[@]//@SP/ }")
   environment=()
   argv=()
   input=/dev/null
