@@ -111,16 +111,45 @@ TEST(CommandLine, FullDiskEndsTheRunWithStatus8) {
                        "Dumping packets, please wait\nError on write: No space left on device\n");
 }
 
-TEST(CommandLine, FifoWithoutAWriterFailsAsUnseekableInsteadOfHanging) {
+// A FIFO or pipe named as the log is copied first, as standard input is: with a writer it is
+// read whole (equal to the file's output), without one it gives no bytes at once, not a hang.
+TEST(CommandLine, PipesAndFifosAreReadLikeStandardInput) {
+  const std::string log = KORVEX_SAMPLE;
+  const ProcessResult file = run_tool_process({"-q", "csv", log});
+  ASSERT_EQ(file.status, 0);
   const auto fifo = std::filesystem::temp_directory_path() / "korvex-tests" / "log.fifo";
   std::filesystem::create_directories(fifo.parent_path());
   std::filesystem::remove(fifo);
   ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
-  const ProcessResult r = run_tool_process({"tab", fifo.string()});
+  const ProcessResult alone = run_tool_process({"tab", fifo.string()});
+  EXPECT_EQ(alone.status, 3);
+  EXPECT_EQ(alone.out, "");
+  EXPECT_EQ(alone.err, kScan + "\nUnable to locating starting and/or ending record\n");
+  // A writer that holds the FIFO open before the tool starts.
+  const pid_t writer = ::fork();
+  if (writer == 0) {
+    const int out = ::open(fifo.c_str(), O_WRONLY);  // waits for the reader
+    const int in = ::open(log.c_str(), O_RDONLY);
+    char buffer[65536];
+    for (ssize_t n; (n = ::read(in, buffer, sizeof buffer)) > 0;) {
+      if (::write(out, buffer, static_cast<std::size_t>(n)) != n) _exit(1);
+    }
+    _exit(0);
+  }
+  ASSERT_GT(writer, 0);
+  const int held = ::open(fifo.c_str(), O_RDONLY);  // the writer is there once this returns
+  const ProcessResult fed = run_tool_process({"-q", "csv", fifo.string()});
+  ::close(held);
+  int status = 0;
+  ::waitpid(writer, &status, 0);
   std::filesystem::remove(fifo);
-  EXPECT_EQ(r.status, 4);
-  EXPECT_EQ(r.out, "");
-  EXPECT_EQ(r.err, kScan + "seek to start: Illegal seek\n");
+  EXPECT_EQ(fed.status, 0) << fed.err;
+  EXPECT_TRUE(fed.out == file.out);
+  // Process substitution, through bash.
+  const ProcessResult substituted = run_tool_process(
+      {"-c", "exec \"$0\" -q csv <(cat \"$1\")", KORVEX_EXE, log}, "", "/bin/bash");
+  EXPECT_EQ(substituted.status, 0) << substituted.err;
+  EXPECT_TRUE(substituted.out == file.out);
 }
 
 TEST(CommandLine, ClosedPipeEndsTheToolBySigpipe) {

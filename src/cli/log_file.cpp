@@ -36,11 +36,11 @@ int unnamed_file(const std::string& dir) {
   return named;
 }
 
-// Copies standard input to an unnamed temporary file, positioned at its start, into `fd`.
-int copy_standard_input(Messages& messages, int& fd) {
+// Copies a stream that cannot seek (standard input, a pipe, a FIFO), open as `from` and named
+// `name` in messages, to an unnamed temporary file, positioned at its start, into `fd`.
+int copy_stream(int from, std::string_view name, Messages& messages, int& fd) {
   const std::string dir = temporary_folder();
-  const std::string failure =
-      concat({"Error on copy of standard input to a temporary file in ", dir});
+  const std::string failure = concat({"Error on copy of ", name, " to a temporary file in ", dir});
   fd = unnamed_file(dir);
   if (fd < 0) {
     messages.error_report(failure, errno);
@@ -48,7 +48,7 @@ int copy_standard_input(Messages& messages, int& fd) {
   }
   const std::unique_ptr<std::uint8_t[]> buffer(new std::uint8_t[kCopyBuffer]);
   for (;;) {
-    const ssize_t got = ::read(STDIN_FILENO, buffer.get(), kCopyBuffer);
+    const ssize_t got = ::read(from, buffer.get(), kCopyBuffer);
     if (got < 0 && errno == EINTR) continue;
     if (got < 0) {
       messages.error_report("Error on read", errno);
@@ -80,7 +80,7 @@ int open_log(std::string_view path, Messages& messages, int& fd) {
       fd = STDIN_FILENO;
       return EXIT_DONE;
     }
-    return copy_standard_input(messages, fd);
+    return copy_stream(STDIN_FILENO, "standard input", messages, fd);
   }
   fd = ::open(std::string(path).c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
   if (fd < 0) {
@@ -93,6 +93,14 @@ int open_log(std::string_view path, Messages& messages, int& fd) {
     ::close(fd);
     messages.error_report("Error on open", EISDIR);
     return EXIT_OPEN;
+  }
+  // A pipe or FIFO (<(zcat log.rec.gz), /dev/stdin from a pipe) is read as standard input is:
+  // copied first. One without a writer gives no bytes (opened without waiting for one).
+  if (S_ISFIFO(st.st_mode) || S_ISSOCK(st.st_mode)) {
+    const int stream = fd;
+    const int copied = copy_stream(stream, path, messages, fd);
+    ::close(stream);
+    return copied;
   }
   return EXIT_DONE;
 }

@@ -348,9 +348,10 @@ std::string help_text() {
       "  sqlite                a logbook (-o FILE): a SQLite database of the records, flights,\n"
       "                        findings and the logs imported, every column typed; a later\n"
       "                        run adds its logs to it, each record once\n"
-      "LOGFILE is the instrument's log file; - reads standard input. Several LOGFILEs, such as\n"
-      "downloads of one instrument made on different days, are read as one log: their records\n"
-      "oldest first, each record that more than one of them holds once.\n"
+      "LOGFILE is the instrument's log file; - reads standard input, which is copied first when\n"
+      "it is a pipe, as is a LOGFILE that is a pipe or FIFO (<(zcat log.rec.gz)). Several\n"
+      "LOGFILEs, such as downloads of one instrument made on different days, are read as one\n"
+      "log: their records oldest first, each record that more than one of them holds once.\n"
       "\n"
       "Options:\n";
   for (const OptionDef& o : kOptions) {
@@ -397,7 +398,7 @@ std::string help_text() {
       "     or the profile cannot be read or is wrong\n"
       "  2  the log file cannot be opened (or standard input cannot be copied)\n"
       "  3  the file holds no valid record\n"
-      "  4  a seek in the log file failed (it is a pipe or a device)\n"
+      "  4  a seek in the log file failed (it is a device that cannot seek)\n"
       "  5  the format word is unknown\n"
       "  6  closing the log file failed\n"
       "  7  reading the log failed, or the log changed while it was being read\n"

@@ -27,8 +27,8 @@ std::string read_whole(const std::string& path) {
 
 }  // namespace
 
-ProcessResult run_tool_process(const std::vector<std::string>& args,
-                               const std::string& stdout_path) {
+ProcessResult run_tool_process(const std::vector<std::string>& args, const std::string& stdout_path,
+                               const std::string& program) {
   static std::atomic<int> serial{0};
   const auto dir = std::filesystem::temp_directory_path() / "korvex-tests";
   std::filesystem::create_directories(dir);
@@ -48,7 +48,8 @@ ProcessResult run_tool_process(const std::vector<std::string>& args,
   }
   posix_spawn_file_actions_addopen(&actions, 2, err_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
                                    0644);
-  std::vector<std::string> argv_text{KORVEX_EXE};
+  const std::string run = program.empty() ? std::string(KORVEX_EXE) : program;
+  std::vector<std::string> argv_text{run};
   argv_text.insert(argv_text.end(), args.begin(), args.end());
   std::vector<char*> argv;
   for (auto& a : argv_text) argv.push_back(a.data());
@@ -66,9 +67,9 @@ ProcessResult run_tool_process(const std::vector<std::string>& args,
   env.push_back(nullptr);
 
   pid_t pid = 0;
-  const int rc = posix_spawn(&pid, KORVEX_EXE, &actions, nullptr, argv.data(), env.data());
+  const int rc = posix_spawn(&pid, run.c_str(), &actions, nullptr, argv.data(), env.data());
   posix_spawn_file_actions_destroy(&actions);
-  if (rc != 0) throw std::runtime_error("cannot start " KORVEX_EXE);
+  if (rc != 0) throw std::runtime_error("cannot start " + run);
   int wstatus = 0;
   waitpid(pid, &wstatus, 0);
 

@@ -16,7 +16,9 @@ struct ProcessResult {
 // where standard output goes instead of being captured (such as /dev/full); CLOSED_STDOUT starts
 // the tool with standard output closed.
 inline const std::string CLOSED_STDOUT = "<closed>";
+// `program`, when given, is run instead of the tool (such as a shell that runs it).
 ProcessResult run_tool_process(const std::vector<std::string>& args,
-                               const std::string& stdout_path = "");
+                               const std::string& stdout_path = "",
+                               const std::string& program = "");
 
 }  // namespace korvex::test
