@@ -130,7 +130,9 @@ TEST(Selection, TimesInUtcOrAZoneArePlacedOnTheClock) {
   for (const auto& o : kOffsets) {
     std::int32_t seconds = 0;
     EXPECT_EQ(parse_utc_offset(o.text, seconds), o.read) << o.text;
-    if (o.read == OffsetRead::READ) EXPECT_EQ(seconds, o.seconds) << o.text;
+    if (o.read == OffsetRead::READ) {
+      EXPECT_EQ(seconds, o.seconds) << o.text;
+    }
   }
 }
 

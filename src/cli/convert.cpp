@@ -14,6 +14,7 @@
 #include "fields/column_set.h"
 #include "io/concat.h"
 #include "io/sha256.h"
+#include "output/cells/time_cell.h"
 #include "output/describe/describe.h"
 #include "output/split/split_output.h"
 #include "output/sqlite/logbook.h"
@@ -284,6 +285,33 @@ int survey_logs(std::span<ByteStream* const> ins, const Options& options, OutBuf
   return EXIT_DONE;
 }
 
+// A selection that left no record: where the log's records are, so that the user can pick again.
+void print_empty_selection(Messages& messages, const Selection& selection,
+                           const std::vector<LogTally>& tallies, std::int64_t flights) {
+  const LogTally* first = nullptr;
+  const LogTally* last = nullptr;
+  for (const LogTally& t : tallies) {
+    if (t.records == 0) continue;
+    if (first == nullptr || t.first_time < first->first_time) first = &t;
+    if (last == nullptr || t.last_time > last->last_time) last = &t;
+  }
+  if (first == nullptr) return;
+  // The window's ends as the log's times are: dates, or the raw clock's seconds.
+  const RecordLayout layout = first->first_layout;
+  const auto end = [&](std::uint32_t t, bool open) {
+    return open ? std::string("…") : time_text(t, layout, TimeForm::READABLE);
+  };
+  const TimeWindow& w = selection.window;
+  std::string what = "No records";
+  if (!selection.flights.all()) what += " of the flights chosen";
+  if (!w.all())
+    what += concat({" from ", end(w.from, w.from == 0), " to ", end(w.to, w.to == UINT32_MAX)});
+  messages.say(concat({what, "; the log runs from ",
+                       time_text(first->first_time, first->first_layout, TimeForm::PLAIN), " to ",
+                       time_text(last->last_time, last->last_layout, TimeForm::PLAIN), " (",
+                       std::to_string(flights), flights == 1 ? " flight" : " flights", ").\n"}));
+}
+
 // How many records of each log were already taken from another.
 void print_tallies(Messages& messages, const std::vector<std::string>& names,
                    const std::vector<LogTally>& tallies) {
@@ -477,6 +505,9 @@ int convert_logs(std::span<ByteStream* const> ins, OutBuffer& out, const Options
   }
   print_summary(messages, output->rows(), outcome.bad_packets);
   print_tallies(messages, plan.names, tallies);
+  if (filter.selected() == 0 && (!plan.selection.window.all() || !plan.selection.flights.all())) {
+    print_empty_selection(messages, plan.selection, tallies, filter.flights_read());
+  }
 
   RunTotals totals;
   totals.rows = output->rows();

@@ -37,6 +37,7 @@ bool RecordFilter::record(const Record& rec) {
       if (!begin(facts)) return false;
     }
   }
+  ++selected_;
   const RecordEvent event(rec, flight);
   return events_.record(event);
 }

@@ -33,6 +33,12 @@ class RecordFilter final : public RecordConsumer {
   bool finish();
   // The flights begun so far.
   std::int64_t flights() const { return flights_; }
+  // The records sent on so far.
+  std::int64_t selected() const { return selected_; }
+  // The flights of every record read so far, selected or not (of the scan's, every flight).
+  std::int64_t flights_read() const {
+    return scan_ != nullptr ? scan_->flights : cutter_.flights();
+  }
 
  private:
   bool begin(const FlightFacts& facts);
@@ -45,6 +51,7 @@ class RecordFilter final : public RecordConsumer {
   std::size_t span_ = 0;       // the scan's flight at or after the next record
   std::int64_t open_ = 0;      // the flight begun and not yet ended, or 0
   std::int64_t flights_ = 0;
+  std::int64_t selected_ = 0;
 };
 
 }  // namespace korvex
