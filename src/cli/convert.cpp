@@ -229,6 +229,7 @@ std::unique_ptr<LogOutput> make_output(const Options& options, const RunPlan& pl
                           options.flights_table,
                           options.findings,
                           options.utc_offset,
+                          options.utc_offset_given,
                           name,
                           seconds,
                           options.profile,

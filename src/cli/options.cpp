@@ -158,6 +158,9 @@ bool check_combination(const Options& o, std::string& error) {
     error = concat({"--flight, --from and --to do not go with ", format.word,
                     ", which keeps every record: select with SQL (WHERE flight = 2, WHERE "
                     "time >= '2026-06-14')"});
+  } else if ((format.needs & NEEDS_DATABASE) != 0 && o.utc_offset_given) {
+    error = concat({"--utc-offset does not go with ", format.word,
+                    ", which keeps the instrument's clock (in SQL: datetime(time, '-2 hours'))"});
   } else if ((format.needs & NEEDS_DATABASE) != 0 && o.describe) {
     error = concat({"--describe does not go with ", format.word, ", which writes a database"});
   } else if (!o.output_path.empty() && !o.split_dir.empty()) {

@@ -42,6 +42,7 @@ struct OutputSetup {
   bool flights_table;         // --flights
   bool findings;              // --findings
   std::int32_t utc_offset;    // seconds the instrument's clock runs ahead of UTC
+  bool utc;                   // --utc-offset given: dated times in UTC
   std::string_view log_name;  // for a heading
   std::uint64_t seconds;      // about how long the records to come span
   const Profile& profile;

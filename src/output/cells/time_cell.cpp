@@ -75,19 +75,32 @@ char* print_iso_time_cell(char* d, DelimiterMode mode, std::uint32_t timestamp,
   return put_cell(d, mode, 0, std::string_view(text, kIsoLen));
 }
 
-std::string time_text(std::uint32_t timestamp, RecordLayout revision, TimeForm form) {
+std::string time_text(std::uint32_t timestamp, RecordLayout revision, TimeForm form,
+                      const TimeZone& zone) {
   char text[64];
   TimeCellCache cache;
   const char* begin = text;
   const char* end = nullptr;
+  const std::uint32_t shown = zone.shown(timestamp, revision);
+  const bool utc = zone.utc && revision >= FIRST_DATED_LAYOUT;
   if (form == TimeForm::ISO || form == TimeForm::READABLE) {
-    end = print_iso_time_cell(text, DELIM_COMMA, timestamp, revision, cache) - 1;
+    end = print_iso_time_cell(text, DELIM_COMMA, shown, revision, cache) - 1;
     if (form == TimeForm::READABLE && revision >= FIRST_DATED_LAYOUT) text[10] = ' ';
   } else {
-    end = print_time_cell(text, DELIM_COMMA, timestamp, revision, cache) - 1;
+    end = print_time_cell(text, DELIM_COMMA, shown, revision, cache) - 1;
     if (form == TimeForm::PLAIN && revision >= FIRST_DATED_LAYOUT) ++begin, --end;  // the quotes
   }
-  return std::string(begin, end);  // without the separator
+  std::string result(begin, end);  // without the separator
+  if (utc && form == TimeForm::ISO) result += 'Z';
+  if (utc && form == TimeForm::READABLE) result += " UTC";
+  return result;
+}
+
+char* mark_utc(char* end) {
+  const char separator = end[-1];
+  end[-1] = 'Z';
+  *end = separator;
+  return end + 1;
 }
 
 }  // namespace korvex

@@ -9,6 +9,7 @@
 
 #include "output/cells/cells.h"
 #include "record/layouts.h"
+#include "record/timestamp.h"
 
 namespace korvex {
 
@@ -32,7 +33,27 @@ char* print_iso_time_cell(char* d, DelimiterMode mode, std::uint32_t timestamp,
 // date and time (2026-06-14 12:13:23), for reading. A raw count is the number in every form.
 enum class TimeForm { CLASSIC, PLAIN, ISO, READABLE };
 
-// The text of a Time cell alone.
-std::string time_text(std::uint32_t timestamp, RecordLayout revision, TimeForm form);
+// Which clock dated times are shown on: the instrument's, or with --utc-offset UTC, the
+// instrument's time less the offset (in ISO 8601 with a Z, in the report with " UTC", in the
+// classic forms as they are). Raw counts are never moved.
+struct TimeZone {
+  bool utc = false;
+  std::int32_t offset = 0;  // seconds the instrument's clock runs ahead of UTC
+
+  // The timestamp to show for a record's.
+  std::uint32_t shown(std::uint32_t timestamp, RecordLayout revision) const {
+    if (!utc || revision < FIRST_DATED_LAYOUT) return timestamp;
+    const std::int64_t t = std::int64_t{timestamp} - offset;
+    return static_cast<std::uint32_t>(t < 0 ? 0 : t > UINT32_MAX ? UINT32_MAX : t);
+  }
+};
+
+// The text of a Time cell alone, on the clock `zone` gives.
+std::string time_text(std::uint32_t timestamp, RecordLayout revision, TimeForm form,
+                      const TimeZone& zone = {});
+
+// Puts a Z at the end of the ISO cell (unpadded, with its separator) that ends at `end`: a time
+// in UTC. Returns the cell's new end.
+char* mark_utc(char* end);
 
 }  // namespace korvex

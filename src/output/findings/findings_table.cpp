@@ -16,16 +16,20 @@ struct Column {
   std::string_view name;
   int width;
 };
-constexpr Column kColumns[] = {{"flight", 6}, {"start", TIME_WIDTH}, {"end", TIME_WIDTH},
-                               {"seconds", 7}, {"column", 14},      {"label", 24},
-                               {"kind", 9},    {"limit", 7},        {"peak", 7},
-                               {"unit", 6}};
+constexpr Column kColumns[] = {
+    {"flight", 6}, {"start", TIME_WIDTH}, {"end", TIME_WIDTH}, {"seconds", 7}, {"column", 14},
+    {"label", 24}, {"kind", 9},           {"limit", 7},        {"peak", 7},    {"unit", 6}};
 
 }  // namespace
 
 FindingsTable::FindingsTable(OutBuffer& out, DelimiterMode mode, bool analysis,
-                             SectionFlags sections, const Profile& profile)
-    : out_(out), mode_(mode), analysis_(analysis), profile_(profile), detector_(sections, profile) {}
+                             SectionFlags sections, const Profile& profile, const TimeZone& zone)
+    : out_(out),
+      mode_(mode),
+      analysis_(analysis),
+      zone_(zone),
+      profile_(profile),
+      detector_(sections, profile) {}
 
 void FindingsTable::begin() {
   bool first = true;
@@ -45,8 +49,8 @@ void FindingsTable::write_ready() {
   const TimeForm form = analysis_ ? TimeForm::ISO : TimeForm::CLASSIC;
   for (const Finding& f : ready_) {
     const std::string cells[] = {std::to_string(f.flight),
-                                 time_text(f.first_time, f.first_layout, form),
-                                 time_text(f.last_time, f.last_layout, form),
+                                 time_text(f.first_time, f.first_layout, form, zone_),
+                                 time_text(f.last_time, f.last_layout, form, zone_),
                                  std::to_string(f.seconds()),
                                  finding_column(f),
                                  finding_label(f, profile_),

@@ -9,6 +9,7 @@
 #include "aggregation/findings.h"
 #include "io/out_buffer.h"
 #include "output/cells/cells.h"
+#include "output/cells/time_cell.h"
 #include "output/log_output.h"
 
 namespace korvex {
@@ -17,7 +18,7 @@ class FindingsTable final : public LogOutput {
  public:
   // `analysis`: csv or tsv (ISO times), else the classic formats.
   FindingsTable(OutBuffer& out, DelimiterMode mode, bool analysis, SectionFlags sections,
-                const Profile& profile);
+                const Profile& profile, const TimeZone& zone = {});
 
   void begin() override;
   bool begin_flight(const FlightFacts& facts) override;
@@ -34,6 +35,7 @@ class FindingsTable final : public LogOutput {
   OutBuffer& out_;
   DelimiterMode mode_;
   bool analysis_;
+  TimeZone zone_;
   const Profile& profile_;
   FindingDetector detector_;
   std::vector<Finding> ready_;

@@ -114,7 +114,7 @@ std::string duration_text(std::uint32_t seconds) {
 std::vector<std::string> flight_texts(const std::vector<FlightColumn>& columns,
                                       const std::vector<Figure>& figures,
                                       const FlightValues& values, TimeForm form,
-                                      std::string_view missing) {
+                                      std::string_view missing, const TimeZone& zone) {
   std::vector<std::string> texts;
   texts.reserve(columns.size());
   for (const FlightColumn& c : columns) {
@@ -123,10 +123,10 @@ std::vector<std::string> flight_texts(const std::vector<FlightColumn>& columns,
         texts.push_back(std::to_string(values.flight));
         break;
       case FlightColumn::START:
-        texts.push_back(time_text(values.first_time, values.first_layout, form));
+        texts.push_back(time_text(values.first_time, values.first_layout, form, zone));
         break;
       case FlightColumn::END:
-        texts.push_back(time_text(values.last_time, values.last_layout, form));
+        texts.push_back(time_text(values.last_time, values.last_layout, form, zone));
         break;
       case FlightColumn::DURATION:
         texts.push_back(duration_text(values.seconds()));

@@ -33,10 +33,10 @@ std::string figure_text(const Figure& figure, const std::optional<double>& value
 // A flight's duration as H:MM:SS.
 std::string duration_text(std::uint32_t seconds);
 
-// The text of each column for a flight, times in `form`.
+// The text of each column for a flight, times in `form` on the clock `zone` gives.
 std::vector<std::string> flight_texts(const std::vector<FlightColumn>& columns,
                                       const std::vector<Figure>& figures,
                                       const FlightValues& values, TimeForm form,
-                                      std::string_view missing);
+                                      std::string_view missing, const TimeZone& zone = {});
 
 }  // namespace korvex

@@ -5,10 +5,11 @@
 namespace korvex {
 
 FlightsTable::FlightsTable(OutBuffer& out, DelimiterMode mode, bool analysis, SectionFlags sections,
-                           const Profile& profile)
+                           const Profile& profile, const TimeZone& zone)
     : out_(out),
       mode_(mode),
       analysis_(analysis),
+      zone_(zone),
       figures_(sections, profile),
       detector_(sections, profile),
       findings_(detector_.any()),
@@ -50,7 +51,7 @@ bool FlightsTable::end_flight() {
   }
   const std::vector<std::string> texts =
       flight_texts(columns_, figures_.figures(), values,
-                   analysis_ ? TimeForm::ISO : TimeForm::CLASSIC, analysis_ ? "" : "-");
+                   analysis_ ? TimeForm::ISO : TimeForm::CLASSIC, analysis_ ? "" : "-", zone_);
   for (std::size_t i = 0; i < columns_.size(); ++i) put(texts[i], columns_[i], i == 0);
   out_.put('\n');
   ++rows_;

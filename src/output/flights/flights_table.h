@@ -20,7 +20,7 @@ class FlightsTable final : public LogOutput {
  public:
   // `analysis`: csv or tsv (ISO times, empty cells), else the classic formats.
   FlightsTable(OutBuffer& out, DelimiterMode mode, bool analysis, SectionFlags sections,
-               const Profile& profile);
+               const Profile& profile, const TimeZone& zone = {});
 
   void begin() override;
   bool begin_flight(const FlightFacts& facts) override;
@@ -37,6 +37,7 @@ class FlightsTable final : public LogOutput {
   OutBuffer& out_;
   DelimiterMode mode_;
   bool analysis_;
+  TimeZone zone_;
   FlightFigures figures_;
   FindingDetector detector_;
   bool findings_;  // the profile gives limits: the findings are counted

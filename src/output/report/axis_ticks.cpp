@@ -43,7 +43,8 @@ std::string tick_label(double value, double step) {
   return text;
 }
 
-TimeTicks time_ticks(std::uint32_t start, std::uint32_t end, bool dated, int count) {
+TimeTicks time_ticks(std::uint32_t start, std::uint32_t end, bool dated, int count,
+                     std::int32_t shift) {
   TimeTicks t;
   const double span = end > start ? end - start : 1;
   if (!dated) {
@@ -63,12 +64,17 @@ TimeTicks time_ticks(std::uint32_t start, std::uint32_t end, bool dated, int cou
       break;
     }
   }
-  // In 64 bits: a flight near the end of the clock must not wrap round to its start.
-  for (std::uint64_t at = (std::uint64_t{start} + step - 1) / step * step; at <= end; at += step) {
-    const CivilTime c = civil_time(static_cast<std::int64_t>(at));
+  // In 64 bits: a flight near the end of the clock must not wrap round to its start. Round
+  // times of the shown clock, `shift` behind the timestamps.
+  const std::int64_t first = std::int64_t{start} - shift;
+  const std::int64_t last = std::int64_t{end} - shift;
+  const std::int64_t s = step;
+  for (std::int64_t at = first >= 0 ? (first + s - 1) / s * s : first / s * s; at <= last;
+       at += s) {
+    const CivilTime c = civil_time(at);
     char text[16];
     std::snprintf(text, sizeof text, "%02u:%02u", c.hour % 24, c.minute % 60);
-    t.times.push_back(static_cast<std::uint32_t>(at));
+    t.times.push_back(static_cast<std::uint32_t>(at + shift));
     t.labels.push_back(text);
   }
   return t;

@@ -23,12 +23,14 @@ Ticks value_ticks(double min, double max, int count = 5);
 std::string tick_label(double value, double step);
 
 // Ticks on a time axis from `start` to `end` (timestamps): for a dated flight at round clock
-// times, labelled HH:MM; for raw times every round number of minutes from the start, labelled
-// with that number.
+// times, labelled HH:MM, on a clock `shift` seconds behind the timestamps' (UTC for a clock
+// that runs that far ahead); for raw times every round number of minutes from the start,
+// labelled with that number.
 struct TimeTicks {
   std::vector<std::uint32_t> times;
   std::vector<std::string> labels;
 };
-TimeTicks time_ticks(std::uint32_t start, std::uint32_t end, bool dated, int count = 6);
+TimeTicks time_ticks(std::uint32_t start, std::uint32_t end, bool dated, int count = 6,
+                     std::int32_t shift = 0);
 
 }  // namespace korvex

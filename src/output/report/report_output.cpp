@@ -184,9 +184,10 @@ std::string figure_number(double value) {
   return std::to_string(std::llround(value));
 }
 
-// A time as the report shows it: 2026-06-14 12:13:23, or the raw count.
-std::string report_time(std::uint32_t timestamp, RecordLayout layout) {
-  return time_text(timestamp, layout, TimeForm::READABLE);
+// A time as the report shows it: 2026-06-14 12:13:23 (2026-06-14 10:13:23 UTC), or the raw
+// count.
+std::string report_time(std::uint32_t timestamp, RecordLayout layout, const TimeZone& zone) {
+  return time_text(timestamp, layout, TimeForm::READABLE, zone);
 }
 
 using Line = ReportOutput::Line;
@@ -296,9 +297,10 @@ std::string html_text(std::string_view text) {
 }
 
 ReportOutput::ReportOutput(OutBuffer& out, std::string log_name, SectionFlags sections,
-                           std::uint64_t seconds, const Profile& profile)
+                           std::uint64_t seconds, const Profile& profile, const TimeZone& zone)
     : out_(out),
       log_name_(std::move(log_name)),
+      zone_(zone),
       profile_(profile),
       figures_(sections, profile),
       detector_(sections, profile),
@@ -408,11 +410,11 @@ void ReportOutput::write_flight(const FlightValues& l, const Drawing& d) {
   const std::string n = std::to_string(l.flight);
   std::string text = concat({"<section class=\"flight\" id=\"flight-", n,
                              "\">\n<h2><a href=\"#flight-", n, "\">Flight ", n, "</a></h2>\n",
-                             "<p class=\"when\">", report_time(l.first_time, l.first_layout),
-                             " to ", report_time(l.last_time, l.last_layout), "</p>\n<dl>"});
+                             "<p class=\"when\">", report_time(l.first_time, l.first_layout, zone_),
+                             " to ", report_time(l.last_time, l.last_layout, zone_), "</p>\n<dl>"});
   const std::vector<Figure>& figures = figures_.figures();
   const std::vector<std::string> texts =
-      flight_texts(columns_, figures, l, TimeForm::READABLE, "-");
+      flight_texts(columns_, figures, l, TimeForm::READABLE, "-", zone_);
   for (std::size_t i = 0; i < columns_.size(); ++i) {
     if (!on_card(columns_[i], figures)) continue;
     append(text, {"<div><dt>", figure_label(columns_[i], figures, profile_), "</dt><dd>",
@@ -422,7 +424,7 @@ void ReportOutput::write_flight(const FlightValues& l, const Drawing& d) {
   text += "</dl>\n";
   if (findings_) text += findings_table(l, d);
   text += "<div class=\"charts\">\n";
-  const TimeAxis axis{l.first_time, l.last_time, l.first_layout >= FIRST_DATED_LAYOUT};
+  const TimeAxis axis{l.first_time, l.last_time, l.first_layout >= FIRST_DATED_LAYOUT, zone_};
   // The EGT charts of both engines share one scale, and so do the CHT charts.
   std::optional<ValueRange> shared[3];
   for (const Chart& chart : charts_) {
@@ -496,11 +498,11 @@ std::string ReportOutput::findings_table(const FlightValues& l, const Drawing& d
     if (chart) {
       what = concat({"<a href=\"#f", n, "c", std::to_string(*chart), "-chart\">", what, "</a>"});
     }
-    append(text, {"<tr><td>", report_time(f.first_time, f.first_layout), "</td><td>",
-                  report_time(f.last_time, f.last_layout), "</td><td>", std::to_string(f.seconds()),
-                  "</td><td class=\"what\">", what, "</td><td>", finding_kind(f.kind), "</td><td>",
-                  html_text(finding_limit(f) + with), "</td><td>",
-                  html_text(finding_peak(f) + with), "</td></tr>\n"});
+    append(text, {"<tr><td>", report_time(f.first_time, f.first_layout, zone_), "</td><td>",
+                  report_time(f.last_time, f.last_layout, zone_), "</td><td>",
+                  std::to_string(f.seconds()), "</td><td class=\"what\">", what, "</td><td>",
+                  finding_kind(f.kind), "</td><td>", html_text(finding_limit(f) + with),
+                  "</td><td>", html_text(finding_peak(f) + with), "</td></tr>\n"});
   }
   if (static_cast<std::size_t>(l.findings) > d.findings.size()) {
     append(text, {"<tr><td colspan=\"7\">and ",
@@ -558,7 +560,7 @@ void ReportOutput::write_table() {
   const std::int64_t first_charted = drawings_.empty() ? 0 : drawings_.front().flight;
   for (const FlightValues& l : listed_) {
     const std::vector<std::string> texts =
-        flight_texts(columns_, figures_.figures(), l, TimeForm::READABLE, "-");
+        flight_texts(columns_, figures_.figures(), l, TimeForm::READABLE, "-", zone_);
     // A flight with findings is marked.
     out_.write(l.findings > 0 ? "<tr class=\"found\">" : "<tr>");
     for (std::size_t i = 0; i < texts.size(); ++i) {
@@ -587,8 +589,8 @@ bool ReportOutput::end() {
     out_.write("No records selected");
   } else {
     const FlightValues& last = listed_.back();
-    out_.write(concat({report_time(first_time_, first_layout_), " to ",
-                       report_time(last.last_time, last.last_layout), " · ",
+    out_.write(concat({report_time(first_time_, first_layout_, zone_), " to ",
+                       report_time(last.last_time, last.last_layout, zone_), " · ",
                        std::to_string(flights_), flights_ == 1 ? " flight" : " flights"}));
   }
   out_.write("</p>\n");
@@ -616,7 +618,8 @@ bool ReportOutput::end() {
 
 std::unique_ptr<LogOutput> make_report(const OutputSetup& setup) {
   return std::make_unique<ReportOutput>(setup.out, std::string(setup.log_name),
-                                        setup.columns.sections, setup.seconds, setup.profile);
+                                        setup.columns.sections, setup.seconds, setup.profile,
+                                        TimeZone{setup.utc, setup.utc_offset});
 }
 
 void report_notes(const RunTotals& totals, Messages& messages) {

@@ -23,6 +23,7 @@
 #include "aggregation/flight_figures.h"
 #include "io/messages.h"
 #include "io/out_buffer.h"
+#include "output/cells/time_cell.h"
 #include "output/flights/flight_columns.h"
 #include "output/log_output.h"
 #include "output/report/svg_chart.h"
@@ -42,7 +43,7 @@ class ReportOutput final : public LogOutput {
   // `seconds`: about how long the records to come span, so that the first buckets are as wide
   // as the budget of points allows (a wrong guess costs speed, or detail, not the budget).
   ReportOutput(OutBuffer& out, std::string log_name, SectionFlags sections, std::uint64_t seconds,
-               const Profile& profile);
+               const Profile& profile, const TimeZone& zone = {});
 
   void begin() override {}
   bool begin_flight(const FlightFacts& facts) override;
@@ -94,6 +95,7 @@ class ReportOutput final : public LogOutput {
 
   OutBuffer& out_;
   std::string log_name_;  // for the heading
+  TimeZone zone_;         // the clock of the times shown
   const Profile& profile_;
   FlightFigures figures_;
   FindingDetector detector_;

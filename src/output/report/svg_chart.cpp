@@ -43,6 +43,7 @@ constexpr int kLongitudeTicks = 7;        // the plan view is wider than high
 constexpr int kManyLines = 3;             // an axis of more lines is titled by its first and last
 constexpr double kBandGap = 16;           // between the bands of the left and the right axis
 constexpr int kTicks = 5;                 // about this many ticks on an axis of the whole plot
+constexpr int kTimeTicks = 6;             // and on the time axis
 constexpr int kBandTicks = 4;             // and on one of a band
 
 struct Box {
@@ -188,7 +189,8 @@ void write_line_chart(std::string& out, const std::string& id, const std::string
                   y_of(a, v) + kTickLabelDrop, tick_label(v, ticks[a].step));
     }
   }
-  const TimeTicks times = time_ticks(axis.start, axis.end, axis.dated);
+  const TimeTicks times = time_ticks(axis.start, axis.end, axis.dated, kTimeTicks,
+                                     axis.zone.utc ? axis.zone.offset : 0);
   for (std::size_t i = 0; i < times.times.size(); ++i) {
     const double x = x_of(times.times[i]);
     append(frame.grid, {"M", number(x), " ", number(box.top), "V", number(box.bottom)});
@@ -196,7 +198,10 @@ void write_line_chart(std::string& out, const std::string& id, const std::string
   }
   std::string& titles = frame.labels[Frame::MIDDLE];
   text(titles, (box.left + box.right) / 2, CHART_HEIGHT - kAxisTitleRise,
-       axis.dated ? "time (HH:MM)" : "minutes from the start", " class=\"t\"");
+       !axis.dated     ? "minutes from the start"
+       : axis.zone.utc ? "time (HH:MM UTC)"
+                       : "time (HH:MM)",
+       " class=\"t\"");
   const double left_mid = band_top[0] + band / 2;
   text(titles, kLeftTitleX, left_mid, axis_title(of_axis[0]),
        upright(kLeftTitleX, left_mid).c_str());

@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "output/cells/time_cell.h"
 #include "output/report/series.h"
 
 namespace korvex {
@@ -34,7 +35,8 @@ struct ValueRange {
 struct TimeAxis {
   std::uint32_t start;
   std::uint32_t end;
-  bool dated;  // HH:MM on the clock, else minutes from the start
+  bool dated;          // HH:MM on the clock, else minutes from the start
+  TimeZone zone = {};  // the clock of HH:MM
 };
 
 // Appends the chart to `out`; lines without values are left out of it. The left axis covers

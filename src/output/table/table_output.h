@@ -19,17 +19,21 @@ namespace korvex {
 
 // One row: the Time cell (and, in the analysis table, the flight), the cells of the columns,
 // and the line end, which the classic table puts after the last cell's separator and the
-// analysis table in its place. `room`: the row_room of these cells.
+// analysis table in its place. `room`: the row_room of these cells. Times on the clock `zone`
+// gives.
 template <CellStyle kStyle>
 void write_row(OutBuffer& out, DelimiterMode mode, const RecordEvent& event,
-               const RowCells<kStyle>& cells, std::size_t room, TimeCellCache& cache) {
+               const RowCells<kStyle>& cells, std::size_t room, TimeCellCache& cache,
+               const TimeZone& zone = {}) {
   char* const start = out.reserve(room);
   char* d;
   const Record& rec = event.rec;
+  const std::uint32_t time = zone.utc ? zone.shown(rec.timestamp, rec.revision) : rec.timestamp;
   if constexpr (kStyle == CellStyle::CLASSIC) {
-    d = print_time_cell(start, mode, rec.timestamp, rec.revision, cache);
+    d = print_time_cell(start, mode, time, rec.revision, cache);
   } else {
-    d = print_iso_time_cell(start, mode, rec.timestamp, rec.revision, cache);
+    d = print_iso_time_cell(start, mode, time, rec.revision, cache);
+    if (zone.utc && rec.revision >= FIRST_DATED_LAYOUT) d = mark_utc(d);
     d = cell::unsigned_cell(d, static_cast<std::uint64_t>(event.flight), mode, 0);
   }
   d = cells.write(d, rec, mode);
@@ -51,17 +55,19 @@ class TableOutput final : public LogOutput {
  public:
   using Header = void (*)(OutBuffer& out, DelimiterMode mode, const ColumnSet& columns);
 
-  TableOutput(OutBuffer& out, Header header, DelimiterMode mode, const ColumnSet& columns)
+  TableOutput(OutBuffer& out, Header header, DelimiterMode mode, const ColumnSet& columns,
+              const TimeZone& zone = {})
       : out_(out),
         header_(header),
         mode_(mode),
         columns_(columns),
         cells_(columns),
-        room_(table_row_room(columns)) {}
+        room_(table_row_room(columns)),
+        zone_(zone) {}
 
   void begin() override { header_(out_, mode_, columns_); }
   bool record(const RecordEvent& event) override {
-    write_row(out_, mode_, event, cells_, room_, cache_);
+    write_row(out_, mode_, event, cells_, room_, cache_, zone_);
     ++rows_;
     return out_.failed() == 0;
   }
@@ -76,6 +82,7 @@ class TableOutput final : public LogOutput {
   const ColumnSet& columns_;
   RowCells<kStyle> cells_;
   std::size_t room_;
+  TimeZone zone_;
   TimeCellCache cache_;
   std::int64_t rows_ = 0;
 };
@@ -86,15 +93,16 @@ template <CellStyle kStyle>
 std::unique_ptr<LogOutput> make_table(const OutputSetup& setup,
                                       typename TableOutput<kStyle>::Header header) {
   const DelimiterMode mode = setup.format.delimiter;
+  const TimeZone zone{setup.utc, setup.utc_offset};
   if (setup.findings) {
     return std::make_unique<FindingsTable>(setup.out, mode, kStyle == CellStyle::ANALYSIS,
-                                           setup.columns.sections, setup.profile);
+                                           setup.columns.sections, setup.profile, zone);
   }
   if (setup.flights_table) {
     return std::make_unique<FlightsTable>(setup.out, mode, kStyle == CellStyle::ANALYSIS,
-                                          setup.columns.sections, setup.profile);
+                                          setup.columns.sections, setup.profile, zone);
   }
-  return std::make_unique<TableOutput<kStyle>>(setup.out, header, mode, setup.columns);
+  return std::make_unique<TableOutput<kStyle>>(setup.out, header, mode, setup.columns, zone);
 }
 
 }  // namespace korvex
