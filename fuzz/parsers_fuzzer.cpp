@@ -8,15 +8,21 @@
 //   - a gap is a whole number of seconds from 1 to 86400, a UTC offset at most 14:00 either way;
 //   - a profile is read or refused with its file and line named; one that is read names each
 //     thermocouple of an engine at most once, from tc1 to tc12, and no column's min above its
-//     max; and the words of a --columns list are made names, or refused, with any profile.
+//     max; and the words of a --columns list are made names, or refused, with any profile;
+//   - a --columns list (names in any case, ranges, patterns) chooses each column at most once,
+//     or is refused with a message; a pattern * matches every name.
 #include <algorithm>
 #include <cstdint>
 #include <cstdio>
 #include <optional>
 #include <string>
 #include <string_view>
+#include <utility>
+#include <vector>
 
 #include "cli/options.h"
+#include "fields/column_set.h"
+#include "fields/name_match.h"
 #include "profile/profile_file.h"
 #include "record/timestamp.h"
 #include "selection/flight_list.h"
@@ -124,6 +130,25 @@ void check_profile(std::string_view text) {
   if (!korvex::profile_column_names(text, profile, names, error)) check(!error.empty());
 }
 
+void check_columns(const std::string& text) {
+  const korvex::SectionFlags every = korvex::SECTION_TELM1 | korvex::SECTION_TELM2 |
+                                     korvex::SECTION_ATTITUDE | korvex::SECTION_GPS;
+  korvex::ColumnSet columns;
+  std::string error;
+  if (!korvex::choose_columns(text, every, columns, error)) {
+    check(!error.empty());
+  } else {
+    std::vector<std::pair<int, const korvex::Field*>> seen;
+    columns.for_each([&](korvex::ColumnRef c) {
+      const std::pair<int, const korvex::Field*> column{c.block, c.field};
+      check(std::find(seen.begin(), seen.end(), column) == seen.end());
+      seen.push_back(column);
+    });
+  }
+  check(korvex::matches_pattern("*", text));
+  check(korvex::matches_pattern(text, text) || text.find_first_of("*?") != std::string::npos);
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
@@ -132,6 +157,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   check_zoned_time(text);
   check_list(text);
   check_profile(text);
+  if (text.size() <= 64) check_columns(text);  // lists as people type them; longer ones cost
   if (text.find('\0') == std::string::npos) {
     check_option("--gap", text);
     check_option("--utc-offset", text);

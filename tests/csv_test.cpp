@@ -2,6 +2,12 @@
 // checked against the values in values_test.cpp.)
 #include <gtest/gtest.h>
 
+#include <tuple>
+
+#include "aggregation/flight_figures.h"
+#include "fields/name_match.h"
+#include "output/flights/flight_columns.h"
+
 #include <algorithm>
 #include <set>
 
@@ -81,6 +87,83 @@ TEST(ChosenColumns, RepeatedNamesShowEachColumnOnceAtItsFirstPlace) {
                 "telm1_fail,lat,baro,ASI,TAS,VSI,g_s,rotor,m_v,b_v,amps,AOA,OAT");
     }
   }
+}
+
+// --columns as people type it: names and labels in any case where that is unambiguous, ranges
+// of numbered columns, shell patterns, each column once at its first place, and for a name that
+// matches nothing the closest names.
+TEST(ChosenColumns, NamesAsPeopleTypeThem) {
+  const SectionFlags every = SECTION_TELM1 | SECTION_TELM2 | SECTION_ATTITUDE | SECTION_GPS;
+  const struct {
+    const char* list;
+    SectionFlags sections;
+    const char* chosen;  // the columns' names, comma-separated; or the start of the error
+    bool ok;
+  } kCases[] = {
+      {"rpm", every, "telm1_RPM,telm2_RPM", true},
+      {"TELM1_rpm,Alt", every, "telm1_RPM,alt", true},
+      {"g", every, "G", true},
+      {"tc1-tc3", every, "telm1_tc1,telm1_tc2,telm1_tc3,telm2_tc1,telm2_tc2,telm2_tc3", true},
+      {"telm1_tc10-telm1_tc12", every, "telm1_tc10,telm1_tc11,telm1_tc12", true},
+      {"TC11-tc12", SECTION_TELM1, "telm1_tc11,telm1_tc12", true},
+      {"telm2_tc*", every,
+       "telm2_tc1,telm2_tc2,telm2_tc3,telm2_tc4,telm2_tc5,telm2_tc6,telm2_tc7,telm2_tc8,telm2_tc9,"
+       "telm2_tc10,telm2_tc11,telm2_tc12",
+       true},
+      {"*OIL*", every, "telm1_oil_p,telm2_oil_p", true},
+      {"gps_h?g,b?v", every, "gps_hdg,b_v", true},
+      {"alt,ALT,base,Time", 0, "alt,baro,ASI,TAS,VSI,g_s,rotor,m_v,b_v,amps,AOA,OAT", true},
+      {"tc3-tc1", every, "unknown column 'tc3-tc1'", false},
+      {"tc1-tc13", every, "the range 'tc1-tc13' names 'tc13', which is no column", false},
+      {"oilp", every, "unknown column 'oilp'; did you mean oil-p?", false},
+      {"zzzz", every, "unknown column 'zzzz'; --describe lists the log's columns", false},
+      {"lat", 0, "the log has no section that holds 'lat'; this log has the blocks base", false},
+      {"nomatch*", every, "unknown column 'nomatch*'", false},
+  };
+  for (const auto& c : kCases) {
+    SCOPED_TRACE(c.list);
+    ColumnSet columns;
+    std::string error;
+    EXPECT_EQ(choose_columns(c.list, c.sections, columns, error), c.ok) << error;
+    if (!c.ok) {
+      EXPECT_EQ(error.rfind(c.chosen, 0), 0U) << error;
+      continue;
+    }
+    std::string names;
+    columns.for_each(
+        [&](ColumnRef r) { names += (names.empty() ? "" : ",") + column_name(r.block, *r.field); });
+    EXPECT_EQ(names, c.chosen);
+  }
+  // Names that differ only in case make a word that matches both ambiguous.
+  const NameChoice ambiguous = choose_names("rpm", {{"RPM"}, {"Rpm"}, {"alt"}});
+  EXPECT_EQ(ambiguous.match, NameMatch::AMBIGUOUS);
+  EXPECT_EQ(ambiguous.error, "the column 'rpm' is ambiguous: RPM or Rpm");
+  for (const auto& [pattern, text, matches] :
+       std::vector<std::tuple<const char*, const char*, bool>>{{"*", "", true},
+                                                               {"a*b*c", "aXbYc", true},
+                                                               {"a*b*c", "aXbY", false},
+                                                               {"*tc1?", "telm1_tc12", true},
+                                                               {"?", "", false},
+                                                               {"**x", "x", true},
+                                                               {"*", "a*b", true},
+                                                               {"a*", "a*", true}}) {
+    EXPECT_EQ(matches_pattern(pattern, text), matches) << pattern << " " << text;
+  }
+}
+
+// --columns with --flights: flight, start and end, then the summary columns named.
+TEST(ChosenColumns, FlightsTableColumns) {
+  const std::vector<FlightColumn> all =
+      flight_columns(flight_figures(SECTION_TELM1 | SECTION_GPS, Profile{}));
+  std::string error;
+  std::string names;
+  for (const FlightColumn& c :
+       chosen_flight_columns(all, "DISTANCE_NM,max_alt,start,*fuel*", error)) {
+    names += (names.empty() ? "" : ",") + c.name;
+  }
+  EXPECT_EQ(names, "flight,start,end,distance_nm,max_alt,telm1_fuel_used") << error;
+  EXPECT_TRUE(chosen_flight_columns(all, "maxalt", error).empty());
+  EXPECT_EQ(error, "unknown column 'maxalt'; did you mean max_alt?");
 }
 
 }  // namespace

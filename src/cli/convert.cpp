@@ -16,6 +16,7 @@
 #include "io/sha256.h"
 #include "output/cells/time_cell.h"
 #include "output/describe/describe.h"
+#include "output/flights/flight_columns.h"
 #include "output/split/split_output.h"
 #include "output/sqlite/logbook.h"
 #include "plan/merged_read.h"
@@ -180,9 +181,18 @@ bool plan_run(const Options& options, const std::vector<RunLog>& logs, const Log
   }
   plan.columns = ColumnSet(plan.sections);
   std::string names;
-  if (options.columns_given &&
-      (!profile_column_names(options.columns, options.profile, names, error) ||
-       !choose_columns(names, plan.sections, plan.columns, error))) {
+  if (options.columns_given && options.flights_table) {
+    // The flights table's columns.
+    if (const std::vector<FlightColumn> chosen = chosen_flight_columns(
+            flight_columns(flight_figures(plan.sections, options.profile),
+                           FindingDetector(plan.sections, options.profile).any()),
+            options.columns, error);
+        chosen.empty()) {
+      return false;
+    }
+  } else if (options.columns_given &&
+             (!profile_column_names(options.columns, options.profile, names, error) ||
+              !choose_columns(names, plan.sections, plan.columns, error))) {
     return false;
   }
   plan.selection = options.selection;
@@ -235,7 +245,10 @@ std::unique_ptr<LogOutput> make_output(const Options& options, const RunPlan& pl
                           options.profile,
                           options.output_path,
                           options.force,
-                          book};
+                          book,
+                          options.flights_table && options.columns_given
+                              ? std::string_view(options.columns)
+                              : std::string_view()};
   return options.format->make(setup);
 }
 

@@ -25,7 +25,8 @@ constexpr OptionDef kOptions[] = {
     {0, "from", "TIME", "only records at or after TIME"},
     {0, "to", "TIME", "only records at or before TIME"},
     {0, "gap", "SECONDS", "a pause longer than this starts a new flight (default 300)"},
-    {0, "columns", "LIST", "only these columns after Time: names, labels or blocks"},
+    {0, "columns", "LIST",
+     "only these columns: names, labels, blocks, ranges (tc1-tc6), patterns (*oil*)"},
     {'o', "output", "FILE", "write to FILE (whole or not at all), not standard output"},
     {0, "split", "DIR", "one file per flight in DIR, named by its start"},
     {'f', "force", "", "let -o and --split replace files that exist"},
@@ -147,8 +148,6 @@ bool check_combination(const Options& o, std::string& error) {
   } else if (o.findings && (o.flights_table || o.describe)) {
     error = concat({"--findings does not go with ", o.flights_table ? "--flights" : "--describe",
                     ": each writes rows of its own"});
-  } else if (o.flights_table && o.columns_given) {
-    error = "--columns does not go with --flights, whose columns are fixed";
   } else if ((format.needs & NEEDS_DATABASE) != 0 && o.output_path.empty()) {
     error = concat({format.word, " needs -o FILE: the database to write"});
   } else if ((format.needs & NEEDS_DATABASE) != 0 && !o.split_dir.empty()) {
@@ -380,7 +379,9 @@ std::string help_text() {
       "or, with --utc-offset, in UTC or a zone: 2026-06-14T13:00Z, 2026-06-14T15:00+02:00.\n"
       "Column names are those of the csv header (telm1_RPM, gps_hdg), classic\n"
       "labels (RPM: both engine monitors' RPM), blocks (base, telm1, telm2, attitude, gps),\n"
-      "the profile's labels, and egt1, cht1, egt2, cht2 for an engine's cylinders.\n"
+      "the profile's labels, and egt1, cht1, egt2, cht2 for an engine's cylinders; in any\n"
+      "case (rpm), as ranges (tc1-tc6, telm1_tc7-telm1_tc12) or patterns (telm1_tc*, *oil*).\n"
+      "With --flights, --columns picks the flights table's columns (max_alt,*fuel*).\n"
       "The aircraft profile, a TOML file (--profile-template shows one), gives the units,\n"
       "cylinders, limits, running RPM and airborne speed of the aircraft; without --profile\n"
       "the tool reads $XDG_CONFIG_HOME/korvexlogdump/profile.toml (or\n"

@@ -2,21 +2,19 @@
 
 #include <array>
 
+#include "fields/name_match.h"
 #include "io/concat.h"
 
 namespace korvex {
 
 namespace {
 
-// The names a user may give for this log: blocks, then columns.
+// The blocks of this log.
 std::string names_of_log(SectionFlags sections) {
   std::string text = "this log has the blocks";
   for (int block = BASE_BLOCK; block < BLOCK_COUNT; ++block) {
     if (shows_block(sections, block)) (text += " ") += BLOCK_NAMES[block];
   }
-  text += " and the columns";
-  for_each_column(sections,
-                  [&](int block, const Field& f) { (text += " ") += column_name(block, f); });
   return text;
 }
 
@@ -42,36 +40,38 @@ bool choose_columns(std::string_view list, SectionFlags sections, ColumnSet& col
                     std::string& error) {
   columns = ColumnSet(sections);
   columns.all = false;
-  // A column named again (by its name, its label or its block) keeps its first place.
-  std::array<std::array<bool, MAX_BLOCK_FIELDS>, BLOCK_COUNT> taken{};
-  while (true) {
-    const std::size_t comma = list.find(',');
-    const std::string_view name = list.substr(0, comma);
-    bool matched = false;          // the name is a column of this log's blocks
-    bool named_elsewhere = false;  // the name exists, in a section this log lacks
-    for (int block = BASE_BLOCK; block < BLOCK_COUNT; ++block) {
-      const bool shown = shows_block(sections, block);
-      for (const Field& f : block_fields[block]) {
-        if (name != BLOCK_NAMES[block] && name != f.label && name != column_name(block, f))
-          continue;
-        matched = matched || shown;
-        if (shown) {
-          bool& once = taken[static_cast<std::size_t>(block)][field_index(block, f)];
-          if (!once) columns.chosen.push_back({block, &f});
-          once = true;
-        } else {
-          named_elsewhere = true;
-        }
+  // The columns of the log, and of every block, each with its names: name, label, block.
+  std::vector<ColumnRef> shown, every;
+  std::vector<ColumnNames> shown_names, every_names;
+  for (int block = BASE_BLOCK; block < BLOCK_COUNT; ++block) {
+    for (const Field& f : block_fields[block]) {
+      ColumnNames names = {column_name(block, f), std::string(f.label),
+                           std::string(BLOCK_NAMES[block])};
+      if (shows_block(sections, block)) {
+        shown.push_back({block, &f});
+        shown_names.push_back(names);
       }
+      every.push_back({block, &f});
+      every_names.push_back(std::move(names));
     }
-    if (!matched && name != "Time") {
-      error = concat({named_elsewhere ? "the log has no section that holds " : "unknown column ",
-                      quoted(name), "; ", names_of_log(sections)});
-      return false;
-    }
-    if (comma == std::string_view::npos) return true;
-    list.remove_prefix(comma + 1);
   }
+  const NameChoice choice = choose_names(list, shown_names, "Time");
+  if (choice.match == NameMatch::CHOSEN) {
+    for (const std::size_t i : choice.chosen) columns.chosen.push_back(shown[i]);
+    return true;
+  }
+  error = choice.error;
+  if (choice.match == NameMatch::UNKNOWN) {
+    // A column of a block this log lacks, or no column at all.
+    const NameChoice anywhere = choose_names(choice.word, every_names);
+    if (anywhere.match == NameMatch::CHOSEN) {
+      error = concat({"the log has no section that holds ", quoted(choice.word), "; ",
+                      names_of_log(sections)});
+    } else if (error.find("did you mean") == std::string::npos) {
+      error += "; --describe lists the log's columns";
+    }
+  }
+  return false;
 }
 
 }  // namespace korvex

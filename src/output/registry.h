@@ -46,9 +46,10 @@ struct OutputSetup {
   std::string_view log_name;  // for a heading
   std::uint64_t seconds;      // about how long the records to come span
   const Profile& profile;
-  std::string_view output_path;  // the FILE of -o, for an output that writes it itself
-  bool replace = false;          // --force: it may replace an existing FILE
-  Logbook* logbook = nullptr;    // the database, opened, for an output that needs one
+  std::string_view output_path;     // the FILE of -o, for an output that writes it itself
+  bool replace = false;             // --force: it may replace an existing FILE
+  Logbook* logbook = nullptr;       // the database, opened, for an output that needs one
+  std::string_view flight_columns;  // --columns with --flights: the list, checked
 };
 
 // What a run did, for the notes at its end.

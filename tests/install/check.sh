@@ -5,6 +5,7 @@
 #   bash tests/install/check.sh BUILD_DIR
 set -euo pipefail
 build=$(realpath "$1")
+source=$(cd "$(dirname "$0")/../.." && pwd)
 prefix=$(mktemp -d)
 trap 'rm -rf "$prefix"' EXIT
 fail() { echo "FAIL: $*"; exit 1; }
@@ -42,5 +43,17 @@ offered=$(complete_words - | tr ' ' '\n' | grep -v '^--$' | sort -u | xargs)
 [ "$helped" = "$offered" ] || fail "help lists '$helped', the completion offers '$offered'"
 [ -n "$(complete_words csv "$build/")" ] || fail "no file offered after the format"
 [ "$(complete_words --flight 2 c)" = "comma csv" ] || fail "formats after an option's value"
-[ "$(complete_words --columns te)" = "telm1 telm2" ] || fail "blocks after --columns"
+[ "$(complete_words --columns telm1_tc1)" = "telm1_tc1 telm1_tc10 telm1_tc11 telm1_tc12" ] ||
+  fail "columns after --columns: $(complete_words --columns telm1_tc1)"
+[ "$(complete_words --columns alt,oil)" = "alt,oil-p" ] || fail "labels after a comma"
+[ "$(complete_words --columns alt,telm2_tc1)" = \
+  "alt,telm2_tc1 alt,telm2_tc10 alt,telm2_tc11 alt,telm2_tc12" ] || fail "columns after a comma"
+# Every column name and classic label the tool describes (of the sample, which has every block)
+# is offered after --columns.
+described=$("$tool" -q --describe csv "$source/examples/Korvex.rec" | tail -n +4 |
+  awk -F, '{print $1; if ($3 != "") print $3}' | sort -u | xargs)
+offered=$(complete_words --columns "" | tr ' ' '\n' | sort -u | xargs)
+for name in $described; do
+  [[ " $offered " == *" $name "* ]] || fail "--columns does not offer $name"
+done
 echo "installed and checked in $prefix"

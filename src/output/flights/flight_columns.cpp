@@ -6,6 +6,7 @@
 
 #include "fields/base_fields.h"
 #include "fields/column_set.h"
+#include "fields/name_match.h"
 #include "io/concat.h"
 
 namespace korvex {
@@ -83,6 +84,35 @@ std::vector<FlightColumn> flight_columns(const std::vector<Figure>& figures, boo
                    column("findings", FlightColumn::FINDINGS, kLandingsWidth));
   }
   return columns;
+}
+
+std::vector<FlightColumn> chosen_flight_columns(const std::vector<FlightColumn>& columns,
+                                                std::string_view list, std::string& error) {
+  std::vector<ColumnNames> names;
+  for (const FlightColumn& c : columns) names.push_back({c.name});
+  const NameChoice choice = choose_names(list, names);
+  if (choice.match != NameMatch::CHOSEN) {
+    error = choice.error;
+    if (error.find("did you mean") == std::string::npos) {
+      error += "; the flights table has flight, start, end, duration, records and its figures";
+    }
+    return {};
+  }
+  std::vector<FlightColumn> chosen;
+  for (const FlightColumn& c : columns) {
+    if (c.kind == FlightColumn::FLIGHT || c.kind == FlightColumn::START ||
+        c.kind == FlightColumn::END) {
+      chosen.push_back(c);
+    }
+  }
+  for (const std::size_t i : choice.chosen) {
+    const FlightColumn& c = columns[i];
+    if (c.kind != FlightColumn::FLIGHT && c.kind != FlightColumn::START &&
+        c.kind != FlightColumn::END) {
+      chosen.push_back(c);
+    }
+  }
+  return chosen;
 }
 
 std::string figure_text(const Figure& figure, const std::optional<double>& value,

@@ -25,6 +25,12 @@ struct FlightColumn {
 // records, in a log without the airborne column).
 std::vector<FlightColumn> flight_columns(const std::vector<Figure>& figures, bool findings = false);
 
+// The columns of --columns LIST with --flights: flight, start and end, then the columns the list
+// names, in its order (names as --columns takes them: any case, patterns, ranges). Empty, with
+// `error`, when the list names a column the table lacks.
+std::vector<FlightColumn> chosen_flight_columns(const std::vector<FlightColumn>& columns,
+                                                std::string_view list, std::string& error);
+
 // A figure's value as text: the column's decimals for a maximum or minimum, fuel with two and
 // the distance with one; `missing` for a figure over records that lack its column.
 std::string figure_text(const Figure& figure, const std::optional<double>& value,

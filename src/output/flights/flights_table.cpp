@@ -5,7 +5,7 @@
 namespace korvex {
 
 FlightsTable::FlightsTable(OutBuffer& out, DelimiterMode mode, bool analysis, SectionFlags sections,
-                           const Profile& profile, const TimeZone& zone)
+                           const Profile& profile, const TimeZone& zone, std::string_view columns)
     : out_(out),
       mode_(mode),
       analysis_(analysis),
@@ -13,7 +13,11 @@ FlightsTable::FlightsTable(OutBuffer& out, DelimiterMode mode, bool analysis, Se
       figures_(sections, profile),
       detector_(sections, profile),
       findings_(detector_.any()),
-      columns_(flight_columns(figures_.figures(), findings_)) {}
+      columns_(flight_columns(figures_.figures(), findings_)) {
+  // The list was checked when the run was planned.
+  if (std::string error; !columns.empty())
+    columns_ = chosen_flight_columns(columns_, columns, error);
+}
 
 void FlightsTable::put(std::string_view text, const FlightColumn& c, bool first) {
   put_text_cell(out_, mode_, text, c.width, first);

@@ -1,5 +1,6 @@
 // The flights table (--flights): a row per flight instead of a row per record, made from the
-// records the selection holds, with the figures of each flight. In the classic formats a
+// records the selection holds, with the figures of each flight (or, with --columns, those the
+// list names after flight, start and end). In the classic formats a
 // figure over records that lack its column is '-', in csv/tsv it is empty; `space` aligns the
 // columns with at least one blank between them, the other formats have no padding and no
 // separator after the last cell.
@@ -20,7 +21,7 @@ class FlightsTable final : public LogOutput {
  public:
   // `analysis`: csv or tsv (ISO times, empty cells), else the classic formats.
   FlightsTable(OutBuffer& out, DelimiterMode mode, bool analysis, SectionFlags sections,
-               const Profile& profile, const TimeZone& zone = {});
+               const Profile& profile, const TimeZone& zone = {}, std::string_view columns = {});
 
   void begin() override;
   bool begin_flight(const FlightFacts& facts) override;

@@ -100,7 +100,8 @@ std::unique_ptr<LogOutput> make_table(const OutputSetup& setup,
   }
   if (setup.flights_table) {
     return std::make_unique<FlightsTable>(setup.out, mode, kStyle == CellStyle::ANALYSIS,
-                                          setup.columns.sections, setup.profile, zone);
+                                          setup.columns.sections, setup.profile, zone,
+                                          setup.flight_columns);
   }
   return std::make_unique<TableOutput<kStyle>>(setup.out, header, mode, setup.columns, zone);
 }
