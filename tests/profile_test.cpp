@@ -96,6 +96,28 @@ TEST(Profile, TheTemplateIsTheSampleAircraft) {
   EXPECT_EQ(profile.airborne.min, 40);
 }
 
+// --columns words that are the profile's: its labels (as written, or else in any case) and an
+// engine's cylinders; other words pass on as they are.
+TEST(Profile, ColumnWordsOfTheProfile) {
+  Profile profile;
+  std::string error;
+  ASSERT_TRUE(parse_profile(profile_template(), "template", profile, error)) << error;
+  const struct {
+    const char* list;
+    const char* names;
+  } kCases[] = {
+      {"Oil temperature", "telm1_o_t,telm2_o_t"},
+      {"oil TEMPERATURE,alt", "telm1_o_t,telm2_o_t,alt"},
+      {"cht1", "telm1_tc7,telm1_tc8,telm1_tc9,telm1_tc10,telm1_tc11,telm1_tc12"},
+      {"rpm,*oil*", "rpm,*oil*"},
+  };
+  for (const auto& c : kCases) {
+    std::string names;
+    ASSERT_TRUE(profile_column_names(c.list, profile, names, error)) << error;
+    EXPECT_EQ(names, c.names) << c.list;
+  }
+}
+
 TEST(Profile, TheToolFindsItAndRefusesABadOneBeforeAnyOutput) {
   const auto dir = std::filesystem::temp_directory_path() / "korvex-tests" / "profile";
   std::filesystem::remove_all(dir);

@@ -1,6 +1,7 @@
 #include "profile/profile.h"
 
 #include <algorithm>
+#include <cctype>
 #include <string>
 
 #include "fields/column_set.h"
@@ -42,6 +43,17 @@ std::string_view Profile::unit(ColumnRef column) const {
   return {};
 }
 
+namespace {
+
+bool same_ignoring_case(std::string_view a, std::string_view b) {
+  return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
+           return std::tolower(static_cast<unsigned char>(x)) ==
+                  std::tolower(static_cast<unsigned char>(y));
+         });
+}
+
+}  // namespace
+
 bool profile_column_names(std::string_view list, const Profile& profile, std::string& names,
                           std::string& error) {
   names.clear();
@@ -71,11 +83,17 @@ bool profile_column_names(std::string_view list, const Profile& profile, std::st
       }
       continue;
     }
+    // A label of the profile, as written, or else in any case (one label spelt so).
     bool labelled = false;
-    for (const ColumnSetup& c : profile.columns) {
-      if (c.label.empty() || c.label != item) continue;
-      add(column_name(c.column.block, *c.column.field));
-      labelled = true;
+    for (const bool exact : {true, false}) {
+      for (const ColumnSetup& c : profile.columns) {
+        if (c.label.empty() || (exact ? c.label != item : !same_ignoring_case(c.label, item))) {
+          continue;
+        }
+        add(column_name(c.column.block, *c.column.field));
+        labelled = true;
+      }
+      if (labelled) break;
     }
     if (!labelled) add(item);
   }
