@@ -4,6 +4,7 @@
 #include <cctype>
 #include <charconv>
 
+#include "io/ascii.h"
 #include "io/concat.h"
 
 namespace korvex {
@@ -12,13 +13,8 @@ namespace {
 
 constexpr std::size_t kLongestName = 40;  // longer than any column's name
 
-char lower(char c) {
-  return static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-}
-
-bool same_ignoring_case(std::string_view a, std::string_view b) {
-  return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(),
-                                            [](char x, char y) { return lower(x) == lower(y); });
+constexpr char lower(char c) {
+  return ascii_lower(c);
 }
 
 bool contains_ignoring_case(std::string_view text, std::string_view part) {
@@ -58,7 +54,7 @@ NameMatch by_name(std::string_view word, const std::vector<ColumnNames>& columns
   std::vector<std::string> spellings;
   for (std::size_t i = 0; i < columns.size(); ++i) {
     for (const std::string& name : columns[i]) {
-      if (!same_ignoring_case(name, word)) continue;
+      if (!equal_ignoring_case(name, word)) continue;
       if (std::find(spellings.begin(), spellings.end(), name) == spellings.end()) {
         spellings.push_back(name);
       }
@@ -94,7 +90,7 @@ bool split_range(std::string_view word, std::string_view& stem, unsigned& first,
   };
   std::string_view second;
   return numbered(word.substr(0, dash), stem, first) &&
-         numbered(word.substr(dash + 1), second, last) && same_ignoring_case(stem, second) &&
+         numbered(word.substr(dash + 1), second, last) && equal_ignoring_case(stem, second) &&
          first <= last;
 }
 

@@ -1,5 +1,6 @@
 #include "output/registry.h"
 
+#include "io/ascii.h"
 #include "output/csv/csv_table.h"
 #include "output/report/report_output.h"
 #include "output/sqlite/sqlite_output.h"
@@ -34,18 +35,6 @@ constexpr FormatEntry kFormats[] = {
      "which stores the records", "which stores the records", make_sqlite, nullptr},
 };
 // clang-format on
-
-char lower(char c) {
-  return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
-}
-
-bool equal_ignoring_case(std::string_view a, std::string_view b) {
-  if (a.size() != b.size()) return false;
-  for (std::size_t i = 0; i < a.size(); ++i) {
-    if (lower(a[i]) != lower(b[i])) return false;
-  }
-  return true;
-}
 
 }  // namespace
 

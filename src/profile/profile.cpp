@@ -1,10 +1,10 @@
 #include "profile/profile.h"
 
 #include <algorithm>
-#include <cctype>
 #include <string>
 
 #include "fields/column_set.h"
+#include "io/ascii.h"
 #include "io/concat.h"
 
 namespace korvex {
@@ -43,17 +43,6 @@ std::string_view Profile::unit(ColumnRef column) const {
   return {};
 }
 
-namespace {
-
-bool same_ignoring_case(std::string_view a, std::string_view b) {
-  return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
-           return std::tolower(static_cast<unsigned char>(x)) ==
-                  std::tolower(static_cast<unsigned char>(y));
-         });
-}
-
-}  // namespace
-
 bool profile_column_names(std::string_view list, const Profile& profile, std::string& names,
                           std::string& error) {
   names.clear();
@@ -87,7 +76,7 @@ bool profile_column_names(std::string_view list, const Profile& profile, std::st
     bool labelled = false;
     for (const bool exact : {true, false}) {
       for (const ColumnSetup& c : profile.columns) {
-        if (c.label.empty() || (exact ? c.label != item : !same_ignoring_case(c.label, item))) {
+        if (c.label.empty() || (exact ? c.label != item : !equal_ignoring_case(c.label, item))) {
           continue;
         }
         add(column_name(c.column.block, *c.column.field));

@@ -287,7 +287,8 @@ bool Logbook::lock_original(const std::string& path) {
                  findings) &&
       findings == "1";
   // Its sections: those whose every column the table has.
-  const std::set<std::string> names = record_columns(original_);
+  columns_ = record_columns(original_);
+  const std::set<std::string>& names = columns_;
   std::set<std::string> base;
   for_each_column(0, [&](int block, const Field& f) { base.insert(column_name(block, f)); });
   for (int id = 1; id < SECTION_ID_COUNT; ++id) {

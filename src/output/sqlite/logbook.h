@@ -13,6 +13,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <set>
 #include <string>
 
 #include "io/new_file.h"
@@ -45,6 +46,8 @@ class Logbook {
   bool existing() const { return original_ != nullptr; }
   // The sections of the records an existing logbook holds, as its columns show them.
   SectionFlags sections() const { return sections_; }
+  // The columns of an existing logbook's table records.
+  const std::set<std::string>& columns() const { return columns_; }
   // An existing logbook has a table of findings (made by a run with a profile's limits).
   bool has_findings() const { return has_findings_; }
   // The records an existing logbook holds, in the order of their timestamps; nullptr for a new
@@ -78,6 +81,7 @@ class Logbook {
   sqlite3* db_ = nullptr;
   std::unique_ptr<History> history_;
   SectionFlags sections_ = 0;
+  std::set<std::string> columns_;
   bool has_findings_ = false;
   std::string message_;
   int error_ = 0;

@@ -286,7 +286,6 @@ class SqliteOutput final : public LogOutput {
   // The tables of a new logbook, or the columns an existing one lacks; the tables of flights
   // and findings made anew; the statements that fill them.
   bool make_tables() {
-    std::set<std::string> present;
     if (!book_.existing()) {
       std::string create =
           "CREATE TABLE records (time TEXT, clock INTEGER NOT NULL, layout INTEGER NOT NULL, "
@@ -301,11 +300,7 @@ class SqliteOutput final : public LogOutput {
         return false;
       }
     } else {
-      Statement names;
-      if (!names.prepare(db_, "SELECT name FROM pragma_table_info('records')")) return false;
-      while (sqlite3_step(names.get()) == SQLITE_ROW) {
-        present.insert(reinterpret_cast<const char*>(sqlite3_column_text(names.get(), 0)));
-      }
+      const std::set<std::string>& present = book_.columns();
       // A block the logbook has had no log with: its columns are added (NULL in the records
       // it holds).
       for (const ColumnRef& c : chosen_) {
