@@ -12,7 +12,8 @@
 #include <string>
 
 #include "io/new_file.h"
-#include "output/sqlite/logbook.h"
+#include "output/sqlite/logbook_writer.h"
+#include "store/logbook.h"
 
 namespace korvex::test {
 namespace {
@@ -60,8 +61,10 @@ void make_database(const std::string& path, const std::string& sql) {
 
 constexpr const char* kLogbookTables =
     "CREATE TABLE records (time TEXT, clock INTEGER, layout INTEGER, flight INTEGER, alt "
-    "INTEGER, record_key INTEGER); CREATE TABLE packets (record INTEGER PRIMARY KEY, packet "
-    "BLOB); CREATE TABLE sources (id INTEGER PRIMARY KEY, name TEXT);";
+    "INTEGER, record_key INTEGER, UNIQUE (clock, record_key)); CREATE TABLE packets (record "
+    "INTEGER PRIMARY KEY, packet BLOB); CREATE TABLE sources (id INTEGER PRIMARY KEY, name TEXT, "
+    "size INTEGER, sha256 TEXT, imported TEXT, records_read INTEGER, records_added INTEGER, "
+    "first_time TEXT, last_time TEXT, first_clock INTEGER, last_clock INTEGER);";
 
 TEST_F(LogbookFile, WhatIsALogbookToAddToAndWhatIsRefused) {
   const struct {
@@ -103,26 +106,29 @@ TEST_F(LogbookFile, WhatIsALogbookToAddToAndWhatIsRefused) {
     const std::set<std::string> files = names();
     {
       Logbook book;
-      EXPECT_EQ(book.open(file, false), c.opened) << book.message();
+      EXPECT_EQ(book.open(file), c.opened) << book.message();
       EXPECT_NE(book.message().find(c.says), std::string::npos) << book.message();
-      EXPECT_EQ(book.db() != nullptr, c.opened == Logbook::Opened::EXISTING);
       if (c.opened == Logbook::Opened::EXISTING) {
+        EXPECT_EQ(book.records().next(), nullptr);  // it holds no record
+        LogbookWriter copy;
+        ASSERT_TRUE(copy.copy(book));
+        EXPECT_NE(copy.db(), nullptr);
         EXPECT_EQ(names().size(), files.size() + 1);  // and its working copy
-        ASSERT_NE(book.history(), nullptr);
-        EXPECT_EQ(book.history()->next(), nullptr);  // it holds no record
       }
     }
     // Refused or given up: the file is as it was, and nothing is left beside it.
     EXPECT_EQ(bytes_of(file), before);
     EXPECT_EQ(names(), files);
   }
-  // No file, or --force: a new logbook, named only when published.
-  for (const bool replace : {false, true}) {
-    if (!replace) fs::remove(path("logbook.db"));
-    Logbook book;
-    EXPECT_EQ(book.open(path("logbook.db"), replace), Logbook::Opened::NEW);
-    EXPECT_EQ(book.history(), nullptr);
-  }
+  // No file: nothing to add to; a new logbook is named only when published.
+  fs::remove(path("logbook.db"));
+  Logbook book;
+  EXPECT_EQ(book.open(path("logbook.db")), Logbook::Opened::ABSENT);
+  LogbookWriter writer;
+  ASSERT_TRUE(writer.create(path("logbook.db"), false));
+  EXPECT_EQ(names().size(), 1U);  // its hidden name
+  writer.discard();
+  EXPECT_TRUE(names().empty());
 }
 
 // A killed run's hidden file (".NAME.PID.N" of a process that is gone) is removed; files of

@@ -18,10 +18,10 @@
 #include "output/describe/describe.h"
 #include "output/flights/flight_columns.h"
 #include "output/split/split_output.h"
-#include "output/sqlite/logbook.h"
 #include "plan/merged_read.h"
 #include "plan/read_plan.h"
 #include "selection/flight_scan.h"
+#include "store/logbook.h"
 #include "survey/survey.h"
 
 namespace korvex {
@@ -90,6 +90,23 @@ int write_failed(Messages& messages, int err, const std::string& file) {
   return EXIT_WRITE;
 }
 
+// What an output could not write: its own file, or else `out_name` (empty: standard output).
+std::string written_file(const LogOutput& output, const std::string& out_name) {
+  std::string file = output.failed_file();
+  return file.empty() ? out_name : file;
+}
+
+// The output failed: its file, and what failed (its own words, or the system's for its errno).
+int output_failed(Messages& messages, const LogOutput& output, const std::string& out_name) {
+  const std::string reason = output.failure_reason();
+  if (reason.empty()) return write_failed(messages, output.write_error(), written_file(output, out_name));
+  const std::string file = written_file(output, out_name);
+  messages.note("\n");
+  messages.say(concat({file.empty() ? "Error on write" : concat({"Error on write of ", file}), ": ",
+                       reason, "\n"}));
+  return EXIT_WRITE;
+}
+
 // `log`: the name of the log read, when the run reads several; else empty.
 int read_failed(int err, OutBuffer& out, Messages& messages, const std::string& log) {
   messages.note("\n");
@@ -103,12 +120,6 @@ int log_changed(OutBuffer& out, Messages& messages, const std::string& log) {
   messages.say(concat({"\nError on read: the log ", log, log.empty() ? "" : " ",
                        "changed while it was being read\n"}));
   return EXIT_READ;
-}
-
-// What an output could not write: its own file, or else `out_name` (empty: standard output).
-std::string written_file(const LogOutput& output, const std::string& out_name) {
-  std::string file = output.failed_file();
-  return file.empty() ? out_name : file;
 }
 
 // The status of a pass that did not read every record of the plan, or EXIT_DONE. `logs`: the
@@ -125,8 +136,15 @@ int pass_ended(const ReadOutcome& outcome, const LogOutput* output, OutBuffer& o
       if (!out.flush()) messages.error_report("Error on write", out.failed());
       return EXIT_SEEK;
     case ReadEnd::STOPPED:
-      return write_failed(messages, output->write_error(), written_file(*output, out_name));
+      return output_failed(messages, *output, out_name);
     case ReadEnd::READ_FAILED:
+      if (!outcome.reason.empty()) {
+        messages.note("\n");
+        messages.say(concat({log.empty() ? "Error on read" : concat({"Error on read of ", log}),
+                             ": ", outcome.reason, "\n"}));
+        if (!out.flush()) messages.error_report("Error on write", out.failed());
+        return EXIT_READ;
+      }
       return read_failed(outcome.error, out, messages, log);
     case ReadEnd::CHANGED:
       return log_changed(out, messages, log);
@@ -164,12 +182,12 @@ struct RunPlan {
 };
 
 // The passes and the columns; false with `error` for a column the logs do not have.
-bool plan_run(const Options& options, const std::vector<RunLog>& logs, const Logbook* book,
+bool plan_run(const Options& options, const std::vector<RunLog>& logs, Logbook* book,
               RunPlan& plan, std::string& error) {
   std::uint64_t records = 0;
-  if (book != nullptr && book->existing()) {
+  if (book != nullptr) {
     // The records the logbook holds are read first: a record a log gives again is a copy.
-    plan.reads.push_back({nullptr, {}, book->history()});
+    plan.reads.push_back({nullptr, {}, &book->records()});
     plan.names.push_back(log_name(options.output_path));
     plan.sections |= book->sections();
   }
@@ -232,7 +250,7 @@ int run_scan(const Options& options, RunPlan& plan, OutBuffer& out, Messages& me
 
 std::unique_ptr<LogOutput> make_output(const Options& options, const RunPlan& plan, OutBuffer& out,
                                        const std::string& name, std::uint64_t seconds,
-                                       Logbook* book = nullptr) {
+                                       const Logbook* book = nullptr) {
   const OutputSetup setup{out,
                           *options.format,
                           plan.columns,
@@ -389,18 +407,25 @@ std::future<FileHash> hash_file(int fd) {
   });
 }
 
-// Opens the logbook of a format that writes one; EXIT_DONE, or the status that ends the run.
-int open_logbook(const Options& options, Logbook& book, Messages& messages) {
-  switch (book.open(options.output_path, options.force)) {
-    case Logbook::Opened::NEW:
+// Opens the logbook a format adds to, unless it is to be made anew; EXIT_DONE, or the status
+// that ends the run. `book` is dropped when there is none to add to.
+int open_logbook(const Options& options, std::unique_ptr<Logbook>& book, Messages& messages) {
+  if (options.force) {
+    book.reset();
+    return EXIT_DONE;
+  }
+  switch (book->open(options.output_path)) {
+    case Logbook::Opened::ABSENT:
+      book.reset();
+      return EXIT_DONE;
     case Logbook::Opened::EXISTING:
       return EXIT_DONE;
     case Logbook::Opened::REFUSED:
-      return refuse(messages, book.message());
+      return refuse(messages, book->message());
     case Logbook::Opened::FAILED:
       break;
   }
-  messages.error_report(book.message(), book.error());
+  messages.error_report(book->message(), book->error());
   return EXIT_WRITE;
 }
 
@@ -413,6 +438,7 @@ int tell_logs(LogOutput& output, const std::vector<RunLog>& logs,
   const std::size_t first = tallies.size() - logs.size();
   for (std::size_t i = 0; i < logs.size(); ++i) {
     LogFacts& log = facts.emplace_back();
+    log.read = first + i;
     log.name = logs[i].name;
     log.tally = tallies[first + i];
     if (i < hashes.size() && hashes[i].valid()) {
@@ -432,9 +458,10 @@ int convert_logs(std::span<ByteStream* const> ins, OutBuffer& out, const Options
                  Messages& messages) {
   std::unique_ptr<Logbook> book;
   std::vector<std::future<FileHash>> hashes;
-  if ((options.format->needs & NEEDS_DATABASE) != 0) {
+  const bool database = (options.format->needs & NEEDS_DATABASE) != 0;
+  if (database) {
     book = std::make_unique<Logbook>();
-    if (const int status = open_logbook(options, *book, messages); status != EXIT_DONE) {
+    if (const int status = open_logbook(options, book, messages); status != EXIT_DONE) {
       return status;
     }
     for (ByteStream* in : ins)
@@ -486,7 +513,7 @@ int convert_logs(std::span<ByteStream* const> ins, OutBuffer& out, const Options
     split = split_output.get();
     output = std::move(split_output);
   }
-  output->begin();
+  if (!output->begin()) return output_failed(messages, *output, out_name);
   RecordFilter filter(plan.selection, *output, plan.scan ? &plan.flights : nullptr);
   std::vector<LogTally> tallies;
   ReadOutcome outcome = read_logs(plan.reads, &messages, filter, &tallies);
@@ -508,15 +535,13 @@ int convert_logs(std::span<ByteStream* const> ins, OutBuffer& out, const Options
       return failed(log_changed(out, messages, logs.size() > 1 ? log.name : std::string()));
     }
   }
-  if (book != nullptr) {
+  if (database) {
     if (const int status = tell_logs(*output, logs, hashes, tallies, messages, out);
         status != EXIT_DONE) {
       return status;
     }
   }
-  if (!output->end()) {
-    return failed(write_failed(messages, output->write_error(), written_file(*output, out_name)));
-  }
+  if (!output->end()) return failed(output_failed(messages, *output, out_name));
   print_summary(messages, output->rows(), outcome.bad_packets);
   print_tallies(messages, plan.names, tallies);
   if (filter.selected() == 0 && (!plan.selection.window.all() || !plan.selection.flights.all())) {

@@ -33,11 +33,16 @@ std::string hidden_name(const std::string& path, int n) {
   return std::string(path, 0, start).append(".").append(path, start).append(suffix);
 }
 
+// `name` in `folder`.
+std::string concat_path(const std::string& folder, const std::string& name) {
+  return folder == "/" ? "/" + name : folder + "/" + name;
+}
+
 }  // namespace
 
 int remove_left_behind(const std::string& path) {
   const std::size_t slash = path.rfind('/');
-  const std::string folder = slash == std::string::npos ? "." : path.substr(0, slash + 1);
+  const std::string folder = slash == std::string::npos ? "./" : path.substr(0, slash + 1);
   const std::string prefix =
       "." + (slash == std::string::npos ? path : path.substr(slash + 1)) + ".";
   DIR* dir = ::opendir(folder.c_str());
@@ -237,6 +242,23 @@ std::string folder_of(const std::string& path) {
   if (slash == std::string::npos) return ".";
   if (slash == 0) return "/";
   return path.substr(0, slash);
+}
+
+std::string path_through_links(const std::string& path) {
+  constexpr int kMostLinks = 40;  // as the kernel follows at most
+  std::string at = path;
+  for (int n = 0; n < kMostLinks; ++n) {
+    struct stat st {};
+    if (::lstat(at.c_str(), &st) != 0 || !S_ISLNK(st.st_mode)) return at;
+    std::string target(static_cast<std::size_t>(st.st_size > 0 ? st.st_size : 256), '\0');
+    const ssize_t n_read = ::readlink(at.c_str(), target.data(), target.size());
+    if (n_read <= 0) return at;
+    target.resize(static_cast<std::size_t>(n_read));
+    at = target.front() == '/' || at.find('/') == std::string::npos
+             ? target
+             : concat_path(folder_of(at), target);
+  }
+  return at;
 }
 
 bool sync_folder_of(const std::string& path) {

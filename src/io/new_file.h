@@ -76,4 +76,9 @@ std::size_t open_file_budget();
 // The folder part of `path` ("." for a bare name).
 std::string folder_of(const std::string& path);
 
+// Where a file made under the name `path` goes: `path` itself, or, when it is a symbolic link,
+// where its links lead, so that the link stays a link. The target need not exist (a dangling
+// link names the file to make).
+std::string path_through_links(const std::string& path);
+
 }  // namespace korvex

@@ -24,6 +24,7 @@ struct FindingCount {
 
 // A log file a run read, for an output that keeps where its records came from.
 struct LogFacts {
+  std::size_t read = 0;    // its place among the logs read (Record::log)
   std::string name;        // as messages name it
   std::int64_t size = -1;  // bytes; -1 when unknown
   std::string sha256;      // of its bytes, hexadecimal; empty when unknown
@@ -32,8 +33,8 @@ struct LogFacts {
 
 class LogOutput : public FlightEvents {
  public:
-  // Before the first flight (a header).
-  virtual void begin() = 0;
+  // Before the first flight (a header); false when it fails.
+  virtual bool begin() = 0;
   bool begin_flight(const FlightFacts&) override { return true; }
   bool end_flight() override { return true; }
   // After the last flight; false when a write failed.
@@ -42,6 +43,8 @@ class LogOutput : public FlightEvents {
   virtual std::int64_t rows() const = 0;
   // The errno of the failed write, or 0.
   virtual int write_error() const = 0;
+  // What failed, when the errno does not say it (a database's own message); else empty.
+  virtual std::string failure_reason() const { return {}; }
   // What could not be written: empty for standard output, else the file's path.
   virtual std::string failed_file() const { return {}; }
   // The log files read (not a logbook's own records), in the order given: after the last record,

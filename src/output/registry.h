@@ -48,7 +48,7 @@ struct OutputSetup {
   const Profile& profile;
   std::string_view output_path;     // the FILE of -o, for an output that writes it itself
   bool replace = false;             // --force: it may replace an existing FILE
-  Logbook* logbook = nullptr;       // the database, opened, for an output that needs one
+  const Logbook* history = nullptr;  // the logbook the run adds to (its records read first)
   std::string_view flight_columns;  // --columns with --flights: the list, checked
 };
 

@@ -207,6 +207,7 @@ ReadOutcome read_logs(std::span<const LogRead> logs, Messages* progress, RecordC
     if (i == failed) {
       outcome.end = one.end;
       outcome.error = one.error;
+      outcome.reason = one.reason;
       outcome.seek_failure = one.seek_failure;
       outcome.log = i;
     }

@@ -50,6 +50,7 @@ struct ReadOutcome {
   ReadEnd end = ReadEnd::DONE;
   std::size_t log = 0;            // of several logs read together, the one whose read ended it
   int error = 0;                  // the errno of a failed seek or read
+  std::string_view reason;        // what failed, when the source says better than the errno
   std::string_view seek_failure;  // the failed seek's report prefix
   std::int64_t records = 0;       // handed to the consumer
   std::int64_t bad_packets = 0;   // passed over on the way

@@ -7,6 +7,9 @@
 
 namespace korvex {
 
+// Where a record was read from: a log file, or a logbook that keeps it.
+enum class Origin : std::uint8_t { LOG_FILE, LOGBOOK };
+
 // Its payload lies in the reader's packet buffer and is valid until the reader's next read.
 struct Record {
   std::uint32_t timestamp = 0;
@@ -17,8 +20,12 @@ struct Record {
   // Where each section present was found: the offset of its id byte from the payload start
   // (negative when the section offset byte points into the timestamp). Indexed by section id.
   std::int32_t section_at[SECTION_ID_COUNT] = {};
-  // Of several logs read together, the one it comes from (0: the first).
+  // Of several logs read together, the one it comes from (0: the first), and what kind it is.
   std::uint32_t log = 0;
+  Origin origin = Origin::LOG_FILE;
+  // A logbook's record: its row there, and the flight it was stored with.
+  std::int64_t stored_row = 0;
+  std::int64_t stored_flight = 0;
 
   // The body of section `id` (behind its id and length bytes), or nullptr when the record lacks
   // that section.

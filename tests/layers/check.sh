@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # The layers of the tool, lowest first; a file includes files of its own layer and of the layers
 # below it, never of one above:
-#   io, record, fields, profile, survey and plan, selection, aggregation, output, cli
+#   io, record, fields, profile, survey and plan, store, selection, aggregation, output, cli
 #   bash tests/layers/check.sh [SRC_DIR]   check the tree (default: the project's src)
 #   bash tests/layers/check.sh --self-test a tree with one include from below fails the check
 set -uo pipefail
@@ -14,10 +14,11 @@ rank() {
     fields) echo 2 ;;
     profile) echo 3 ;;
     survey | plan) echo 4 ;;
-    selection) echo 5 ;;
-    aggregation) echo 6 ;;
-    output) echo 7 ;;
-    cli) echo 8 ;;
+    store) echo 5 ;;
+    selection) echo 6 ;;
+    aggregation) echo 7 ;;
+    output) echo 8 ;;
+    cli) echo 9 ;;
     *) echo -1 ;;
   esac
 }

@@ -31,13 +31,14 @@ FindingsTable::FindingsTable(OutBuffer& out, DelimiterMode mode, bool analysis,
       profile_(profile),
       detector_(sections, profile) {}
 
-void FindingsTable::begin() {
+bool FindingsTable::begin() {
   bool first = true;
   for (const Column& c : kColumns) {
     put_text_cell(out_, mode_, c.name, c.width, first);
     first = false;
   }
   out_.put('\n');
+  return out_.failed() == 0;
 }
 
 bool FindingsTable::begin_flight(const FlightFacts& facts) {

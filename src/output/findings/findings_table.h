@@ -20,7 +20,7 @@ class FindingsTable final : public LogOutput {
   FindingsTable(OutBuffer& out, DelimiterMode mode, bool analysis, SectionFlags sections,
                 const Profile& profile, const TimeZone& zone = {});
 
-  void begin() override;
+  bool begin() override;
   bool begin_flight(const FlightFacts& facts) override;
   bool record(const RecordEvent& event) override;
   bool end_flight() override;

@@ -23,9 +23,10 @@ void FlightsTable::put(std::string_view text, const FlightColumn& c, bool first)
   put_text_cell(out_, mode_, text, c.width, first);
 }
 
-void FlightsTable::begin() {
+bool FlightsTable::begin() {
   for (std::size_t i = 0; i < columns_.size(); ++i) put(columns_[i].name, columns_[i], i == 0);
   out_.put('\n');
+  return out_.failed() == 0;
 }
 
 bool FlightsTable::begin_flight(const FlightFacts& facts) {

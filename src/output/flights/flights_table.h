@@ -23,7 +23,7 @@ class FlightsTable final : public LogOutput {
   FlightsTable(OutBuffer& out, DelimiterMode mode, bool analysis, SectionFlags sections,
                const Profile& profile, const TimeZone& zone = {}, std::string_view columns = {});
 
-  void begin() override;
+  bool begin() override;
   bool begin_flight(const FlightFacts& facts) override;
   bool record(const RecordEvent& event) override;
   bool end_flight() override;

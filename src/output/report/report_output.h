@@ -45,7 +45,7 @@ class ReportOutput final : public LogOutput {
   ReportOutput(OutBuffer& out, std::string log_name, SectionFlags sections, std::uint64_t seconds,
                const Profile& profile, const TimeZone& zone = {});
 
-  void begin() override {}
+  bool begin() override { return true; }
   bool begin_flight(const FlightFacts& facts) override;
   bool record(const RecordEvent& event) override;
   bool end_flight() override;

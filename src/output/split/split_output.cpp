@@ -195,8 +195,9 @@ bool SplitOutput::open_file() {
   if (!sink_.open(file.path, replace_)) return fail(file.path);
   buffer_.reset();
   current_ = make_(buffer_, file);
-  current_->begin();
-  return true;
+  if (current_->begin()) return true;
+  errno = buffer_.failed();
+  return fail(file.path);
 }
 
 bool SplitOutput::finish_file() {

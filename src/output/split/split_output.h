@@ -103,7 +103,7 @@ class SplitOutput final : public LogOutput {
   // of other content are replaced.
   SplitOutput(std::vector<SplitFile> files, MakeOutput make, bool replace);
 
-  void begin() override {}
+  bool begin() override { return true; }
   bool begin_flight(const FlightFacts& facts) override;
   bool record(const RecordEvent& event) override;
   bool end_flight() override;

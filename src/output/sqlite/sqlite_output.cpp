@@ -19,8 +19,11 @@
 #include "output/describe/describe.h"
 #include "output/findings/finding_text.h"
 #include "output/flights/flight_columns.h"
-#include "output/sqlite/logbook.h"
+#include "output/sqlite/logbook_writer.h"
 #include "record/timestamp.h"
+#include "store/logbook.h"
+#include "store/schema.h"
+#include "store/sql.h"
 
 namespace korvex {
 
@@ -54,51 +57,17 @@ bool is_real(const Field& f) {
   return f.storage == Storage::COORDINATE || f.decimals > 0;
 }
 
-// A name in double quotes, for SQL.
-std::string quoted(std::string_view name) {
-  return concat({"\"", name, "\""});
+// ISO 8601 on the instrument's clock; NULL for a raw-clock timestamp.
+void bind_time(Statement& statement, int i, std::uint32_t timestamp, RecordLayout layout) {
+  if (layout < FIRST_DATED_LAYOUT) {
+    statement.null(i);
+    return;
+  }
+  char text[32];
+  TimeCellCache cache;
+  const char* end = print_iso_time_cell(text, DELIM_COMMA, timestamp, layout, cache) - 1;
+  statement.text(i, std::string_view(text, static_cast<std::size_t>(end - text)));
 }
-
-// A prepared statement, finalized when it goes.
-class Statement {
- public:
-  Statement() = default;
-  Statement(const Statement&) = delete;
-  Statement& operator=(const Statement&) = delete;
-  ~Statement() { reset(); }
-  bool prepare(sqlite3* db, const std::string& sql) {
-    reset();
-    return sqlite3_prepare_v2(db, sql.c_str(), -1, &stmt_, nullptr) == SQLITE_OK;
-  }
-  void reset() {
-    sqlite3_finalize(stmt_);
-    stmt_ = nullptr;
-  }
-  sqlite3_stmt* get() const { return stmt_; }
-  // Runs it once: SQLITE_DONE, a constraint, or an error.
-  int run() {
-    const int stepped = sqlite3_step(stmt_);
-    sqlite3_reset(stmt_);
-    return stepped;
-  }
-  void text(int i, std::string_view value) {
-    sqlite3_bind_text(stmt_, i, value.data(), static_cast<int>(value.size()), SQLITE_TRANSIENT);
-  }
-  // ISO 8601 on the instrument's clock; NULL for a raw-clock timestamp.
-  void time(int i, std::uint32_t timestamp, RecordLayout layout) {
-    if (layout < FIRST_DATED_LAYOUT) {
-      sqlite3_bind_null(stmt_, i);
-      return;
-    }
-    char text[32];
-    TimeCellCache cache;
-    const char* end = print_iso_time_cell(text, DELIM_COMMA, timestamp, layout, cache) - 1;
-    sqlite3_bind_text(stmt_, i, text, static_cast<int>(end - text), SQLITE_TRANSIENT);
-  }
-
- private:
-  sqlite3_stmt* stmt_ = nullptr;
-};
 
 // The columns of table flights: the flights table's, typed, with start and end as ISO text and
 // as the raw clock.
@@ -155,7 +124,8 @@ class SqliteOutput final : public LogOutput {
  public:
   explicit SqliteOutput(const OutputSetup& setup)
       : path_(setup.output_path),
-        book_(*setup.logbook),
+        replace_(setup.replace),
+        history_(setup.history),
         columns_(setup.columns),
         profile_(setup.profile),
         figures_(setup.columns.sections, setup.profile),
@@ -168,9 +138,12 @@ class SqliteOutput final : public LogOutput {
     });
   }
 
-  void begin() override {
-    db_ = book_.db();
-    if (db_ == nullptr || !make_tables()) fail(0);
+  bool begin() override {
+    const bool opened = history_ != nullptr ? writer_.copy(*history_)
+                                            : writer_.create(path_, replace_);
+    if (!opened) return fail(errno);
+    db_ = writer_.db();
+    return make_tables() || fail(0);
   }
 
   bool begin_flight(const FlightFacts& facts) override {
@@ -188,11 +161,11 @@ class SqliteOutput final : public LogOutput {
       if (!write_findings()) return false;
     }
     const Record& rec = event.rec;
-    if (book_.existing() && rec.log == 0) {
+    if (rec.origin == Origin::LOGBOOK) {
       // A record of the logbook: its flight is numbered anew over the whole history.
-      if (event.flight == book_.stored_flight()) return true;
-      sqlite3_bind_int64(update_flight_.get(), 1, event.flight);
-      sqlite3_bind_int64(update_flight_.get(), 2, book_.stored_row());
+      if (event.flight == rec.stored_flight) return true;
+      update_flight_.integer(1, event.flight);
+      update_flight_.integer(2, rec.stored_row);
       return update_flight_.run() == SQLITE_DONE || fail(0);
     }
     sqlite3_stmt* insert = insert_record_.get();
@@ -225,21 +198,18 @@ class SqliteOutput final : public LogOutput {
       }
     }
     sqlite3_bind_int64(insert, i, record_key(rec));
-    const int stepped = insert_record_.run();
+    if (insert_record_.run() != SQLITE_DONE) return fail(0);
     // A record identical to one the logbook holds (logged twice in the same second, or a copy a
-    // merge let through) is stored once.
-    if (stepped == SQLITE_DONE) {
+    // merge let through) is stored once: the insert adds nothing.
+    if (sqlite3_changes(db_) == 1) {
       sqlite3_stmt* packet = insert_packet_.get();
       sqlite3_bind_int64(packet, 1, sqlite3_last_insert_rowid(db_));
       sqlite3_bind_blob(packet, 2, rec.payload - RECORD_HEADER_LEN,
                         rec.payload_len + RECORD_HEADER_LEN, SQLITE_STATIC);
       if (insert_packet_.run() != SQLITE_DONE) return fail(0);
-      const std::size_t log = rec.log - (book_.existing() ? 1 : 0);
-      if (log >= added_.size()) added_.resize(log + 1, 0);
-      ++added_[log];
+      if (rec.log >= added_.size()) added_.resize(rec.log + 1, 0);
+      ++added_[rec.log];
       ++rows_;
-    } else if (stepped != SQLITE_CONSTRAINT) {
-      return fail(0);
     }
     return true;
   }
@@ -268,17 +238,18 @@ class SqliteOutput final : public LogOutput {
     update_flight_.reset();
     insert_flight_.reset();
     insert_finding_.reset();
-    if (!book_.existing() && !exec("CREATE INDEX records_clock ON records (clock); "
+    if (history_ == nullptr && !exec("CREATE INDEX records_clock ON records (clock); "
                                    "CREATE INDEX records_flight ON records (flight)")) {
       return fail(0);
     }
     if (!write_sources() || !write_columns()) return fail(0);
-    if (!book_.publish()) return fail(errno);
+    if (!writer_.publish()) return fail(errno);
     return true;
   }
 
   std::int64_t rows() const override { return rows_; }
   int write_error() const override { return error_; }
+  std::string failure_reason() const override { return reason_; }
   std::string failed_file() const override { return path_; }
   FindingCount findings() const override { return count_; }
 
@@ -286,12 +257,12 @@ class SqliteOutput final : public LogOutput {
   // The tables of a new logbook, or the columns an existing one lacks; the tables of flights
   // and findings made anew; the statements that fill them.
   bool make_tables() {
-    if (!book_.existing()) {
+    if (history_ == nullptr) {
       std::string create =
           "CREATE TABLE records (time TEXT, clock INTEGER NOT NULL, layout INTEGER NOT NULL, "
           "flight INTEGER NOT NULL";
       for (const ColumnRef& c : chosen_) {
-        create += concat({", ", quoted(column_name(c.block, *c.field)), " ",
+        create += concat({", ", sql_name(column_name(c.block, *c.field)), " ",
                           is_real(*c.field) ? "REAL" : "INTEGER"});
       }
       create += ", record_key INTEGER NOT NULL, UNIQUE (clock, record_key))";
@@ -300,13 +271,13 @@ class SqliteOutput final : public LogOutput {
         return false;
       }
     } else {
-      const std::set<std::string>& present = book_.columns();
+      const std::set<std::string>& present = history_->columns();
       // A block the logbook has had no log with: its columns are added (NULL in the records
       // it holds).
       for (const ColumnRef& c : chosen_) {
         const std::string name = column_name(c.block, *c.field);
         if (present.count(name) == 0 &&
-            !exec(concat({"ALTER TABLE records ADD COLUMN ", quoted(name), " ",
+            !exec(concat({"ALTER TABLE records ADD COLUMN ", sql_name(name), " ",
                           is_real(*c.field) ? "REAL" : "INTEGER"}))) {
           return false;
         }
@@ -315,10 +286,13 @@ class SqliteOutput final : public LogOutput {
     std::string insert = "INSERT INTO records (time, clock, layout, flight";
     std::string values = "?, ?, ?, ?";
     for (const ColumnRef& c : chosen_) {
-      insert += ", " + quoted(column_name(c.block, *c.field));
+      insert += ", " + sql_name(column_name(c.block, *c.field));
       values += ", ?";
     }
-    insert += concat({", record_key) VALUES (", values, ", ?)"});
+    // Only a record the logbook holds already (the same clock and key) is passed over; anything
+    // else that stops an insert fails the run.
+    insert += concat({", record_key) VALUES (", values,
+                      ", ?) ON CONFLICT (clock, record_key) DO NOTHING"});
     return insert_record_.prepare(db_, insert) &&
            insert_packet_.prepare(db_, "INSERT INTO packets VALUES (?, ?)") &&
            update_flight_.prepare(db_, "UPDATE records SET flight = ? WHERE rowid = ?") &&
@@ -357,7 +331,7 @@ class SqliteOutput final : public LogOutput {
     std::string insert = "INSERT INTO flights VALUES (";
     for (std::size_t i = 0; i < flight_fields_.size(); ++i) {
       create +=
-          concat({i == 0 ? "" : ", ", quoted(flight_fields_[i].name), " ", flight_fields_[i].type});
+          concat({i == 0 ? "" : ", ", sql_name(flight_fields_[i].name), " ", flight_fields_[i].type});
       insert += i == 0 ? "?" : ", ?";
     }
     return exec("DROP TABLE IF EXISTS flights") && exec(create + ")") &&
@@ -378,10 +352,10 @@ class SqliteOutput final : public LogOutput {
           sqlite3_bind_int64(insert, i, values.flight);
           break;
         case FlightColumn::START:
-          insert_flight_.time(i, values.first_time, values.first_layout);
+          bind_time(insert_flight_, i, values.first_time, values.first_layout);
           break;
         case FlightColumn::END:
-          insert_flight_.time(i, values.last_time, values.last_layout);
+          bind_time(insert_flight_, i, values.last_time, values.last_layout);
           break;
         case FlightColumn::DURATION:
           sqlite3_bind_int64(insert, i, values.seconds());
@@ -418,9 +392,9 @@ class SqliteOutput final : public LogOutput {
     for (const Finding& f : found_) {
       sqlite3_stmt* insert = insert_finding_.get();
       sqlite3_bind_int64(insert, 1, f.flight);
-      insert_finding_.time(2, f.first_time, f.first_layout);
+      bind_time(insert_finding_, 2, f.first_time, f.first_layout);
       sqlite3_bind_int64(insert, 3, f.first_time);
-      insert_finding_.time(4, f.last_time, f.last_layout);
+      bind_time(insert_finding_, 4, f.last_time, f.last_layout);
       sqlite3_bind_int64(insert, 5, f.last_time);
       sqlite3_bind_int64(insert, 6, f.seconds());
       insert_finding_.text(7, finding_column(f));
@@ -459,10 +433,10 @@ class SqliteOutput final : public LogOutput {
       if (log.sha256.empty()) sqlite3_bind_null(stmt, 3);
       insert.text(4, now);
       sqlite3_bind_int64(stmt, 5, log.tally.records);
-      sqlite3_bind_int64(stmt, 6, l < added_.size() ? added_[l] : 0);
+      sqlite3_bind_int64(stmt, 6, log.read < added_.size() ? added_[log.read] : 0);
       if (log.tally.records > 0) {
-        insert.time(7, log.tally.first_time, log.tally.first_layout);
-        insert.time(8, log.tally.last_time, log.tally.last_layout);
+        bind_time(insert, 7, log.tally.first_time, log.tally.first_layout);
+        bind_time(insert, 8, log.tally.last_time, log.tally.last_layout);
         sqlite3_bind_int64(stmt, 9, log.tally.first_time);
         sqlite3_bind_int64(stmt, 10, log.tally.last_time);
       } else {
@@ -510,9 +484,16 @@ class SqliteOutput final : public LogOutput {
   }
 
   // Remembers the first failure: `err`, or the database's own; the logbook stays as it was.
+  // Remembers the first failure: `err`, or the database's own (the system's errno, or SQLite's
+  // message where it has none); the logbook stays as it was.
   bool fail(int err) {
     if (error_ == 0) {
-      if (err == 0 && db_ != nullptr) err = sqlite3_system_errno(db_);
+      if (err == 0 && db_ != nullptr) {
+        err = sqlite3_system_errno(db_);
+        const int code = sqlite3_errcode(db_) & 0xff;
+        if (err == 0 && code == SQLITE_FULL) err = ENOSPC;
+        if (err == 0 && code != SQLITE_IOERR) reason_ = sqlite3_errmsg(db_);
+      }
       error_ = err != 0 ? err : EIO;
     }
     insert_record_.reset();
@@ -520,13 +501,15 @@ class SqliteOutput final : public LogOutput {
     update_flight_.reset();
     insert_flight_.reset();
     insert_finding_.reset();
-    book_.discard();
+    writer_.discard();
     db_ = nullptr;
     return false;
   }
 
   std::string path_;
-  Logbook& book_;
+  bool replace_;
+  const Logbook* history_;  // the logbook added to, or nullptr for a new one
+  LogbookWriter writer_;
   const ColumnSet& columns_;
   const Profile& profile_;
   std::vector<ColumnRef> chosen_;
@@ -546,6 +529,7 @@ class SqliteOutput final : public LogOutput {
   char time_text_[32] = {};  // of the record being inserted
   std::int64_t rows_ = 0;
   int error_ = 0;
+  std::string reason_;  // SQLite's message, where the failure has no errno
 };
 
 }  // namespace

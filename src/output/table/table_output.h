@@ -65,7 +65,10 @@ class TableOutput final : public LogOutput {
         room_(table_row_room(columns)),
         zone_(zone) {}
 
-  void begin() override { header_(out_, mode_, columns_); }
+  bool begin() override {
+    header_(out_, mode_, columns_);
+    return true;
+  }
   bool record(const RecordEvent& event) override {
     write_row(out_, mode_, event, cells_, room_, cache_, zone_);
     ++rows_;

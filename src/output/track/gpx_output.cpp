@@ -18,7 +18,7 @@ char* put(char* d, std::string_view text) {
 
 }  // namespace
 
-void GpxOutput::begin() {
+bool GpxOutput::begin() {
   out_.write(
       "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
       "<gpx version=\"1.1\" creator=\"KorvexLogDump ");
@@ -28,6 +28,7 @@ void GpxOutput::begin() {
       "xmlns:xsi=\"http://www.w3.org/2001/XMLSchema-instance\" "
       "xsi:schemaLocation=\"http://www.topografix.com/GPX/1/1 "
       "http://www.topografix.com/GPX/1/1/gpx.xsd\">\n");
+  return out_.failed() == 0;
 }
 
 bool GpxOutput::begin_flight(const FlightFacts& facts) {

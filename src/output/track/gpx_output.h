@@ -18,7 +18,7 @@ class GpxOutput final : public LogOutput {
   // flight scan (its last time).
   GpxOutput(OutBuffer& out, std::int32_t utc_offset) : out_(out), utc_offset_(utc_offset) {}
 
-  void begin() override;
+  bool begin() override;
   bool begin_flight(const FlightFacts& facts) override;
   bool record(const RecordEvent& event) override;
   bool end_flight() override;

@@ -19,7 +19,7 @@ std::string utc_text(std::int64_t utc) {
 
 }  // namespace
 
-void KmlOutput::begin() {
+bool KmlOutput::begin() {
   out_.write(
       "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
       "<kml xmlns=\"http://www.opengis.net/kml/2.2\">\n"
@@ -30,6 +30,7 @@ void KmlOutput::begin() {
       "</name>\n"
       "  <Style id=\"flight\"><LineStyle><color>ff0055ff</color><width>3</width></LineStyle>"
       "</Style>\n");
+  return out_.failed() == 0;
 }
 
 bool KmlOutput::begin_flight(const FlightFacts& facts) {

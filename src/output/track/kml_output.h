@@ -16,7 +16,7 @@ class KmlOutput final : public LogOutput {
   // Each flight's facts must come from a flight scan (its fixes).
   KmlOutput(OutBuffer& out, std::int32_t utc_offset) : out_(out), utc_offset_(utc_offset) {}
 
-  void begin() override;
+  bool begin() override;
   bool begin_flight(const FlightFacts& facts) override;
   bool record(const RecordEvent& event) override;
   bool end_flight() override;

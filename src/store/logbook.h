@@ -1,0 +1,76 @@
+// A logbook as a history to read: the SQLite database that the sqlite format writes, opened
+// read-only, checked, and read back as a source of records.
+//
+// Opening it checks that it is a logbook this program can add to (a database of another kind, a
+// newer schema, a damaged file, a trigger that would run inside an import, a table the tool
+// makes turned into a view, a column renamed: each refused, with what is wrong) and locks it, so
+// that no other program changes it while the run lasts (a second run adding to it fails at
+// once). The object is the run's: it keeps the lock and the records' source until the run
+// ends, whatever becomes of what is written meanwhile.
+#pragma once
+
+#include <sqlite3.h>
+
+#include <cstdint>
+#include <memory>
+#include <set>
+#include <string>
+
+#include "plan/read_plan.h"
+#include "record/layouts.h"
+
+namespace korvex {
+
+class Logbook {
+ public:
+  Logbook();
+  Logbook(const Logbook&) = delete;
+  Logbook& operator=(const Logbook&) = delete;
+  ~Logbook();
+
+  enum class Opened {
+    ABSENT,    // no file of that name: a new logbook is to be made there
+    EXISTING,  // a logbook to read and add to
+    REFUSED,   // a file that is no logbook this program can add to: message() says why
+    FAILED,    // it could not be read or locked: message() and error() say why
+  };
+  // Opens the logbook named `path` (a symbolic link is followed).
+  Opened open(const std::string& path);
+  // What is wrong, naming the file (REFUSED, FAILED); with FAILED, the errno.
+  const std::string& message() const { return message_; }
+  int error() const { return error_; }
+
+  // The file's path (a link's target) and its descriptor, open for reading, for a copy.
+  const std::string& path() const { return path_; }
+  int fd() const { return fd_; }
+  // The sections of the records it holds, as its columns show them, and those columns.
+  SectionFlags sections() const { return sections_; }
+  const std::set<std::string>& columns() const { return columns_; }
+  // It has a table of findings (made by a run with a profile's limits).
+  bool has_findings() const { return has_findings_; }
+  // Its records, in the order of their timestamps (of equal ones, in the order they were
+  // added), each of origin LOGBOOK with its row and stored flight.
+  RecordSource& records();
+
+  // A problem of the schema of the open database `db` (named `name` in the message), or empty.
+  static std::string schema_problem(sqlite3* db, const std::string& name);
+
+ private:
+  Opened refuse(std::string message);
+  Opened failed(std::string message, int err);
+  Opened open_locked(const std::string& name);
+  void close();
+
+  class History;
+  std::string path_;
+  int fd_ = -1;
+  sqlite3* db_ = nullptr;
+  std::unique_ptr<History> history_;
+  SectionFlags sections_ = 0;
+  std::set<std::string> columns_;
+  bool has_findings_ = false;
+  std::string message_;
+  int error_ = 0;
+};
+
+}  // namespace korvex
