@@ -5,6 +5,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -12,6 +13,7 @@
 #include <string>
 
 #include "io/new_file.h"
+#include "support/run_capture.h"
 #include "output/sqlite/logbook_writer.h"
 #include "store/logbook.h"
 
@@ -49,6 +51,12 @@ std::string bytes_of(const std::string& path) {
 
 void write_bytes(const std::string& path, const std::string& bytes) {
   std::ofstream(path, std::ios::binary) << bytes;
+}
+
+std::string concat_args(std::initializer_list<std::string> args) {
+  std::string line;
+  for (const std::string& a : args) line += (line.empty() ? "" : " ") + a;
+  return line;
 }
 
 void make_database(const std::string& path, const std::string& sql) {
@@ -155,6 +163,93 @@ TEST_F(LogbookFile, WhatAKilledRunLeftIsRemoved) {
                                           ".logbook.db." + gone, ".other.db." + gone + ".0",
                                           "logbook.db"};
   EXPECT_EQ(names(), expected);
+}
+
+// What the user or the disk did to a logbook before a run adds to it: the run refuses it or
+// fails with what is wrong (status 1 or 8), never crashes, and leaves the logbook byte for byte
+// as it was, with nothing beside it.
+TEST_F(LogbookFile, AnAlteredOrDamagedLogbookIsRefusedOrFailsAndStaysAsItWas) {
+  const std::string sample = KORVEX_SAMPLE;
+  const std::string more = path("more.rec");
+  ASSERT_EQ(run_tool_process({}, "", "/bin/sh").status, 0);  // a shell is there
+  ASSERT_EQ(std::system((std::string(KORVEX_SYNTH) + " --date 2026-07-01 --hours 4 --seed 9 -o " +
+                         more + " 2>/dev/null")
+                            .c_str()),
+            0);
+  // Flips five bits in the headers of pages 3 to 6 (of 64 KB).
+  const auto flip_bits = [](const std::string& file) {
+    std::string bytes = bytes_of(file);
+    const std::size_t page = 65536;
+    const std::size_t at[] = {2 * page + 3, 2 * page + 5, 3 * page + 1, 4 * page + 7, 5 * page + 2};
+    for (std::size_t i = 0; i < std::size(at); ++i) {
+      bytes[at[i]] = static_cast<char>(bytes[at[i]] ^ (1 << i));
+    }
+    write_bytes(file, bytes);
+  };
+  const auto cut_in_half = [](const std::string& file) {
+    fs::resize_file(file, fs::file_size(file) / 2);
+  };
+  const struct {
+    const char* name;
+    const char* sql;                          // run on the logbook of the sample first
+    void (*damage)(const std::string& file);  // or nullptr
+    const char* limit;                        // a ulimit -f in KB beyond its size, or nullptr
+    int status;
+    const char* says;
+  } kCases[] = {
+      {"flights made a view", "DROP TABLE flights; CREATE VIEW flights AS SELECT 1 AS flight",
+       nullptr, nullptr, 1, "logbook.db: flights is a view, where this program keeps a table"},
+      {"records made a view",
+       "ALTER TABLE records RENAME TO r; CREATE VIEW records AS SELECT * FROM r", nullptr, nullptr,
+       1, "logbook.db: records is a view"},
+      {"a column renamed in another case", "ALTER TABLE records RENAME COLUMN alt TO ALT", nullptr,
+       nullptr, 1,
+       "logbook.db: the column ALT of table records is named otherwise than this program names "
+       "it (alt): rename it back"},
+      {"a column dropped", "ALTER TABLE packets RENAME COLUMN packet TO bytes", nullptr, nullptr, 1,
+       "logbook.db: the table packets lacks the column packet"},
+      {"a trigger that drops what is added",
+       "CREATE TRIGGER tidy AFTER INSERT ON records BEGIN DELETE FROM packets; END", nullptr,
+       nullptr, 1, "logbook.db has a trigger that this program did not make (tidy on records)"},
+      {"a trigger that refuses every record",
+       "CREATE TRIGGER nope BEFORE INSERT ON records BEGIN SELECT raise(abort, 'nope'); END",
+       nullptr, nullptr, 1, "(nope on records), which would run inside the import"},
+      {"a constraint of the user's that the new records break",
+       "DELETE FROM records WHERE rowid > 1; DELETE FROM packets WHERE record > 1; CREATE UNIQUE "
+       "INDEX one_layout ON records (layout)",
+       nullptr, nullptr, 8, "Error on write of logbook.db: UNIQUE constraint failed: records.layout"},
+      {"five bits flipped", "", flip_bits, nullptr, 1,
+       "logbook.db: the database is damaged (Page 6: free space corruption)"},
+      {"cut in half", "", cut_in_half, nullptr, 1,
+       "logbook.db: database disk image is malformed: it cannot be added to"},
+      {"a disk full while it grows", "", nullptr, "2000", 8,
+       "Error on write of logbook.db: File too large"},
+  };
+  for (const auto& c : kCases) {
+    SCOPED_TRACE(c.name);
+    const std::string file = path("logbook.db");
+    fs::remove(file);
+    ASSERT_EQ(run_tool_process({"-q", "-o", file, "sqlite", sample}).status, 0);
+    if (*c.sql != '\0') make_database(file, c.sql);
+    if (c.damage != nullptr) c.damage(file);
+    const std::string before = bytes_of(file);
+    const std::set<std::string> files = names();
+    const std::string run = concat_args({KORVEX_EXE, "-q", "-o", file, "sqlite", more});
+    const ProcessResult r =
+        c.limit == nullptr
+            ? run_tool_process({"-q", "-o", file, "sqlite", more})
+            : run_tool_process({"-c", "trap '' XFSZ; ulimit -f $(( $(stat -c %s " + file +
+                                          ") / 1024 + " + c.limit + " )); exec " + run},
+                               "", "/bin/bash");
+    EXPECT_EQ(r.status, c.status) << r.err;
+    std::string says = c.says;  // with the logbook's path for its name
+    if (const std::size_t at = says.find("logbook.db"); at != std::string::npos) {
+      says.replace(at, 10, file);
+    }
+    EXPECT_NE(r.err.find(says), std::string::npos) << r.err;
+    EXPECT_EQ(bytes_of(file), before);
+    EXPECT_EQ(names(), files);
+  }
 }
 
 }  // namespace

@@ -264,6 +264,7 @@ std::unique_ptr<LogOutput> make_output(const Options& options, const RunPlan& pl
                           options.output_path,
                           options.force,
                           book,
+                          nullptr,
                           options.flights_table && options.columns_given
                               ? std::string_view(options.columns)
                               : std::string_view()};

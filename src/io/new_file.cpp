@@ -77,12 +77,12 @@ int remove_left_behind(const std::string& path) {
 namespace {
 
 // Gives the open unnamed file `fd` the name `to`, which must not exist.
-bool link_unnamed(int fd, const std::string& to) {
+bool link_unnamed(int fd, const std::string& to, SystemCalls* calls) {
   char proc[48];
   std::snprintf(proc, sizeof proc, "/proc/self/fd/%d", fd);
-  if (::linkat(AT_FDCWD, proc, AT_FDCWD, to.c_str(), AT_SYMLINK_FOLLOW) == 0) return true;
+  if (linkat_call(calls, AT_FDCWD, proc, AT_FDCWD, to.c_str(), AT_SYMLINK_FOLLOW) == 0) return true;
   if (errno != ENOENT) return false;
-  return ::linkat(fd, "", AT_FDCWD, to.c_str(), AT_EMPTY_PATH) == 0;
+  return linkat_call(calls, fd, "", AT_FDCWD, to.c_str(), AT_EMPTY_PATH) == 0;
 }
 
 }  // namespace
@@ -93,15 +93,17 @@ NewFile& NewFile::operator=(NewFile&& other) noexcept {
     fd_ = other.fd_;
     path_ = std::move(other.path_);
     temporary_ = std::move(other.temporary_);
+    calls_ = other.calls_;
     other.fd_ = -1;
     other.temporary_.clear();
   }
   return *this;
 }
 
-bool NewFile::create(const std::string& path, Naming naming) {
+bool NewFile::create(const std::string& path, Naming naming, SystemCalls* calls) {
   discard();
   path_ = path;
+  calls_ = calls;
   const std::string folder = folder_of(path);
   if (naming == Naming::UNNAMED_FIRST && ::access("/proc/self/fd", X_OK) == 0) {
     fd_ = ::open(folder.c_str(), O_TMPFILE | O_RDWR | O_CLOEXEC, kFileMode);
@@ -128,28 +130,27 @@ bool NewFile::publish(bool replace) {
   if (!replace) {
     // Neither link() nor a rename with RENAME_NOREPLACE replaces an existing file.
     if (temporary_.empty()) {
-      done = link_unnamed(fd_, path_);
-    } else if (::renameat2(AT_FDCWD, temporary_.c_str(), AT_FDCWD, path_.c_str(),
-                           RENAME_NOREPLACE) == 0) {
+      done = link_unnamed(fd_, path_, calls_);
+    } else if (renameat2_call(calls_, temporary_.c_str(), path_.c_str(), RENAME_NOREPLACE) == 0) {
       done = true;
       temporary_.clear();  // it is the file's name now
     } else if (errno == EINVAL || errno == ENOSYS) {
       // A file system that cannot rename without replacing: a second link.
-      done = ::link(temporary_.c_str(), path_.c_str()) == 0;
+      done = link_call(calls_, temporary_.c_str(), path_.c_str()) == 0;
     }
     if (!done && errno == EEXIST) return false;
   } else {
     if (temporary_.empty()) {
       for (int n = 0; n < kTemporaryNameTries; ++n) {
         std::string name = hidden_name(path_, n);
-        if (link_unnamed(fd_, name)) {
+        if (link_unnamed(fd_, name, calls_)) {
           temporary_ = std::move(name);
           break;
         }
         if (errno != EEXIST) break;
       }
     }
-    done = !temporary_.empty() && ::rename(temporary_.c_str(), path_.c_str()) == 0;
+    done = !temporary_.empty() && rename_call(calls_, temporary_.c_str(), path_.c_str()) == 0;
     if (done) temporary_.clear();
   }
   const int err = errno;
@@ -188,10 +189,10 @@ ssize_t read_at(int fd, char* data, std::size_t n, off_t offset) {
   return static_cast<ssize_t>(got);
 }
 
-bool write_all(int fd, const void* bytes, std::size_t n) {
+bool write_all(int fd, const void* bytes, std::size_t n, SystemCalls* calls) {
   const char* data = static_cast<const char*>(bytes);
   while (n > 0) {
-    const ssize_t put = ::write(fd, data, n);
+    const ssize_t put = write_call(calls, fd, data, n);
     if (put < 0 && errno == EINTR) continue;
     if (put <= 0) {
       if (put == 0) errno = EIO;
@@ -261,10 +262,10 @@ std::string path_through_links(const std::string& path) {
   return at;
 }
 
-bool sync_folder_of(const std::string& path) {
+bool sync_folder_of(const std::string& path, SystemCalls* calls) {
   const int fd = ::open(folder_of(path).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
   if (fd < 0) return false;
-  const bool synced = ::fsync(fd) == 0;
+  const bool synced = fsync_call(calls, fd) == 0;
   const int err = errno;
   ::close(fd);
   errno = err;

@@ -13,6 +13,8 @@
 #include <cstddef>
 #include <string>
 
+#include "io/system_calls.h"
+
 namespace korvex {
 
 class NewFile {
@@ -29,8 +31,9 @@ class NewFile {
   enum class Naming { UNNAMED_FIRST, HIDDEN_NAME };
 
   // Makes the file that is to become `path`, open for reading and writing; false with errno
-  // set.
-  bool create(const std::string& path, Naming naming = Naming::UNNAMED_FIRST);
+  // set. Its links and renames go through `calls`.
+  bool create(const std::string& path, Naming naming = Naming::UNNAMED_FIRST,
+              SystemCalls* calls = nullptr);
   int fd() const { return fd_; }
   const std::string& path() const { return path_; }
   // Its hidden name, when made under one (for a program that opens it by name).
@@ -49,6 +52,7 @@ class NewFile {
   int fd_ = -1;
   std::string path_;
   std::string temporary_;  // its hidden name, when it has one
+  SystemCalls* calls_ = nullptr;
 };
 
 // Removes the hidden files a killed run left behind for `path` (".NAME.PID.N" of a process that
@@ -59,7 +63,7 @@ int remove_left_behind(const std::string& path);
 ssize_t read_at(int fd, char* data, std::size_t n, off_t offset);
 
 // Writes all n bytes; false with errno set.
-bool write_all(int fd, const void* data, std::size_t n);
+bool write_all(int fd, const void* data, std::size_t n, SystemCalls* calls = nullptr);
 
 // True when the open file `fd` holds the same bytes as the file at `path` (false too when
 // `path` cannot be read).
@@ -67,7 +71,7 @@ bool same_content(int fd, const std::string& path);
 
 // Syncs the folder that holds `path`, so that the names given to files in it stay after a power
 // cut; false with errno set.
-bool sync_folder_of(const std::string& path);
+bool sync_folder_of(const std::string& path, SystemCalls* calls = nullptr);
 
 // How many files the process may hold open besides those it has, about: the soft limit is
 // raised towards the hard one first (to at most 8,192).

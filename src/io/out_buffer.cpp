@@ -1,6 +1,5 @@
 #include "io/out_buffer.h"
 
-#include <unistd.h>
 #include <cerrno>
 
 namespace korvex {
@@ -11,8 +10,11 @@ std::size_t capacity_for(std::size_t requested) {
 }
 }  // namespace
 
-OutBuffer::OutBuffer(int fd, std::size_t buffer_size)
-    : buf_(new char[capacity_for(buffer_size)]), cap_(capacity_for(buffer_size)), fd_(fd) {}
+OutBuffer::OutBuffer(int fd, std::size_t buffer_size, SystemCalls* calls)
+    : buf_(new char[capacity_for(buffer_size)]),
+      cap_(capacity_for(buffer_size)),
+      fd_(fd),
+      calls_(calls) {}
 
 OutBuffer::OutBuffer(std::string* text, std::size_t buffer_size)
     : buf_(new char[capacity_for(buffer_size)]), cap_(capacity_for(buffer_size)), text_(text) {}
@@ -56,7 +58,7 @@ bool OutBuffer::flush() {
     return false;
   }
   while (left > 0) {
-    const ssize_t put = ::write(fd_, data, left);
+    const ssize_t put = write_call(calls_, fd_, data, left);
     if (put < 0) {
       if (errno == EINTR) continue;
       error_ = errno;

@@ -9,6 +9,8 @@
 #include <string>
 #include <string_view>
 
+#include "io/system_calls.h"
+
 namespace korvex {
 
 inline constexpr std::size_t kOutBufferSize = 256 * 1024;
@@ -23,8 +25,9 @@ class ByteSink {
 };
 
 struct OutBuffer {
-  // Writes to the file descriptor fd.
-  explicit OutBuffer(int fd, std::size_t buffer_size = kOutBufferSize);
+  // Writes to the file descriptor fd (through `calls`, when given).
+  explicit OutBuffer(int fd, std::size_t buffer_size = kOutBufferSize,
+                     SystemCalls* calls = nullptr);
   // Hands what it writes to *sink.
   explicit OutBuffer(ByteSink* sink, std::size_t buffer_size = kOutBufferSize);
   // Appends to *text, for tests and in-memory runs.
@@ -59,6 +62,7 @@ struct OutBuffer {
   std::size_t cap_;
   std::size_t len_ = 0;
   int fd_ = -1;
+  SystemCalls* calls_ = nullptr;
   std::string* text_ = nullptr;
   ByteSink* sink_ = nullptr;
   int error_ = 0;

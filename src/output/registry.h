@@ -49,6 +49,7 @@ struct OutputSetup {
   std::string_view output_path;     // the FILE of -o, for an output that writes it itself
   bool replace = false;             // --force: it may replace an existing FILE
   const Logbook* history = nullptr;  // the logbook the run adds to (its records read first)
+  SystemCalls* calls = nullptr;      // the seam through which files are written
   std::string_view flight_columns;  // --columns with --flights: the list, checked
 };
 

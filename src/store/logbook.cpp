@@ -240,7 +240,11 @@ Logbook::Opened Logbook::open_locked(const std::string& name) {
   // A damaged file is no history to add to: what it holds may be lost already.
   std::string check;
   if (!query_text(db_, "PRAGMA quick_check(1)", check) || check != "ok") {
-    const std::string what = check.empty() ? std::string(sqlite3_errmsg(db_)) : check;
+    // Its first problem, without the heading of the database it is in.
+    std::string what = check.empty() ? std::string(sqlite3_errmsg(db_)) : check;
+    if (const std::size_t heading = what.find("***\n"); heading != std::string::npos) {
+      what.erase(0, heading + 4);
+    }
     if (sqlite3_errcode(db_) == SQLITE_IOERR) {
       return failed(concat({"Error on read of ", name, " (", what, ")"}),
                     sqlite3_system_errno(db_));

@@ -10,10 +10,11 @@ namespace korvex {
 
 namespace {
 
-// Copies every byte of `from` to `to` (both at their start).
-bool copy_bytes(int from, int to) {
+// Copies every byte of `from` to `to` (both at their start), each piece a write of the seam.
+bool copy_bytes(int from, int to, SystemCalls* calls) {
   loff_t in = 0, out = 0;
   for (;;) {
+    if (call_fails(calls, SystemCall::WRITE)) return false;
     const ssize_t n = ::copy_file_range(from, &in, to, &out, std::size_t{1} << 30, 0);
     if (n == 0) return true;
     if (n > 0) continue;
@@ -26,20 +27,13 @@ bool copy_bytes(int from, int to) {
     const ssize_t n = read_at(from, piece.data(), piece.size(), in);
     if (n < 0) return false;
     if (n == 0) return true;
-    if (::pwrite(to, piece.data(), static_cast<std::size_t>(n), out) != n) {
+    if (pwrite_call(calls, to, piece.data(), static_cast<std::size_t>(n), out) != n) {
       if (errno == 0) errno = EIO;
       return false;
     }
     in += n;
     out += n;
   }
-}
-
-// The errno of the database's last failure: the system's, or what SQLite's code stands for.
-int database_errno(sqlite3* db) {
-  if (db == nullptr) return ENOMEM;
-  if (const int err = sqlite3_system_errno(db); err != 0) return err;
-  return sqlite3_errcode(db) == SQLITE_FULL ? ENOSPC : EIO;
 }
 
 }  // namespace
@@ -50,7 +44,7 @@ bool LogbookWriter::create(const std::string& path, bool replace) {
   const std::string target = path_through_links(path);
   remove_left_behind(path);  // by a run that was killed
   if (target != path) remove_left_behind(target);
-  return file_.create(target, NewFile::Naming::HIDDEN_NAME) && open_database();
+  return file_.create(target, NewFile::Naming::HIDDEN_NAME, calls_) && open_database();
 }
 
 bool LogbookWriter::copy(const Logbook& book) {
@@ -58,8 +52,9 @@ bool LogbookWriter::copy(const Logbook& book) {
   replace_ = true;
   remove_left_behind(book.path());
   struct stat st {};
-  if (::fstat(book.fd(), &st) != 0 || !file_.create(book.path(), NewFile::Naming::HIDDEN_NAME) ||
-      !copy_bytes(book.fd(), file_.fd()) || ::fchmod(file_.fd(), st.st_mode & 07777) != 0) {
+  if (::fstat(book.fd(), &st) != 0 ||
+      !file_.create(book.path(), NewFile::Naming::HIDDEN_NAME, calls_) ||
+      !copy_bytes(book.fd(), file_.fd(), calls_) || ::fchmod(file_.fd(), st.st_mode & 07777) != 0) {
     const int err = errno;
     discard();
     errno = err;
@@ -72,12 +67,10 @@ bool LogbookWriter::copy(const Logbook& book) {
 // transaction.
 bool LogbookWriter::open_database() {
   if (sqlite3_open_v2(file_.hidden_path().c_str(), &db_,
-                      SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOMUTEX, nullptr) != SQLITE_OK ||
-      sqlite3_exec(db_,
-                   "PRAGMA page_size = 65536; PRAGMA journal_mode = OFF; PRAGMA synchronous = OFF; "
-                   "PRAGMA cache_size = -16384; BEGIN",
-                   nullptr, nullptr, nullptr) != SQLITE_OK) {
-    const int err = database_errno(db_);
+                      SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOMUTEX, vfs_.name()) != SQLITE_OK ||
+      exec("PRAGMA page_size = 65536; PRAGMA journal_mode = OFF; PRAGMA synchronous = OFF; "
+           "PRAGMA cache_size = -16384; BEGIN") != SQLITE_OK) {
+    const int err = db_ != nullptr ? failure().error : ENOMEM;
     discard();
     errno = err;
     return false;
@@ -85,15 +78,54 @@ bool LogbookWriter::open_database() {
   return true;
 }
 
+int LogbookWriter::run(Statement& statement) {
+  if (call_fails(calls_, SystemCall::SQL_STEP)) {
+    planned_ = errno;
+    return SQLITE_IOERR;
+  }
+  return statement.run();
+}
+
+int LogbookWriter::exec(const std::string& sql) {
+  if (call_fails(calls_, SystemCall::SQL_STEP)) {
+    planned_ = errno;
+    return SQLITE_IOERR;
+  }
+  return sqlite3_exec(db_, sql.c_str(), nullptr, nullptr, nullptr);
+}
+
+LogbookWriter::Failure LogbookWriter::failure() {
+  Failure f;
+  if (planned_ != 0) {
+    f.error = planned_;
+    planned_ = 0;
+    return f;
+  }
+  // The errno of a failed write or sync, kept when it failed; else what SQLite says.
+  f.error = vfs_.take_errno();
+  if (f.error != 0 || db_ == nullptr) return f;
+  const int code = sqlite3_errcode(db_) & 0xff;
+  if (code == SQLITE_FULL) {
+    f.error = ENOSPC;
+  } else if (code == SQLITE_IOERR || code == SQLITE_CANTOPEN) {
+    f.error = sqlite3_system_errno(db_) != 0 ? sqlite3_system_errno(db_) : EIO;
+  } else if (code == SQLITE_NOMEM) {
+    f.error = ENOMEM;
+  } else {
+    f.reason = sqlite3_errmsg(db_);
+  }
+  return f;
+}
+
 bool LogbookWriter::publish() {
   if (db_ == nullptr) {
     errno = EIO;
     return false;
   }
-  if (sqlite3_exec(db_, "COMMIT", nullptr, nullptr, nullptr) != SQLITE_OK) {
-    const int err = database_errno(db_);
+  if (exec("COMMIT") != SQLITE_OK) {
+    const int err = failure().error;
     discard();
-    errno = err;
+    errno = err != 0 ? err : EIO;
     return false;
   }
   const int closed = sqlite3_close(db_);
@@ -104,8 +136,8 @@ bool LogbookWriter::publish() {
     return false;
   }
   // The copy replaces the original while the original's lock still holds.
-  const bool done =
-      ::fsync(file_.fd()) == 0 && file_.publish(replace_) && sync_folder_of(file_.path());
+  const bool done = fsync_call(calls_, file_.fd()) == 0 && file_.publish(replace_) &&
+                    sync_folder_of(file_.path(), calls_);
   const int err = errno;
   discard();
   errno = err;
@@ -116,6 +148,7 @@ void LogbookWriter::discard() {
   if (db_ != nullptr) sqlite3_close(db_);
   db_ = nullptr;
   file_.discard();
+  planned_ = 0;
 }
 
 }  // namespace korvex

@@ -126,6 +126,7 @@ class SqliteOutput final : public LogOutput {
       : path_(setup.output_path),
         replace_(setup.replace),
         history_(setup.history),
+        writer_(setup.calls),
         columns_(setup.columns),
         profile_(setup.profile),
         figures_(setup.columns.sections, setup.profile),
@@ -166,7 +167,7 @@ class SqliteOutput final : public LogOutput {
       if (event.flight == rec.stored_flight) return true;
       update_flight_.integer(1, event.flight);
       update_flight_.integer(2, rec.stored_row);
-      return update_flight_.run() == SQLITE_DONE || fail(0);
+      return writer_.run(update_flight_) == SQLITE_DONE || fail(0);
     }
     sqlite3_stmt* insert = insert_record_.get();
     int i = 1;
@@ -198,7 +199,7 @@ class SqliteOutput final : public LogOutput {
       }
     }
     sqlite3_bind_int64(insert, i, record_key(rec));
-    if (insert_record_.run() != SQLITE_DONE) return fail(0);
+    if (writer_.run(insert_record_) != SQLITE_DONE) return fail(0);
     // A record identical to one the logbook holds (logged twice in the same second, or a copy a
     // merge let through) is stored once: the insert adds nothing.
     if (sqlite3_changes(db_) == 1) {
@@ -206,7 +207,7 @@ class SqliteOutput final : public LogOutput {
       sqlite3_bind_int64(packet, 1, sqlite3_last_insert_rowid(db_));
       sqlite3_bind_blob(packet, 2, rec.payload - RECORD_HEADER_LEN,
                         rec.payload_len + RECORD_HEADER_LEN, SQLITE_STATIC);
-      if (insert_packet_.run() != SQLITE_DONE) return fail(0);
+      if (writer_.run(insert_packet_) != SQLITE_DONE) return fail(0);
       if (rec.log >= added_.size()) added_.resize(rec.log + 1, 0);
       ++added_[rec.log];
       ++rows_;
@@ -385,7 +386,7 @@ class SqliteOutput final : public LogOutput {
       }
       ++i;
     }
-    return insert_flight_.run() == SQLITE_DONE || fail(0);
+    return writer_.run(insert_flight_) == SQLITE_DONE || fail(0);
   }
 
   bool write_findings() {
@@ -404,7 +405,7 @@ class SqliteOutput final : public LogOutput {
       sqlite3_bind_double(insert, 10, std::strtod(finding_limit(f).c_str(), nullptr));
       sqlite3_bind_double(insert, 11, std::strtod(finding_peak(f).c_str(), nullptr));
       insert_finding_.text(12, finding_unit(f, profile_));
-      if (insert_finding_.run() != SQLITE_DONE) return fail(0);
+      if (writer_.run(insert_finding_) != SQLITE_DONE) return fail(0);
     }
     found_.clear();
     return true;
@@ -442,7 +443,7 @@ class SqliteOutput final : public LogOutput {
       } else {
         for (int i = 7; i <= 10; ++i) sqlite3_bind_null(stmt, i);
       }
-      if (insert.run() != SQLITE_DONE) return false;
+      if (writer_.run(insert) != SQLITE_DONE) return false;
     }
     return true;
   }
@@ -474,25 +475,23 @@ class SqliteOutput final : public LogOutput {
     }
     for (const DescriptionRow& row : rows) {
       for (std::size_t f = 0; f < row.size(); ++f) insert.text(static_cast<int>(f + 1), row[f]);
-      if (insert.run() != SQLITE_DONE) return false;
+      if (writer_.run(insert) != SQLITE_DONE) return false;
     }
     return true;
   }
 
   bool exec(const std::string& sql) {
-    return sqlite3_exec(db_, sql.c_str(), nullptr, nullptr, nullptr) == SQLITE_OK;
+    return writer_.exec(sql) == SQLITE_OK;
   }
 
-  // Remembers the first failure: `err`, or the database's own; the logbook stays as it was.
-  // Remembers the first failure: `err`, or the database's own (the system's errno, or SQLite's
-  // message where it has none); the logbook stays as it was.
+  // Remembers the first failure: `err`, or the database's own (an errno, or SQLite's message
+  // where it has none); the logbook stays as it was.
   bool fail(int err) {
     if (error_ == 0) {
       if (err == 0 && db_ != nullptr) {
-        err = sqlite3_system_errno(db_);
-        const int code = sqlite3_errcode(db_) & 0xff;
-        if (err == 0 && code == SQLITE_FULL) err = ENOSPC;
-        if (err == 0 && code != SQLITE_IOERR) reason_ = sqlite3_errmsg(db_);
+        const LogbookWriter::Failure failure = writer_.failure();
+        err = failure.error;
+        reason_ = failure.reason;
       }
       error_ = err != 0 ? err : EIO;
     }
