@@ -384,6 +384,10 @@ TEST(Output, WrittenWholeOrNotAtAll) {
   fs::remove(file);
   fs::create_symlink("target.csv", file);
   EXPECT_EQ(run_tool_process({"-q", "-o", file, "csv", log}).status, 1);  // even dangling
+  EXPECT_EQ(run_tool_process({"-q", "-f", "-o", file, "csv", log}).status, 0);  // made through it
+  EXPECT_TRUE(fs::is_symlink(file));
+  EXPECT_TRUE(read_file(dir / "target.csv") == table);
+  fs::remove(dir / "target.csv");
   { std::ofstream target(dir / "target.csv"); }
   EXPECT_EQ(run_tool_process({"-q", "-f", "-o", file, "csv", log}).status, 0);
   EXPECT_TRUE(fs::is_symlink(file));

@@ -4,7 +4,7 @@
 
 #include <tuple>
 
-#include "aggregation/flight_figures.h"
+#include "aggregation/figures/figure_table.h"
 #include "fields/name_match.h"
 #include "output/flights/flight_columns.h"
 
@@ -154,7 +154,7 @@ TEST(ChosenColumns, NamesAsPeopleTypeThem) {
 // --columns with --flights: flight, start and end, then the summary columns named.
 TEST(ChosenColumns, FlightsTableColumns) {
   const std::vector<FlightColumn> all =
-      flight_columns(flight_figures(SECTION_TELM1 | SECTION_GPS, Profile{}));
+      flight_columns(log_figures(SECTION_TELM1 | SECTION_GPS, Profile{}));
   std::string error;
   std::string names;
   for (const FlightColumn& c :

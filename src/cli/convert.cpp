@@ -8,7 +8,7 @@
 #include <string>
 #include <system_error>
 
-#include "aggregation/findings.h"
+#include "aggregation/flight_analysis.h"
 #include "cli/exit_status.h"
 #include "cli/log_file.h"
 #include "fields/column_set.h"
@@ -17,6 +17,7 @@
 #include "output/cells/time_cell.h"
 #include "output/describe/describe.h"
 #include "output/flights/flight_columns.h"
+#include "output/registry.h"
 #include "output/split/split_output.h"
 #include "plan/merged_read.h"
 #include "plan/read_plan.h"
@@ -64,12 +65,12 @@ void print_findings(Messages& messages, const FindingCount& count) {
 }
 
 // --findings with a profile that gives no limit this log could exceed: there is nothing to find.
-void print_no_limits(Messages& messages, const Options& options) {
+void print_no_limits(Messages& messages, const std::string& profile_path) {
   messages.say(
-      options.profile.path.empty()
+      profile_path.empty()
           ? "No profile, so no limits and no findings: give one with --profile FILE "
             "(--profile-template shows one, with limits).\n"
-          : concat({"The profile ", options.profile.path,
+          : concat({"The profile ", profile_path,
                     " gives no limit for this log's columns, so there are no findings: give min "
                     "or max in [columns.NAME], or egt_spread_max or cht_cooling_max in "
                     "[engines.N].\n"}));
@@ -150,170 +151,6 @@ int pass_ended(const ReadOutcome& outcome, const LogOutput* output, OutBuffer& o
       return log_changed(out, messages, log);
     case ReadEnd::DONE:
       break;
-  }
-  return EXIT_DONE;
-}
-
-std::uint64_t span_seconds(const FlightFacts& span) {
-  return std::uint64_t{span.last_time} - span.first_time + 1;
-}
-
-// A log of the run: where it is read from and what its survey found.
-struct RunLog {
-  ByteStream* in = nullptr;
-  std::string name;  // as messages name it
-  SourceStamp at_start;
-  bool stamped = false;
-  SurveyResult survey;
-};
-
-// What a run does, worked out from the options and the surveys before the records are read
-// again: which passes, which columns, which output, which files.
-struct RunPlan {
-  std::vector<LogRead> reads;      // a log each, read as one
-  std::vector<std::string> names;  // of the logs
-  SectionFlags sections = 0;       // seen in any log
-  ColumnSet columns;
-  Selection selection;
-  bool scan = false;   // a flight scan before the output's pass
-  FlightScan flights;  // its result
-  std::vector<SplitFile> files;
-  std::uint64_t seconds = 0;  // about how long the selected records span
-};
-
-// The passes and the columns; false with `error` for a column the logs do not have.
-bool plan_run(const Options& options, const std::vector<RunLog>& logs, Logbook* book,
-              RunPlan& plan, std::string& error) {
-  std::uint64_t records = 0;
-  if (book != nullptr) {
-    // The records the logbook holds are read first: a record a log gives again is a copy.
-    plan.reads.push_back({nullptr, {}, &book->records()});
-    plan.names.push_back(log_name(options.output_path));
-    plan.sections |= book->sections();
-  }
-  for (const RunLog& log : logs) {
-    plan.reads.push_back({log.in, plan_reads(log.survey)});
-    plan.names.push_back(log.name);
-    plan.sections |= log.survey.sections_seen;
-    records += log.survey.records;
-  }
-  plan.columns = ColumnSet(plan.sections);
-  std::string names;
-  if (options.columns_given && options.flights_table) {
-    // The flights table's columns.
-    if (const std::vector<FlightColumn> chosen = chosen_flight_columns(
-            flight_columns(flight_figures(plan.sections, options.profile),
-                           FindingDetector(plan.sections, options.profile).any()),
-            options.columns, error);
-        chosen.empty()) {
-      return false;
-    }
-  } else if (options.columns_given &&
-             (!profile_column_names(options.columns, options.profile, names, error) ||
-              !choose_columns(names, plan.sections, plan.columns, error))) {
-    return false;
-  }
-  plan.selection = options.selection;
-  const unsigned needs = options.format->needs;
-  plan.scan = !plan.selection.flights.all() || !options.split_dir.empty() ||
-              (needs & NEEDS_FLIGHT_SCAN) != 0 ||
-              ((needs & NEEDS_SPAN_OF_WINDOW) != 0 && !plan.selection.window.all());
-  // Without a scan, about a record a second.
-  plan.seconds = records;
-  return true;
-}
-
-// The flight scan, the flights the list names, and the files of --split; the folder is made.
-// EXIT_DONE, or the status that ends the run.
-int run_scan(const Options& options, RunPlan& plan, OutBuffer& out, Messages& messages) {
-  plan.flights = scan_flights(plan.reads, plan.selection.gap, plan.selection.window);
-  if (const int status =
-          pass_ended(plan.flights.outcome, nullptr, out, messages, plan.names, options.output_path);
-      status != EXIT_DONE) {
-    return status;
-  }
-  std::string error;
-  if (!plan.selection.flights.resolve(plan.flights.flights, error)) return refuse(messages, error);
-  plan.seconds = 0;
-  for (const FlightFacts& span : plan.flights.spans) {
-    if (plan.selection.flights.contains(span.number)) plan.seconds += span_seconds(span);
-  }
-  if (options.split_dir.empty()) return EXIT_DONE;
-  const FormatEntry& format = *options.format;
-  plan.files = split_files(options.split_dir, plan.flights, plan.selection.flights,
-                           (format.needs & NEEDS_A_FIX) != 0, format.extension);
-  std::error_code failure;
-  std::filesystem::create_directories(options.split_dir, failure);
-  if (failure) return write_failed(messages, failure.value(), options.split_dir);
-  return EXIT_DONE;
-}
-
-std::unique_ptr<LogOutput> make_output(const Options& options, const RunPlan& plan, OutBuffer& out,
-                                       const std::string& name, std::uint64_t seconds,
-                                       const Logbook* book = nullptr) {
-  const OutputSetup setup{out,
-                          *options.format,
-                          plan.columns,
-                          options.flights_table,
-                          options.findings,
-                          options.utc_offset,
-                          options.utc_offset_given,
-                          name,
-                          seconds,
-                          options.profile,
-                          options.output_path,
-                          options.force,
-                          book,
-                          nullptr,
-                          options.flights_table && options.columns_given
-                              ? std::string_view(options.columns)
-                              : std::string_view()};
-  return options.format->make(setup);
-}
-
-}  // namespace
-
-int convert_log(ByteStream& in, OutBuffer& out, std::string_view format, Messages& messages) {
-  Options options;
-  options.format = find_format(format);
-  return convert_log(in, out, options, messages);
-}
-
-int convert_log(ByteStream& in, OutBuffer& out, const Options& options, Messages& messages) {
-  ByteStream* const ins[] = {&in};
-  return convert_logs(ins, out, options, messages);
-}
-
-namespace {
-
-// The survey of each log, under a heading that names it when there are several; EXIT_DONE, or
-// the status that ends the run.
-int survey_logs(std::span<ByteStream* const> ins, const Options& options, OutBuffer& out,
-                Messages& messages, std::vector<RunLog>& logs) {
-  for (std::size_t i = 0; i < ins.size(); ++i) {
-    RunLog& log = logs.emplace_back();
-    log.in = ins[i];
-    const std::string path =
-        i < options.log_paths.size() ? options.log_paths[i] : std::string(STANDARD_INPUT);
-    log.name = log_name(path);
-    if (ins.size() > 1) messages.heading(log_heading(i, ins.size(), path));
-    log.stamped = log.in->stamp(log.at_start);
-    messages.progress("Scanning for first and last record, please wait");
-    const int found = survey_log(*log.in, messages, log.survey);
-    if (found == SURVEY_SEEK_FAILED) {
-      messages.error_report("seek to start", errno);
-      return EXIT_SEEK;
-    }
-    if (log.in->failed() != 0) return read_failed(log.in->failed(), out, messages, "");
-    if (found != SURVEY_FOUND) {
-      messages.say("\nUnable to locating starting and/or ending record\n");
-      return EXIT_NO_RECORDS;
-    }
-    print_section_line(messages, log.survey.sections_seen);
-    if (const ReadPlan reads = plan_reads(log.survey); reads.file_order) {
-      print_groups_warning(messages, reads.groups);
-    }
-    messages.heading("");
   }
   return EXIT_DONE;
 }
@@ -408,33 +245,230 @@ std::future<FileHash> hash_file(int fd) {
   });
 }
 
-// Opens the logbook a format adds to, unless it is to be made anew; EXIT_DONE, or the status
-// that ends the run. `book` is dropped when there is none to add to.
-int open_logbook(const Options& options, std::unique_ptr<Logbook>& book, Messages& messages) {
-  if (options.force) {
-    book.reset();
-    return EXIT_DONE;
-  }
-  switch (book->open(options.output_path)) {
-    case Logbook::Opened::ABSENT:
-      book.reset();
-      return EXIT_DONE;
-    case Logbook::Opened::EXISTING:
-      return EXIT_DONE;
-    case Logbook::Opened::REFUSED:
-      return refuse(messages, book->message());
-    case Logbook::Opened::FAILED:
-      break;
-  }
-  messages.error_report(book->message(), book->error());
-  return EXIT_WRITE;
+
+std::uint64_t span_seconds(const FlightFacts& span) {
+  return std::uint64_t{span.last_time} - span.first_time + 1;
 }
 
-// What an output that keeps where its records came from learns of the log files: names, sizes,
-// digests and tallies (after the logbook's own, when one was read first).
-int tell_logs(LogOutput& output, const std::vector<RunLog>& logs,
-              std::vector<std::future<FileHash>>& hashes, const std::vector<LogTally>& tallies,
-              Messages& messages, OutBuffer& out) {
+// A log of the run: where it is read from, what its survey found and the order it is read in.
+struct RunLog {
+  ByteStream* in = nullptr;
+  std::string name;  // as messages name it
+  SourceStamp at_start;
+  bool stamped = false;
+  SurveyResult survey;
+  ReadPlan reads;
+};
+
+// The survey of each log, under a heading that names it when there are several; EXIT_DONE, or
+// the status that ends the run.
+int survey_logs(std::span<ByteStream* const> ins, const Options& options, OutBuffer& out,
+                Messages& messages, std::vector<RunLog>& logs) {
+  for (std::size_t i = 0; i < ins.size(); ++i) {
+    RunLog& log = logs.emplace_back();
+    log.in = ins[i];
+    const std::string path =
+        i < options.log_paths.size() ? options.log_paths[i] : std::string(STANDARD_INPUT);
+    log.name = log_name(path);
+    if (ins.size() > 1) messages.heading(log_heading(i, ins.size(), path));
+    log.stamped = log.in->stamp(log.at_start);
+    messages.progress("Scanning for first and last record, please wait");
+    const int found = survey_log(*log.in, messages, log.survey);
+    if (found == SURVEY_SEEK_FAILED) {
+      messages.error_report("seek to start", errno);
+      return EXIT_SEEK;
+    }
+    if (log.in->failed() != 0) return read_failed(log.in->failed(), out, messages, "");
+    if (found != SURVEY_FOUND) {
+      messages.say("\nUnable to locating starting and/or ending record\n");
+      return EXIT_NO_RECORDS;
+    }
+    print_section_line(messages, log.survey.sections_seen);
+    log.reads = plan_reads(log.survey);
+    if (log.reads.file_order) print_groups_warning(messages, log.reads.groups);
+    messages.heading("");
+  }
+  return EXIT_DONE;
+}
+
+// What a run does, worked out from the options and the surveys before the records are read
+// again: what is read, which columns, which flights, which output, which files. Nothing changes
+// it afterwards.
+struct RunPlan {
+  const FormatEntry* format = nullptr;
+  std::vector<LogRead> reads;      // a log each, read as one (a logbook's records first)
+  std::vector<std::string> names;  // of the logs read
+  std::string title;               // the log files' names, each once
+  SectionFlags sections = 0;       // seen in any log
+  ColumnSet columns;
+  Selection selection;
+  bool scan = false;    // a flight scan before the output's pass
+  bool limits = false;  // the profile gives a limit that the logs can exceed
+  bool describe = false;
+  bool findings_asked = false;  // --findings
+  bool flights_table = false;   // --flights
+  std::string flight_columns;   // --columns with --flights: the list, checked
+  TimeZone zone;
+  const Profile* profile = nullptr;
+  std::string profile_path;
+  std::string split_dir;
+  std::string out_name;  // the FILE of -o, or empty
+  bool replace = false;  // --force
+  std::uint64_t seconds = 0;  // about how long the records span, a record a second
+};
+
+// The plan of a run; false with `error` for a column the logs do not have. `history`: the
+// logbook the run adds to, or nullptr.
+bool plan_run(const Options& options, const std::vector<RunLog>& logs, Logbook* history,
+              RunPlan& plan, std::string& error) {
+  plan.format = options.format;
+  if (history != nullptr) {
+    // The records the logbook holds are read first: a record a log gives again is a copy.
+    plan.reads.push_back({nullptr, {}, &history->records()});
+    plan.names.push_back(log_name(options.output_path));
+    plan.sections |= history->sections();
+  }
+  for (std::size_t i = 0; i < logs.size(); ++i) {
+    const RunLog& log = logs[i];
+    plan.reads.push_back({log.in, log.reads});
+    plan.names.push_back(log.name);
+    plan.sections |= log.survey.sections_seen;
+    plan.seconds += log.survey.records;
+    // The logs' names, each once (a log given twice is named once).
+    bool named = false;
+    for (std::size_t j = 0; j < i; ++j) named = named || logs[j].name == log.name;
+    if (!named) plan.title += (plan.title.empty() ? "" : ", ") + log.name;
+  }
+  plan.limits =
+      FlightAnalysis(plan.sections, options.profile, FlightAnalysis::FINDING_COUNT).finds();
+  plan.columns = ColumnSet(plan.sections);
+  if (options.columns_given && options.flights_table) {
+    // The flights table's columns.
+    if (chosen_flight_columns(flight_columns(log_figures(plan.sections, options.profile),
+                                             plan.limits),
+                              options.columns, error)
+            .empty()) {
+      return false;
+    }
+    plan.flight_columns = options.columns;
+  } else if (std::string names;
+             options.columns_given &&
+             (!profile_column_names(options.columns, options.profile, names, error) ||
+              !choose_columns(names, plan.sections, plan.columns, error))) {
+    return false;
+  }
+  plan.selection = options.selection;
+  const unsigned needs = plan.format->needs;
+  plan.scan = !plan.selection.flights.all() || !options.split_dir.empty() ||
+              (needs & NEEDS_FLIGHT_SCAN) != 0 ||
+              ((needs & NEEDS_SPAN_OF_WINDOW) != 0 && !plan.selection.window.all());
+  plan.describe = options.describe;
+  plan.findings_asked = options.findings;
+  plan.flights_table = options.flights_table;
+  plan.zone = TimeZone{options.utc_offset_given, options.utc_offset};
+  plan.profile = &options.profile;
+  plan.profile_path = options.profile.path;
+  plan.split_dir = options.split_dir;
+  plan.out_name = options.output_path;
+  plan.replace = options.force;
+  return true;
+}
+
+// What the flight scan found: the flights, the selection with "last" known, how long the
+// selected records span, and the files of --split.
+struct ScanResult {
+  FlightScan flights;
+  Selection selection;
+  std::uint64_t seconds = 0;
+  std::vector<SplitFile> files;
+};
+
+// The flight scan, the flights the list names, and the files of --split; the folder is made.
+// EXIT_DONE, or the status that ends the run.
+int scan(const RunPlan& plan, ScanResult& result, OutBuffer& out, Messages& messages) {
+  result.flights = scan_flights(plan.reads, plan.selection.gap, plan.selection.window);
+  if (const int status =
+          pass_ended(result.flights.outcome, nullptr, out, messages, plan.names, plan.out_name);
+      status != EXIT_DONE) {
+    return status;
+  }
+  result.selection = plan.selection;
+  std::string error;
+  if (!result.selection.flights.resolve(result.flights.flights, error)) {
+    return refuse(messages, error);
+  }
+  for (const FlightFacts& span : result.flights.spans) {
+    if (result.selection.flights.contains(span.number)) result.seconds += span_seconds(span);
+  }
+  if (plan.split_dir.empty()) return EXIT_DONE;
+  result.files = split_files(plan.split_dir, result.flights, result.selection.flights,
+                             (plan.format->needs & NEEDS_A_FIX) != 0, plan.format->extension);
+  std::error_code failure;
+  std::filesystem::create_directories(plan.split_dir, failure);
+  if (failure) return write_failed(messages, failure.value(), plan.split_dir);
+  return EXIT_DONE;
+}
+
+// What the run holds beside the plan: the logbook it adds to, the digests being worked out, the
+// seam of its files.
+struct RunInputs {
+  std::unique_ptr<Logbook> history;
+  std::vector<std::future<FileHash>> digests;
+  SystemCalls* calls = nullptr;
+};
+
+std::unique_ptr<LogOutput> make_output(const RunPlan& plan, const RunInputs& inputs,
+                                       OutBuffer& out, std::string_view name,
+                                       std::uint64_t seconds) {
+  const OutputSetup setup{out,
+                          *plan.format,
+                          plan.columns,
+                          plan.flights_table,
+                          plan.findings_asked,
+                          plan.zone,
+                          name,
+                          seconds,
+                          *plan.profile,
+                          plan.out_name,
+                          plan.replace,
+                          inputs.history.get(),
+                          inputs.calls,
+                          plan.flight_columns};
+  return plan.format->make(setup);
+}
+
+// Opens the logbook that a format adds to (the FILE of -o, unless --force makes it anew) and
+// starts the digests of the logs a format keeps; EXIT_DONE, or the status that ends the run.
+int open_inputs(const Options& options, std::span<ByteStream* const> ins, RunInputs& inputs,
+                Messages& messages) {
+  const unsigned needs = options.format->needs;
+  if ((needs & ADDS_TO_OUTPUT_FILE) != 0 && !options.force) {
+    inputs.history = std::make_unique<Logbook>();
+    switch (inputs.history->open(options.output_path)) {
+      case Logbook::Opened::ABSENT:
+        inputs.history.reset();
+        break;
+      case Logbook::Opened::EXISTING:
+        break;
+      case Logbook::Opened::REFUSED:
+        return refuse(messages, inputs.history->message());
+      case Logbook::Opened::FAILED:
+        messages.error_report(inputs.history->message(), inputs.history->error());
+        return EXIT_WRITE;
+    }
+  }
+  if ((needs & NEEDS_LOG_DIGESTS) != 0) {
+    for (ByteStream* in : ins) {
+      inputs.digests.push_back(in->fd() >= 0 ? hash_file(in->fd()) : std::future<FileHash>());
+    }
+  }
+  return EXIT_DONE;
+}
+
+// What the output learns of the log files when it keeps where its records came from: names,
+// sizes, digests and tallies (after the logbook's own, when one was read first).
+int tell_logs(LogOutput& output, const std::vector<RunLog>& logs, RunInputs& inputs,
+              const std::vector<LogTally>& tallies, Messages& messages, OutBuffer& out) {
   std::vector<LogFacts> facts;
   const std::size_t first = tallies.size() - logs.size();
   for (std::size_t i = 0; i < logs.size(); ++i) {
@@ -442,8 +476,8 @@ int tell_logs(LogOutput& output, const std::vector<RunLog>& logs,
     log.read = first + i;
     log.name = logs[i].name;
     log.tally = tallies[first + i];
-    if (i < hashes.size() && hashes[i].valid()) {
-      const FileHash hash = hashes[i].get();
+    if (i < inputs.digests.size() && inputs.digests[i].valid()) {
+      const FileHash hash = inputs.digests[i].get();
       if (!hash.done) return read_failed(hash.error, out, messages, logs[i].name);
       log.size = hash.size;
       log.sha256 = Sha256::hex(hash.digest);
@@ -453,72 +487,29 @@ int tell_logs(LogOutput& output, const std::vector<RunLog>& logs,
   return EXIT_DONE;
 }
 
-}  // namespace
-
-int convert_logs(std::span<ByteStream* const> ins, OutBuffer& out, const Options& options,
-                 Messages& messages) {
-  std::unique_ptr<Logbook> book;
-  std::vector<std::future<FileHash>> hashes;
-  const bool database = (options.format->needs & NEEDS_DATABASE) != 0;
-  if (database) {
-    book = std::make_unique<Logbook>();
-    if (const int status = open_logbook(options, book, messages); status != EXIT_DONE) {
-      return status;
-    }
-    for (ByteStream* in : ins)
-      hashes.push_back(in->fd() >= 0 ? hash_file(in->fd()) : std::future<FileHash>());
-  }
-  std::vector<RunLog> logs;
-  if (const int status = survey_logs(ins, options, out, messages, logs); status != EXIT_DONE) {
-    return status;
-  }
-  RunPlan plan;
-  if (std::string error; !plan_run(options, logs, book.get(), plan, error)) {
-    return refuse(messages, error);
-  }
-  const bool limits = FindingDetector(plan.sections, options.profile).any();
-  if (options.findings && !limits) print_no_limits(messages, options);
-  if (options.describe) {
-    write_description(out, options.format->delimiter, plan.columns, options.profile);
-    if (!out.flush()) return write_failed(messages, out.failed(), options.output_path);
-    return EXIT_DONE;
-  }
-  if (plan.scan) {
-    if (const int status = run_scan(options, plan, out, messages); status != EXIT_DONE) {
-      return status;
-    }
-  }
-
-  const std::string& out_name = options.output_path;
-  std::string name;
-  // The logs' names, each once (a log given twice is named once).
-  for (std::size_t i = 0; i < logs.size(); ++i) {
-    bool named = false;
-    for (std::size_t j = 0; j < i; ++j) named = named || logs[j].name == logs[i].name;
-    if (!named) name += (name.empty() ? "" : ", ") + logs[i].name;
-  }
+// The pass: the records of every log through the selection into the output (or the files of
+// --split), then the summary and the notes. EXIT_DONE, or the status that ends the run.
+int run_pass(const RunPlan& plan, const ScanResult* scanned, const std::vector<RunLog>& logs,
+             RunInputs& inputs, OutBuffer& out, Messages& messages) {
+  const std::string& out_name = plan.out_name;
   std::unique_ptr<LogOutput> output;
   SplitOutput* split = nullptr;
-  if (options.split_dir.empty()) {
-    output = make_output(options, plan, out, name, plan.seconds, book.get());
+  if (plan.split_dir.empty()) {
+    output = make_output(plan, inputs, out, plan.title,
+                         scanned != nullptr ? scanned->seconds : plan.seconds);
   } else {
     auto split_output = std::make_unique<SplitOutput>(
-        std::move(plan.files),
+        scanned->files,
         [&](OutBuffer& out_file, const SplitFile& file) {
           // Named by its file, not by the logs: the same whichever download it comes from.
           const std::string stem = std::filesystem::path(file.path).stem().string();
-          const FlightFacts* span = plan.flights.facts(file.flight);
-          return make_output(options, plan, out_file, stem, span ? span_seconds(*span) : 0);
+          const FlightFacts* span = scanned->flights.facts(file.flight);
+          return make_output(plan, inputs, out_file, stem, span ? span_seconds(*span) : 0);
         },
-        options.force);
+        plan.replace, inputs.calls);
     split = split_output.get();
     output = std::move(split_output);
   }
-  if (!output->begin()) return output_failed(messages, *output, out_name);
-  RecordFilter filter(plan.selection, *output, plan.scan ? &plan.flights : nullptr);
-  std::vector<LogTally> tallies;
-  ReadOutcome outcome = read_logs(plan.reads, &messages, filter, &tallies);
-  if (outcome.end == ReadEnd::DONE && !filter.finish()) outcome.end = ReadEnd::STOPPED;
   // A run that fails keeps the files of --split completed before, and names them.
   const auto failed = [&](int status) {
     if (split != nullptr && (split->settle(), report_files(messages, *split))) {
@@ -526,6 +517,12 @@ int convert_logs(std::span<ByteStream* const> ins, OutBuffer& out, const Options
     }
     return status;
   };
+  if (!output->begin()) return failed(output_failed(messages, *output, out_name));
+  const Selection& selection = scanned != nullptr ? scanned->selection : plan.selection;
+  RecordFilter filter(selection, *output, scanned != nullptr ? &scanned->flights : nullptr);
+  std::vector<LogTally> tallies;
+  ReadOutcome outcome = read_logs(plan.reads, &messages, filter, &tallies);
+  if (outcome.end == ReadEnd::DONE && !filter.finish()) outcome.end = ReadEnd::STOPPED;
   if (const int status = pass_ended(outcome, output.get(), out, messages, plan.names, out_name);
       status != EXIT_DONE) {
     return failed(status);
@@ -536,17 +533,15 @@ int convert_logs(std::span<ByteStream* const> ins, OutBuffer& out, const Options
       return failed(log_changed(out, messages, logs.size() > 1 ? log.name : std::string()));
     }
   }
-  if (database) {
-    if (const int status = tell_logs(*output, logs, hashes, tallies, messages, out);
-        status != EXIT_DONE) {
-      return status;
-    }
+  if (const int status = tell_logs(*output, logs, inputs, tallies, messages, out);
+      status != EXIT_DONE) {
+    return status;
   }
   if (!output->end()) return failed(output_failed(messages, *output, out_name));
   print_summary(messages, output->rows(), outcome.bad_packets);
   print_tallies(messages, plan.names, tallies);
-  if (filter.selected() == 0 && (!plan.selection.window.all() || !plan.selection.flights.all())) {
-    print_empty_selection(messages, plan.selection, tallies, filter.flights_read());
+  if (filter.selected() == 0 && (!selection.window.all() || !selection.flights.all())) {
+    print_empty_selection(messages, selection, tallies, filter.flights_read());
   }
 
   RunTotals totals;
@@ -555,19 +550,58 @@ int convert_logs(std::span<ByteStream* const> ins, OutBuffer& out, const Options
   totals.split = split != nullptr;
   totals.findings = output->findings();
   if (totals.findings.findings > 0) print_findings(messages, totals.findings);
-  for (const FlightFacts& span : plan.flights.spans) {
-    if (plan.selection.flights.contains(span.number)) {
-      totals.positions_out_of_range += span.positions_out_of_range;
+  if (scanned != nullptr) {
+    for (const FlightFacts& span : scanned->flights.spans) {
+      if (selection.flights.contains(span.number)) {
+        totals.positions_out_of_range += span.positions_out_of_range;
+      }
     }
   }
-  if (options.format->notes != nullptr) options.format->notes(totals, messages);
-  if (book != nullptr && book->has_findings() && !limits) {
-    messages.say(concat({"The findings in ", options.output_path,
-                         " were kept as they were, without this run's records: give --profile "
-                         "FILE with limits to make them anew\n"}));
-  }
+  if (plan.format->notes != nullptr) plan.format->notes(totals, messages);
+  if (const std::string note = output->closing_note(); !note.empty()) messages.say(note);
   if (split != nullptr) report_files(messages, *split);
   return EXIT_DONE;
+}
+
+}  // namespace
+
+int convert_log(ByteStream& in, OutBuffer& out, std::string_view format, Messages& messages) {
+  Options options;
+  options.format = find_format(format);
+  return convert_log(in, out, options, messages);
+}
+
+int convert_log(ByteStream& in, OutBuffer& out, const Options& options, Messages& messages) {
+  ByteStream* const ins[] = {&in};
+  return convert_logs(ins, out, options, messages);
+}
+
+int convert_logs(std::span<ByteStream* const> ins, OutBuffer& out, const Options& options,
+                 Messages& messages, SystemCalls* calls) {
+  RunInputs inputs;
+  inputs.calls = calls;
+  if (const int status = open_inputs(options, ins, inputs, messages); status != EXIT_DONE) {
+    return status;
+  }
+  std::vector<RunLog> logs;
+  if (const int status = survey_logs(ins, options, out, messages, logs); status != EXIT_DONE) {
+    return status;
+  }
+  RunPlan plan;
+  if (std::string error; !plan_run(options, logs, inputs.history.get(), plan, error)) {
+    return refuse(messages, error);
+  }
+  if (plan.findings_asked && !plan.limits) print_no_limits(messages, plan.profile_path);
+  if (plan.describe) {
+    write_description(out, plan.format->delimiter, plan.columns, *plan.profile);
+    if (!out.flush()) return write_failed(messages, out.failed(), plan.out_name);
+    return EXIT_DONE;
+  }
+  ScanResult scanned;
+  if (plan.scan) {
+    if (const int status = scan(plan, scanned, out, messages); status != EXIT_DONE) return status;
+  }
+  return run_pass(plan, plan.scan ? &scanned : nullptr, logs, inputs, out, messages);
 }
 
 }  // namespace korvex

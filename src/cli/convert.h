@@ -10,6 +10,7 @@
 #include "io/byte_stream.h"
 #include "io/messages.h"
 #include "io/out_buffer.h"
+#include "io/system_calls.h"
 
 namespace korvex {
 
@@ -18,9 +19,9 @@ namespace korvex {
 int convert_log(ByteStream& in, OutBuffer& out, const Options& options, Messages& messages);
 
 // The logs read by `ins`, read as one (see plan/merged_read.h), as the options say; their names
-// are the options' log paths.
+// are the options' log paths. The files the run writes itself go through `calls`.
 int convert_logs(std::span<ByteStream* const> ins, OutBuffer& out, const Options& options,
-                 Messages& messages);
+                 Messages& messages, SystemCalls* calls = nullptr);
 
 // The whole log in the format named `format` (a format word).
 int convert_log(ByteStream& in, OutBuffer& out, std::string_view format, Messages& messages);

@@ -11,7 +11,29 @@ namespace korvex {
 
 namespace {
 
+enum class OptionId {
+  FLIGHTS,
+  FLIGHT,
+  FROM,
+  TO,
+  GAP,
+  COLUMNS,
+  OUTPUT,
+  SPLIT,
+  FORCE,
+  UTC_OFFSET,
+  DESCRIBE,
+  FINDINGS,
+  PROFILE,
+  NO_PROFILE,
+  PROFILE_TEMPLATE,
+  QUIET,
+  HELP,
+  VERSION,
+};
+
 struct OptionDef {
+  OptionId id;
   char short_name;  // 0 when the option has only its long name
   std::string_view long_name;
   std::string_view value_name;  // empty when the option takes no value
@@ -19,27 +41,35 @@ struct OptionDef {
 };
 
 constexpr OptionDef kOptions[] = {
-    {0, "flights", "", "a row per flight instead of a row per record"},
-    {0, "flight", "LIST",
+    {OptionId::FLIGHTS, 0, "flights", "", "a row per flight instead of a row per record"},
+    {OptionId::FLIGHT, 0, "flight", "LIST",
      "only these flights: numbers and ranges, such as 3 or 2,5 or 2-4 or last"},
-    {0, "from", "TIME", "only records at or after TIME"},
-    {0, "to", "TIME", "only records at or before TIME"},
-    {0, "gap", "SECONDS", "a pause longer than this starts a new flight (default 300)"},
-    {0, "columns", "LIST",
+    {OptionId::FROM, 0, "from", "TIME", "only records at or after TIME"},
+    {OptionId::TO, 0, "to", "TIME", "only records at or before TIME"},
+    {OptionId::GAP, 0, "gap", "SECONDS",
+     "a pause longer than this starts a new flight (default 300)"},
+    {OptionId::COLUMNS, 0, "columns", "LIST",
      "only these columns: names, labels, blocks, ranges (tc1-tc6), patterns (*oil*)"},
-    {'o', "output", "FILE", "write to FILE (whole or not at all), not standard output"},
-    {0, "split", "DIR", "one file per flight in DIR, named by its start"},
-    {'f', "force", "", "let -o and --split replace files that exist"},
-    {0, "utc-offset", "+HH:MM",
+    {OptionId::OUTPUT, 'o', "output", "FILE",
+     "write to FILE (whole or not at all), not standard output"},
+    {OptionId::SPLIT, 0, "split", "DIR", "one file per flight in DIR, named by its start"},
+    {OptionId::FORCE, 'f', "force", "", "let -o and --split replace files that exist"},
+    {OptionId::UTC_OFFSET, 0, "utc-offset", "+HH:MM",
      "how far the instrument's clock runs ahead of UTC (-14:00 to +14:00)"},
-    {0, "describe", "", "the log's columns (name, block, label, type, unit) instead of records"},
-    {0, "findings", "", "every limit of the profile exceeded, a row each, instead of records"},
-    {0, "profile", "FILE", "the aircraft profile (units, cylinders, limits) to use"},
-    {0, "no-profile", "", "use no profile, not even the one in ~/.config/korvexlogdump"},
-    {0, "profile-template", "", "show a profile with every key, to start one from, and exit"},
-    {'q', "quiet", "", "no progress texts and no dots; warnings, errors and the summary stay"},
-    {'h', "help", "", "show this help and exit"},
-    {'V', "version", "", "show the version and exit"},
+    {OptionId::DESCRIBE, 0, "describe", "",
+     "the log's columns (name, block, label, type, unit) instead of records"},
+    {OptionId::FINDINGS, 0, "findings", "",
+     "every limit of the profile exceeded, a row each, instead of records"},
+    {OptionId::PROFILE, 0, "profile", "FILE",
+     "the aircraft profile (units, cylinders, limits) to use"},
+    {OptionId::NO_PROFILE, 0, "no-profile", "",
+     "use no profile, not even the one in ~/.config/korvexlogdump"},
+    {OptionId::PROFILE_TEMPLATE, 0, "profile-template", "",
+     "show a profile with every key, to start one from, and exit"},
+    {OptionId::QUIET, 'q', "quiet", "",
+     "no progress texts and no dots; warnings, errors and the summary stay"},
+    {OptionId::HELP, 'h', "help", "", "show this help and exit"},
+    {OptionId::VERSION, 'V', "version", "", "show the version and exit"},
 };
 
 // A whole number from `low` to `high`.
@@ -59,63 +89,88 @@ struct ZonedEnds {
   std::string from_text, to_text;
 };
 
-// Takes the value of an option into the options; false with `error` when it is no good value.
-bool apply_value(std::string_view name, std::string_view value, Options& o, ZonedEnds& zoned,
-                 std::string& error) {
-  if (name == "flight") return parse_flight_list(value, o.selection.flights, error);
-  if (name == "from") {
-    zoned.from_text = value;
-    return parse_time(value, TimeEnd::FROM, o.selection.window.from, error, &zoned.from);
+// Takes an option (and its value) into the options, or into the command it stands for; false
+// with `error` when its value is no good.
+bool apply_option(OptionId id, std::string_view value, ParsedCommandLine& parsed,
+                  ZonedEnds& zoned, std::string& error) {
+  Options& o = parsed.options;
+  switch (id) {
+    case OptionId::HELP:
+      parsed.command = Command::HELP;
+      return true;
+    case OptionId::VERSION:
+      parsed.command = Command::VERSION;
+      return true;
+    case OptionId::PROFILE_TEMPLATE:
+      parsed.command = Command::PROFILE_TEMPLATE;
+      return true;
+    case OptionId::FLIGHTS:
+      o.flights_table = true;
+      return true;
+    case OptionId::FORCE:
+      o.force = true;
+      return true;
+    case OptionId::DESCRIBE:
+      o.describe = true;
+      return true;
+    case OptionId::FINDINGS:
+      o.findings = true;
+      return true;
+    case OptionId::NO_PROFILE:
+      o.no_profile = true;
+      return true;
+    case OptionId::QUIET:
+      o.quiet = true;
+      return true;
+    case OptionId::FLIGHT:
+      return parse_flight_list(value, o.selection.flights, error);
+    case OptionId::FROM:
+      zoned.from_text = value;
+      return parse_time(value, TimeEnd::FROM, o.selection.window.from, error, &zoned.from);
+    case OptionId::TO:
+      zoned.to_text = value;
+      return parse_time(value, TimeEnd::TO, o.selection.window.to, error, &zoned.to);
+    case OptionId::GAP:
+      if (parse_whole(value, 1, MAX_GAP, o.selection.gap)) return true;
+      error = concat({"the gap ", quoted(value), " is no whole number of seconds from 1 to ",
+                      std::to_string(MAX_GAP)});
+      return false;
+    case OptionId::COLUMNS:
+      o.columns_given = true;
+      o.columns = value;
+      return true;
+    case OptionId::UTC_OFFSET:
+      o.utc_offset_given = true;
+      switch (parse_utc_offset(value, o.utc_offset)) {
+        case OffsetRead::READ:
+          return true;
+        case OffsetRead::OUT_OF_RANGE:
+          error = concat({"the UTC offset ", quoted(value), " is outside -14:00 to +14:00"});
+          return false;
+        case OffsetRead::NO_FORM:
+          break;
+      }
+      error = concat({"the UTC offset ", quoted(value),
+                      " is no [+|-]HH:MM from -14:00 to +14:00 (such as -05:00)"});
+      return false;
+    case OptionId::PROFILE:
+      o.profile_path = value;
+      if (!value.empty()) return true;
+      error = "the file of --profile is empty";
+      return false;
+    case OptionId::OUTPUT:
+      o.output_path = value == STANDARD_OUTPUT ? std::string() : std::string(value);
+      if (!value.empty()) return true;
+      error = "the file of --output is empty";
+      return false;
+    case OptionId::SPLIT:
+      o.split_dir = value;
+      if (!value.empty()) return true;
+      error = "the folder of --split is empty";
+      return false;
   }
-  if (name == "to") {
-    zoned.to_text = value;
-    return parse_time(value, TimeEnd::TO, o.selection.window.to, error, &zoned.to);
-  }
-  if (name == "gap") {
-    if (parse_whole(value, 1, MAX_GAP, o.selection.gap)) return true;
-    error = concat({"the gap ", quoted(value), " is no whole number of seconds from 1 to ",
-                    std::to_string(MAX_GAP)});
-    return false;
-  }
-  if (name == "columns") {
-    o.columns_given = true;
-    o.columns = value;
-    return true;
-  }
-  if (name == "utc-offset") {
-    o.utc_offset_given = true;
-    switch (parse_utc_offset(value, o.utc_offset)) {
-      case OffsetRead::READ:
-        return true;
-      case OffsetRead::OUT_OF_RANGE:
-        error = concat({"the UTC offset ", quoted(value), " is outside -14:00 to +14:00"});
-        return false;
-      case OffsetRead::NO_FORM:
-        break;
-    }
-    error = concat({"the UTC offset ", quoted(value),
-                    " is no [+|-]HH:MM from -14:00 to +14:00 (such as -05:00)"});
-    return false;
-  }
-  if (name == "profile") {
-    o.profile_path = value;
-    if (!value.empty()) return true;
-    error = "the file of --profile is empty";
-    return false;
-  }
-  if (name == "output") {
-    o.output_path = value == STANDARD_OUTPUT ? std::string() : std::string(value);
-    if (!value.empty()) return true;
-    error = "the file of --output is empty";
-    return false;
-  }
-  if (name == "split") {
-    o.split_dir = value;
-    if (!value.empty()) return true;
-    error = "the folder of --split is empty";
-    return false;
-  }
-  return true;
+  error = "an option this program does not know";
+  return false;
 }
 
 // A time of the window given in UTC or a zone, on the instrument's clock; false with `error`.
@@ -134,34 +189,73 @@ bool place_zoned(const std::optional<std::int32_t>& zone, const std::string& tex
   return false;
 }
 
+// The options of each kind a format may refuse, as they are written, and whether they are one.
+struct RefusedWords {
+  Refused option;
+  std::string_view words;
+  bool several;
+};
+constexpr RefusedWords kRefusedWords[] = {
+    {Refused::COLUMNS, "--columns", false},
+    {Refused::FLIGHTS, "--flights", false},
+    {Refused::FINDINGS, "--findings", false},
+    {Refused::SPLIT, "--split", false},
+    {Refused::SELECTION, "--flight, --from and --to", true},
+    {Refused::UTC_OFFSET, "--utc-offset", false},
+    {Refused::DESCRIBE, "--describe", false},
+};
+
+// The option of that kind is given.
+bool given(const Options& o, Refused option) {
+  switch (option) {
+    case Refused::COLUMNS:
+      return o.columns_given;
+    case Refused::FLIGHTS:
+      return o.flights_table;
+    case Refused::FINDINGS:
+      return o.findings;
+    case Refused::SPLIT:
+      return !o.split_dir.empty();
+    case Refused::SELECTION:
+      return !o.selection.flights.all() || !o.selection.window.all();
+    case Refused::UTC_OFFSET:
+      return o.utc_offset_given;
+    case Refused::DESCRIBE:
+      break;
+  }
+  return o.describe;
+}
+
+// An option of those given that the format refuses, among `kinds`; false with `error`.
+bool format_refuses(const Options& o, std::span<const Refused> kinds, std::string& error) {
+  for (const Refused kind : kinds) {
+    const std::string_view why = o.format->refusal(kind);
+    if (why.empty() || !given(o, kind)) continue;
+    for (const RefusedWords& w : kRefusedWords) {
+      if (w.option != kind) continue;
+      error = concat({w.words, w.several ? " do not go with " : " does not go with ",
+                      o.format->word, ", ", why});
+    }
+    return true;
+  }
+  return false;
+}
+
 // Options that do not go together; false with `error`.
 bool check_combination(const Options& o, std::string& error) {
   const FormatEntry& format = *o.format;
-  if (o.columns_given && !format.refuses_columns.empty()) {
-    error = concat({"--columns does not go with ", format.word, ", ", format.refuses_columns});
-  } else if (o.flights_table && !format.refuses_flights.empty()) {
-    error = concat({"--flights does not go with ", format.word, ", ", format.refuses_flights});
-  } else if (o.findings && !format.refuses_findings.empty()) {
-    error = concat({"--findings does not go with ", format.word, ", ", format.refuses_findings});
+  constexpr Refused kFirst[] = {Refused::COLUMNS, Refused::FLIGHTS, Refused::FINDINGS};
+  constexpr Refused kThen[] = {Refused::SPLIT, Refused::SELECTION, Refused::UTC_OFFSET,
+                               Refused::DESCRIBE};
+  if (format_refuses(o, kFirst, error)) {
   } else if (o.findings && o.columns_given) {
     error = "--columns does not go with --findings, whose columns are fixed";
   } else if (o.findings && (o.flights_table || o.describe)) {
     error = concat({"--findings does not go with ", o.flights_table ? "--flights" : "--describe",
                     ": each writes rows of its own"});
-  } else if ((format.needs & NEEDS_DATABASE) != 0 && o.output_path.empty()) {
-    error = concat({format.word, " needs -o FILE: the database to write"});
-  } else if ((format.needs & NEEDS_DATABASE) != 0 && !o.split_dir.empty()) {
-    error = concat({"--split does not go with ", format.word, ", which writes one database"});
-  } else if ((format.needs & NEEDS_DATABASE) != 0 &&
-             (!o.selection.flights.all() || !o.selection.window.all())) {
-    error = concat({"--flight, --from and --to do not go with ", format.word,
-                    ", which keeps every record: select with SQL (WHERE flight = 2, WHERE "
-                    "time >= '2026-06-14')"});
-  } else if ((format.needs & NEEDS_DATABASE) != 0 && o.utc_offset_given) {
-    error = concat({"--utc-offset does not go with ", format.word,
-                    ", which keeps the instrument's clock (in SQL: datetime(time, '-2 hours'))"});
-  } else if ((format.needs & NEEDS_DATABASE) != 0 && o.describe) {
-    error = concat({"--describe does not go with ", format.word, ", which writes a database"});
+  } else if (!format.output_file.empty() && o.output_path.empty()) {
+    error = concat({format.word, " needs -o FILE: ", format.output_file});
+  } else if (format_refuses(o, kThen, error)) {
   } else if (!o.output_path.empty() && !o.split_dir.empty()) {
     error = "--output does not go with --split, which writes a file per flight";
   } else if (o.force && o.output_path.empty() && o.split_dir.empty()) {
@@ -181,15 +275,29 @@ bool check_combination(const Options& o, std::string& error) {
 }
 
 // What to do instead of giving an option of one value twice (the last would win unseen).
-std::string given_twice(std::string_view name) {
-  const std::string option = concat({"--", name});
+std::string given_twice(const OptionDef& option) {
   std::string_view how = "give it once";
-  if (name == "flight") how = "give every flight in one list (--flight 1,2)";
-  if (name == "columns") how = "give every column in one list (--columns alt,RPM)";
-  if (name == "from" || name == "to") how = "a window has one start and one end";
-  if (name == "output") how = "a run writes one file";
-  if (name == "split") how = "a run writes into one folder";
-  return concat({option, " is given twice: ", how});
+  switch (option.id) {
+    case OptionId::FLIGHT:
+      how = "give every flight in one list (--flight 1,2)";
+      break;
+    case OptionId::COLUMNS:
+      how = "give every column in one list (--columns alt,RPM)";
+      break;
+    case OptionId::FROM:
+    case OptionId::TO:
+      how = "a window has one start and one end";
+      break;
+    case OptionId::OUTPUT:
+      how = "a run writes one file";
+      break;
+    case OptionId::SPLIT:
+      how = "a run writes into one folder";
+      break;
+    default:
+      break;
+  }
+  return concat({"--", option.long_name, " is given twice: ", how});
 }
 
 // The format words, as the help lists them.
@@ -234,7 +342,7 @@ ParsedCommandLine option_error(std::string text) {
 ParsedCommandLine parse_command_line(int argc, const char* const* argv) {
   ParsedCommandLine parsed;
   std::vector<std::string_view> positional;
-  std::vector<std::string_view> valued;  // the options of one value given so far
+  std::vector<OptionId> valued;  // the options of one value given so far
   ZonedEnds zoned;
   bool options_seen = false;
   bool options_ended = false;
@@ -261,34 +369,15 @@ ParsedCommandLine parse_command_line(int argc, const char* const* argv) {
       if (i + 1 >= argc) return option_error(concat({"option ", quoted(name), " needs a value"}));
       value = argv[++i];
     }
-    if (option->long_name == "help") {
-      parsed.command = Command::HELP;
-      return parsed;
-    }
-    if (option->long_name == "version") {
-      parsed.command = Command::VERSION;
-      return parsed;
-    }
-    if (option->long_name == "profile-template") {
-      parsed.command = Command::PROFILE_TEMPLATE;
-      return parsed;
-    }
     if (!option->value_name.empty()) {
-      if (std::find(valued.begin(), valued.end(), option->long_name) != valued.end()) {
-        return option_error(given_twice(option->long_name));
+      if (std::find(valued.begin(), valued.end(), option->id) != valued.end()) {
+        return option_error(given_twice(*option));
       }
-      valued.push_back(option->long_name);
+      valued.push_back(option->id);
     }
-    if (option->long_name == "no-profile") parsed.options.no_profile = true;
-    if (option->long_name == "describe") parsed.options.describe = true;
-    if (option->long_name == "findings") parsed.options.findings = true;
-    if (option->long_name == "quiet") parsed.options.quiet = true;
-    if (option->long_name == "force") parsed.options.force = true;
-    if (option->long_name == "flights") parsed.options.flights_table = true;
     std::string error;
-    if (!apply_value(option->long_name, value, parsed.options, zoned, error)) {
-      return option_error(error);
-    }
+    if (!apply_option(option->id, value, parsed, zoned, error)) return option_error(error);
+    if (parsed.command != Command::CONVERT) return parsed;
   }
   if (std::string error;
       !place_zoned(zoned.from, zoned.from_text, parsed.options.selection.window.from,
@@ -329,27 +418,30 @@ ParsedCommandLine parse_command_line(int argc, const char* const* argv) {
   return parsed;
 }
 
+// Where the help's descriptions of formats and options start, after the names.
+constexpr std::string_view kHelpIndent = "                      ";
+
 std::string help_text() {
   std::string text =
       "Usage: KorvexLogDump [OPTION]... FORMAT LOGFILE...\n"
       "Turns the data log of a flight-instrument display into a table, one row per logged\n"
       "record, oldest first.\n"
       "\n"
-      "FORMAT (any case):\n"
-      "  tab, comma, space     the classic table: every cell followed by a tab or a comma,\n"
-      "                        or fixed-width columns; Time as \"MM/DD/YYYY HH:MM:SS\"\n"
-      "  csv, tsv              a table for analysis programs: unique column names, a flight\n"
-      "                        column, no separator after the last cell, Time as\n"
-      "                        YYYY-MM-DDTHH:MM:SS, and an empty cell for a value the record\n"
-      "                        does not carry\n"
-      "  gpx, kml              the GPS track of every flight, for map and flight-logging\n"
-      "                        programs (GPX 1.1, KML 2.2): fixes with GPS altitude in metres\n"
-      "                        and time in UTC\n"
-      "  html                  a flight report to open in any browser: the flights table and\n"
-      "                        charts of each flight, in one self-contained page\n"
-      "  sqlite                a logbook (-o FILE): a SQLite database of the records, flights,\n"
-      "                        findings and the logs imported, every column typed; a later\n"
-      "                        run adds its logs to it, each record once\n"
+      "FORMAT (any case):\n";
+  std::string words;
+  for (const FormatEntry& f : output_formats()) {
+    words += concat({words.empty() ? "" : ", ", f.word});
+    if (f.help.empty()) continue;
+    words.resize(std::max<std::size_t>(words.size() + 1, 22), ' ');
+    std::string_view help = f.help;
+    for (std::string_view indent = words; !help.empty(); indent = kHelpIndent) {
+      const std::size_t end = std::min(help.find('\n'), help.size());
+      text += concat({"  ", indent, help.substr(0, end), "\n"});
+      help.remove_prefix(std::min(end + 1, help.size()));
+    }
+    words.clear();
+  }
+  text +=
       "LOGFILE is the instrument's log file; - reads standard input, which is copied first when\n"
       "it is a pipe, as is a LOGFILE that is a pipe or FIFO (<(zcat log.rec.gz)). Several\n"
       "LOGFILEs, such as downloads of one instrument made on different days, are read as one\n"

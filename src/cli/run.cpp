@@ -77,12 +77,16 @@ struct OutputFile {
 
 // Opens the output of -o: a file that exists is refused unless --force. A database is opened by
 // its output: only the checks are made.
-int open_output(const Options& options, bool database, Messages& messages, OutputFile& output) {
+int open_output(const Options& options, bool database, Messages& messages, OutputFile& output,
+                SystemCalls* calls) {
   const std::string& path = options.output_path;
   output.path = path;
   struct stat st {};
-  const bool exists = ::lstat(path.c_str(), &st) == 0;  // a dangling link too
-  if (exists && ::stat(path.c_str(), &st) == 0) {
+  // A dangling symbolic link is there too: -o refuses it without --force (a logbook is made
+  // through it, as nothing is there to add to).
+  const bool named = ::lstat(path.c_str(), &st) == 0;
+  const bool exists = ::stat(path.c_str(), &st) == 0;
+  if (exists) {
     if (S_ISDIR(st.st_mode)) {
       messages.say(concat({"KorvexLogDump: ", path, " is a folder; -o needs a file name\n"}));
       return EXIT_USAGE;
@@ -101,13 +105,10 @@ int open_output(const Options& options, bool database, Messages& messages, Outpu
   }
   // A database that exists is a logbook to add to: its output checks it.
   if (database) return EXIT_DONE;
-  if (exists && !options.force) return refuse_output(path, messages);
-  // A link to a file stays a link: its target is replaced.
-  if (char* target = exists ? ::realpath(path.c_str(), nullptr) : nullptr; target != nullptr) {
-    output.path = target;
-    std::free(target);
-  }
-  if (!output.file.create(output.path)) {
+  if (named && !options.force) return refuse_output(path, messages);
+  // A link stays a link: the file is made, or replaced, at its target.
+  output.path = path_through_links(path);
+  if (!output.file.create(output.path, NewFile::Naming::UNNAMED_FIRST, calls)) {
     messages.error_report(concat({"Error on open of ", path}), errno);
     return EXIT_WRITE;
   }
@@ -115,12 +116,14 @@ int open_output(const Options& options, bool database, Messages& messages, Outpu
 }
 
 // Gives the complete file of -o its name, its data and its name on disk first.
-int finish_output(const Options& options, OutBuffer& out, Messages& messages, OutputFile& output) {
+int finish_output(const Options& options, OutBuffer& out, Messages& messages, OutputFile& output,
+                  SystemCalls* calls) {
   const std::string& path = options.output_path;
   errno = out.failed();
   if (out.flush() &&
-      (output.stream >= 0 || (::fsync(output.file.fd()) == 0 &&
-                              output.file.publish(options.force) && sync_folder_of(output.path)))) {
+      (output.stream >= 0 ||
+       (fsync_call(calls, output.file.fd()) == 0 && output.file.publish(options.force) &&
+        sync_folder_of(output.path, calls)))) {
     return EXIT_DONE;
   }
   if (errno == EEXIST && output.file.is_open()) return refuse_output(path, messages);
@@ -130,7 +133,8 @@ int finish_output(const Options& options, OutBuffer& out, Messages& messages, Ou
 
 }  // namespace
 
-int run_tool(int argc, const char* const* argv, OutBuffer& out, Messages& messages) {
+int run_tool(int argc, const char* const* argv, OutBuffer& out, Messages& messages,
+             SystemCalls* calls) {
   const ParsedCommandLine parsed = parse_command_line(argc, argv);
   switch (parsed.command) {
     case Command::HELP:
@@ -164,12 +168,13 @@ int run_tool(int argc, const char* const* argv, OutBuffer& out, Messages& messag
   }
   OutputFile output;
   std::unique_ptr<OutBuffer> file_out;
-  const bool database = (options.format->needs & NEEDS_DATABASE) != 0;
+  const bool database = (options.format->needs & WRITES_OUTPUT_FILE) != 0;
   if (!options.output_path.empty()) {
-    if (const int status = open_output(options, database, messages, output); status != EXIT_DONE) {
+    if (const int status = open_output(options, database, messages, output, calls);
+        status != EXIT_DONE) {
       return status;
     }
-    if (!database) file_out = std::make_unique<OutBuffer>(output.fd());
+    if (!database) file_out = std::make_unique<OutBuffer>(output.fd(), kOutBufferSize, calls);
   }
   // A file that -o names is written whole or not at all (a device or pipe as it comes).
   const bool whole_file = !options.output_path.empty() && output.stream < 0;
@@ -196,8 +201,10 @@ int run_tool(int argc, const char* const* argv, OutBuffer& out, Messages& messag
     streams.push_back(std::make_unique<ByteStream>(fd_source(&fds[i])));
     ins.push_back(streams.back().get());
   }
-  int status = convert_logs(ins, table, options, messages);
-  if (status == EXIT_DONE && file_out) status = finish_output(options, table, messages, output);
+  int status = convert_logs(ins, table, options, messages, calls);
+  if (status == EXIT_DONE && file_out) {
+    status = finish_output(options, table, messages, output, calls);
+  }
   if (status != EXIT_DONE) {
     close_all();
     if (whole_file) messages.say(concat({"Nothing was written to ", options.output_path, "\n"}));

@@ -79,6 +79,14 @@ constexpr const Field* find_field(int block, std::string_view label) {
   return nullptr;
 }
 
+// The column of block `block` with this label, found when the code is compiled: a label that
+// no column has does not compile. For the columns the code names (RPM, tc1, ...).
+consteval const Field* known_field(int block, std::string_view label) {
+  const Field* f = find_field(block, label);
+  if (f == nullptr) throw "no column of the block has this label";
+  return f;
+}
+
 // Calls fn(block, field) for every column of the blocks that the section set shows, in the
 // order of the tables' rows.
 template <typename Fn>

@@ -67,7 +67,7 @@ bool choose_columns(std::string_view list, SectionFlags sections, ColumnSet& col
     if (anywhere.match == NameMatch::CHOSEN) {
       error = concat({"the log has no section that holds ", quoted(choice.word), "; ",
                       names_of_log(sections)});
-    } else if (error.find("did you mean") == std::string::npos) {
+    } else if (!choice.suggested) {
       error += "; --describe lists the log's columns";
     }
   }

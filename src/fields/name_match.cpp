@@ -193,6 +193,7 @@ NameChoice choose_names(std::string_view list, const std::vector<ColumnNames>& c
                                   near[k]});
         }
         if (!near.empty()) choice.error += "?";
+        choice.suggested = !near.empty();
       }
       return choice;
     }

@@ -32,6 +32,7 @@ struct NameChoice {
   std::vector<std::size_t> chosen;  // indices into the columns, in the order chosen
   std::string word;                 // the word that failed
   std::string error;
+  bool suggested = false;  // UNKNOWN: the error suggests the closest names
 };
 
 // Matches every word of `list` against `columns` (in table order). `ignored`: a word that

@@ -12,27 +12,62 @@ namespace korvex {
 
 namespace {
 
-constexpr std::string_view kTrackColumns = "whose points have fixed values";
-constexpr std::string_view kTrackFlights = "which writes a track per flight";
-constexpr std::string_view kTrackFindings = "which writes tracks";
+constexpr Refusal kTrackRefuses[] = {
+    {Refused::COLUMNS, "whose points have fixed values"},
+    {Refused::FLIGHTS, "which writes a track per flight"},
+    {Refused::FINDINGS, "which writes tracks"},
+};
 constexpr unsigned kTrackNeeds = NEEDS_FLIGHT_SCAN | NEEDS_A_FIX;
+constexpr std::string_view kTrackHelp =
+    "the GPS track of every flight, for map and flight-logging\n"
+    "programs (GPX 1.1, KML 2.2): fixes with GPS altitude in metres\n"
+    "and time in UTC";
+
+constexpr Refusal kReportRefuses[] = {
+    {Refused::COLUMNS, "whose charts are fixed"},
+    {Refused::FLIGHTS, "whose report begins with the flights table"},
+    {Refused::FINDINGS, "whose report shows each flight's findings"},
+};
+
+constexpr Refusal kLogbookRefuses[] = {
+    {Refused::COLUMNS, "which stores every column"},
+    {Refused::FLIGHTS, "which stores the records"},
+    {Refused::FINDINGS, "which stores the records"},
+    {Refused::SPLIT, "which writes one database"},
+    {Refused::SELECTION,
+     "which keeps every record: select with SQL (WHERE flight = 2, WHERE time >= '2026-06-14')"},
+    {Refused::UTC_OFFSET,
+     "which keeps the instrument's clock (in SQL: datetime(time, '-2 hours'))"},
+    {Refused::DESCRIBE, "which writes a database"},
+};
+constexpr unsigned kLogbookNeeds = WRITES_OUTPUT_FILE | ADDS_TO_OUTPUT_FILE | NEEDS_LOG_DIGESTS;
 
 // clang-format off
 constexpr FormatEntry kFormats[] = {
     {"tab", "tsv", DELIM_TAB, 0, {}, {}, {}, make_classic_table, nullptr},
     {"comma", "csv", DELIM_COMMA, 0, {}, {}, {}, make_classic_table, nullptr},
-    {"space", "txt", DELIM_SPACE, 0, {}, {}, {}, make_classic_table, nullptr},
+    {"space", "txt", DELIM_SPACE, 0,
+     "the classic table: every cell followed by a tab or a comma,\n"
+     "or fixed-width columns; Time as \"MM/DD/YYYY HH:MM:SS\"",
+     {}, {}, make_classic_table, nullptr},
     {"csv", "csv", DELIM_COMMA, 0, {}, {}, {}, make_analysis_table, nullptr},
-    {"tsv", "tsv", DELIM_TAB, 0, {}, {}, {}, make_analysis_table, nullptr},
-    {"gpx", "gpx", DELIM_COMMA, kTrackNeeds, kTrackColumns, kTrackFlights, kTrackFindings,
-     make_gpx, track_notes},
-    {"kml", "kml", DELIM_COMMA, kTrackNeeds, kTrackColumns, kTrackFlights, kTrackFindings,
-     make_kml, track_notes},
-    {"html", "html", DELIM_COMMA, NEEDS_SPAN_OF_WINDOW, "whose charts are fixed",
-     "whose report begins with the flights table", "whose report shows each flight's findings",
-     make_report, report_notes},
-    {"sqlite", "db", DELIM_COMMA, NEEDS_DATABASE, "which stores every column",
-     "which stores the records", "which stores the records", make_sqlite, nullptr},
+    {"tsv", "tsv", DELIM_TAB, 0,
+     "a table for analysis programs: unique column names, a flight\n"
+     "column, no separator after the last cell, Time as\n"
+     "YYYY-MM-DDTHH:MM:SS, and an empty cell for a value the record\n"
+     "does not carry",
+     {}, {}, make_analysis_table, nullptr},
+    {"gpx", "gpx", DELIM_COMMA, kTrackNeeds, {}, {}, kTrackRefuses, make_gpx, track_notes},
+    {"kml", "kml", DELIM_COMMA, kTrackNeeds, kTrackHelp, {}, kTrackRefuses, make_kml, track_notes},
+    {"html", "html", DELIM_COMMA, NEEDS_SPAN_OF_WINDOW,
+     "a flight report to open in any browser: the flights table and\n"
+     "charts of each flight, in one self-contained page",
+     {}, kReportRefuses, make_report, report_notes},
+    {"sqlite", "db", DELIM_COMMA, kLogbookNeeds,
+     "a logbook (-o FILE): a SQLite database of the records, flights,\n"
+     "findings and the logs imported, every column typed; a later\n"
+     "run adds its logs to it, each record once",
+     "the database to write", kLogbookRefuses, make_sqlite, nullptr},
 };
 // clang-format on
 

@@ -2,6 +2,8 @@
 # The layers of the tool, lowest first; a file includes files of its own layer and of the layers
 # below it, never of one above:
 #   io, record, fields, profile, survey and plan, store, selection, aggregation, output, cli
+# Within a layer, the files of a folder stand above those of its subfolders (output/registry.h
+# above output/csv/): a file never includes one of a folder above its own, at any depth.
 #   bash tests/layers/check.sh [SRC_DIR]   check the tree (default: the project's src)
 #   bash tests/layers/check.sh --self-test a tree with one include from below fails the check
 set -uo pipefail
@@ -35,12 +37,22 @@ check() {
     fi
     while IFS= read -r line; do
       file=${line%%:*}
-      included=$(sed -E 's/^[^:]*:[0-9]+:[[:space:]]*#[[:space:]]*include[[:space:]]+"([^/"]+)\/.*/\1/' <<< "$line")
-      [ "$included" != "$line" ] || continue  # no folder: a generated header such as version.h
+      path=$(sed -E 's/^[^:]*:[0-9]+:[[:space:]]*#[[:space:]]*include[[:space:]]+"([^"]+)".*/\1/' <<< "$line")
+      included=${path%%/*}
+      [ "$included" != "$path" ] || continue  # no folder: a generated header such as version.h
       if [ "$(rank "$included")" -gt "$own" ]; then
         echo "${file#"$src"/} includes a file of $included, a layer above $layer: ${line#*:*:}"
         failures=$((failures + 1))
+        continue
       fi
+      # A folder above the file's own: its folder's path begins with the included file's folder.
+      folder=$(dirname "${file#"$src"/}")
+      case "$folder/" in
+        "$(dirname "$path")"/?*)
+          echo "${file#"$src"/} includes a file of a folder above its own: ${line#*:*:}"
+          failures=$((failures + 1))
+          ;;
+      esac
     done < <(grep -rnE '^[[:space:]]*#[[:space:]]*include[[:space:]]+"' "$dir")
   done
   [ $failures -eq 0 ]
@@ -52,9 +64,16 @@ if [ "${1:-}" = "--self-test" ]; then
   mkdir -p "$tmp/fields" "$tmp/output"
   echo '#include "fields/value.h"' > "$tmp/output/ok.h"
   check "$tmp" > /dev/null || { echo "FAIL: an include from above was refused"; exit 1; }
+  mkdir -p "$tmp/output/csv" "$tmp/output/table"
+  echo '#include "output/table/rows.h"' > "$tmp/output/csv/ok.h"
+  echo '#include "output/csv/ok.h"' > "$tmp/output/top.h"
+  check "$tmp" > /dev/null || { echo "FAIL: an include of a folder beside or below was refused"; exit 1; }
+  echo '#include "output/top.h"' > "$tmp/output/csv/bad.h"
+  check "$tmp" > /dev/null && { echo "FAIL: an include of a folder above passed"; exit 1; }
+  rm "$tmp/output/csv/bad.h"
   echo '#include "output/log_output.h"' > "$tmp/fields/bad.h"
   check "$tmp" > /dev/null && { echo "FAIL: an include from below passed"; exit 1; }
-  echo "the check refuses an include from below"
+  echo "the check refuses an include from below and one of a folder above"
   exit 0
 fi
 

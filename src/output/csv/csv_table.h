@@ -11,7 +11,7 @@
 #include "fields/column_set.h"
 #include "io/out_buffer.h"
 #include "output/cells/cells.h"
-#include "output/log_output.h"
+#include "output/format/log_output.h"
 
 namespace korvex {
 

@@ -40,16 +40,41 @@ std::string cylinder(ColumnRef column, const Profile& profile) {
 
 }  // namespace
 
+namespace {
+
+// The words of each kind of finding: what it is, and what its column is called when it names
+// no column of the log's (an engine's spread).
+struct KindText {
+  FindingKind kind;
+  std::string_view word;
+  std::string_view own_column;  // with the engine monitor's number after it; empty: the column's
+  std::string_view own_label;   // empty: the column's
+};
+constexpr KindText kKinds[] = {
+    {FindingKind::ABOVE_MAX, "above max", {}, {}},
+    {FindingKind::BELOW_MIN, "below min", {}, {}},
+    {FindingKind::EGT_SPREAD, "above max", "egt_spread_", "EGT spread"},
+    {FindingKind::CHT_COOLING, "cooling", {}, {}},
+};
+
+const KindText& text_of(FindingKind kind) {
+  for (const KindText& k : kKinds) {
+    if (k.kind == kind) return k;
+  }
+  return kKinds[0];
+}
+
+}  // namespace
+
 std::string finding_column(const Finding& f) {
-  if (f.spread()) return concat({"egt_spread_", std::to_string(f.column.block)});
+  const KindText& text = text_of(f.kind);
+  if (!text.own_column.empty()) return concat({text.own_column, std::to_string(f.column.block)});
   return column_name(f.column.block, *f.column.field);
 }
 
 std::string finding_label(const Finding& f, const Profile& profile) {
-  std::string label;
-  if (f.spread()) {
-    label = "EGT spread";
-  } else {
+  std::string label(text_of(f.kind).own_label);
+  if (label.empty()) {
     const ColumnSetup* setup = profile.setup(f.column);
     label = setup != nullptr && !setup->label.empty() ? setup->label : cylinder(f.column, profile);
     if (label.empty()) label = std::string(f.column.field->label);
@@ -61,15 +86,7 @@ std::string finding_label(const Finding& f, const Profile& profile) {
 }
 
 std::string_view finding_kind(FindingKind kind) {
-  switch (kind) {
-    case FindingKind::ABOVE_MAX:
-      return "above max";
-    case FindingKind::BELOW_MIN:
-      return "below min";
-    case FindingKind::COOLING:
-      break;
-  }
-  return "cooling";
+  return text_of(kind).word;
 }
 
 std::string finding_limit(const Finding& f) {
@@ -77,14 +94,11 @@ std::string finding_limit(const Finding& f) {
 }
 
 std::string finding_peak(const Finding& f) {
-  return fixed(f.peak, f.spread() ? 0 : f.column.field->decimals);
+  return fixed(f.peak, f.column.field->decimals);
 }
 
 std::string finding_unit(const Finding& f, const Profile& profile) {
-  if (!f.spread()) return std::string(profile.unit(f.column));
-  const EngineSetup& e = *profile.engine(f.column.block);
-  return e.egt.empty() ? std::string()
-                       : std::string(profile.unit(thermocouple_column(f.column.block, e.egt[0])));
+  return std::string(profile.unit(f.column));
 }
 
 }  // namespace korvex

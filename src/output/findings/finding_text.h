@@ -5,7 +5,7 @@
 #include <string>
 #include <string_view>
 
-#include "aggregation/findings.h"
+#include "aggregation/findings/finding.h"
 #include "profile/profile.h"
 
 namespace korvex {
@@ -15,7 +15,7 @@ std::string finding_column(const Finding& f);
 // What the profile calls the column: its label, "EGT 3" or "CHT 3" for a named cylinder's
 // thermocouple, "EGT spread"; with the engine's name for an engine's column.
 std::string finding_label(const Finding& f, const Profile& profile);
-// "above max", "below min" or "cooling".
+// "above max" (of a column or a spread), "below min" or "cooling".
 std::string_view finding_kind(FindingKind kind);
 // The limit as the profile gives it, and the peak with the column's decimals.
 std::string finding_limit(const Finding& f);

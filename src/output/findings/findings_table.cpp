@@ -26,10 +26,10 @@ FindingsTable::FindingsTable(OutBuffer& out, DelimiterMode mode, bool analysis,
                              SectionFlags sections, const Profile& profile, const TimeZone& zone)
     : out_(out),
       mode_(mode),
-      analysis_(analysis),
+      analysis_table_(analysis),
       zone_(zone),
       profile_(profile),
-      detector_(sections, profile) {}
+      analysis_(sections, profile, FlightAnalysis::FINDINGS) {}
 
 bool FindingsTable::begin() {
   bool first = true;
@@ -42,12 +42,12 @@ bool FindingsTable::begin() {
 }
 
 bool FindingsTable::begin_flight(const FlightFacts& facts) {
-  detector_.start(facts);
+  analysis_.start(facts);
   return true;
 }
 
 void FindingsTable::write_ready() {
-  const TimeForm form = analysis_ ? TimeForm::ISO : TimeForm::CLASSIC;
+  const TimeForm form = analysis_table_ ? TimeForm::ISO : TimeForm::CLASSIC;
   for (const Finding& f : ready_) {
     const std::string cells[] = {std::to_string(f.flight),
                                  time_text(f.first_time, f.first_layout, form, zone_),
@@ -70,17 +70,17 @@ void FindingsTable::write_ready() {
 }
 
 bool FindingsTable::record(const RecordEvent& event) {
-  detector_.add(event);
-  detector_.take_ready(ready_);
+  analysis_.add(event);
+  analysis_.take_findings(ready_);
   write_ready();
   return out_.failed() == 0;
 }
 
 bool FindingsTable::end_flight() {
-  detector_.finish();
-  detector_.take_ready(ready_);
+  analysis_.finish();
+  analysis_.take_findings(ready_);
   write_ready();
-  if (detector_.count() > 0) count_ += {detector_.count(), 1};
+  if (const std::int64_t n = analysis_.summary().findings; n > 0) count_ += {n, 1};
   return out_.failed() == 0;
 }
 

@@ -6,11 +6,11 @@
 #include <cstdint>
 #include <vector>
 
-#include "aggregation/findings.h"
+#include "aggregation/flight_analysis.h"
 #include "io/out_buffer.h"
 #include "output/cells/cells.h"
 #include "output/cells/time_cell.h"
-#include "output/log_output.h"
+#include "output/format/log_output.h"
 
 namespace korvex {
 
@@ -34,10 +34,10 @@ class FindingsTable final : public LogOutput {
 
   OutBuffer& out_;
   DelimiterMode mode_;
-  bool analysis_;
+  bool analysis_table_;
   TimeZone zone_;
   const Profile& profile_;
-  FindingDetector detector_;
+  FlightAnalysis analysis_;
   std::vector<Finding> ready_;
   FindingCount count_;
   std::int64_t rows_ = 0;

@@ -17,13 +17,9 @@ namespace {
 constexpr int kFlightWidth = 6;
 constexpr int kDurationWidth = 9;
 constexpr int kRecordsWidth = 7;
-constexpr int kLandingsWidth = 8;
-constexpr int kFuelWidth = 8;
-constexpr int kDistanceWidth = 8;
-constexpr int kFuelDecimals = 2;
-constexpr int kDistanceDecimals = 1;
+constexpr int kFindingsWidth = 8;
 
-FlightColumn column(std::string name, FlightColumn::Kind kind, int width, std::size_t figure = 0) {
+FlightColumn column(std::string name, FlightColumn::Kind kind, int width, FigureId figure = 0) {
   const int named = std::max<int>(width, static_cast<int>(name.size()));
   return {std::move(name), named, kind, figure};
 }
@@ -37,7 +33,7 @@ std::string fixed(double value, int decimals) {
 
 }  // namespace
 
-std::vector<FlightColumn> flight_columns(const std::vector<Figure>& figures, bool findings) {
+std::vector<FlightColumn> flight_columns(const std::vector<FigureId>& figures, bool findings) {
   std::vector<FlightColumn> columns = {
       column("flight", FlightColumn::FLIGHT, kFlightWidth),
       column("start", FlightColumn::START, TIME_WIDTH),
@@ -45,43 +41,15 @@ std::vector<FlightColumn> flight_columns(const std::vector<Figure>& figures, boo
       column("duration", FlightColumn::DURATION, kDurationWidth),
       column("records", FlightColumn::RECORDS, kRecordsWidth),
   };
-  for (std::size_t i = 0; i < figures.size(); ++i) {
-    const Figure& f = figures[i];
-    switch (f.kind) {
-      case FigureKind::ENGINE_TIME:
-        columns.push_back(column(concat({"engine", std::to_string(f.column.block), "_time"}),
-                                 FlightColumn::FIGURE, kDurationWidth, i));
-        break;
-      case FigureKind::AIR_TIME:
-        columns.push_back(column("air_time", FlightColumn::FIGURE, kDurationWidth, i));
-        break;
-      case FigureKind::LANDINGS:
-        columns.push_back(column("landings", FlightColumn::FIGURE, kLandingsWidth, i));
-        break;
-      case FigureKind::MAX:
-      case FigureKind::MIN:
-        columns.push_back(column((f.kind == FigureKind::MAX ? "max_" : "min_") +
-                                     column_name(f.column.block, *f.column.field),
-                                 FlightColumn::FIGURE, f.column.field->width, i));
-        break;
-      case FigureKind::FUEL:
-        columns.push_back(column(std::string(block_name_prefix[f.column.block]) + "fuel_used",
-                                 FlightColumn::FIGURE, kFuelWidth, i));
-        break;
-      case FigureKind::DISTANCE:
-        columns.push_back(column("distance_nm", FlightColumn::FIGURE, kDistanceWidth, i));
-        break;
-    }
+  // The findings after the landings, else after the records.
+  std::size_t findings_at = columns.size();
+  for (const FigureId id : figures) {
+    columns.push_back(column(figure_key(id), FlightColumn::FIGURE, FIGURES[id].width, id));
+    if (FIGURES[id].kind == FigureKind::LANDINGS) findings_at = columns.size();
   }
   if (findings) {
-    const auto after = std::find_if(columns.begin(), columns.end(), [&](const FlightColumn& c) {
-      return c.kind == FlightColumn::FIGURE && figures[c.figure].kind == FigureKind::LANDINGS;
-    });
-    const auto records = std::find_if(columns.begin(), columns.end(), [](const FlightColumn& c) {
-      return c.kind == FlightColumn::RECORDS;
-    });
-    columns.insert((after != columns.end() ? after : records) + 1,
-                   column("findings", FlightColumn::FINDINGS, kLandingsWidth));
+    columns.insert(columns.begin() + static_cast<std::ptrdiff_t>(findings_at),
+                   column("findings", FlightColumn::FINDINGS, kFindingsWidth));
   }
   return columns;
 }
@@ -93,7 +61,7 @@ std::vector<FlightColumn> chosen_flight_columns(const std::vector<FlightColumn>&
   const NameChoice choice = choose_names(list, names);
   if (choice.match != NameMatch::CHOSEN) {
     error = choice.error;
-    if (error.find("did you mean") == std::string::npos) {
+    if (!choice.suggested) {
       error += "; the flights table has flight, start, end, duration, records and its figures";
     }
     return {};
@@ -115,24 +83,19 @@ std::vector<FlightColumn> chosen_flight_columns(const std::vector<FlightColumn>&
   return chosen;
 }
 
-std::string figure_text(const Figure& figure, const std::optional<double>& value,
+std::string figure_text(FigureId figure, const std::optional<double>& value,
                         std::string_view missing) {
   if (!value) return std::string(missing);
-  switch (figure.kind) {
-    case FigureKind::ENGINE_TIME:
-    case FigureKind::AIR_TIME:
+  const FigureTraits& f = FIGURES[figure];
+  switch (f.type) {
+    case FigureType::DURATION:
       return duration_text(static_cast<std::uint32_t>(*value));
-    case FigureKind::LANDINGS:
+    case FigureType::COUNT:
       return std::to_string(static_cast<std::int64_t>(*value));
-    case FigureKind::MAX:
-    case FigureKind::MIN:
-      return fixed(*value, figure.column.field->decimals);
-    case FigureKind::FUEL:
-      return fixed(*value, kFuelDecimals);
-    case FigureKind::DISTANCE:
+    case FigureType::VALUE:
       break;
   }
-  return fixed(*value, kDistanceDecimals);
+  return fixed(*value, f.decimals);
 }
 
 std::string duration_text(std::uint32_t seconds) {
@@ -142,33 +105,32 @@ std::string duration_text(std::uint32_t seconds) {
 }
 
 std::vector<std::string> flight_texts(const std::vector<FlightColumn>& columns,
-                                      const std::vector<Figure>& figures,
-                                      const FlightValues& values, TimeForm form,
+                                      const FlightSummary& flight, TimeForm form,
                                       std::string_view missing, const TimeZone& zone) {
   std::vector<std::string> texts;
   texts.reserve(columns.size());
   for (const FlightColumn& c : columns) {
     switch (c.kind) {
       case FlightColumn::FLIGHT:
-        texts.push_back(std::to_string(values.flight));
+        texts.push_back(std::to_string(flight.flight));
         break;
       case FlightColumn::START:
-        texts.push_back(time_text(values.first_time, values.first_layout, form, zone));
+        texts.push_back(time_text(flight.first_time, flight.first_layout, form, zone));
         break;
       case FlightColumn::END:
-        texts.push_back(time_text(values.last_time, values.last_layout, form, zone));
+        texts.push_back(time_text(flight.last_time, flight.last_layout, form, zone));
         break;
       case FlightColumn::DURATION:
-        texts.push_back(duration_text(values.seconds()));
+        texts.push_back(duration_text(flight.seconds()));
         break;
       case FlightColumn::RECORDS:
-        texts.push_back(std::to_string(values.records));
+        texts.push_back(std::to_string(flight.records));
         break;
       case FlightColumn::FIGURE:
-        texts.push_back(figure_text(figures[c.figure], values.values[c.figure], missing));
+        texts.push_back(figure_text(c.figure, flight.figures[c.figure], missing));
         break;
       case FlightColumn::FINDINGS:
-        texts.push_back(std::to_string(values.findings));
+        texts.push_back(std::to_string(flight.findings));
         break;
     }
   }

@@ -1,14 +1,16 @@
 // The columns of the flights table (--flights, and the report's table of flights): the flight,
-// its first and last time, duration and records, then its figures. Each column's name, its width
-// in the space format, and the text of a flight's value.
+// its first and last time, duration and records, then its figures by their keys. Each column's
+// name, its width in the space format, and the text of a flight's value.
 #pragma once
 
 #include <cstddef>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
 
-#include "aggregation/flight_figures.h"
+#include "aggregation/figures/figure_table.h"
+#include "aggregation/figures/flight_figures.h"
 #include "output/cells/time_cell.h"
 
 namespace korvex {
@@ -18,12 +20,13 @@ struct FlightColumn {
   std::string name;
   int width;  // in the space format: the name's, or the widest value's when wider
   Kind kind;
-  std::size_t figure = 0;  // FIGURE: which
+  FigureId figure = 0;  // FIGURE: which
 };
 
 // With `findings`, a column of the findings of each flight follows its landings (or its
 // records, in a log without the airborne column).
-std::vector<FlightColumn> flight_columns(const std::vector<Figure>& figures, bool findings = false);
+std::vector<FlightColumn> flight_columns(const std::vector<FigureId>& figures,
+                                         bool findings = false);
 
 // The columns of --columns LIST with --flights: flight, start and end, then the columns the list
 // names, in its order (names as --columns takes them: any case, patterns, ranges). Empty, with
@@ -31,9 +34,9 @@ std::vector<FlightColumn> flight_columns(const std::vector<Figure>& figures, boo
 std::vector<FlightColumn> chosen_flight_columns(const std::vector<FlightColumn>& columns,
                                                 std::string_view list, std::string& error);
 
-// A figure's value as text: the column's decimals for a maximum or minimum, fuel with two and
-// the distance with one; `missing` for a figure over records that lack its column.
-std::string figure_text(const Figure& figure, const std::optional<double>& value,
+// A figure's value as text, as its type and decimals say; `missing` for a figure over records
+// that lack its column.
+std::string figure_text(FigureId figure, const std::optional<double>& value,
                         std::string_view missing);
 
 // A flight's duration as H:MM:SS.
@@ -41,8 +44,7 @@ std::string duration_text(std::uint32_t seconds);
 
 // The text of each column for a flight, times in `form` on the clock `zone` gives.
 std::vector<std::string> flight_texts(const std::vector<FlightColumn>& columns,
-                                      const std::vector<Figure>& figures,
-                                      const FlightValues& values, TimeForm form,
+                                      const FlightSummary& flight, TimeForm form,
                                       std::string_view missing, const TimeZone& zone = {});
 
 }  // namespace korvex

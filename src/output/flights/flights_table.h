@@ -8,12 +8,11 @@
 
 #include <vector>
 
-#include "aggregation/findings.h"
-#include "aggregation/flight_figures.h"
+#include "aggregation/flight_analysis.h"
 #include "io/out_buffer.h"
 #include "output/cells/cells.h"
 #include "output/flights/flight_columns.h"
-#include "output/log_output.h"
+#include "output/format/log_output.h"
 
 namespace korvex {
 
@@ -37,12 +36,9 @@ class FlightsTable final : public LogOutput {
 
   OutBuffer& out_;
   DelimiterMode mode_;
-  bool analysis_;
+  bool analysis_table_;
   TimeZone zone_;
-  FlightFigures figures_;
-  FindingDetector detector_;
-  bool findings_;  // the profile gives limits: the findings are counted
-  std::vector<Finding> found_;
+  FlightAnalysis analysis_;
   FindingCount count_;
   std::vector<FlightColumn> columns_;
   std::int64_t rows_ = 0;

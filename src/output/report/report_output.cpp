@@ -7,7 +7,7 @@
 #include "fields/blocks.h"
 #include "io/concat.h"
 #include "output/findings/finding_text.h"
-#include "output/registry.h"
+#include "output/format/format.h"
 #include "record/timestamp.h"
 #include "version.h"
 
@@ -23,8 +23,6 @@ constexpr std::size_t kPointsPerBucket = 2;
 // The widest buckets a flight starts with, and the widest they become, in seconds.
 constexpr std::uint32_t kMaxFirstWidth = 1U << 20;
 constexpr std::uint32_t kMaxWidth = 1U << 30;
-// The temperatures of an engine monitor, charted but not shown on a flight's card.
-constexpr std::string_view kTemperaturePrefix = "tc";
 
 constexpr std::string_view kStyle = R"(<style>
 :root{color-scheme:light}
@@ -113,70 +111,43 @@ std::string with_unit(std::string text, std::string_view unit) {
 }
 
 // The unit of a figure: its column's; for fuel used the flow's less its "/h".
-std::string figure_unit(const Figure& f, const Profile& profile) {
-  switch (f.kind) {
-    case FigureKind::MAX:
-    case FigureKind::MIN:
+std::string figure_unit(FigureId id, const Profile& profile) {
+  const FigureTraits& f = FIGURES[id];
+  switch (f.unit) {
+    case FigureUnit::COLUMN:
       return std::string(profile.unit(f.column));
-    case FigureKind::FUEL: {
+    case FigureUnit::COLUMN_TIMES_HOURS: {
       const std::string_view flow = profile.unit(f.column);
       if (flow.ends_with("/h")) return std::string(flow.substr(0, flow.size() - 2));
       return flow.empty() ? std::string() : concat({flow, " × h"});
     }
-    case FigureKind::ENGINE_TIME:
-    case FigureKind::AIR_TIME:
-    case FigureKind::LANDINGS:
-    case FigureKind::DISTANCE:
+    case FigureUnit::NONE:
       break;
   }
   return {};
 }
 
 // The label of a figure on its flight's card, in words: "max RPM (RPM), engine 1".
-std::string figure_label(const FlightColumn& c, const std::vector<Figure>& figures,
-                         const Profile& profile) {
+std::string figure_label(const FlightColumn& c, const Profile& profile) {
   if (c.kind != FlightColumn::FIGURE) return html_text(c.name);
-  const Figure& f = figures[c.figure];
-  std::string label;
-  switch (f.kind) {
-    case FigureKind::ENGINE_TIME:
-      label = "engine time";
-      break;
-    case FigureKind::AIR_TIME:
-      label = "air time";
-      break;
-    case FigureKind::LANDINGS:
-      label = "landings";
-      break;
-    case FigureKind::MAX:
-    case FigureKind::MIN:
-      label = concat({f.kind == FigureKind::MAX ? "max " : "min ", profile.label(f.column)});
-      break;
-    case FigureKind::FUEL:
-      label = "fuel used";
-      break;
-    case FigureKind::DISTANCE:
-      label = "distance (nm)";
-      break;
+  const FigureTraits& f = FIGURES[c.figure];
+  std::string label(f.label);
+  if (f.type == FigureType::VALUE && f.unit == FigureUnit::COLUMN) {
+    label = concat({label, " ", profile.label(f.column)});
   }
-  label = with_unit(std::move(label), figure_unit(f, profile));
-  if (f.kind != FigureKind::DISTANCE && f.kind != FigureKind::AIR_TIME &&
-      f.kind != FigureKind::LANDINGS && profile.engine(f.column.block) != nullptr) {
-    label += concat({", ", engine_name(profile, f.column.block)});
-  }
+  label = with_unit(std::move(label), figure_unit(c.figure, profile));
+  if (f.engine() >= 0) label += concat({", ", engine_name(profile, f.column.block)});
   return html_text(label);
 }
 
 // Whether a column is shown on a flight's card: not the flight and its times (the section's
 // heading has them), nor the twelve temperatures.
-bool on_card(const FlightColumn& c, const std::vector<Figure>& figures) {
+bool on_card(const FlightColumn& c) {
   if (c.kind == FlightColumn::FLIGHT || c.kind == FlightColumn::START ||
       c.kind == FlightColumn::END) {
     return false;
   }
-  if (c.kind != FlightColumn::FIGURE) return true;
-  const ColumnRef column = figures[c.figure].column;
-  return column.field == nullptr || !column.field->label.starts_with(kTemperaturePrefix);
+  return c.kind != FlightColumn::FIGURE || FIGURES[c.figure].on_card;
 }
 
 // A temperature as the thermocouples give it: a whole number.
@@ -196,7 +167,7 @@ using Scale = ReportOutput::Scale;
 
 struct LineDef {
   int block;
-  const char* label;
+  const Field* field;  // known_field(): the columns the charts draw are checked when compiled
   int axis;
 };
 
@@ -212,7 +183,7 @@ void define_charts(SectionFlags sections, const Profile& profile, std::vector<Ch
   };
   auto chart = [&](std::string title, std::initializer_list<LineDef> defs) {
     charts.push_back({std::move(title), lines.size(), defs.size(), Scale::OWN});
-    for (const LineDef& d : defs) add_line({d.block, find_field(d.block, d.label)}, d.axis, {});
+    for (const LineDef& d : defs) add_line({d.block, d.field}, d.axis, {});
   };
   // A chart of thermocouples; `word` names a cylinder's line where the profile gives no label.
   auto temperatures = [&](std::string title, Scale scale, int block, const std::vector<int>& tcs,
@@ -230,17 +201,17 @@ void define_charts(SectionFlags sections, const Profile& profile, std::vector<Ch
   };
   const bool gps = (sections & SECTION_GPS) != 0;
   if (gps) {
-    chart("Altitude", {{BASE_BLOCK, "alt", 0}, {SECTION_ID_GPS, "g-alt", 0}});
-    chart("Speeds", {{BASE_BLOCK, "ASI", 0}, {BASE_BLOCK, "TAS", 0}, {SECTION_ID_GPS, "gs", 0}});
+    chart("Altitude", {{BASE_BLOCK, known_field(BASE_BLOCK, "alt"), 0}, {SECTION_ID_GPS, known_field(SECTION_ID_GPS, "g-alt"), 0}});
+    chart("Speeds", {{BASE_BLOCK, known_field(BASE_BLOCK, "ASI"), 0}, {BASE_BLOCK, known_field(BASE_BLOCK, "TAS"), 0}, {SECTION_ID_GPS, known_field(SECTION_ID_GPS, "gs"), 0}});
   } else {
-    chart("Altitude", {{BASE_BLOCK, "alt", 0}});
-    chart("Speeds", {{BASE_BLOCK, "ASI", 0}, {BASE_BLOCK, "TAS", 0}});
+    chart("Altitude", {{BASE_BLOCK, known_field(BASE_BLOCK, "alt"), 0}});
+    chart("Speeds", {{BASE_BLOCK, known_field(BASE_BLOCK, "ASI"), 0}, {BASE_BLOCK, known_field(BASE_BLOCK, "TAS"), 0}});
   }
-  chart("Vertical speed", {{BASE_BLOCK, "VSI", 0}});
+  chart("Vertical speed", {{BASE_BLOCK, known_field(BASE_BLOCK, "VSI"), 0}});
   for (const int id : {SECTION_ID_TELM1, SECTION_ID_TELM2}) {
     if ((sections & section_flag(id)) == 0) continue;
     const std::string engine = concat({", ", engine_name(profile, id)});
-    chart(concat({"RPM and MAP", engine}), {{id, "RPM", 0}, {id, "MAP", 1}});
+    chart(concat({"RPM and MAP", engine}), {{id, known_field(SECTION_ID_TELM1, "RPM"), 0}, {id, known_field(SECTION_ID_TELM1, "MAP"), 1}});
     // The cylinders' EGTs and CHTs as the profile names them, and the other thermocouples.
     const EngineSetup& setup = *profile.engine(id);
     temperatures(concat({"EGT", engine}), Scale::EGT, id, setup.egt, "EGT");
@@ -255,12 +226,12 @@ void define_charts(SectionFlags sections, const Profile& profile, std::vector<Ch
     const bool cylinders = !setup.egt.empty() || !setup.cht.empty();
     temperatures(concat({cylinders ? "Other temperatures" : "Temperatures", engine}), Scale::OWN,
                  id, others, "");
-    chart(concat({"Oil", engine}), {{id, "o-t", 0}, {id, "oil-p", 1}});
-    chart(concat({"Fuel", engine}), {{id, "flow", 0}, {id, "fl1", 1}, {id, "fl2", 1}});
+    chart(concat({"Oil", engine}), {{id, known_field(SECTION_ID_TELM1, "o-t"), 0}, {id, known_field(SECTION_ID_TELM1, "oil-p"), 1}});
+    chart(concat({"Fuel", engine}), {{id, known_field(SECTION_ID_TELM1, "flow"), 0}, {id, known_field(SECTION_ID_TELM1, "fl1"), 1}, {id, known_field(SECTION_ID_TELM1, "fl2"), 1}});
   }
-  chart("Electrical", {{BASE_BLOCK, "m-v", 0}, {BASE_BLOCK, "b-v", 0}, {BASE_BLOCK, "amps", 1}});
+  chart("Electrical", {{BASE_BLOCK, known_field(BASE_BLOCK, "m-v"), 0}, {BASE_BLOCK, known_field(BASE_BLOCK, "b-v"), 0}, {BASE_BLOCK, known_field(BASE_BLOCK, "amps"), 1}});
   if ((sections & SECTION_ATTITUDE) != 0) {
-    chart("Attitude", {{SECTION_ID_ATTITUDE, "bank", 0}, {SECTION_ID_ATTITUDE, "ptch", 0}});
+    chart("Attitude", {{SECTION_ID_ATTITUDE, known_field(SECTION_ID_ATTITUDE, "bank"), 0}, {SECTION_ID_ATTITUDE, known_field(SECTION_ID_ATTITUDE, "ptch"), 0}});
   }
 }
 
@@ -302,10 +273,9 @@ ReportOutput::ReportOutput(OutBuffer& out, std::string log_name, SectionFlags se
       log_name_(std::move(log_name)),
       zone_(zone),
       profile_(profile),
-      figures_(sections, profile),
-      detector_(sections, profile),
-      findings_(detector_.any()),
-      columns_(flight_columns(figures_.figures(), findings_)),
+      analysis_(sections, profile, FlightAnalysis::ALL),
+      findings_(analysis_.finds()),
+      columns_(flight_columns(analysis_.figures(), findings_)),
       track_((sections & SECTION_GPS) != 0) {
   define_charts(sections, profile, charts_, lines_);
   max_buckets_ = kPointBudget / kPointsPerBucket / (lines_.size() + (track_ ? 1 : 0));
@@ -320,10 +290,9 @@ bool ReportOutput::begin_flight(const FlightFacts& facts) {
     first_time_ = facts.first_time;
     first_layout_ = facts.first_layout;
   }
-  figures_.start(facts);
-  if (findings_) detector_.start(facts);
+  analysis_.start(facts);
   if (listed_.size() == MAX_LISTED_FLIGHTS) listed_.pop_front();
-  listed_.push_back(figures_.values());
+  listed_.push_back(analysis_.summary());
   if (drawings_.size() == MAX_CHARTED_FLIGHTS) {
     buckets_ -= drawings_.front().buckets;
     drawings_.pop_front();
@@ -345,7 +314,7 @@ void ReportOutput::halve(Drawing& d) {
 }
 
 void ReportOutput::take_findings() {
-  detector_.take_ready(found_);
+  analysis_.take_findings(found_);
   Drawing& d = drawings_.back();
   for (const Finding& f : found_) {
     if (d.findings.size() < MAX_SHOWN_FINDINGS) d.findings.push_back(f);
@@ -354,23 +323,17 @@ void ReportOutput::take_findings() {
 }
 
 bool ReportOutput::end_flight() {
-  listed_.back() = figures_.values();
-  if (findings_) {
-    detector_.finish();
-    take_findings();
-    listed_.back().findings = detector_.count();
-    if (detector_.count() > 0) count_ += {detector_.count(), 1};
-  }
+  analysis_.finish();
+  if (findings_) take_findings();
+  listed_.back() = analysis_.summary();
+  if (const std::int64_t n = listed_.back().findings; n > 0) count_ += {n, 1};
   return true;
 }
 
 bool ReportOutput::record(const RecordEvent& event) {
   const Record& rec = event.rec;
-  figures_.add(event);
-  if (findings_) {
-    detector_.add(event);
-    take_findings();
-  }
+  analysis_.add(event);
+  if (findings_) take_findings();
   Drawing& d = drawings_.back();
   bool pause = false;
   int halvings = 0;
@@ -406,18 +369,17 @@ bool ReportOutput::record(const RecordEvent& event) {
   return true;
 }
 
-void ReportOutput::write_flight(const FlightValues& l, const Drawing& d) {
+void ReportOutput::write_flight(const FlightSummary& l, const Drawing& d) {
   const std::string n = std::to_string(l.flight);
   std::string text = concat({"<section class=\"flight\" id=\"flight-", n,
                              "\">\n<h2><a href=\"#flight-", n, "\">Flight ", n, "</a></h2>\n",
                              "<p class=\"when\">", report_time(l.first_time, l.first_layout, zone_),
                              " to ", report_time(l.last_time, l.last_layout, zone_), "</p>\n<dl>"});
-  const std::vector<Figure>& figures = figures_.figures();
   const std::vector<std::string> texts =
-      flight_texts(columns_, figures, l, TimeForm::READABLE, "-", zone_);
+      flight_texts(columns_, l, TimeForm::READABLE, "-", zone_);
   for (std::size_t i = 0; i < columns_.size(); ++i) {
-    if (!on_card(columns_[i], figures)) continue;
-    append(text, {"<div><dt>", figure_label(columns_[i], figures, profile_), "</dt><dd>",
+    if (!on_card(columns_[i])) continue;
+    append(text, {"<div><dt>", figure_label(columns_[i], profile_), "</dt><dd>",
                   html_text(texts[i]), "</dd></div>"});
   }
   text += cylinder_cards(l);
@@ -469,12 +431,6 @@ void ReportOutput::write_flight(const FlightValues& l, const Drawing& d) {
 std::optional<std::size_t> ReportOutput::chart_of(const Finding& f) const {
   for (std::size_t c = 0; c < charts_.size(); ++c) {
     const Chart& chart = charts_[c];
-    if (f.spread()) {
-      // An EGT spread: on its engine's EGT chart.
-      const Line& first = lines_[chart.first_line];
-      if (chart.scale == Scale::EGT && first.column.block == f.column.block) return c;
-      continue;
-    }
     for (std::size_t i = chart.first_line; i < chart.first_line + chart.line_count; ++i) {
       if (lines_[i].column == f.column) return c;
     }
@@ -482,7 +438,7 @@ std::optional<std::size_t> ReportOutput::chart_of(const Finding& f) const {
   return std::nullopt;
 }
 
-std::string ReportOutput::findings_table(const FlightValues& l, const Drawing& d) const {
+std::string ReportOutput::findings_table(const FlightSummary& l, const Drawing& d) const {
   if (l.findings == 0) return "<p class=\"none\">No findings</p>\n";
   const std::string n = std::to_string(l.flight);
   std::string text =
@@ -513,7 +469,7 @@ std::string ReportOutput::findings_table(const FlightValues& l, const Drawing& d
   return text;
 }
 
-std::string ReportOutput::cylinder_cards(const FlightValues& l) const {
+std::string ReportOutput::cylinder_cards(const FlightSummary& l) const {
   std::string text;
   for (int n = 0; n < ENGINE_COUNT; ++n) {
     const int block = SECTION_ID_TELM1 + n;
@@ -553,14 +509,14 @@ void ReportOutput::write_table() {
   out_.write("<div class=\"scroll\"><table>\n<tr>");
   for (const FlightColumn& c : columns_) {
     const std::string unit =
-        c.kind == FlightColumn::FIGURE ? figure_unit(figures_.figures()[c.figure], profile_) : "";
+        c.kind == FlightColumn::FIGURE ? figure_unit(c.figure, profile_) : "";
     out_.write(concat({"<th>", html_text(with_unit(c.name, unit)), "</th>"}));
   }
   out_.write("</tr>\n");
   const std::int64_t first_charted = drawings_.empty() ? 0 : drawings_.front().flight;
-  for (const FlightValues& l : listed_) {
+  for (const FlightSummary& l : listed_) {
     const std::vector<std::string> texts =
-        flight_texts(columns_, figures_.figures(), l, TimeForm::READABLE, "-", zone_);
+        flight_texts(columns_, l, TimeForm::READABLE, "-", zone_);
     // A flight with findings is marked.
     out_.write(l.findings > 0 ? "<tr class=\"found\">" : "<tr>");
     for (std::size_t i = 0; i < texts.size(); ++i) {
@@ -588,7 +544,7 @@ bool ReportOutput::end() {
   if (listed_.empty()) {
     out_.write("No records selected");
   } else {
-    const FlightValues& last = listed_.back();
+    const FlightSummary& last = listed_.back();
     out_.write(concat({report_time(first_time_, first_layout_, zone_), " to ",
                        report_time(last.last_time, last.last_layout, zone_), " · ",
                        std::to_string(flights_), flights_ == 1 ? " flight" : " flights"}));
@@ -619,7 +575,7 @@ bool ReportOutput::end() {
 std::unique_ptr<LogOutput> make_report(const OutputSetup& setup) {
   return std::make_unique<ReportOutput>(setup.out, std::string(setup.log_name),
                                         setup.columns.sections, setup.seconds, setup.profile,
-                                        TimeZone{setup.utc, setup.utc_offset});
+                                        setup.zone);
 }
 
 void report_notes(const RunTotals& totals, Messages& messages) {

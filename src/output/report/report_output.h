@@ -19,13 +19,12 @@
 #include <string>
 #include <vector>
 
-#include "aggregation/findings.h"
-#include "aggregation/flight_figures.h"
+#include "aggregation/flight_analysis.h"
 #include "io/messages.h"
 #include "io/out_buffer.h"
 #include "output/cells/time_cell.h"
 #include "output/flights/flight_columns.h"
-#include "output/log_output.h"
+#include "output/format/log_output.h"
 #include "output/report/svg_chart.h"
 
 namespace korvex {
@@ -82,13 +81,13 @@ class ReportOutput final : public LogOutput {
  private:
   // Merges each two neighbouring buckets of the flight's lines.
   void halve(Drawing& d);
-  void write_flight(const FlightValues& l, const Drawing& d);
+  void write_flight(const FlightSummary& l, const Drawing& d);
   void write_table();
 
   // The cards of an engine's cylinders, where the profile names them.
-  std::string cylinder_cards(const FlightValues& l) const;
+  std::string cylinder_cards(const FlightSummary& l) const;
   // The table of a flight's findings, each linked to the chart it is shaded on.
-  std::string findings_table(const FlightValues& l, const Drawing& d) const;
+  std::string findings_table(const FlightSummary& l, const Drawing& d) const;
   // The chart a finding is shaded on, or nothing.
   std::optional<std::size_t> chart_of(const Finding& f) const;
   void take_findings();
@@ -97,8 +96,7 @@ class ReportOutput final : public LogOutput {
   std::string log_name_;  // for the heading
   TimeZone zone_;         // the clock of the times shown
   const Profile& profile_;
-  FlightFigures figures_;
-  FindingDetector detector_;
+  FlightAnalysis analysis_;
   bool findings_;  // the profile gives limits: findings are looked for
   std::vector<Finding> found_;
   FindingCount count_;
@@ -114,7 +112,7 @@ class ReportOutput final : public LogOutput {
   BucketClock clock_;
   // The figures of the last flights so far, and the drawings of the last ones charted; the last
   // one is being made.
-  std::deque<FlightValues> listed_;
+  std::deque<FlightSummary> listed_;
   std::deque<Drawing> drawings_;
   std::int64_t flights_ = 0;
   std::uint32_t first_time_ = 0;  // of the report

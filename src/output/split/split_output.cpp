@@ -74,15 +74,16 @@ std::vector<SplitFile> split_files(const std::string& dir, const FlightScan& sca
 
 FlightFileSink::FlightFileSink() : scratch_(new char[kScratch]) {}
 
-bool FlightFileSink::open(const std::string& path, bool replace) {
+bool FlightFileSink::open(const std::string& path, bool replace, SystemCalls* calls) {
   discard();
   path_ = path;
   replace_ = replace;
+  calls_ = calls;
   existing_ = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
   existed_ = existing_ >= 0;
   if (existing_ < 0) {
     if (errno != ENOENT) return false;
-    return file_.create(path);
+    return file_.create(path, NewFile::Naming::UNNAMED_FIRST, calls_);
   }
   struct stat st {};
   if (::fstat(existing_, &st) != 0) return false;
@@ -101,7 +102,7 @@ bool FlightFileSink::diverge() {
     ::close(existing);
     return true;
   }
-  bool copied = file_.create(path_);
+  bool copied = file_.create(path_, NewFile::Naming::UNNAMED_FIRST, calls_);
   for (off_t at = 0; copied && at < compared_;) {
     const std::int64_t left = compared_ - at;
     const std::size_t n =
@@ -111,7 +112,7 @@ bool FlightFileSink::diverge() {
       if (got >= 0) errno = EIO;  // it shrank while being read
       copied = false;
     } else {
-      copied = write_all(file_.fd(), scratch_.get(), n);
+      copied = write_all(file_.fd(), scratch_.get(), n, calls_);
     }
     at += static_cast<off_t>(n);
   }
@@ -127,7 +128,7 @@ bool FlightFileSink::compare(const char* data, std::size_t n) {
     const ssize_t got = read_at(existing_, scratch_.get(), part, compared_);
     if (got < 0) return false;
     if (static_cast<std::size_t>(got) != part || std::memcmp(scratch_.get(), data, part) != 0) {
-      return diverge() && (kept_ || write_all(file_.fd(), data, n));
+      return diverge() && (kept_ || write_all(file_.fd(), data, n, calls_));
     }
     compared_ += static_cast<std::int64_t>(part);
     data += part;
@@ -139,7 +140,7 @@ bool FlightFileSink::compare(const char* data, std::size_t n) {
 bool FlightFileSink::put(const char* data, std::size_t n) {
   if (existing_ >= 0) return compare(data, n);
   if (kept_) return true;
-  return write_all(file_.fd(), data, n);
+  return write_all(file_.fd(), data, n, calls_);
 }
 
 FlightFileSink::Outcome FlightFileSink::finish(NewFile& file) {
@@ -167,11 +168,13 @@ void FlightFileSink::discard() {
   kept_ = false;
 }
 
-SplitOutput::SplitOutput(std::vector<SplitFile> files, MakeOutput make, bool replace)
+SplitOutput::SplitOutput(std::vector<SplitFile> files, MakeOutput make, bool replace,
+                         SystemCalls* calls)
     : files_(std::move(files)),
       fates_(files_.size(), FileFate::NONE),
       make_(std::move(make)),
       replace_(replace),
+      calls_(calls),
       batch_(std::min(open_file_budget(), kMaxBatch)),
       buffer_(&sink_) {}
 
@@ -192,7 +195,7 @@ bool SplitOutput::has_file(std::int64_t flight) {
 
 bool SplitOutput::open_file() {
   const SplitFile& file = files_[next_];
-  if (!sink_.open(file.path, replace_)) return fail(file.path);
+  if (!sink_.open(file.path, replace_, calls_)) return fail(file.path);
   buffer_.reset();
   current_ = make_(buffer_, file);
   if (current_->begin()) return true;
@@ -258,7 +261,7 @@ bool SplitOutput::settle() {
   if (pending_.empty()) return true;
   // The data of every file on disk before any of them gets its name.
   const std::string folder_file = pending_.front().file.path();
-  bool settled = ::syncfs(pending_.front().file.fd()) == 0;
+  bool settled = syncfs_call(calls_, pending_.front().file.fd()) == 0;
   if (!settled) fail(folder_file);
   bool named = false;
   for (Pending& pending : pending_) {
@@ -269,7 +272,7 @@ bool SplitOutput::settle() {
   }
   pending_.clear();
   // ... and their names.
-  if (settled && named && !sync_folder_of(folder_file)) return fail(folder_file);
+  if (settled && named && !sync_folder_of(folder_file, calls_)) return fail(folder_file);
   return settled;
 }
 

@@ -19,7 +19,7 @@
 
 #include "io/new_file.h"
 #include "io/out_buffer.h"
-#include "output/log_output.h"
+#include "output/format/log_output.h"
 #include "selection/flight_list.h"
 #include "selection/flight_scan.h"
 
@@ -61,8 +61,8 @@ class FlightFileSink final : public ByteSink {
   FlightFileSink(const FlightFileSink&) = delete;
   FlightFileSink& operator=(const FlightFileSink&) = delete;
   ~FlightFileSink() override { discard(); }
-  // Starts the file that is to become `path`; false with errno set.
-  bool open(const std::string& path, bool replace);
+  // Starts the file that is to become `path`, written through `calls`; false with errno set.
+  bool open(const std::string& path, bool replace, SystemCalls* calls);
   bool put(const char* data, std::size_t n) override;
 
   enum class Outcome {
@@ -90,6 +90,7 @@ class FlightFileSink final : public ByteSink {
   std::int64_t compared_ = 0;  // the bytes that agree
   bool kept_ = false;          // it differs and is kept: the rest goes nowhere
   std::unique_ptr<char[]> scratch_;
+  SystemCalls* calls_ = nullptr;
 };
 
 class SplitOutput final : public LogOutput {
@@ -100,8 +101,9 @@ class SplitOutput final : public LogOutput {
 
   // `files` names the file of every flight to write, in order (the records of other flights
   // are passed over); `make` makes the output that writes one file; `replace`: existing files
-  // of other content are replaced.
-  SplitOutput(std::vector<SplitFile> files, MakeOutput make, bool replace);
+  // of other content are replaced. Files are written through `calls`.
+  SplitOutput(std::vector<SplitFile> files, MakeOutput make, bool replace,
+              SystemCalls* calls = nullptr);
 
   bool begin() override { return true; }
   bool begin_flight(const FlightFacts& facts) override;
@@ -140,6 +142,7 @@ class SplitOutput final : public LogOutput {
   std::vector<FileFate> fates_;
   MakeOutput make_;
   bool replace_;
+  SystemCalls* calls_;
   std::size_t batch_;             // completed files held before they are named
   std::size_t next_ = 0;          // the next entry of files_ to open
   FlightFileSink sink_;           // of the file being written

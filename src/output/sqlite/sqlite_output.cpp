@@ -11,8 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "aggregation/findings.h"
-#include "aggregation/flight_figures.h"
+#include "aggregation/flight_analysis.h"
 #include "fields/value.h"
 #include "io/concat.h"
 #include "output/cells/time_cell.h"
@@ -43,8 +42,6 @@ std::int64_t record_key(const Record& rec) {
 
 // 10 to the power of a field's decimals.
 constexpr double kScale[] = {1, 10, 100, 1000};
-constexpr int kFuelDecimals = 2;
-constexpr int kDistanceDecimals = 1;
 
 double rounded(double value, int decimals) {
   const double scale = decimals >= 0 && static_cast<std::size_t>(decimals) < std::size(kScale)
@@ -78,21 +75,9 @@ struct FlightField {
   bool end = false;
 };
 
-// Which of a flight's figures are whole numbers.
-bool figure_is_integer(const Figure& f) {
-  switch (f.kind) {
-    case FigureKind::ENGINE_TIME:
-    case FigureKind::AIR_TIME:
-    case FigureKind::LANDINGS:
-      return true;
-    case FigureKind::MAX:
-    case FigureKind::MIN:
-      return !is_real(*f.column.field);
-    case FigureKind::FUEL:
-    case FigureKind::DISTANCE:
-      break;
-  }
-  return false;
+// A figure in the logbook: a whole number, or a value rounded to its decimals.
+bool figure_is_integer(FigureId figure) {
+  return FIGURES[figure].decimals == 0;
 }
 
 constexpr const char* kFindingsTable =
@@ -129,10 +114,9 @@ class SqliteOutput final : public LogOutput {
         writer_(setup.calls),
         columns_(setup.columns),
         profile_(setup.profile),
-        figures_(setup.columns.sections, setup.profile),
-        detector_(setup.columns.sections, setup.profile),
-        findings_(detector_.any()),
-        flight_columns_(flight_columns(figures_.figures(), findings_)) {
+        analysis_(setup.columns.sections, setup.profile, FlightAnalysis::ALL),
+        findings_(analysis_.finds()),
+        flight_columns_(flight_columns(analysis_.figures(), findings_)) {
     columns_.for_each([&](ColumnRef c) {
       chosen_.push_back(c);
       decoders_.push_back(value_decoder(c));
@@ -148,17 +132,15 @@ class SqliteOutput final : public LogOutput {
   }
 
   bool begin_flight(const FlightFacts& facts) override {
-    figures_.start(facts);
-    if (findings_) detector_.start(facts);
+    analysis_.start(facts);
     return true;
   }
 
   bool record(const RecordEvent& event) override {
     if (error_ != 0) return false;
-    figures_.add(event);
+    analysis_.add(event);
     if (findings_) {
-      detector_.add(event);
-      detector_.take_ready(found_);
+      analysis_.take_findings(found_);
       if (!write_findings()) return false;
     }
     const Record& rec = event.rec;
@@ -217,15 +199,14 @@ class SqliteOutput final : public LogOutput {
 
   bool end_flight() override {
     if (error_ != 0) return false;
+    analysis_.finish();
     if (findings_) {
-      detector_.finish();
-      detector_.take_ready(found_);
+      analysis_.take_findings(found_);
       if (!write_findings()) return false;
-      if (detector_.count() > 0) count_ += {detector_.count(), 1};
     }
-    FlightValues values = figures_.values();
-    values.findings = findings_ ? detector_.count() : 0;
-    return write_flight(values);
+    const FlightSummary& flight = analysis_.summary();
+    if (flight.findings > 0) count_ += {flight.findings, 1};
+    return write_flight(flight);
   }
 
   void logs_read(std::span<const LogFacts> logs) override {
@@ -253,6 +234,13 @@ class SqliteOutput final : public LogOutput {
   std::string failure_reason() const override { return reason_; }
   std::string failed_file() const override { return path_; }
   FindingCount findings() const override { return count_; }
+  std::string closing_note() const override {
+    // A run without limits cannot make the findings of the history anew.
+    if (history_ == nullptr || !history_->has_findings() || findings_) return {};
+    return concat({"The findings in ", path_,
+                   " were kept as they were, without this run's records: give --profile FILE "
+                   "with limits to make them anew\n"});
+  }
 
  private:
   // The tables of a new logbook, or the columns an existing one lacks; the tables of flights
@@ -305,7 +293,6 @@ class SqliteOutput final : public LogOutput {
   }
 
   bool make_flights_table() {
-    const std::vector<Figure>& figures = figures_.figures();
     for (const FlightColumn& c : flight_columns_) {
       switch (c.kind) {
         case FlightColumn::FLIGHT:
@@ -324,7 +311,7 @@ class SqliteOutput final : public LogOutput {
           break;
         case FlightColumn::FIGURE:
           flight_fields_.push_back(
-              {c.name, figure_is_integer(figures[c.figure]) ? "INTEGER" : "REAL", &c});
+              {c.name, figure_is_integer(c.figure) ? "INTEGER" : "REAL", &c});
           break;
       }
     }
@@ -339,9 +326,8 @@ class SqliteOutput final : public LogOutput {
            insert_flight_.prepare(db_, insert + ")");
   }
 
-  bool write_flight(const FlightValues& values) {
+  bool write_flight(const FlightSummary& values) {
     sqlite3_stmt* insert = insert_flight_.get();
-    const std::vector<Figure>& figures = figures_.figures();
     int i = 1;
     for (const FlightField& f : flight_fields_) {
       if (f.column == nullptr) {
@@ -368,18 +354,13 @@ class SqliteOutput final : public LogOutput {
           sqlite3_bind_int64(insert, i, values.findings);
           break;
         case FlightColumn::FIGURE: {
-          const Figure& figure = figures[f.column->figure];
-          const std::optional<double>& v = values.values[f.column->figure];
+          const std::optional<double>& v = values.figures[f.column->figure];
           if (!v) {
             sqlite3_bind_null(insert, i);
-          } else if (figure_is_integer(figure)) {
+          } else if (figure_is_integer(f.column->figure)) {
             sqlite3_bind_int64(insert, i, std::llround(*v));
-          } else if (figure.kind == FigureKind::FUEL) {
-            sqlite3_bind_double(insert, i, rounded(*v, kFuelDecimals));
-          } else if (figure.kind == FigureKind::DISTANCE) {
-            sqlite3_bind_double(insert, i, rounded(*v, kDistanceDecimals));
           } else {
-            sqlite3_bind_double(insert, i, rounded(*v, figure.column.field->decimals));
+            sqlite3_bind_double(insert, i, rounded(*v, FIGURES[f.column->figure].decimals));
           }
           break;
         }
@@ -513,8 +494,7 @@ class SqliteOutput final : public LogOutput {
   const Profile& profile_;
   std::vector<ColumnRef> chosen_;
   std::vector<ValueDecoder> decoders_;
-  FlightFigures figures_;
-  FindingDetector detector_;
+  FlightAnalysis analysis_;
   bool findings_;  // the profile gives limits: table findings is made anew
   std::vector<FlightColumn> flight_columns_;
   std::vector<FlightField> flight_fields_;

@@ -18,8 +18,8 @@
 
 #include <memory>
 
-#include "output/log_output.h"
-#include "output/registry.h"
+#include "output/format/log_output.h"
+#include "output/format/format.h"
 
 namespace korvex {
 

@@ -12,8 +12,8 @@
 #include "output/cells/time_cell.h"
 #include "output/findings/findings_table.h"
 #include "output/flights/flights_table.h"
-#include "output/log_output.h"
-#include "output/registry.h"
+#include "output/format/log_output.h"
+#include "output/format/format.h"
 
 namespace korvex {
 
@@ -96,7 +96,7 @@ template <CellStyle kStyle>
 std::unique_ptr<LogOutput> make_table(const OutputSetup& setup,
                                       typename TableOutput<kStyle>::Header header) {
   const DelimiterMode mode = setup.format.delimiter;
-  const TimeZone zone{setup.utc, setup.utc_offset};
+  const TimeZone zone = setup.zone;
   if (setup.findings) {
     return std::make_unique<FindingsTable>(setup.out, mode, kStyle == CellStyle::ANALYSIS,
                                            setup.columns.sections, setup.profile, zone);

@@ -3,7 +3,7 @@
 #include <string>
 
 #include "output/cells/time_cell.h"
-#include "output/registry.h"
+#include "output/format/format.h"
 #include "output/track/track_point.h"
 #include "version.h"
 
@@ -89,7 +89,7 @@ bool GpxOutput::end() {
 }
 
 std::unique_ptr<LogOutput> make_gpx(const OutputSetup& setup) {
-  return std::make_unique<GpxOutput>(setup.out, setup.utc_offset);
+  return std::make_unique<GpxOutput>(setup.out, setup.zone.offset);
 }
 
 }  // namespace korvex

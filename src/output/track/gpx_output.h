@@ -7,7 +7,7 @@
 #include <memory>
 
 #include "io/out_buffer.h"
-#include "output/log_output.h"
+#include "output/format/log_output.h"
 #include "output/track/track_point.h"
 
 namespace korvex {

@@ -2,7 +2,7 @@
 
 #include <string>
 
-#include "output/registry.h"
+#include "output/format/format.h"
 #include "output/track/track_point.h"
 #include "version.h"
 
@@ -89,7 +89,7 @@ bool KmlOutput::end() {
 }
 
 std::unique_ptr<LogOutput> make_kml(const OutputSetup& setup) {
-  return std::make_unique<KmlOutput>(setup.out, setup.utc_offset);
+  return std::make_unique<KmlOutput>(setup.out, setup.zone.offset);
 }
 
 }  // namespace korvex

@@ -5,7 +5,7 @@
 
 #include "io/concat.h"
 #include "output/cells/cells.h"
-#include "output/registry.h"
+#include "output/format/format.h"
 #include "record/timestamp.h"
 
 namespace korvex {

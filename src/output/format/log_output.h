@@ -52,6 +52,8 @@ class LogOutput : public FlightEvents {
   virtual void logs_read(std::span<const LogFacts>) {}
   // The findings it found (an output that looks for none found none).
   virtual FindingCount findings() const { return {}; }
+  // What it says at the end of a run that succeeded, or empty.
+  virtual std::string closing_note() const { return {}; }
 };
 
 }  // namespace korvex
