@@ -490,7 +490,7 @@ int tell_logs(LogOutput& output, const std::vector<RunLog>& logs, RunInputs& inp
 // The pass: the records of every log through the selection into the output (or the files of
 // --split), then the summary and the notes. EXIT_DONE, or the status that ends the run.
 int run_pass(const RunPlan& plan, const ScanResult* scanned, const std::vector<RunLog>& logs,
-             RunInputs& inputs, OutBuffer& out, Messages& messages) {
+             RunInputs& inputs, OutBuffer& out, Messages& messages, bool& named) {
   const std::string& out_name = plan.out_name;
   std::unique_ptr<LogOutput> output;
   SplitOutput* split = nullptr;
@@ -512,6 +512,7 @@ int run_pass(const RunPlan& plan, const ScanResult* scanned, const std::vector<R
   }
   // A run that fails keeps the files of --split completed before, and names them.
   const auto failed = [&](int status) {
+    named = output->named_though_failed();
     if (split != nullptr && (split->settle(), report_files(messages, *split))) {
       messages.say("The files written are complete; run again to write the others.\n");
     }
@@ -577,7 +578,7 @@ int convert_log(ByteStream& in, OutBuffer& out, const Options& options, Messages
 }
 
 int convert_logs(std::span<ByteStream* const> ins, OutBuffer& out, const Options& options,
-                 Messages& messages, SystemCalls* calls) {
+                 Messages& messages, SystemCalls* calls, bool* named) {
   RunInputs inputs;
   inputs.calls = calls;
   if (const int status = open_inputs(options, ins, inputs, messages); status != EXIT_DONE) {
@@ -601,7 +602,11 @@ int convert_logs(std::span<ByteStream* const> ins, OutBuffer& out, const Options
   if (plan.scan) {
     if (const int status = scan(plan, scanned, out, messages); status != EXIT_DONE) return status;
   }
-  return run_pass(plan, plan.scan ? &scanned : nullptr, logs, inputs, out, messages);
+  bool output_named = false;
+  const int status =
+      run_pass(plan, plan.scan ? &scanned : nullptr, logs, inputs, out, messages, output_named);
+  if (named != nullptr) *named = output_named;
+  return status;
 }
 
 }  // namespace korvex

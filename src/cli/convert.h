@@ -19,9 +19,10 @@ namespace korvex {
 int convert_log(ByteStream& in, OutBuffer& out, const Options& options, Messages& messages);
 
 // The logs read by `ins`, read as one (see plan/merged_read.h), as the options say; their names
-// are the options' log paths. The files the run writes itself go through `calls`.
+// are the options' log paths. The files the run writes itself go through `calls`; `named`, when
+// given, tells a failed run whose output had given its own file its name.
 int convert_logs(std::span<ByteStream* const> ins, OutBuffer& out, const Options& options,
-                 Messages& messages, SystemCalls* calls = nullptr);
+                 Messages& messages, SystemCalls* calls = nullptr, bool* named = nullptr);
 
 // The whole log in the format named `format` (a format word).
 int convert_log(ByteStream& in, OutBuffer& out, std::string_view format, Messages& messages);

@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstring>
 
 #include <cstdlib>
 #include <memory>
@@ -115,19 +116,27 @@ int open_output(const Options& options, bool database, Messages& messages, Outpu
   return EXIT_DONE;
 }
 
-// Gives the complete file of -o its name, its data and its name on disk first.
+// What a failed sync of a folder leaves: the file of `path` is whole and named.
+std::string unsynced(const std::string& path, int err) {
+  return concat({std::strerror(err), " (its folder could not be synced: ", path,
+                 " is whole, but a power cut may lose it)"});
+}
+
+// Gives the complete file of -o its name, its data and its name on disk first; `named` tells a
+// failure that came after the file was named.
 int finish_output(const Options& options, OutBuffer& out, Messages& messages, OutputFile& output,
-                  SystemCalls* calls) {
+                  SystemCalls* calls, bool& named) {
   const std::string& path = options.output_path;
   errno = out.failed();
-  if (out.flush() &&
-      (output.stream >= 0 ||
-       (fsync_call(calls, output.file.fd()) == 0 && output.file.publish(options.force) &&
-        sync_folder_of(output.path, calls)))) {
-    return EXIT_DONE;
+  if (!out.flush() || (output.stream < 0 && (fsync_call(calls, output.file.fd()) != 0 ||
+                                             !output.file.publish(options.force)))) {
+    if (errno == EEXIST && output.file.is_open()) return refuse_output(path, messages);
+    messages.error_report(concat({"Error on write of ", path}), errno);
+    return EXIT_WRITE;
   }
-  if (errno == EEXIST && output.file.is_open()) return refuse_output(path, messages);
-  messages.error_report(concat({"Error on write of ", path}), errno);
+  if (output.stream >= 0 || sync_folder_of(output.path, calls)) return EXIT_DONE;
+  named = true;
+  messages.say(concat({"Error on write of ", path, ": ", unsynced(path, errno), "\n"}));
   return EXIT_WRITE;
 }
 
@@ -201,13 +210,16 @@ int run_tool(int argc, const char* const* argv, OutBuffer& out, Messages& messag
     streams.push_back(std::make_unique<ByteStream>(fd_source(&fds[i])));
     ins.push_back(streams.back().get());
   }
-  int status = convert_logs(ins, table, options, messages, calls);
+  bool named = false;  // the file of -o has its name, though the run failed
+  int status = convert_logs(ins, table, options, messages, calls, &named);
   if (status == EXIT_DONE && file_out) {
-    status = finish_output(options, table, messages, output, calls);
+    status = finish_output(options, table, messages, output, calls, named);
   }
   if (status != EXIT_DONE) {
     close_all();
-    if (whole_file) messages.say(concat({"Nothing was written to ", options.output_path, "\n"}));
+    if (whole_file && !named) {
+      messages.say(concat({"Nothing was written to ", options.output_path, "\n"}));
+    }
     return status;
   }
   if (whole_file) messages.say(concat({"Wrote ", options.output_path, "\n"}));

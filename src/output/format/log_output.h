@@ -47,6 +47,8 @@ class LogOutput : public FlightEvents {
   virtual std::string failure_reason() const { return {}; }
   // What could not be written: empty for standard output, else the file's path.
   virtual std::string failed_file() const { return {}; }
+  // Its own file (the FILE of -o that it writes) has its name, though the run failed.
+  virtual bool named_though_failed() const { return false; }
   // The log files read (not a logbook's own records), in the order given: after the last record,
   // before end().
   virtual void logs_read(std::span<const LogFacts>) {}

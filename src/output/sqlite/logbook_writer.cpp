@@ -136,8 +136,9 @@ bool LogbookWriter::publish() {
     return false;
   }
   // The copy replaces the original while the original's lock still holds.
-  const bool done = fsync_call(calls_, file_.fd()) == 0 && file_.publish(replace_) &&
-                    sync_folder_of(file_.path(), calls_);
+  bool done = fsync_call(calls_, file_.fd()) == 0 && file_.publish(replace_);
+  named_ = done;
+  done = done && sync_folder_of(file_.path(), calls_);
   const int err = errno;
   discard();
   errno = err;

@@ -42,9 +42,11 @@ class LogbookWriter {
     std::string reason;
   };
   Failure failure();
-  // Commits, syncs and gives the file the logbook's name; false with errno set (the logbook is
-  // then as it was).
+  // Commits, syncs and gives the file the logbook's name; false with errno set: the logbook is
+  // then as it was, unless the failure came after the file was named (named()), a sync of its
+  // folder.
   bool publish();
+  bool named() const { return named_; }
   // Drops the file; the logbook stays as it was.
   void discard();
 
@@ -57,6 +59,7 @@ class LogbookWriter {
   bool replace_ = false;
   sqlite3* db_ = nullptr;
   int planned_ = 0;  // the errno of a statement failed by the plan
+  bool named_ = false;
 };
 
 }  // namespace korvex

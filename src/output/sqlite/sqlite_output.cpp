@@ -5,6 +5,7 @@
 #include <cerrno>
 #include <cmath>
 #include <cstdlib>
+#include <cstring>
 #include <ctime>
 #include <iterator>
 #include <set>
@@ -225,7 +226,15 @@ class SqliteOutput final : public LogOutput {
       return fail(0);
     }
     if (!write_sources() || !write_columns()) return fail(0);
-    if (!writer_.publish()) return fail(errno);
+    if (!writer_.publish()) {
+      const int err = errno;
+      named_ = writer_.named();
+      if (named_) {
+        reason_ = concat({std::strerror(err), " (its folder could not be synced: ", path_,
+                          " is whole, but a power cut may lose it)"});
+      }
+      return fail(err);
+    }
     return true;
   }
 
@@ -233,6 +242,7 @@ class SqliteOutput final : public LogOutput {
   int write_error() const override { return error_; }
   std::string failure_reason() const override { return reason_; }
   std::string failed_file() const override { return path_; }
+  bool named_though_failed() const override { return named_; }
   FindingCount findings() const override { return count_; }
   std::string closing_note() const override {
     // A run without limits cannot make the findings of the history anew.
@@ -509,6 +519,7 @@ class SqliteOutput final : public LogOutput {
   std::int64_t rows_ = 0;
   int error_ = 0;
   std::string reason_;  // SQLite's message, where the failure has no errno
+  bool named_ = false;  // the logbook had its new name when the run failed
 };
 
 }  // namespace
