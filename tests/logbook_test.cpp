@@ -158,11 +158,47 @@ TEST_F(LogbookFile, WhatAKilledRunLeftIsRemoved) {
   for (const std::string& name : files) {
     write_bytes(path(name), "x");
   }
-  EXPECT_EQ(remove_left_behind(path("logbook.db")), 2);
+  // Named as given, in the folder the run is in: a bare name too.
+  const fs::path was = fs::current_path();
+  fs::current_path(dir_);
+  EXPECT_EQ(remove_left_behind("logbook.db"), 2);
+  fs::current_path(was);
   const std::set<std::string> expected = {".logbook.db." + alive + ".0", ".logbook.db.x.0",
                                           ".logbook.db." + gone, ".other.db." + gone + ".0",
                                           "logbook.db"};
   EXPECT_EQ(names(), expected);
+}
+
+// A first import killed while it writes leaves its hidden file, which the next run (naming the
+// logbook as the first did, in its folder) removes; a logbook named by a dangling link is made
+// at the link's target, the link kept.
+TEST_F(LogbookFile, AKilledFirstImportIsTidiedAndALinkIsFollowed) {
+  const std::string more = path("more.rec");
+  ASSERT_EQ(std::system((std::string(KORVEX_SYNTH) + " --hours 20 --seed 2 -o " + more +
+                         " 2>/dev/null")
+                            .c_str()),
+            0);
+  const std::string in_dir = "cd " + dir_.string() + "; ";
+  const ProcessResult killed = run_tool_process(
+      {"-c", in_dir + std::string(KORVEX_EXE) + " -q -o logbook.db sqlite more.rec & p=$!; " +
+                 "for i in $(seq 1000); do ls -A | grep -q '^\\.logbook' && break; sleep 0.01; done; "
+                 "kill -9 $p; wait $p; "
+                 "ls -A | grep -c '^\\.logbook'"},
+      "", "/bin/bash");
+  EXPECT_EQ(killed.out, "1\n");
+  const ProcessResult next = run_tool_process(
+      {"-c", in_dir + std::string(KORVEX_EXE) + " -q -o logbook.db sqlite " + KORVEX_SAMPLE},
+      "", "/bin/bash");
+  EXPECT_EQ(next.status, 0) << next.err;
+  EXPECT_EQ(names(), (std::set<std::string>{"logbook.db", "more.rec"}));
+  // Through a dangling link.
+  fs::remove(path("logbook.db"));
+  fs::create_symlink("target.db", path("logbook.db"));
+  const ProcessResult linked = run_tool_process({"-q", "-o", path("logbook.db"), "sqlite", more});
+  EXPECT_EQ(linked.status, 0) << linked.err;
+  EXPECT_TRUE(fs::is_symlink(path("logbook.db")));
+  EXPECT_EQ(names(), (std::set<std::string>{"logbook.db", "more.rec", "target.db"}));
+  EXPECT_EQ(bytes_of(path("target.db")).substr(0, 15), "SQLite format 3");
 }
 
 // What the user or the disk did to a logbook before a run adds to it: the run refuses it or

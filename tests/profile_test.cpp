@@ -58,6 +58,15 @@ TEST(Profile, ErrorsNameTheFileTheLineAndTheKey) {
        "p.toml:2: airborne.column: 'telm1_RPM' is no column of the base payload or of GPS"},
       {"[airborne]\nabove = 40\n",
        "p.toml:2: airborne.above: unknown key; [airborne] takes column and min"},
+      // nan and inf are TOML's numbers, but no limits.
+      {"[columns.alt]\nmax = nan\n", "p.toml:2: columns.alt.max: is no finite number"},
+      {"[columns.telm1_o_t]\nmin = -inf\n",
+       "p.toml:2: columns.telm1_o_t.min: is no finite number"},
+      {"[airborne]\nmin = nan\n", "p.toml:2: airborne.min: is no finite number"},
+      {"[engines.1]\negt_spread_max = inf\n",
+       "p.toml:2: engines.1.egt_spread_max: is no finite number"},
+      // A key of a megabyte is shown by its start.
+      {std::string(1 << 20, 'k') + " = 1\n", "p.toml:1: " + std::string(80, 'k') + "…: unknown key"},
       // The first problem in the file is reported, whatever the order of the tables.
       {"[engines.1]\nrpm = 1\n[columns.alt]\nmax = \"x\"\n",
        "p.toml:2: engines.1.rpm: unknown key; an engine takes name, egt, cht, egt_unit, cht_unit, "
@@ -67,7 +76,8 @@ TEST(Profile, ErrorsNameTheFileTheLineAndTheKey) {
     Profile profile;
     std::string error;
     EXPECT_FALSE(parse_profile(c.text, "p.toml", profile, error)) << c.text;
-    EXPECT_EQ(error.substr(0, c.error.size()), c.error) << c.text;
+    EXPECT_EQ(error.substr(0, c.error.size()), c.error) << c.text.substr(0, 100);
+    EXPECT_LT(error.size(), 400U);
   }
 }
 
@@ -147,6 +157,11 @@ TEST(Profile, TheToolFindsItAndRefusesABadOneBeforeAnyOutput) {
                        ": No such file or directory\n");
   r = run_tool_process({"--profile", bad, "--no-profile", "csv", KORVEX_SAMPLE});
   EXPECT_EQ(r.status, 1);
+  // A file that never ends is no profile: refused once it passes a megabyte.
+  r = run_tool_process({"--profile", "/dev/zero", "csv", KORVEX_SAMPLE});
+  EXPECT_EQ(r.status, 1);
+  EXPECT_EQ(r.err, "KorvexLogDump: the profile /dev/zero is larger than 1024 KB, so no aircraft "
+                   "profile: give its TOML file (--profile-template shows one)\n");
 }
 
 }  // namespace

@@ -19,9 +19,19 @@ inline void append(std::string& out, std::initializer_list<std::string_view> pie
   for (const std::string_view piece : pieces) out.append(piece);
 }
 
-// The text in single quotes, as messages show what a user gave.
+// What a user gave, as a message shows it: whole, or when long its first characters and "…"
+// (at a character's start, so that UTF-8 stays whole).
+inline std::string shown(std::string_view text) {
+  constexpr std::size_t kLongest = 80;
+  if (text.size() <= kLongest) return std::string(text);
+  std::size_t cut = kLongest;
+  while (cut > 0 && (static_cast<unsigned char>(text[cut]) & 0xC0) == 0x80) --cut;
+  return concat({text.substr(0, cut), "…"});
+}
+
+// The text in single quotes, as messages show what a user gave (cut when long).
 inline std::string quoted(std::string_view text) {
-  return concat({"'", text, "'"});
+  return concat({"'", shown(text), "'"});
 }
 
 }  // namespace korvex

@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <charconv>
+#include <cmath>
 #include <cstdint>
 #include <cstring>
 
@@ -75,7 +76,7 @@ class Reader {
     const auto line = static_cast<std::int64_t>(where.begin.line);
     if (!problem_.empty() && line >= problem_line_) return;
     problem_line_ = line;
-    problem_ = concat({path_, ":", std::to_string(line), ": ", key, ": ", what});
+    problem_ = concat({path_, ":", std::to_string(line), ": ", shown(key), ": ", what});
   }
 
   const toml::table* table(const toml::node& node, std::string_view key) {
@@ -90,8 +91,11 @@ class Reader {
   }
   std::optional<double> number(const toml::node& node, std::string_view key) {
     if (const auto* v = node.as_integer()) return static_cast<double>(v->get());
-    if (const auto* v = node.as_floating_point()) return v->get();
-    fail(node.source(), key, "is no number");
+    if (const auto* v = node.as_floating_point(); v != nullptr && std::isfinite(v->get())) {
+      return v->get();
+    }
+    // nan and inf are numbers to TOML, but no limit or speed.
+    fail(node.source(), key, node.is_floating_point() ? "is no finite number" : "is no number");
     return std::nullopt;
   }
   std::optional<int> seconds(const toml::node& node, std::string_view key) {
@@ -274,7 +278,9 @@ bool read_profile(const std::string& path, Profile& profile, std::string& error)
   std::string text;
   const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
   int err = fd < 0 ? errno : 0;
-  for (char buffer[65536]; err == 0;) {
+  // A profile is a few kilobytes: a file that goes on (/dev/zero, a log given by mistake) is
+  // refused once it passes the largest a profile may be.
+  for (char buffer[65536]; err == 0 && text.size() <= MAX_PROFILE_BYTES;) {
     const ssize_t got = ::read(fd, buffer, sizeof buffer);
     if (got < 0 && errno == EINTR) continue;
     if (got < 0) err = errno;
@@ -284,6 +290,13 @@ bool read_profile(const std::string& path, Profile& profile, std::string& error)
   if (fd >= 0) ::close(fd);
   if (err != 0) {
     error = concat({"cannot read the profile ", path, ": ", std::strerror(err)});
+    return false;
+  }
+  if (text.size() > MAX_PROFILE_BYTES) {
+    error = concat({"the profile ", path, " is larger than ",
+                    std::to_string(MAX_PROFILE_BYTES / 1024),
+                    " KB, so no aircraft profile: give its TOML file (--profile-template shows "
+                    "one)"});
     return false;
   }
   return parse_profile(text, path, profile, error);

@@ -2,6 +2,7 @@
 // "FILE:LINE: KEY: what is wrong", the first in the file.
 #pragma once
 
+#include <cstddef>
 #include <string>
 #include <string_view>
 
@@ -13,7 +14,11 @@ namespace korvex {
 bool parse_profile(std::string_view text, const std::string& path, Profile& profile,
                    std::string& error);
 
-// Reads the profile file at `path`; false with `error` (a file that cannot be read too).
+// The largest profile file read.
+inline constexpr std::size_t MAX_PROFILE_BYTES = 1024 * 1024;
+
+// Reads the profile file at `path`; false with `error` (a file that cannot be read too, or one
+// larger than MAX_PROFILE_BYTES).
 bool read_profile(const std::string& path, Profile& profile, std::string& error);
 
 // A commented profile with every key, describing the sample log's aircraft.
