@@ -100,7 +100,8 @@ std::string written_file(const LogOutput& output, const std::string& out_name) {
 // The output failed: its file, and what failed (its own words, or the system's for its errno).
 int output_failed(Messages& messages, const LogOutput& output, const std::string& out_name) {
   const std::string reason = output.failure_reason();
-  if (reason.empty()) return write_failed(messages, output.write_error(), written_file(output, out_name));
+  if (reason.empty())
+    return write_failed(messages, output.write_error(), written_file(output, out_name));
   const std::string file = written_file(output, out_name);
   messages.note("\n");
   messages.say(concat({file.empty() ? "Error on write" : concat({"Error on write of ", file}), ": ",
@@ -245,7 +246,6 @@ std::future<FileHash> hash_file(int fd) {
   });
 }
 
-
 std::uint64_t span_seconds(const FlightFacts& span) {
   return std::uint64_t{span.last_time} - span.first_time + 1;
 }
@@ -312,8 +312,8 @@ struct RunPlan {
   const Profile* profile = nullptr;
   std::string profile_path;
   std::string split_dir;
-  std::string out_name;  // the FILE of -o, or empty
-  bool replace = false;  // --force
+  std::string out_name;       // the FILE of -o, or empty
+  bool replace = false;       // --force
   std::uint64_t seconds = 0;  // about how long the records span, a record a second
 };
 
@@ -344,9 +344,9 @@ bool plan_run(const Options& options, const std::vector<RunLog>& logs, Logbook* 
   plan.columns = ColumnSet(plan.sections);
   if (options.columns_given && options.flights_table) {
     // The flights table's columns.
-    if (chosen_flight_columns(flight_columns(log_figures(plan.sections, options.profile),
-                                             plan.limits),
-                              options.columns, error)
+    if (chosen_flight_columns(
+            flight_columns(log_figures(plan.sections, options.profile), plan.limits),
+            options.columns, error)
             .empty()) {
       return false;
     }
@@ -417,9 +417,8 @@ struct RunInputs {
   SystemCalls* calls = nullptr;
 };
 
-std::unique_ptr<LogOutput> make_output(const RunPlan& plan, const RunInputs& inputs,
-                                       OutBuffer& out, std::string_view name,
-                                       std::uint64_t seconds) {
+std::unique_ptr<LogOutput> make_output(const RunPlan& plan, const RunInputs& inputs, OutBuffer& out,
+                                       std::string_view name, std::uint64_t seconds) {
   const OutputSetup setup{out,
                           *plan.format,
                           plan.columns,

@@ -91,8 +91,8 @@ struct ZonedEnds {
 
 // Takes an option (and its value) into the options, or into the command it stands for; false
 // with `error` when its value is no good.
-bool apply_option(OptionId id, std::string_view value, ParsedCommandLine& parsed,
-                  ZonedEnds& zoned, std::string& error) {
+bool apply_option(OptionId id, std::string_view value, ParsedCommandLine& parsed, ZonedEnds& zoned,
+                  std::string& error) {
   Options& o = parsed.options;
   switch (id) {
     case OptionId::HELP:

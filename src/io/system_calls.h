@@ -28,7 +28,8 @@ class SystemCalls {
  public:
   SystemCalls() = default;
   // Fails the `nth` call (from 1) of kind `call` with `error`.
-  SystemCalls(SystemCall call, std::uint64_t nth, int error) : call_(call), nth_(nth), error_(error) {}
+  SystemCalls(SystemCall call, std::uint64_t nth, int error)
+      : call_(call), nth_(nth), error_(error) {}
 
   // Counts a call of this kind; true, with errno set, when it is the one to fail.
   bool fails(SystemCall call) {

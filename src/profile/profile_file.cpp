@@ -293,10 +293,10 @@ bool read_profile(const std::string& path, Profile& profile, std::string& error)
     return false;
   }
   if (text.size() > MAX_PROFILE_BYTES) {
-    error = concat({"the profile ", path, " is larger than ",
-                    std::to_string(MAX_PROFILE_BYTES / 1024),
-                    " KB, so no aircraft profile: give its TOML file (--profile-template shows "
-                    "one)"});
+    error =
+        concat({"the profile ", path, " is larger than ", std::to_string(MAX_PROFILE_BYTES / 1024),
+                " KB, so no aircraft profile: give its TOML file (--profile-template shows "
+                "one)"});
     return false;
   }
   return parse_profile(text, path, profile, error);

@@ -104,7 +104,9 @@ struct DatabaseVfs::Calls {
   static void* dl_open(sqlite3_vfs* vfs, const char* name) {
     return real(vfs)->xDlOpen(real(vfs), name);
   }
-  static void dl_error(sqlite3_vfs* vfs, int n, char* out) { real(vfs)->xDlError(real(vfs), n, out); }
+  static void dl_error(sqlite3_vfs* vfs, int n, char* out) {
+    real(vfs)->xDlError(real(vfs), n, out);
+  }
   static void (*dl_sym(sqlite3_vfs* vfs, void* lib, const char* symbol))() {
     return real(vfs)->xDlSym(real(vfs), lib, symbol);
   }

@@ -54,9 +54,8 @@ std::string object_type(sqlite3* db, std::string_view name) {
 // The columns of the record tables the tool knows by name: their csv names.
 std::vector<std::string> value_columns() {
   std::vector<std::string> names;
-  for_each_column(SECTION_ALL, [&](int block, const Field& f) {
-    names.push_back(column_name(block, f));
-  });
+  for_each_column(SECTION_ALL,
+                  [&](int block, const Field& f) { names.push_back(column_name(block, f)); });
   return names;
 }
 
@@ -317,9 +316,9 @@ std::string Logbook::schema_problem(sqlite3* db, const std::string& name) {
                        "): rename it back (ALTER TABLE ", table.name, " RENAME COLUMN ",
                        sql_name(*other), " TO ", column, ")"});
       }
-      const bool value = table.name == "records" &&
-                         std::find(table.columns.begin(), table.columns.end(), column) ==
-                             table.columns.end();
+      const bool value =
+          table.name == "records" &&
+          std::find(table.columns.begin(), table.columns.end(), column) == table.columns.end();
       // A value column that a logbook lacks is added when a log has its block.
       if (!exact && !value) {
         return concat({name, ": the table ", table.name, " lacks the column ", column,

@@ -116,6 +116,14 @@ constexpr FigureTraits engine_time(int block) {
           true};
 }
 
+// A figure of the whole flight, of no column: its key is its name.
+constexpr FigureTraits of_the_flight(FigureKind kind, FigureScope scope, FigureType type,
+                                     std::uint8_t decimals, std::string_view name,
+                                     std::string_view label, std::uint8_t width) {
+  return {kind, scope, {},    false, type, decimals, FigureUnit::NONE, FigureKey::FIXED,
+          name, label, width, true};
+}
+
 constexpr FigureTraits extremum(FigureKind kind, FigureScope scope, ColumnRef column,
                                 bool while_running = false) {
   const bool thermocouple = column.field->label.starts_with("tc");
@@ -139,7 +147,8 @@ constexpr void engine_figures(int block, FigureTraits*& at) {
   for (const std::string_view label : {"RPM", "MAP", "o-t"}) {
     *at++ = extremum(FigureKind::MAX, FigureScope::ENGINE, {block, find_field(kTelm, label)});
   }
-  *at++ = extremum(FigureKind::MIN, FigureScope::ENGINE, {block, known_field(kTelm, "oil-p")}, true);
+  *at++ =
+      extremum(FigureKind::MIN, FigureScope::ENGINE, {block, known_field(kTelm, "oil-p")}, true);
   const Field* first = known_field(kTelm, "tc1");
   for (int k = 0; k < THERMOCOUPLES; ++k) {
     *at++ = extremum(FigureKind::MAX, FigureScope::ENGINE, {block, first + k});
@@ -166,17 +175,20 @@ constexpr std::array<FigureTraits, kFigures> make() {
   FigureTraits* at = table.data();
   *at++ = engine_time(SECTION_ID_TELM1);
   *at++ = engine_time(SECTION_ID_TELM2);
-  *at++ = {FigureKind::AIR_TIME, FigureScope::AIRBORNE, {}, false, FigureType::DURATION, 0,
-           FigureUnit::NONE, FigureKey::FIXED, "air_time", "air time", kDuration, true};
-  *at++ = {FigureKind::LANDINGS, FigureScope::AIRBORNE, {}, false, FigureType::COUNT, 0,
-           FigureUnit::NONE, FigureKey::FIXED, "landings", "landings", kCountWidth, true};
-  *at++ = extremum(FigureKind::MAX, FigureScope::ALWAYS, {BASE_BLOCK, known_field(BASE_BLOCK, "alt")});
-  *at++ = extremum(FigureKind::MAX, FigureScope::ALWAYS, {BASE_BLOCK, known_field(BASE_BLOCK, "ASI")});
+  *at++ = of_the_flight(FigureKind::AIR_TIME, FigureScope::AIRBORNE, FigureType::DURATION, 0,
+                        "air_time", "air time", kDuration);
+  *at++ = of_the_flight(FigureKind::LANDINGS, FigureScope::AIRBORNE, FigureType::COUNT, 0,
+                        "landings", "landings", kCountWidth);
+  *at++ =
+      extremum(FigureKind::MAX, FigureScope::ALWAYS, {BASE_BLOCK, known_field(BASE_BLOCK, "alt")});
+  *at++ =
+      extremum(FigureKind::MAX, FigureScope::ALWAYS, {BASE_BLOCK, known_field(BASE_BLOCK, "ASI")});
   engine_figures(SECTION_ID_TELM1, at);
   engine_figures(SECTION_ID_TELM2, at);
-  *at++ = {FigureKind::DISTANCE, FigureScope::GPS, {}, false, FigureType::VALUE, kDistanceDecimals,
-           FigureUnit::NONE, FigureKey::FIXED, "distance_nm", "distance (nm)", kCountWidth, true};
-  *at++ = extremum(FigureKind::MAX, FigureScope::GPS, {SECTION_ID_GPS, known_field(SECTION_ID_GPS, "gs")});
+  *at++ = of_the_flight(FigureKind::DISTANCE, FigureScope::GPS, FigureType::VALUE,
+                        kDistanceDecimals, "distance_nm", "distance (nm)", kCountWidth);
+  *at++ = extremum(FigureKind::MAX, FigureScope::GPS,
+                   {SECTION_ID_GPS, known_field(SECTION_ID_GPS, "gs")});
   if (at != table.data() + table.size()) throw "the table's count is wrong";
   return table;
 }

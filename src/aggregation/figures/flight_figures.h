@@ -41,8 +41,7 @@ struct FlightSummary {
 class FlightFigures {
  public:
   // The figures of `figures`; the columns they read are added to `values`.
-  FlightFigures(const std::vector<FigureId>& figures, const Profile& profile,
-                ColumnValues& values);
+  FlightFigures(const std::vector<FigureId>& figures, const Profile& profile, ColumnValues& values);
 
   void start();
   void add(const RecordFacts& facts);

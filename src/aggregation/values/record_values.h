@@ -3,12 +3,12 @@
 // runs, the spread of its EGTs, whether the aircraft is airborne.
 #pragma once
 
+#include <algorithm>
 #include <cmath>
 #include <cstddef>
 #include <cstdint>
 #include <limits>
 #include <optional>
-#include <algorithm>
 #include <vector>
 
 #include "fields/value.h"

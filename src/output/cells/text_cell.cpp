@@ -4,8 +4,8 @@
 
 namespace korvex {
 
-void put_text_cell(OutBuffer& out, DelimiterMode mode, std::string_view text, int width,
-                   bool first, bool quote) {
+void put_text_cell(OutBuffer& out, DelimiterMode mode, std::string_view text, int width, bool first,
+                   bool quote) {
   std::string quoted;
   if (quote && mode == DELIM_COMMA && text.find_first_of(",\"\r\n") != std::string_view::npos) {
     quoted = "\"";

@@ -12,7 +12,7 @@
 
 namespace korvex {
 
-void put_text_cell(OutBuffer& out, DelimiterMode mode, std::string_view text, int width,
-                   bool first, bool quote = false);
+void put_text_cell(OutBuffer& out, DelimiterMode mode, std::string_view text, int width, bool first,
+                   bool quote = false);
 
 }  // namespace korvex

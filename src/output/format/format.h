@@ -64,14 +64,14 @@ struct OutputSetup {
   OutBuffer& out;
   const FormatEntry& format;
   const ColumnSet& columns;
-  bool flights_table;        // --flights
-  bool findings;             // --findings
-  TimeZone zone;             // the clock of the dated times shown
+  bool flights_table;         // --flights
+  bool findings;              // --findings
+  TimeZone zone;              // the clock of the dated times shown
   std::string_view log_name;  // for a heading
   std::uint64_t seconds;      // about how long the records to come span
   const Profile& profile;
-  std::string_view output_path;     // the FILE of -o, for an output that writes it itself
-  bool replace = false;             // --force: it may replace an existing FILE
+  std::string_view output_path;      // the FILE of -o, for an output that writes it itself
+  bool replace = false;              // --force: it may replace an existing FILE
   const Logbook* history = nullptr;  // the logbook the run adds to (its records read first)
   SystemCalls* calls = nullptr;      // the seam through which files are written
   std::string_view flight_columns;   // --columns with --flights: the list, checked

@@ -201,17 +201,22 @@ void define_charts(SectionFlags sections, const Profile& profile, std::vector<Ch
   };
   const bool gps = (sections & SECTION_GPS) != 0;
   if (gps) {
-    chart("Altitude", {{BASE_BLOCK, known_field(BASE_BLOCK, "alt"), 0}, {SECTION_ID_GPS, known_field(SECTION_ID_GPS, "g-alt"), 0}});
-    chart("Speeds", {{BASE_BLOCK, known_field(BASE_BLOCK, "ASI"), 0}, {BASE_BLOCK, known_field(BASE_BLOCK, "TAS"), 0}, {SECTION_ID_GPS, known_field(SECTION_ID_GPS, "gs"), 0}});
+    chart("Altitude", {{BASE_BLOCK, known_field(BASE_BLOCK, "alt"), 0},
+                       {SECTION_ID_GPS, known_field(SECTION_ID_GPS, "g-alt"), 0}});
+    chart("Speeds", {{BASE_BLOCK, known_field(BASE_BLOCK, "ASI"), 0},
+                     {BASE_BLOCK, known_field(BASE_BLOCK, "TAS"), 0},
+                     {SECTION_ID_GPS, known_field(SECTION_ID_GPS, "gs"), 0}});
   } else {
     chart("Altitude", {{BASE_BLOCK, known_field(BASE_BLOCK, "alt"), 0}});
-    chart("Speeds", {{BASE_BLOCK, known_field(BASE_BLOCK, "ASI"), 0}, {BASE_BLOCK, known_field(BASE_BLOCK, "TAS"), 0}});
+    chart("Speeds", {{BASE_BLOCK, known_field(BASE_BLOCK, "ASI"), 0},
+                     {BASE_BLOCK, known_field(BASE_BLOCK, "TAS"), 0}});
   }
   chart("Vertical speed", {{BASE_BLOCK, known_field(BASE_BLOCK, "VSI"), 0}});
   for (const int id : {SECTION_ID_TELM1, SECTION_ID_TELM2}) {
     if ((sections & section_flag(id)) == 0) continue;
     const std::string engine = concat({", ", engine_name(profile, id)});
-    chart(concat({"RPM and MAP", engine}), {{id, known_field(SECTION_ID_TELM1, "RPM"), 0}, {id, known_field(SECTION_ID_TELM1, "MAP"), 1}});
+    chart(concat({"RPM and MAP", engine}), {{id, known_field(SECTION_ID_TELM1, "RPM"), 0},
+                                            {id, known_field(SECTION_ID_TELM1, "MAP"), 1}});
     // The cylinders' EGTs and CHTs as the profile names them, and the other thermocouples.
     const EngineSetup& setup = *profile.engine(id);
     temperatures(concat({"EGT", engine}), Scale::EGT, id, setup.egt, "EGT");
@@ -226,12 +231,18 @@ void define_charts(SectionFlags sections, const Profile& profile, std::vector<Ch
     const bool cylinders = !setup.egt.empty() || !setup.cht.empty();
     temperatures(concat({cylinders ? "Other temperatures" : "Temperatures", engine}), Scale::OWN,
                  id, others, "");
-    chart(concat({"Oil", engine}), {{id, known_field(SECTION_ID_TELM1, "o-t"), 0}, {id, known_field(SECTION_ID_TELM1, "oil-p"), 1}});
-    chart(concat({"Fuel", engine}), {{id, known_field(SECTION_ID_TELM1, "flow"), 0}, {id, known_field(SECTION_ID_TELM1, "fl1"), 1}, {id, known_field(SECTION_ID_TELM1, "fl2"), 1}});
+    chart(concat({"Oil", engine}), {{id, known_field(SECTION_ID_TELM1, "o-t"), 0},
+                                    {id, known_field(SECTION_ID_TELM1, "oil-p"), 1}});
+    chart(concat({"Fuel", engine}), {{id, known_field(SECTION_ID_TELM1, "flow"), 0},
+                                     {id, known_field(SECTION_ID_TELM1, "fl1"), 1},
+                                     {id, known_field(SECTION_ID_TELM1, "fl2"), 1}});
   }
-  chart("Electrical", {{BASE_BLOCK, known_field(BASE_BLOCK, "m-v"), 0}, {BASE_BLOCK, known_field(BASE_BLOCK, "b-v"), 0}, {BASE_BLOCK, known_field(BASE_BLOCK, "amps"), 1}});
+  chart("Electrical", {{BASE_BLOCK, known_field(BASE_BLOCK, "m-v"), 0},
+                       {BASE_BLOCK, known_field(BASE_BLOCK, "b-v"), 0},
+                       {BASE_BLOCK, known_field(BASE_BLOCK, "amps"), 1}});
   if ((sections & SECTION_ATTITUDE) != 0) {
-    chart("Attitude", {{SECTION_ID_ATTITUDE, known_field(SECTION_ID_ATTITUDE, "bank"), 0}, {SECTION_ID_ATTITUDE, known_field(SECTION_ID_ATTITUDE, "ptch"), 0}});
+    chart("Attitude", {{SECTION_ID_ATTITUDE, known_field(SECTION_ID_ATTITUDE, "bank"), 0},
+                       {SECTION_ID_ATTITUDE, known_field(SECTION_ID_ATTITUDE, "ptch"), 0}});
   }
 }
 
@@ -375,8 +386,7 @@ void ReportOutput::write_flight(const FlightSummary& l, const Drawing& d) {
                              "\">\n<h2><a href=\"#flight-", n, "\">Flight ", n, "</a></h2>\n",
                              "<p class=\"when\">", report_time(l.first_time, l.first_layout, zone_),
                              " to ", report_time(l.last_time, l.last_layout, zone_), "</p>\n<dl>"});
-  const std::vector<std::string> texts =
-      flight_texts(columns_, l, TimeForm::READABLE, "-", zone_);
+  const std::vector<std::string> texts = flight_texts(columns_, l, TimeForm::READABLE, "-", zone_);
   for (std::size_t i = 0; i < columns_.size(); ++i) {
     if (!on_card(columns_[i])) continue;
     append(text, {"<div><dt>", figure_label(columns_[i], profile_), "</dt><dd>",
@@ -508,8 +518,7 @@ void ReportOutput::write_table() {
   }
   out_.write("<div class=\"scroll\"><table>\n<tr>");
   for (const FlightColumn& c : columns_) {
-    const std::string unit =
-        c.kind == FlightColumn::FIGURE ? figure_unit(c.figure, profile_) : "";
+    const std::string unit = c.kind == FlightColumn::FIGURE ? figure_unit(c.figure, profile_) : "";
     out_.write(concat({"<th>", html_text(with_unit(c.name, unit)), "</th>"}));
   }
   out_.write("</tr>\n");

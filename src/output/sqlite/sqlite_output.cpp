@@ -125,8 +125,8 @@ class SqliteOutput final : public LogOutput {
   }
 
   bool begin() override {
-    const bool opened = history_ != nullptr ? writer_.copy(*history_)
-                                            : writer_.create(path_, replace_);
+    const bool opened =
+        history_ != nullptr ? writer_.copy(*history_) : writer_.create(path_, replace_);
     if (!opened) return fail(errno);
     db_ = writer_.db();
     return make_tables() || fail(0);
@@ -222,7 +222,7 @@ class SqliteOutput final : public LogOutput {
     insert_flight_.reset();
     insert_finding_.reset();
     if (history_ == nullptr && !exec("CREATE INDEX records_clock ON records (clock); "
-                                   "CREATE INDEX records_flight ON records (flight)")) {
+                                     "CREATE INDEX records_flight ON records (flight)")) {
       return fail(0);
     }
     if (!write_sources() || !write_columns()) return fail(0);
@@ -290,8 +290,8 @@ class SqliteOutput final : public LogOutput {
     }
     // Only a record the logbook holds already (the same clock and key) is passed over; anything
     // else that stops an insert fails the run.
-    insert += concat({", record_key) VALUES (", values,
-                      ", ?) ON CONFLICT (clock, record_key) DO NOTHING"});
+    insert += concat(
+        {", record_key) VALUES (", values, ", ?) ON CONFLICT (clock, record_key) DO NOTHING"});
     return insert_record_.prepare(db_, insert) &&
            insert_packet_.prepare(db_, "INSERT INTO packets VALUES (?, ?)") &&
            update_flight_.prepare(db_, "UPDATE records SET flight = ? WHERE rowid = ?") &&
@@ -320,16 +320,15 @@ class SqliteOutput final : public LogOutput {
           flight_fields_.push_back({c.name, "INTEGER", &c});
           break;
         case FlightColumn::FIGURE:
-          flight_fields_.push_back(
-              {c.name, figure_is_integer(c.figure) ? "INTEGER" : "REAL", &c});
+          flight_fields_.push_back({c.name, figure_is_integer(c.figure) ? "INTEGER" : "REAL", &c});
           break;
       }
     }
     std::string create = "CREATE TABLE flights (";
     std::string insert = "INSERT INTO flights VALUES (";
     for (std::size_t i = 0; i < flight_fields_.size(); ++i) {
-      create +=
-          concat({i == 0 ? "" : ", ", sql_name(flight_fields_[i].name), " ", flight_fields_[i].type});
+      create += concat(
+          {i == 0 ? "" : ", ", sql_name(flight_fields_[i].name), " ", flight_fields_[i].type});
       insert += i == 0 ? "?" : ", ?";
     }
     return exec("DROP TABLE IF EXISTS flights") && exec(create + ")") &&
@@ -471,9 +470,7 @@ class SqliteOutput final : public LogOutput {
     return true;
   }
 
-  bool exec(const std::string& sql) {
-    return writer_.exec(sql) == SQLITE_OK;
-  }
+  bool exec(const std::string& sql) { return writer_.exec(sql) == SQLITE_OK; }
 
   // Remembers the first failure: `err`, or the database's own (an errno, or SQLite's message
   // where it has none); the logbook stays as it was.

@@ -18,8 +18,8 @@
 
 #include <memory>
 
-#include "output/format/log_output.h"
 #include "output/format/format.h"
+#include "output/format/log_output.h"
 
 namespace korvex {
 

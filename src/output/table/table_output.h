@@ -12,8 +12,8 @@
 #include "output/cells/time_cell.h"
 #include "output/findings/findings_table.h"
 #include "output/flights/flights_table.h"
-#include "output/format/log_output.h"
 #include "output/format/format.h"
+#include "output/format/log_output.h"
 
 namespace korvex {
 
