@@ -138,6 +138,8 @@ int pass_ended(const ReadOutcome& outcome, const LogOutput* output, OutBuffer& o
       if (!out.flush()) messages.error_report("Error on write", out.failed());
       return EXIT_SEEK;
     case ReadEnd::STOPPED:
+      // Only an output stops a pass.
+      if (output == nullptr) return write_failed(messages, EIO, out_name);
       return output_failed(messages, *output, out_name);
     case ReadEnd::READ_FAILED:
       if (!outcome.reason.empty()) {
@@ -493,7 +495,8 @@ int run_pass(const RunPlan& plan, const ScanResult* scanned, const std::vector<R
   const std::string& out_name = plan.out_name;
   std::unique_ptr<LogOutput> output;
   SplitOutput* split = nullptr;
-  if (plan.split_dir.empty()) {
+  // --split comes with a flight scan, whose flights name the files.
+  if (plan.split_dir.empty() || scanned == nullptr) {
     output = make_output(plan, inputs, out, plan.title,
                          scanned != nullptr ? scanned->seconds : plan.seconds);
   } else {

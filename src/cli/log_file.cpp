@@ -18,7 +18,7 @@ namespace korvex {
 
 namespace {
 
-constexpr std::size_t kCopyBuffer = 256 * 1024;
+constexpr std::size_t kCopyBuffer = std::size_t{256} * 1024;
 
 std::string temporary_folder() {
   const char* dir = std::getenv("TMPDIR");

@@ -191,18 +191,18 @@ bool place_zoned(const std::optional<std::int32_t>& zone, const std::string& tex
 
 // The options of each kind a format may refuse, as they are written, and whether they are one.
 struct RefusedWords {
-  Refused option;
   std::string_view words;
+  Refused option;
   bool several;
 };
 constexpr RefusedWords kRefusedWords[] = {
-    {Refused::COLUMNS, "--columns", false},
-    {Refused::FLIGHTS, "--flights", false},
-    {Refused::FINDINGS, "--findings", false},
-    {Refused::SPLIT, "--split", false},
-    {Refused::SELECTION, "--flight, --from and --to", true},
-    {Refused::UTC_OFFSET, "--utc-offset", false},
-    {Refused::DESCRIBE, "--describe", false},
+    {"--columns", Refused::COLUMNS, false},
+    {"--flights", Refused::FLIGHTS, false},
+    {"--findings", Refused::FINDINGS, false},
+    {"--split", Refused::SPLIT, false},
+    {"--flight, --from and --to", Refused::SELECTION, true},
+    {"--utc-offset", Refused::UTC_OFFSET, false},
+    {"--describe", Refused::DESCRIBE, false},
 };
 
 // The option of that kind is given.
@@ -247,8 +247,8 @@ bool check_combination(const Options& o, std::string& error) {
   constexpr Refused kFirst[] = {Refused::COLUMNS, Refused::FLIGHTS, Refused::FINDINGS};
   constexpr Refused kThen[] = {Refused::SPLIT, Refused::SELECTION, Refused::UTC_OFFSET,
                                Refused::DESCRIBE};
-  if (format_refuses(o, kFirst, error)) {
-  } else if (o.findings && o.columns_given) {
+  if (format_refuses(o, kFirst, error)) return false;
+  if (o.findings && o.columns_given) {
     error = "--columns does not go with --findings, whose columns are fixed";
   } else if (o.findings && (o.flights_table || o.describe)) {
     error = concat({"--findings does not go with ", o.flights_table ? "--flights" : "--describe",
@@ -256,6 +256,7 @@ bool check_combination(const Options& o, std::string& error) {
   } else if (!format.output_file.empty() && o.output_path.empty()) {
     error = concat({format.word, " needs -o FILE: ", format.output_file});
   } else if (format_refuses(o, kThen, error)) {
+    return false;
   } else if (!o.output_path.empty() && !o.split_dir.empty()) {
     error = "--output does not go with --split, which writes a file per flight";
   } else if (o.force && o.output_path.empty() && o.split_dir.empty()) {

@@ -45,11 +45,11 @@ struct MemorySource {
 };
 ByteSource memory_source(MemorySource* mem);
 
-inline constexpr std::size_t kStreamBufferSize = 256 * 1024;
+inline constexpr std::size_t kStreamBufferSize = std::size_t{256} * 1024;
 // How far a stream can always step back: this many bytes are kept in the buffer when it is
 // refilled. A buffer holds at least kMinStreamBuffer bytes.
 inline constexpr std::size_t kMaxStepBack = 512;
-inline constexpr std::size_t kMinStreamBuffer = 4 * kMaxStepBack;
+inline constexpr std::size_t kMinStreamBuffer = std::size_t{4} * kMaxStepBack;
 
 struct ByteStream {
   explicit ByteStream(ByteSource source, std::size_t buffer_size = kStreamBufferSize);

@@ -8,7 +8,7 @@ namespace korvex {
 
 namespace {
 
-constexpr std::size_t kMessageBuffer = 64 * 1024;
+constexpr std::size_t kMessageBuffer = std::size_t{64} * 1024;
 constexpr std::int64_t kHoldNs = 100'000'000;
 
 // A cheap monotonic clock: held dots only need a tenth of a second's precision.

@@ -20,7 +20,7 @@ namespace {
 
 constexpr mode_t kFileMode = 0666;  // less the umask
 constexpr int kTemporaryNameTries = 100;
-constexpr std::size_t kCompareBlock = 64 * 1024;
+constexpr std::size_t kCompareBlock = std::size_t{64} * 1024;
 constexpr rlim_t kWantedOpenFiles = 8192;
 constexpr rlim_t kOpenFilesKept = 64;  // for the logs, standard streams and libraries
 

@@ -13,8 +13,8 @@
 
 namespace korvex {
 
-inline constexpr std::size_t kOutBufferSize = 256 * 1024;
-inline constexpr std::size_t kMinOutBuffer = 16 * 1024;
+inline constexpr std::size_t kOutBufferSize = std::size_t{256} * 1024;
+inline constexpr std::size_t kMinOutBuffer = std::size_t{16} * 1024;
 
 // Where an OutBuffer may write besides a file descriptor or a text.
 class ByteSink {

@@ -47,7 +47,7 @@ struct AirborneSetup {
   double min = DEFAULT_AIRBORNE_MIN;
 };
 
-struct Profile {
+struct Profile {  // NOLINT(bugprone-reserved-identifier): the copy of its array, made unseen
   Profile();
 
   std::string path;  // the file it was read from; empty: no file, every default

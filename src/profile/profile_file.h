@@ -15,7 +15,7 @@ bool parse_profile(std::string_view text, const std::string& path, Profile& prof
                    std::string& error);
 
 // The largest profile file read.
-inline constexpr std::size_t MAX_PROFILE_BYTES = 1024 * 1024;
+inline constexpr std::size_t MAX_PROFILE_BYTES = std::size_t{1024} * 1024;
 
 // Reads the profile file at `path`; false with `error` (a file that cannot be read too, or one
 // larger than MAX_PROFILE_BYTES).

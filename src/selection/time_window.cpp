@@ -140,7 +140,7 @@ bool parse_time(std::string_view text, TimeEnd end, std::uint32_t& timestamp, st
   }
   if (zone != nullptr) *zone = p.zoned ? std::optional<std::int32_t>(p.zone) : std::nullopt;
   const std::int64_t start = (std::chrono::sys_days{date} - LOG_EPOCH).count() * SECONDS_PER_DAY +
-                             p.hour * 3600 + p.minute * 60 + p.second;
+                             std::int64_t{p.hour} * 3600 + std::int64_t{p.minute} * 60 + p.second;
   if (start < 0 || start > UINT32_MAX) {
     error = concat({"the time ", given,
                     " lies outside a log's clock (2000-01-01 00:00:00 to 2136-02-07 06:28:15)"});

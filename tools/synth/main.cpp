@@ -127,12 +127,14 @@ int main(int argc, char** argv) {
       ok = parse_int(value, 0, (1LL << 62), n);
       o.seed = static_cast<std::uint64_t>(n);
     } else if (arg == "--date") {
-      int y = 0, m = 0, d = 0;
-      ok = std::sscanf(std::string(value).c_str(), "%4d-%2d-%2d", &y, &m, &d) == 3 && y >= 2000 &&
-           y <= 2130 && m >= 1 && m <= 12 && d >= 1 && d <= 31;
-      o.start_year = y;
-      o.start_month = m;
-      o.start_day = d;
+      // YYYY-MM-DD
+      long long y = 0, m = 0, d = 0;
+      ok = value.size() == 10 && value[4] == '-' && value[7] == '-' &&
+           parse_int(value.substr(0, 4), 2000, 2130, y) &&
+           parse_int(value.substr(5, 2), 1, 12, m) && parse_int(value.substr(8, 2), 1, 31, d);
+      o.start_year = static_cast<int>(y);
+      o.start_month = static_cast<int>(m);
+      o.start_day = static_cast<int>(d);
     } else if (arg == "--garbage" || arg == "--power-cuts" || arg == "--stray-aa" ||
                arg == "--stray-markers" || arg == "--mixed") {
       ok = parse_int(value, 0, 1000000, n);

@@ -105,7 +105,7 @@ std::int64_t fly(const SynthOptions& o, std::vector<FlownFlight>* flown,
               {flights + 1, j.what, t - static_cast<std::uint32_t>(j.last - j.first), t});
         }
       }
-      emit(t, std::move(fields));
+      emit(t, fields);
       ++t;
       ++seconds_logged;
     }

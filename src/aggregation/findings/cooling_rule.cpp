@@ -2,6 +2,7 @@
 // drop is the value at r' less the value at r, where r' is the latest record of the flight
 // with r'.time <= r.time - 60 and r.time - r'.time <= 70 (no such r': no drop); stretches in
 // which the drop exceeds the limit.
+#include <array>
 #include <cmath>
 
 #include "aggregation/findings/finding_rule.h"
@@ -16,9 +17,7 @@ namespace {
 class CoolingRule final : public FindingRule {
  public:
   CoolingRule(std::size_t value, const Finding& kind, std::uint32_t min_seconds)
-      : value_(value), limit_(kind.limit), drop_(kind, true, min_seconds) {
-    past_.resize(COOLING_MAX_SECONDS + 1);
-  }
+      : value_(value), limit_(kind.limit), drop_(kind, true, min_seconds) {}
 
   void start() override {
     drop_.start();
@@ -38,13 +37,13 @@ class CoolingRule final : public FindingRule {
     double value;  // NaN when the record lacks it
   };
 
-  Past& at(std::size_t i) { return past_[(first_ + i) % past_.size()]; }
+  Past& at(std::size_t i) { return past_[(first_ + i) % kKept]; }
 
   // The drop of the cylinder's value at `time` from the latest record at least 60 and at most 70
   // seconds before it, and the record remembered. The seconds kept are in time order, the first
   // `reached_` of them at least 60 seconds back; both ends only move forward.
   std::optional<double> drop(std::uint32_t time, double value) {
-    const std::size_t capacity = past_.size();
+    constexpr std::size_t capacity = kKept;
     // Forget the seconds that no later record can reach back to.
     while (size_ > 0 && time - at(0).time > COOLING_MAX_SECONDS) {
       first_ = (first_ + 1) % capacity;
@@ -75,7 +74,8 @@ class CoolingRule final : public FindingRule {
   std::size_t value_;
   double limit_;
   LimitWatch drop_;
-  std::vector<Past> past_;  // a ring of COOLING_MAX_SECONDS + 1
+  static constexpr std::size_t kKept = COOLING_MAX_SECONDS + 1;
+  std::array<Past, kKept> past_{};  // a ring
   std::size_t first_ = 0, size_ = 0;
   std::size_t reached_ = 0;  // of the seconds kept, those COOLING_MIN_SECONDS back or more
 };

@@ -20,7 +20,7 @@ struct Bound {
 class LimitRule final : public FindingRule {
  public:
   LimitRule(std::size_t value, int engine, std::optional<Bound> max, std::optional<Bound> min)
-      : value_(value), engine_(engine), max_(std::move(max)), min_(std::move(min)) {}
+      : value_(value), engine_(engine), max_(max), min_(min) {}
 
   void start() override {
     if (max_) max_->watch.start();
@@ -81,8 +81,7 @@ void make_limit_rules(RuleSetup& setup, const ColumnSetup& c) {
     kind.limit = *c.min;
     min.emplace(Bound{*c.min, LimitWatch(kind, false, seconds)});
   }
-  setup.rules.push_back(std::make_unique<LimitRule>(setup.values.add(c.column), engine,
-                                                    std::move(max), std::move(min)));
+  setup.rules.push_back(std::make_unique<LimitRule>(setup.values.add(c.column), engine, max, min));
 }
 
 }  // namespace korvex

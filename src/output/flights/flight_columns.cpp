@@ -57,6 +57,7 @@ std::vector<FlightColumn> flight_columns(const std::vector<FigureId>& figures, b
 std::vector<FlightColumn> chosen_flight_columns(const std::vector<FlightColumn>& columns,
                                                 std::string_view list, std::string& error) {
   std::vector<ColumnNames> names;
+  names.reserve(columns.size());
   for (const FlightColumn& c : columns) names.push_back({c.name});
   const NameChoice choice = choose_names(list, names);
   if (choice.match != NameMatch::CHOSEN) {

@@ -19,9 +19,9 @@ namespace korvex {
 namespace {
 
 constexpr int kMinNumberWidth = 3;
-constexpr std::size_t kMaxBatch = 4096;      // files named after one sync
-constexpr std::int64_t kFileFlight = 1;      // the number of a file's flight in it
-constexpr std::size_t kScratch = 64 * 1024;  // of a file compared or copied
+constexpr std::size_t kMaxBatch = 4096;                   // files named after one sync
+constexpr std::int64_t kFileFlight = 1;                   // the number of a file's flight in it
+constexpr std::size_t kScratch = std::size_t{64} * 1024;  // of a file compared or copied
 
 int digits(std::int64_t n) {
   int width = 1;
