@@ -365,7 +365,10 @@ TEST(Findings, AgreeWithTheModelOnRandomLogs) {
     const RecordLayout layout = random(4);
     for (int i = 0; i < 600; ++i) {
       const int step = random(100);
-      t += step < 2 ? 0 : step < 95 ? 1 : step < 98 ? 1 + random(80) : 301 + random(1000);
+      t += static_cast<std::uint32_t>(step < 2    ? 0
+                                      : step < 95 ? 1
+                                      : step < 98 ? 1 + random(80)
+                                                  : 301 + random(1000));
       e.rpm = static_cast<std::uint16_t>(std::clamp(e.rpm + random(401) - 200, 0, 3000));
       e.oil_t = static_cast<std::uint16_t>(std::clamp(e.oil_t + random(21) - 10, 60, 300));
       e.oil_p = static_cast<std::uint16_t>(std::clamp(e.oil_p + random(41) - 20, 0, 900));
@@ -439,8 +442,8 @@ TEST(Findings, TheEdgesOfTheRules) {
   const std::vector<Moment> window_59 = {{0, 400}, {59, 300}};
   const std::vector<Moment> window_70 = {{0, 400}, {70, 300}};
   const std::vector<Moment> window_71 = {{0, 400}, {71, 300}};
-  const auto b = 834700000U;
-  const auto at = [b](std::uint32_t first, std::uint32_t last, const std::string& rest) {
+  constexpr auto b = 834700000U;
+  const auto at = [](std::uint32_t first, std::uint32_t last, const std::string& rest) {
     return "1 " + std::to_string(b + first) + " " + std::to_string(b + last) + " " + rest;
   };
   const std::string max_oil = "[columns.telm1_o_t]\nmax = 245\nmin_seconds = 5\n";

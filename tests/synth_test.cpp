@@ -316,7 +316,7 @@ TEST(Synthesizer, WrappedLogIsPrintedInTimeOrderFromTheOldestRecord) {
 }
 
 TEST(Synthesizer, FaultsCostExactlyTheRecordsTheReportNames) {
-  for (std::uint64_t seed : {1, 2, 3}) {
+  for (const std::uint64_t seed : {1U, 2U, 3U}) {
     SCOPED_TRACE(seed);
     SynthOptions o;
     o.layout = 2;

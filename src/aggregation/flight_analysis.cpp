@@ -7,7 +7,7 @@
 namespace korvex {
 
 FlightAnalysis::FlightAnalysis(SectionFlags sections, const Profile& profile, unsigned parts)
-    : figures_(log_figures(sections, profile)), keep_findings_((parts & FINDINGS) != 0) {
+    : figures_(log_figures(sections, profile)), keep_findings_((parts & FINDING_LIST) != 0) {
   bool present[ENGINE_COUNT] = {};
   for (int n = 0; n < ENGINE_COUNT; ++n) {
     const int block = SECTION_ID_TELM1 + n;
@@ -17,13 +17,13 @@ FlightAnalysis::FlightAnalysis(SectionFlags sections, const Profile& profile, un
     e.rpm = values_.add({block, known_field(SECTION_ID_TELM1, "RPM")});
     e.running_rpm = profile.engine(block)->running_rpm;
   }
-  if ((parts & FIGURES) != 0) {
+  if ((parts & FIGURE_VALUES) != 0) {
     flight_figures_ = std::make_unique<FlightFigures>(figures_, profile, values_);
     if (shows_block(sections, profile.airborne.column.block)) {
       airborne_ = values_.add(profile.airborne.column);
     }
   }
-  if ((parts & (FINDINGS | FINDING_COUNT)) != 0) {
+  if ((parts & (FINDING_LIST | FINDING_COUNT)) != 0) {
     RuleSetup setup{sections, profile, values_, {present[0], present[1]}, 0, rules_};
     make_rules(setup);
   }

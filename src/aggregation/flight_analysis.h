@@ -26,11 +26,11 @@ class FlightAnalysis final : private FindingSink {
  public:
   // What an output needs of it: the figures; the findings, or only how many there are.
   enum Parts : unsigned {
-    FIGURES = 1U << 0,
-    FINDINGS = 1U << 1,
+    FIGURE_VALUES = 1U << 0,
+    FINDING_LIST = 1U << 1,
     FINDING_COUNT = 1U << 2,
-    FIGURES_AND_COUNT = FIGURES | FINDING_COUNT,
-    ALL = FIGURES | FINDINGS,
+    FIGURE_VALUES_AND_COUNT = FIGURE_VALUES | FINDING_COUNT,
+    ALL = FIGURE_VALUES | FINDING_LIST,
   };
 
   FlightAnalysis(SectionFlags sections, const Profile& profile, unsigned parts);

@@ -29,7 +29,7 @@ FindingsTable::FindingsTable(OutBuffer& out, DelimiterMode mode, bool analysis,
       analysis_table_(analysis),
       zone_(zone),
       profile_(profile),
-      analysis_(sections, profile, FlightAnalysis::FINDINGS) {}
+      analysis_(sections, profile, FlightAnalysis::FINDING_LIST) {}
 
 bool FindingsTable::begin() {
   bool first = true;

@@ -10,7 +10,7 @@ FlightsTable::FlightsTable(OutBuffer& out, DelimiterMode mode, bool analysis, Se
       mode_(mode),
       analysis_table_(analysis),
       zone_(zone),
-      analysis_(sections, profile, FlightAnalysis::FIGURES_AND_COUNT),
+      analysis_(sections, profile, FlightAnalysis::FIGURE_VALUES_AND_COUNT),
       columns_(flight_columns(analysis_.figures(), analysis_.finds())) {
   // The list was checked when the run was planned.
   if (std::string error; !columns.empty()) {
