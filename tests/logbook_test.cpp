@@ -13,27 +13,18 @@
 #include <string>
 
 #include "io/new_file.h"
-#include "support/run_capture.h"
 #include "output/sqlite/logbook_writer.h"
 #include "store/logbook.h"
+#include "support/run_capture.h"
+#include "support/temp_folder.h"
 
 namespace korvex::test {
 namespace {
 
 namespace fs = std::filesystem;
 
-class LogbookFile : public ::testing::Test {
+class LogbookFile : public TempFolderTest {
  protected:
-  void SetUp() override {
-    dir_ = fs::temp_directory_path() /
-           ("korvex-logbook-" + std::to_string(::getpid()) + "-" +
-            ::testing::UnitTest::GetInstance()->current_test_info()->name());
-    fs::remove_all(dir_);
-    fs::create_directories(dir_);
-  }
-  void TearDown() override { fs::remove_all(dir_); }
-
-  std::string path(const std::string& name) const { return (dir_ / name).string(); }
   std::set<std::string> names() const {
     std::set<std::string> found;
     for (const auto& entry : fs::directory_iterator(dir_)) {
@@ -41,7 +32,6 @@ class LogbookFile : public ::testing::Test {
     }
     return found;
   }
-  fs::path dir_;
 };
 
 std::string bytes_of(const std::string& path) {
@@ -174,21 +164,22 @@ TEST_F(LogbookFile, WhatAKilledRunLeftIsRemoved) {
 // at the link's target, the link kept.
 TEST_F(LogbookFile, AKilledFirstImportIsTidiedAndALinkIsFollowed) {
   const std::string more = path("more.rec");
-  ASSERT_EQ(std::system((std::string(KORVEX_SYNTH) + " --hours 20 --seed 2 -o " + more +
-                         " 2>/dev/null")
-                            .c_str()),
-            0);
+  ASSERT_EQ(
+      std::system(
+          (std::string(KORVEX_SYNTH) + " --hours 20 --seed 2 -o " + more + " 2>/dev/null").c_str()),
+      0);
   const std::string in_dir = "cd " + dir_.string() + "; ";
   const ProcessResult killed = run_tool_process(
-      {"-c", in_dir + std::string(KORVEX_EXE) + " -q -o logbook.db sqlite more.rec & p=$!; " +
-                 "for i in $(seq 1000); do ls -A | grep -q '^\\.logbook' && break; sleep 0.01; done; "
-                 "kill -9 $p; wait $p; "
-                 "ls -A | grep -c '^\\.logbook'"},
+      {"-c",
+       in_dir + std::string(KORVEX_EXE) + " -q -o logbook.db sqlite more.rec & p=$!; " +
+           "for i in $(seq 1000); do ls -A | grep -q '^\\.logbook' && break; sleep 0.01; done; "
+           "kill -9 $p; wait $p; "
+           "ls -A | grep -c '^\\.logbook'"},
       "", "/bin/bash");
   EXPECT_EQ(killed.out, "1\n");
   const ProcessResult next = run_tool_process(
-      {"-c", in_dir + std::string(KORVEX_EXE) + " -q -o logbook.db sqlite " + KORVEX_SAMPLE},
-      "", "/bin/bash");
+      {"-c", in_dir + std::string(KORVEX_EXE) + " -q -o logbook.db sqlite " + KORVEX_SAMPLE}, "",
+      "/bin/bash");
   EXPECT_EQ(next.status, 0) << next.err;
   EXPECT_EQ(names(), (std::set<std::string>{"logbook.db", "more.rec"}));
   // Through a dangling link.
@@ -253,7 +244,8 @@ TEST_F(LogbookFile, AnAlteredOrDamagedLogbookIsRefusedOrFailsAndStaysAsItWas) {
       {"a constraint of the user's that the new records break",
        "DELETE FROM records WHERE rowid > 1; DELETE FROM packets WHERE record > 1; CREATE UNIQUE "
        "INDEX one_layout ON records (layout)",
-       nullptr, nullptr, 8, "Error on write of logbook.db: UNIQUE constraint failed: records.layout"},
+       nullptr, nullptr, 8,
+       "Error on write of logbook.db: UNIQUE constraint failed: records.layout"},
       {"five bits flipped", "", flip_bits, nullptr, 1,
        "logbook.db: the database is damaged (Page 6: free space corruption)"},
       {"cut in half", "", cut_in_half, nullptr, 1,

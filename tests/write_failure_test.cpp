@@ -20,6 +20,7 @@
 
 #include "cli/run.h"
 #include "io/system_calls.h"
+#include "support/temp_folder.h"
 
 namespace korvex::test {
 namespace {
@@ -118,18 +119,7 @@ std::vector<std::uint64_t> picks(std::uint64_t count) {
   return {n.begin(), n.end()};
 }
 
-class WriteFailure : public ::testing::Test {
- protected:
-  void SetUp() override {
-    dir_ = fs::temp_directory_path() /
-           ("korvex-failures-" + std::to_string(::getpid()) + "-" +
-            ::testing::UnitTest::GetInstance()->current_test_info()->name());
-    fs::remove_all(dir_);
-    fs::create_directories(dir_);
-  }
-  void TearDown() override { fs::remove_all(dir_); }
-  fs::path dir_;
-};
+using WriteFailure = TempFolderTest;
 
 TEST_F(WriteFailure, EachFailedCallEndsTheRunAndLeavesTheFilesAsPromised) {
   const std::string sample = KORVEX_SAMPLE;

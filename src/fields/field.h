@@ -46,6 +46,10 @@ inline constexpr std::uint8_t SAME_OFFSET = 0xFF;
 // The decimals every output shows a coordinate with.
 inline constexpr std::uint8_t COORDINATE_DECIMALS = 5;
 
+// 10 to the power of a number of decimals, up to 3: what a value in tenths or hundredths is
+// divided by.
+inline constexpr double DECIMAL_SCALE[] = {1, 10, 100, 1000};
+
 struct Field {
   std::string_view label;
   std::uint8_t width;   // of the column in the fixed-width table, label and values alike

@@ -7,8 +7,10 @@
 namespace korvex {
 
 std::optional<GpsFix> gps_fix(const Record& rec, FixKind* kind) {
-  const std::optional<double> lat = read_value(rec, {SECTION_ID_GPS, &GPS_FIELDS[0]});
-  const std::optional<double> lon = read_value(rec, {SECTION_ID_GPS, &GPS_FIELDS[1]});
+  const std::optional<double> lat =
+      read_value(rec, {SECTION_ID_GPS, known_field(SECTION_ID_GPS, "lat")});
+  const std::optional<double> lon =
+      read_value(rec, {SECTION_ID_GPS, known_field(SECTION_ID_GPS, "long")});
   // Zero as shown, with five decimals.
   constexpr double kZero = 0.000005;
   FixKind found = FixKind::FIX;

@@ -82,8 +82,7 @@ inline double field_value(const Field& f, const std::uint8_t* at) {
       stored = load_integer<Storage::MIN_SEC>(at);
       break;
   }
-  constexpr double kScale[] = {1, 10, 100};
-  return static_cast<double>(stored) / kScale[f.decimals];
+  return static_cast<double>(stored) / DECIMAL_SCALE[f.decimals];
 }
 
 // Where the bytes of block `block` (BASE_BLOCK, or a section id) stand in the record: the

@@ -14,7 +14,7 @@ static_assert(find_field(SECTION_ID_TELM1, "tc12") - find_field(SECTION_ID_TELM1
               "the thermocouples follow one another in the table");
 
 Profile::Profile() {
-  airborne.column = {BASE_BLOCK, find_field(BASE_BLOCK, DEFAULT_AIRBORNE_COLUMN)};
+  airborne.column = {BASE_BLOCK, known_field(BASE_BLOCK, DEFAULT_AIRBORNE_COLUMN)};
 }
 
 const ColumnSetup* Profile::setup(ColumnRef column) const {
@@ -91,13 +91,13 @@ bool profile_column_names(std::string_view list, const Profile& profile, std::st
 
 int thermocouple(ColumnRef column) {
   if (column.block != SECTION_ID_TELM1 && column.block != SECTION_ID_TELM2) return 0;
-  const Field* first = find_field(column.block, "tc1");
+  const Field* first = known_field(SECTION_ID_TELM1, "tc1");
   const auto n = column.field - first;
   return n >= 0 && n < THERMOCOUPLES ? static_cast<int>(n) + 1 : 0;
 }
 
 ColumnRef thermocouple_column(int block, int n) {
-  return {block, find_field(block, "tc1") + (n - 1)};
+  return {block, known_field(SECTION_ID_TELM1, "tc1") + (n - 1)};
 }
 
 }  // namespace korvex

@@ -145,6 +145,7 @@ constexpr FigureTraits extremum(FigureKind kind, FigureScope scope, ColumnRef co
 constexpr void engine_figures(int block, FigureTraits*& at) {
   constexpr int kTelm = SECTION_ID_TELM1;
   for (const std::string_view label : {"RPM", "MAP", "o-t"}) {
+    // The table is made when compiled: a label no column has dereferences nullptr there.
     *at++ = extremum(FigureKind::MAX, FigureScope::ENGINE, {block, find_field(kTelm, label)});
   }
   *at++ =

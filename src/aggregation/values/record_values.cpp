@@ -7,10 +7,9 @@ namespace korvex {
 std::size_t ColumnValues::add(ColumnRef column) {
   const auto at = std::find(columns_.begin(), columns_.end(), column);
   if (at != columns_.end()) return static_cast<std::size_t>(at - columns_.begin());
-  constexpr double kScale[] = {1, 10, 100};
   const Field& f = *column.field;
   columns_.push_back(column);
-  slots_.push_back({&f, f.decimals < std::size(kScale) ? kScale[f.decimals] : 1,
+  slots_.push_back({&f, f.decimals < std::size(DECIMAL_SCALE) ? DECIMAL_SCALE[f.decimals] : 1,
                     static_cast<std::uint8_t>(column.block),
                     static_cast<std::uint8_t>(f.offset_in(true)),
                     static_cast<std::uint8_t>(f.offset_in(false)), f.first_layout, f.storage});

@@ -41,13 +41,12 @@ std::int64_t record_key(const Record& rec) {
   return static_cast<std::int64_t>(h);
 }
 
-// 10 to the power of a field's decimals.
-constexpr double kScale[] = {1, 10, 100, 1000};
-
+// A value rounded to its decimals: the double nearest to its decimal text.
 double rounded(double value, int decimals) {
-  const double scale = decimals >= 0 && static_cast<std::size_t>(decimals) < std::size(kScale)
-                           ? kScale[decimals]
-                           : 1;
+  const double scale =
+      decimals >= 0 && static_cast<std::size_t>(decimals) < std::size(DECIMAL_SCALE)
+          ? DECIMAL_SCALE[decimals]
+          : 1;
   return std::round(value * scale) / scale;
 }
 

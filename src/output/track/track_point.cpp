@@ -12,8 +12,8 @@ namespace korvex {
 
 namespace {
 
-constexpr ColumnRef kAltitude{SECTION_ID_GPS, find_field(SECTION_ID_GPS, "g-alt")};
-constexpr ColumnRef kSatellites{SECTION_ID_GPS, find_field(SECTION_ID_GPS, "sats")};
+constexpr ColumnRef kAltitude{SECTION_ID_GPS, known_field(SECTION_ID_GPS, "g-alt")};
+constexpr ColumnRef kSatellites{SECTION_ID_GPS, known_field(SECTION_ID_GPS, "sats")};
 
 void two_digits(char* d, unsigned v) {
   d[0] = static_cast<char>('0' + v / 10);
