@@ -189,7 +189,7 @@ TEST(SeveralLogs, AStoreOfRecordsGivenFirst) {
   const auto x = [](std::uint32_t t) { return sample_fields(t, 0); };
   StoredRecords stored({record_body(2, x(20)), record_body(2, x(30))});
   LogBuilder b;
-  for (const std::uint32_t t : {40, 10, 30}) b.record(2, x(t));  // a log that wrapped
+  for (const std::uint32_t t : {40U, 10U, 30U}) b.record(2, x(t));  // a log that wrapped
   MemorySource memory{b.bytes.data(), b.bytes.size()};
   ByteStream in(memory_source(&memory));
   std::string said;
