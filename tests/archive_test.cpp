@@ -355,6 +355,32 @@ TEST(NewFile, NamedOnlyWhenPublished) {
 
 // -o writes the file whole, refuses one that exists unless --force, and leaves nothing when the
 // run fails.
+// Where a file made under a name goes: the name, or where its symbolic links lead (relative
+// to each link's folder, through chains, to a target that need not exist).
+TEST(NewFile, MadeWhereTheLinksOfItsNameLead) {
+  const fs::path dir = fs::temp_directory_path() / ("korvex-links-" + std::to_string(::getpid()));
+  fs::remove_all(dir);
+  fs::create_directories(dir / "sub");
+  const std::string d = dir.string();
+  fs::create_symlink("target.csv", dir / "relative");
+  fs::create_symlink(d + "/sub/absolute.csv", dir / "absolute");
+  fs::create_symlink("../relative", dir / "sub" / "up");
+  fs::create_symlink("loop", dir / "loop");
+  std::ofstream(dir / "file.csv") << "x";
+  const struct {
+    std::string name, goes_to;
+  } kCases[] = {
+      {d + "/file.csv", d + "/file.csv"},    // a file: its own name
+      {d + "/none.csv", d + "/none.csv"},    // nothing there
+      {d + "/relative", d + "/target.csv"},  // a dangling link, relative to its folder
+      {d + "/absolute", d + "/sub/absolute.csv"},
+      {d + "/sub/up", d + "/sub/../target.csv"},  // a chain of two
+      {d + "/loop", d + "/loop"},                 // a loop ends where it started
+  };
+  for (const auto& c : kCases) EXPECT_EQ(path_through_links(c.name), c.goes_to) << c.name;
+  fs::remove_all(dir);
+}
+
 TEST(Output, WrittenWholeOrNotAtAll) {
   const std::string log = write_temp_file("output.rec", history(0, 2));
   const fs::path dir = fresh_folder("output");
@@ -383,7 +409,7 @@ TEST(Output, WrittenWholeOrNotAtAll) {
   // A symbolic link stays, and its target gets the table.
   fs::remove(file);
   fs::create_symlink("target.csv", file);
-  EXPECT_EQ(run_tool_process({"-q", "-o", file, "csv", log}).status, 1);  // even dangling
+  EXPECT_EQ(run_tool_process({"-q", "-o", file, "csv", log}).status, 1);        // even dangling
   EXPECT_EQ(run_tool_process({"-q", "-f", "-o", file, "csv", log}).status, 0);  // made through it
   EXPECT_TRUE(fs::is_symlink(file));
   EXPECT_TRUE(read_file(dir / "target.csv") == table);

@@ -10,6 +10,7 @@
 #include <csignal>
 #include <filesystem>
 
+#include "cli/options.h"
 #include "support/log_builder.h"
 #include "support/run_capture.h"
 
@@ -27,6 +28,25 @@ const std::string kScan = "Scanning for first and last record, please wait";
 
 std::string missing_path() {
   return (std::filesystem::temp_directory_path() / "korvex-tests" / "no-such-log.rec").string();
+}
+
+// What a user gave is shown in a message up to 80 bytes, cut before a character that would
+// pass that (so that the message stays UTF-8), and marked as cut.
+TEST(CommandLine, LongWordsAreShownByTheirStart) {
+  const std::string degrees = "\u00b0";  // two bytes
+  const struct {
+    std::string word, shown;
+  } kCases[] = {
+      {"--" + std::string(78, 'x'), "--" + std::string(78, 'x')},  // 80: whole
+      {"--" + std::string(79, 'x'), "--" + std::string(78, 'x') + "…"},
+      {"--" + std::string(76, 'x') + degrees + "yz", "--" + std::string(76, 'x') + degrees + "…"},
+      {"--" + std::string(77, 'x') + degrees + "yz", "--" + std::string(77, 'x') + "…"},
+  };
+  for (const auto& c : kCases) {
+    const char* argv[] = {"KorvexLogDump", c.word.c_str(), "tab", "x.rec"};
+    const ParsedCommandLine parsed = parse_command_line(4, argv);
+    EXPECT_EQ(parsed.error, "unknown option '" + c.shown + "'");
+  }
 }
 
 TEST(CommandLine, WrongArgumentCountShowsTheUsage) {

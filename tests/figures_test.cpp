@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "aggregation/figures/figure_table.h"
 #include "support/log_builder.h"
 
 namespace korvex::test {
@@ -152,6 +153,51 @@ TEST(FlightFigures, EngineTimeAirTimeLandingsAndRunningOilAtTheirEdges) {
       }
     }
   }
+}
+
+// A figure's key is what the flights table and the logbook call it, the same in every run: the
+// keys of each set of sections, in the table's order, written out as the README lists the
+// flights table's columns; a key names one figure, whatever else the log has.
+TEST(FlightFigures, KeysAreTheSameInEveryRun) {
+  const auto engine = [](const std::string& m) {
+    std::vector<std::string> keys = {"max_" + m + "RPM", "max_" + m + "MAP", "max_" + m + "o_t",
+                                     "min_" + m + "oil_p"};
+    for (int tc = 1; tc <= 12; ++tc) keys.push_back("max_" + m + "tc" + std::to_string(tc));
+    keys.push_back(m + "fuel_used");
+    return keys;
+  };
+  const auto join = [](std::initializer_list<std::vector<std::string>> parts) {
+    std::vector<std::string> all;
+    for (const auto& p : parts) all.insert(all.end(), p.begin(), p.end());
+    return all;
+  };
+  const std::vector<std::string> air = {"air_time", "landings"};
+  const std::vector<std::string> base = {"max_alt", "max_ASI"};
+  const std::vector<std::string> gps = {"distance_nm", "max_gs"};
+  Profile by_gps;
+  by_gps.airborne.column = {SECTION_ID_GPS, known_field(SECTION_ID_GPS, "gs")};
+  const struct {
+    SectionFlags sections;
+    const Profile& profile;
+    std::vector<std::string> keys;
+  } kCases[] = {
+      {0, Profile{}, join({air, base})},
+      {SECTION_TELM2, Profile{}, join({{"engine2_time"}, air, base, engine("telm2_")})},
+      {SECTION_ALL, Profile{},
+       join(
+           {{"engine1_time", "engine2_time"}, air, base, engine("telm1_"), engine("telm2_"), gps})},
+      // Airborne by a GPS column: without GPS, no air time and no landings.
+      {SECTION_TELM1, by_gps, join({{"engine1_time"}, base, engine("telm1_")})},
+  };
+  for (const auto& c : kCases) {
+    std::vector<std::string> keys;
+    for (const FigureId id : log_figures(c.sections, c.profile)) {
+      keys.push_back(figure_key(id));
+      EXPECT_EQ(find_figure(keys.back()), id);
+    }
+    EXPECT_EQ(keys, c.keys);
+  }
+  EXPECT_EQ(find_figure("max_telm3_RPM"), FIGURE_COUNT);
 }
 
 }  // namespace

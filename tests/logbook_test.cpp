@@ -235,6 +235,12 @@ TEST_F(LogbookFile, AnAlteredOrDamagedLogbookIsRefusedOrFailsAndStaysAsItWas) {
        "it (alt): rename it back"},
       {"a column dropped", "ALTER TABLE packets RENAME COLUMN packet TO bytes", nullptr, nullptr, 1,
        "logbook.db: the table packets lacks the column packet"},
+      {"records without its UNIQUE (clock, record_key)",
+       "CREATE TABLE r2 AS SELECT * FROM records; DROP TABLE records; ALTER TABLE r2 RENAME TO "
+       "records",
+       nullptr, nullptr, 1, "logbook.db: the table records lacks its UNIQUE (clock, record_key)"},
+      {"sources without a column", "ALTER TABLE sources DROP COLUMN sha256", nullptr, nullptr, 1,
+       "logbook.db: the table sources lacks the column sha256"},
       {"a trigger that drops what is added",
        "CREATE TRIGGER tidy AFTER INSERT ON records BEGIN DELETE FROM packets; END", nullptr,
        nullptr, 1, "logbook.db has a trigger that this program did not make (tidy on records)"},

@@ -14,21 +14,22 @@ inline constexpr std::uint32_t COOLING_MAX_SECONDS = 70;  // and at most this lo
 
 namespace {
 
-class CoolingRule final : public FindingRule {
+// One cylinder's CHT: its drop a minute, and its stretches above the limit.
+class Cylinder {
  public:
-  CoolingRule(std::size_t value, const Finding& kind, std::uint32_t min_seconds)
+  Cylinder(std::size_t value, const Finding& kind, std::uint32_t min_seconds)
       : value_(value), limit_(kind.limit), drop_(kind, true, min_seconds) {}
 
-  void start() override {
+  void start() {
     drop_.start();
     first_ = size_ = reached_ = 0;
   }
-  void record(const RecordFacts& facts, FindingSink& sink) override {
+  void record(const RecordFacts& facts, FindingSink& sink) {
     const std::optional<double> d = drop(facts.time(), facts.values[value_]);
     drop_.step(d && *d > limit_, d.value_or(0), facts.event.rec, sink);
   }
-  void finish(FindingSink& sink) override { drop_.close(sink); }
-  std::optional<std::uint32_t> open_since() const override { return drop_.open_since(); }
+  void finish(FindingSink& sink) { drop_.close(sink); }
+  std::optional<std::uint32_t> open_since() const { return drop_.open_since(); }
 
  private:
   // The last value of each second of the last COOLING_MAX_SECONDS, oldest first.
@@ -36,17 +37,19 @@ class CoolingRule final : public FindingRule {
     std::uint32_t time;
     double value;  // NaN when the record lacks it
   };
+  // A ring of a power of two, at least the COOLING_MAX_SECONDS + 1 seconds kept.
+  static constexpr std::size_t kRing = 128;
+  static_assert(kRing > COOLING_MAX_SECONDS && (kRing & (kRing - 1)) == 0);
 
-  Past& at(std::size_t i) { return past_[(first_ + i) % kKept]; }
+  Past& at(std::size_t i) { return past_[(first_ + i) & (kRing - 1)]; }
 
   // The drop of the cylinder's value at `time` from the latest record at least 60 and at most 70
   // seconds before it, and the record remembered. The seconds kept are in time order, the first
   // `reached_` of them at least 60 seconds back; both ends only move forward.
   std::optional<double> drop(std::uint32_t time, double value) {
-    constexpr std::size_t capacity = kKept;
     // Forget the seconds that no later record can reach back to.
     while (size_ > 0 && time - at(0).time > COOLING_MAX_SECONDS) {
-      first_ = (first_ + 1) % capacity;
+      first_ = (first_ + 1) & (kRing - 1);
       --size_;
       if (reached_ > 0) --reached_;
     }
@@ -56,15 +59,11 @@ class CoolingRule final : public FindingRule {
       const double then = at(reached_ - 1).value;  // the latest record far enough back
       if (!std::isnan(then) && !std::isnan(value)) drop = then - value;
     }
-    // One entry a second: a later record of the same second takes its place.
+    // One entry a second: a later record of the same second takes its place. The seconds kept
+    // span at most COOLING_MAX_SECONDS + 1, fewer than the ring holds.
     if (size_ > 0 && at(size_ - 1).time == time) {
       at(size_ - 1).value = value;
     } else {
-      if (size_ == capacity) {  // cannot happen: the seconds kept span at most 71
-        first_ = (first_ + 1) % capacity;
-        --size_;
-        if (reached_ > 0) --reached_;
-      }
       at(size_) = {time, value};
       ++size_;
     }
@@ -74,10 +73,35 @@ class CoolingRule final : public FindingRule {
   std::size_t value_;
   double limit_;
   LimitWatch drop_;
-  static constexpr std::size_t kKept = COOLING_MAX_SECONDS + 1;
-  std::array<Past, kKept> past_{};  // a ring
+  std::array<Past, kRing> past_{};
   std::size_t first_ = 0, size_ = 0;
   std::size_t reached_ = 0;  // of the seconds kept, those COOLING_MIN_SECONDS back or more
+};
+
+// Every cylinder's cooling.
+class CoolingRule final : public FindingRule {
+ public:
+  void add(const Cylinder& cylinder) { cylinders_.push_back(cylinder); }
+
+  void start() override {
+    for (Cylinder& c : cylinders_) c.start();
+  }
+  void record(const RecordFacts& facts, FindingSink& sink) override {
+    for (Cylinder& c : cylinders_) c.record(facts, sink);
+  }
+  void finish(FindingSink& sink) override {
+    for (Cylinder& c : cylinders_) c.finish(sink);
+  }
+  std::optional<std::uint32_t> open_since() const override {
+    std::optional<std::uint32_t> since;
+    for (const Cylinder& c : cylinders_) {
+      if (const auto open = c.open_since(); open && (!since || *open < *since)) since = open;
+    }
+    return since;
+  }
+
+ private:
+  std::vector<Cylinder> cylinders_;
 };
 
 }  // namespace
@@ -93,8 +117,8 @@ void make_cooling_rules(RuleSetup& setup, int engine) {
     kind.engine = engine;
     kind.limit = *e.cht_cooling_max;
     kind.order = setup.order++;
-    setup.rules.push_back(std::make_unique<CoolingRule>(setup.values.add(kind.column), kind,
-                                                        setup.seconds(e.min_seconds)));
+    setup.rule<CoolingRule>().add(
+        Cylinder(setup.values.add(kind.column), kind, setup.seconds(e.min_seconds)));
   }
 }
 

@@ -1,8 +1,9 @@
 // A kind of finding is a rule: it watches the records of a flight one by one, as the analysis
-// of the flight hands them over, and reports each stretch that exceeds its limit for long
-// enough. A stretch is a run of consecutive records of a flight beyond the limit; a record
-// where the value is missing, or the limit does not apply, ends it. A stretch is a finding when
-// its last time less its first, plus one, is at least the rule's min_seconds.
+// of the flight hands them over, and reports each stretch that exceeds one of its limits (the
+// profile's limits of that kind) for long enough. A stretch is a run of consecutive records of a
+// flight beyond the limit; a record where the value is missing, or the limit does not apply, ends
+// it. A stretch is a finding when its last time less its first, plus one, is at least the rule's
+// min_seconds.
 #pragma once
 
 #include <cstdint>
@@ -84,6 +85,15 @@ struct RuleSetup {
 
   std::uint32_t seconds(int min_seconds) const {
     return static_cast<std::uint32_t>(min_seconds > 1 ? min_seconds : 1);
+  }
+  // The rule of a kind, one for all its limits: made when its first limit is.
+  template <typename Rule>
+  Rule& rule() {
+    for (const std::unique_ptr<FindingRule>& r : rules) {
+      if (auto* own = dynamic_cast<Rule*>(r.get())) return *own;
+    }
+    rules.push_back(std::make_unique<Rule>());
+    return static_cast<Rule&>(*rules.back());
   }
 };
 

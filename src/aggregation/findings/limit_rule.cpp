@@ -17,37 +17,51 @@ struct Bound {
   LimitWatch watch;
 };
 
+// Every column's limits.
 class LimitRule final : public FindingRule {
  public:
-  LimitRule(std::size_t value, int engine, std::optional<Bound> max, std::optional<Bound> min)
-      : value_(value), engine_(engine), max_(max), min_(min) {}
+  struct Column {
+    std::size_t value;  // its place among the values read
+    int engine;         // whose running the limits wait for, or -1: always
+    std::optional<Bound> max, min;
+  };
+  void add(const Column& column) { columns_.push_back(column); }
 
   void start() override {
-    if (max_) max_->watch.start();
-    if (min_) min_->watch.start();
+    for (Column& c : columns_) {
+      if (c.max) c.max->watch.start();
+      if (c.min) c.min->watch.start();
+    }
   }
   void record(const RecordFacts& facts, FindingSink& sink) override {
-    const double v = facts.values[value_];
-    const bool applies = !std::isnan(v) && (engine_ < 0 || facts.running[engine_]);
-    if (max_) max_->watch.step(applies && v > max_->limit, v, facts.event.rec, sink);
-    if (min_) min_->watch.step(applies && v < min_->limit, v, facts.event.rec, sink);
+    for (Column& c : columns_) {
+      const double v = facts.values[c.value];
+      const bool applies = !std::isnan(v) && (c.engine < 0 || facts.running[c.engine]);
+      if (c.max) c.max->watch.step(applies && v > c.max->limit, v, facts.event.rec, sink);
+      if (c.min) c.min->watch.step(applies && v < c.min->limit, v, facts.event.rec, sink);
+    }
   }
   void finish(FindingSink& sink) override {
-    if (max_) max_->watch.close(sink);
-    if (min_) min_->watch.close(sink);
+    for (Column& c : columns_) {
+      if (c.max) c.max->watch.close(sink);
+      if (c.min) c.min->watch.close(sink);
+    }
   }
   std::optional<std::uint32_t> open_since() const override {
-    std::optional<std::uint32_t> since = max_ ? max_->watch.open_since() : std::nullopt;
-    if (const auto other = min_ ? min_->watch.open_since() : std::nullopt) {
-      if (!since || *other < *since) since = other;
+    std::optional<std::uint32_t> since;
+    for (const Column& c : columns_) {
+      for (const std::optional<Bound>* bound : {&c.max, &c.min}) {
+        if (!*bound) continue;
+        if (const auto open = (*bound)->watch.open_since(); open && (!since || *open < *since)) {
+          since = open;
+        }
+      }
     }
     return since;
   }
 
  private:
-  std::size_t value_;
-  int engine_;  // whose running the limit waits for, or -1: always
-  std::optional<Bound> max_, min_;
+  std::vector<Column> columns_;
 };
 
 bool engine_block(int block) {
@@ -70,18 +84,18 @@ void make_limit_rules(RuleSetup& setup, const ColumnSetup& c) {
   kind.engine = engine_column ? c.column.block - SECTION_ID_TELM1 : -1;
   kind.order = setup.order++;
   const std::uint32_t seconds = setup.seconds(c.min_seconds);
-  std::optional<Bound> max, min;
+  LimitRule::Column column{setup.values.add(c.column), engine, std::nullopt, std::nullopt};
   if (c.max) {
     kind.kind = FindingKind::ABOVE_MAX;
     kind.limit = *c.max;
-    max.emplace(Bound{*c.max, LimitWatch(kind, true, seconds)});
+    column.max.emplace(Bound{*c.max, LimitWatch(kind, true, seconds)});
   }
   if (c.min) {
     kind.kind = FindingKind::BELOW_MIN;
     kind.limit = *c.min;
-    min.emplace(Bound{*c.min, LimitWatch(kind, false, seconds)});
+    column.min.emplace(Bound{*c.min, LimitWatch(kind, false, seconds)});
   }
-  setup.rules.push_back(std::make_unique<LimitRule>(setup.values.add(c.column), engine, max, min));
+  setup.rule<LimitRule>().add(column);
 }
 
 }  // namespace korvex

@@ -9,23 +9,38 @@ namespace korvex {
 
 namespace {
 
+// Each engine's spread.
 class SpreadRule final : public FindingRule {
  public:
-  SpreadRule(int engine, const Finding& kind, std::uint32_t min_seconds)
-      : engine_(engine), limit_(kind.limit), above_(kind, true, min_seconds) {}
+  struct Engine {
+    int engine;
+    double limit;
+    LimitWatch above;
+  };
+  void add(const Engine& engine) { engines_.push_back(engine); }
 
-  void start() override { above_.start(); }
-  void record(const RecordFacts& facts, FindingSink& sink) override {
-    const double spread = facts.egt_spread[engine_];
-    above_.step(!std::isnan(spread) && spread > limit_, spread, facts.event.rec, sink);
+  void start() override {
+    for (Engine& e : engines_) e.above.start();
   }
-  void finish(FindingSink& sink) override { above_.close(sink); }
-  std::optional<std::uint32_t> open_since() const override { return above_.open_since(); }
+  void record(const RecordFacts& facts, FindingSink& sink) override {
+    for (Engine& e : engines_) {
+      const double spread = facts.egt_spread[e.engine];
+      e.above.step(!std::isnan(spread) && spread > e.limit, spread, facts.event.rec, sink);
+    }
+  }
+  void finish(FindingSink& sink) override {
+    for (Engine& e : engines_) e.above.close(sink);
+  }
+  std::optional<std::uint32_t> open_since() const override {
+    std::optional<std::uint32_t> since;
+    for (const Engine& e : engines_) {
+      if (const auto open = e.above.open_since(); open && (!since || *open < *since)) since = open;
+    }
+    return since;
+  }
 
  private:
-  int engine_;
-  double limit_;
-  LimitWatch above_;
+  std::vector<Engine> engines_;
 };
 
 }  // namespace
@@ -40,7 +55,8 @@ void make_spread_rule(RuleSetup& setup, int engine) {
   kind.engine = engine;
   kind.limit = *e.egt_spread_max;
   kind.order = setup.order++;
-  setup.rules.push_back(std::make_unique<SpreadRule>(engine, kind, setup.seconds(e.min_seconds)));
+  setup.rule<SpreadRule>().add(
+      {engine, kind.limit, LimitWatch(kind, true, setup.seconds(e.min_seconds))});
 }
 
 }  // namespace korvex
