@@ -91,13 +91,9 @@ void FlightAnalysis::take_findings(std::vector<Finding>& out) {
   if (waiting_.empty()) return;
   // A stretch still open may become a finding that starts before those waiting: they wait for
   // it, and so do those that start with the record at hand.
-  std::optional<std::uint32_t> bound;
-  for (const auto& rule : rules_) {
-    if (const std::optional<std::uint32_t> since = rule->open_since()) {
-      if (!bound || *since < *bound) bound = since;
-    }
-  }
-  while (!waiting_.empty() && (!bound || waiting_.top().first_time < *bound)) {
+  std::uint64_t bound = NOT_OPEN;
+  for (const auto& rule : rules_) bound = std::min(bound, rule->open_since());
+  while (!waiting_.empty() && waiting_.top().first_time < bound) {
     out.push_back(waiting_.top());
     waiting_.pop();
   }

@@ -29,7 +29,7 @@ class Cylinder {
     drop_.step(d && *d > limit_, d.value_or(0), facts.event.rec, sink);
   }
   void finish(FindingSink& sink) { drop_.close(sink); }
-  std::optional<std::uint32_t> open_since() const { return drop_.open_since(); }
+  std::uint64_t open_since() const { return drop_.open_since(); }
 
  private:
   // The last value of each second of the last COOLING_MAX_SECONDS, oldest first.
@@ -78,32 +78,6 @@ class Cylinder {
   std::size_t reached_ = 0;  // of the seconds kept, those COOLING_MIN_SECONDS back or more
 };
 
-// Every cylinder's cooling.
-class CoolingRule final : public FindingRule {
- public:
-  void add(const Cylinder& cylinder) { cylinders_.push_back(cylinder); }
-
-  void start() override {
-    for (Cylinder& c : cylinders_) c.start();
-  }
-  void record(const RecordFacts& facts, FindingSink& sink) override {
-    for (Cylinder& c : cylinders_) c.record(facts, sink);
-  }
-  void finish(FindingSink& sink) override {
-    for (Cylinder& c : cylinders_) c.finish(sink);
-  }
-  std::optional<std::uint32_t> open_since() const override {
-    std::optional<std::uint32_t> since;
-    for (const Cylinder& c : cylinders_) {
-      if (const auto open = c.open_since(); open && (!since || *open < *since)) since = open;
-    }
-    return since;
-  }
-
- private:
-  std::vector<Cylinder> cylinders_;
-};
-
 }  // namespace
 
 void make_cooling_rules(RuleSetup& setup, int engine) {
@@ -117,7 +91,7 @@ void make_cooling_rules(RuleSetup& setup, int engine) {
     kind.engine = engine;
     kind.limit = *e.cht_cooling_max;
     kind.order = setup.order++;
-    setup.rule<CoolingRule>().add(
+    setup.rule<Cylinder>().add(
         Cylinder(setup.values.add(kind.column), kind, setup.seconds(e.min_seconds)));
   }
 }

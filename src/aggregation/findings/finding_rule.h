@@ -6,6 +6,7 @@
 // min_seconds.
 #pragma once
 
+#include <algorithm>
 #include <cstdint>
 #include <memory>
 #include <optional>
@@ -18,6 +19,9 @@
 namespace korvex {
 
 // Where a rule's findings go (the analysis of the flight, which numbers and orders them).
+// No stretch is open: later than any time a stretch can open at.
+inline constexpr std::uint64_t NOT_OPEN = UINT64_MAX;
+
 class FindingSink {
  public:
   virtual ~FindingSink() = default;
@@ -32,8 +36,8 @@ class FindingRule {
   virtual void record(const RecordFacts& facts, FindingSink& sink) = 0;
   // The flight ended: every stretch still open closes.
   virtual void finish(FindingSink& sink) = 0;
-  // The first time of the earliest stretch still open, when one is.
-  virtual std::optional<std::uint32_t> open_since() const = 0;
+  // The first time of the earliest stretch still open, or NOT_OPEN.
+  virtual std::uint64_t open_since() const = 0;
 };
 
 // One limit watched: its stretches, and the finding each long enough one is.
@@ -63,15 +67,38 @@ class LimitWatch {
     open_ = false;
     if (finding_.seconds() >= min_seconds_) sink.found(finding_);
   }
-  std::optional<std::uint32_t> open_since() const {
-    return open_ ? std::optional<std::uint32_t>(finding_.first_time) : std::nullopt;
-  }
+  std::uint64_t open_since() const { return open_ ? finding_.first_time : NOT_OPEN; }
 
  private:
   Finding finding_;  // what it finds: its kind, column and limit; the stretch while open
   bool highest_;
   std::uint32_t min_seconds_;
   bool open_ = false;
+};
+
+// A rule of one kind of finding: every limit of its kind in the profile, each an item that
+// watches its own stretches (with start, record, finish and open_since as a rule's).
+template <typename Item>
+class RuleOf final : public FindingRule {
+ public:
+  void add(Item item) { items_.push_back(std::move(item)); }
+  void start() override {
+    for (Item& item : items_) item.start();
+  }
+  void record(const RecordFacts& facts, FindingSink& sink) override {
+    for (Item& item : items_) item.record(facts, sink);
+  }
+  void finish(FindingSink& sink) override {
+    for (Item& item : items_) item.finish(sink);
+  }
+  std::uint64_t open_since() const override {
+    std::uint64_t since = NOT_OPEN;
+    for (const Item& item : items_) since = std::min(since, item.open_since());
+    return since;
+  }
+
+ private:
+  std::vector<Item> items_;
 };
 
 // What rules are made from: the profile, and the columns they read.
@@ -86,14 +113,15 @@ struct RuleSetup {
   std::uint32_t seconds(int min_seconds) const {
     return static_cast<std::uint32_t>(min_seconds > 1 ? min_seconds : 1);
   }
-  // The rule of a kind, one for all its limits: made when its first limit is.
-  template <typename Rule>
-  Rule& rule() {
+  // The rule of the kind whose items are Item, one for all its limits: made when its first
+  // limit is.
+  template <typename Item>
+  RuleOf<Item>& rule() {
     for (const std::unique_ptr<FindingRule>& r : rules) {
-      if (auto* own = dynamic_cast<Rule*>(r.get())) return *own;
+      if (auto* own = dynamic_cast<RuleOf<Item>*>(r.get())) return *own;
     }
-    rules.push_back(std::make_unique<Rule>());
-    return static_cast<Rule&>(*rules.back());
+    rules.push_back(std::make_unique<RuleOf<Item>>());
+    return static_cast<RuleOf<Item>&>(*rules.back());
   }
 };
 

@@ -17,51 +17,30 @@ struct Bound {
   LimitWatch watch;
 };
 
-// Every column's limits.
-class LimitRule final : public FindingRule {
- public:
-  struct Column {
-    std::size_t value;  // its place among the values read
-    int engine;         // whose running the limits wait for, or -1: always
-    std::optional<Bound> max, min;
-  };
-  void add(const Column& column) { columns_.push_back(column); }
+// A column's limits.
+struct LimitColumn {
+  std::size_t value;  // its place among the values read
+  int engine;         // whose running the limits wait for, or -1: always
+  std::optional<Bound> max, min;
 
-  void start() override {
-    for (Column& c : columns_) {
-      if (c.max) c.max->watch.start();
-      if (c.min) c.min->watch.start();
-    }
+  void start() {
+    if (max) max->watch.start();
+    if (min) min->watch.start();
   }
-  void record(const RecordFacts& facts, FindingSink& sink) override {
-    for (Column& c : columns_) {
-      const double v = facts.values[c.value];
-      const bool applies = !std::isnan(v) && (c.engine < 0 || facts.running[c.engine]);
-      if (c.max) c.max->watch.step(applies && v > c.max->limit, v, facts.event.rec, sink);
-      if (c.min) c.min->watch.step(applies && v < c.min->limit, v, facts.event.rec, sink);
-    }
+  void record(const RecordFacts& facts, FindingSink& sink) {
+    const double v = facts.values[value];
+    const bool applies = !std::isnan(v) && (engine < 0 || facts.running[engine]);
+    if (max) max->watch.step(applies && v > max->limit, v, facts.event.rec, sink);
+    if (min) min->watch.step(applies && v < min->limit, v, facts.event.rec, sink);
   }
-  void finish(FindingSink& sink) override {
-    for (Column& c : columns_) {
-      if (c.max) c.max->watch.close(sink);
-      if (c.min) c.min->watch.close(sink);
-    }
+  void finish(FindingSink& sink) {
+    if (max) max->watch.close(sink);
+    if (min) min->watch.close(sink);
   }
-  std::optional<std::uint32_t> open_since() const override {
-    std::optional<std::uint32_t> since;
-    for (const Column& c : columns_) {
-      for (const std::optional<Bound>* bound : {&c.max, &c.min}) {
-        if (!*bound) continue;
-        if (const auto open = (*bound)->watch.open_since(); open && (!since || *open < *since)) {
-          since = open;
-        }
-      }
-    }
-    return since;
+  std::uint64_t open_since() const {
+    return std::min(max ? max->watch.open_since() : NOT_OPEN,
+                    min ? min->watch.open_since() : NOT_OPEN);
   }
-
- private:
-  std::vector<Column> columns_;
 };
 
 bool engine_block(int block) {
@@ -84,7 +63,7 @@ void make_limit_rules(RuleSetup& setup, const ColumnSetup& c) {
   kind.engine = engine_column ? c.column.block - SECTION_ID_TELM1 : -1;
   kind.order = setup.order++;
   const std::uint32_t seconds = setup.seconds(c.min_seconds);
-  LimitRule::Column column{setup.values.add(c.column), engine, std::nullopt, std::nullopt};
+  LimitColumn column{setup.values.add(c.column), engine, std::nullopt, std::nullopt};
   if (c.max) {
     kind.kind = FindingKind::ABOVE_MAX;
     kind.limit = *c.max;
@@ -95,7 +74,7 @@ void make_limit_rules(RuleSetup& setup, const ColumnSetup& c) {
     kind.limit = *c.min;
     column.min.emplace(Bound{*c.min, LimitWatch(kind, false, seconds)});
   }
-  setup.rule<LimitRule>().add(column);
+  setup.rule<LimitColumn>().add(column);
 }
 
 }  // namespace korvex

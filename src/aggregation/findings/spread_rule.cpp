@@ -9,38 +9,19 @@ namespace korvex {
 
 namespace {
 
-// Each engine's spread.
-class SpreadRule final : public FindingRule {
- public:
-  struct Engine {
-    int engine;
-    double limit;
-    LimitWatch above;
-  };
-  void add(const Engine& engine) { engines_.push_back(engine); }
+// An engine's spread.
+struct EngineSpread {
+  int engine;
+  double limit;
+  LimitWatch above;
 
-  void start() override {
-    for (Engine& e : engines_) e.above.start();
+  void start() { above.start(); }
+  void record(const RecordFacts& facts, FindingSink& sink) {
+    const double spread = facts.egt_spread[engine];
+    above.step(!std::isnan(spread) && spread > limit, spread, facts.event.rec, sink);
   }
-  void record(const RecordFacts& facts, FindingSink& sink) override {
-    for (Engine& e : engines_) {
-      const double spread = facts.egt_spread[e.engine];
-      e.above.step(!std::isnan(spread) && spread > e.limit, spread, facts.event.rec, sink);
-    }
-  }
-  void finish(FindingSink& sink) override {
-    for (Engine& e : engines_) e.above.close(sink);
-  }
-  std::optional<std::uint32_t> open_since() const override {
-    std::optional<std::uint32_t> since;
-    for (const Engine& e : engines_) {
-      if (const auto open = e.above.open_since(); open && (!since || *open < *since)) since = open;
-    }
-    return since;
-  }
-
- private:
-  std::vector<Engine> engines_;
+  void finish(FindingSink& sink) { above.close(sink); }
+  std::uint64_t open_since() const { return above.open_since(); }
 };
 
 }  // namespace
@@ -55,7 +36,7 @@ void make_spread_rule(RuleSetup& setup, int engine) {
   kind.engine = engine;
   kind.limit = *e.egt_spread_max;
   kind.order = setup.order++;
-  setup.rule<SpreadRule>().add(
+  setup.rule<EngineSpread>().add(
       {engine, kind.limit, LimitWatch(kind, true, setup.seconds(e.min_seconds))});
 }
 
