@@ -64,6 +64,15 @@ void print_findings(Messages& messages, const FindingCount& count) {
                        plural(count.flights, " flight", " flights"), "\n"}));
 }
 
+// Words as choices: "a or b", "a, b or c".
+std::string either(std::span<const std::string_view> words) {
+  std::string text;
+  for (std::size_t i = 0; i < words.size(); ++i) {
+    text += concat({i == 0 ? "" : i + 1 == words.size() ? " or " : ", ", words[i]});
+  }
+  return text;
+}
+
 // --findings with a profile that gives no limit this log could exceed: there is nothing to find.
 void print_no_limits(Messages& messages, const std::string& profile_path) {
   messages.say(
@@ -71,9 +80,9 @@ void print_no_limits(Messages& messages, const std::string& profile_path) {
           ? "No profile, so no limits and no findings: give one with --profile FILE "
             "(--profile-template shows one, with limits).\n"
           : concat({"The profile ", profile_path,
-                    " gives no limit for this log's columns, so there are no findings: give min "
-                    "or max in [columns.NAME], or egt_spread_max or cht_cooling_max in "
-                    "[engines.N].\n"}));
+                    " gives no limit for this log's columns, so there are no findings: give ",
+                    either(COLUMN_LIMIT_KEYS), " in [columns.NAME], or ", either(ENGINE_LIMIT_KEYS),
+                    " in [engines.N].\n"}));
 }
 
 // What the log does not have, or a file that would be replaced: nothing is written.

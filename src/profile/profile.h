@@ -19,6 +19,10 @@ inline constexpr double DEFAULT_AIRBORNE_MIN = 40;
 inline constexpr std::string_view DEFAULT_AIRBORNE_COLUMN = "ASI";
 inline constexpr int THERMOCOUPLES = 12;
 
+// The keys that give limits, of a column and of an engine: each kind of finding has its own.
+inline constexpr std::string_view COLUMN_LIMIT_KEYS[] = {"min", "max"};
+inline constexpr std::string_view ENGINE_LIMIT_KEYS[] = {"egt_spread_max", "cht_cooling_max"};
+
 // [columns.NAME]
 struct ColumnSetup {
   ColumnRef column;
