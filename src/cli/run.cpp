@@ -116,12 +116,6 @@ int open_output(const Options& options, bool database, Messages& messages, Outpu
   return EXIT_DONE;
 }
 
-// What a failed sync of a folder leaves: the file of `path` is whole and named.
-std::string unsynced(const std::string& path, int err) {
-  return concat({std::strerror(err), " (its folder could not be synced: ", path,
-                 " is whole, but a power cut may lose it)"});
-}
-
 // Gives the complete file of -o its name, its data and its name on disk first; `named` tells a
 // failure that came after the file was named.
 int finish_output(const Options& options, OutBuffer& out, Messages& messages, OutputFile& output,
@@ -136,7 +130,7 @@ int finish_output(const Options& options, OutBuffer& out, Messages& messages, Ou
   }
   if (output.stream >= 0 || sync_folder_of(output.path, calls)) return EXIT_DONE;
   named = true;
-  messages.say(concat({"Error on write of ", path, ": ", unsynced(path, errno), "\n"}));
+  messages.say(concat({"Error on write of ", path, ": ", unsynced_folder(path, errno), "\n"}));
   return EXIT_WRITE;
 }
 

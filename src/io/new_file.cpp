@@ -262,6 +262,13 @@ std::string path_through_links(const std::string& path) {
   return at;
 }
 
+std::string unsynced_folder(const std::string& path, int err) {
+  return std::string(std::strerror(err))
+      .append(" (its folder could not be synced: ")
+      .append(path)
+      .append(" is whole, but a power cut may lose it)");
+}
+
 bool sync_folder_of(const std::string& path, SystemCalls* calls) {
   const int fd = ::open(folder_of(path).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
   if (fd < 0) return false;

@@ -73,6 +73,10 @@ bool same_content(int fd, const std::string& path);
 // cut; false with errno set.
 bool sync_folder_of(const std::string& path, SystemCalls* calls = nullptr);
 
+// What a failed sync of the folder of `path`, after the file was named, leaves, in words: the
+// failure's (`err`), and that the file is whole but its name may not last.
+std::string unsynced_folder(const std::string& path, int err);
+
 // How many files the process may hold open besides those it has, about: the soft limit is
 // raised towards the hard one first (to at most 8,192).
 std::size_t open_file_budget();

@@ -228,10 +228,7 @@ class SqliteOutput final : public LogOutput {
     if (!writer_.publish()) {
       const int err = errno;
       named_ = writer_.named();
-      if (named_) {
-        reason_ = concat({std::strerror(err), " (its folder could not be synced: ", path_,
-                          " is whole, but a power cut may lose it)"});
-      }
+      if (named_) reason_ = unsynced_folder(path_, err);
       return fail(err);
     }
     return true;
