@@ -29,11 +29,11 @@ std::vector<std::string> cells_of(std::string_view row) {
   return cells;
 }
 
-// What a cell shows, as the accessor's value is compared with it: minutes and seconds as
-// seconds, anything else as it stands.
+// What a cell shows, as the accessor's value is compared with it: the classic table's minutes and
+// seconds as seconds (csv writes seconds), anything else as it stands.
 std::string shown(const Field& f, const std::string& cell) {
-  if (f.storage != Storage::MIN_SEC || cell.empty()) return cell;
   const std::size_t colon = cell.find(':');
+  if (f.storage != Storage::MIN_SEC || colon == std::string::npos) return cell;
   return std::to_string(std::stol(cell.substr(0, colon)) * 60 + std::stol(cell.substr(colon + 1)));
 }
 

@@ -69,5 +69,10 @@ assert by_name["telm2_tc9"]["unit"] == "°F" and by_name["telm2_tc9"]["block"] =
 assert by_name["lat"]["type"] == "real" and by_name["alt"]["type"] == "integer"
 assert by_name["telm1_RPM"]["classic_label"] == "RPM" and by_name["Time"]["type"] == "time"
 assert describe("tsv", *profile) == dictionary, "tsv and csv dictionaries differ"
-assert all(r["unit"] == "" and r["label"] == "" for r in describe("csv", "--no-profile"))
+bare = describe("csv", "--no-profile")
+assert all(r["unit"] == ("s" if r["name"] == "turn" else "") and r["label"] == "" for r in bare)
+# The turn timer is whole seconds, as a number.
+assert by_name["turn"]["type"] == "integer" and by_name["turn"]["unit"] == "s"
+assert all(r["turn"] == "" or r["turn"].lstrip("-").isdigit() for r in sample)
+assert any(int(r["turn"]) > 9 for r in sample if r["turn"])
 print("Python's csv module reads the csv and tsv tables and the data dictionary")

@@ -4,7 +4,8 @@
 // read by load_integer() or decode_packed_float(), as every value is (fields/value.h).
 //
 // Two styles: the classic table shows a value the record lacks as 0 in the column's format; the
-// analysis table (csv, tsv) leaves its cell empty and shows minutes and seconds unpadded.
+// analysis table (csv, tsv) leaves its cell empty and shows minutes and seconds as whole seconds
+// (a time of minutes and seconds, "0:39", is read by databases and spreadsheets as 39 minutes).
 #pragma once
 
 #include <array>
@@ -44,10 +45,9 @@ KORVEX_CELL_INLINE char* field_cell(char* d, const std::uint8_t* block, bool lon
   if constexpr (f.storage == Storage::COORDINATE) {
     const float magnitude = at != nullptr ? decode_packed_float(at) : 0.0f;
     return coordinate_cell(d, magnitude, f.negated && at != nullptr, mode, f.width);
-  } else if constexpr (f.storage == Storage::MIN_SEC) {
-    constexpr bool kPadded = kStyle == CellStyle::CLASSIC;
-    return at != nullptr ? min_sec_cell(d, le_s16(at + 1), at[0], mode, kPadded)
-                         : min_sec_cell(d, 0, 0, mode, kPadded);
+  } else if constexpr (f.storage == Storage::MIN_SEC && kStyle == CellStyle::CLASSIC) {
+    return at != nullptr ? min_sec_cell(d, le_s16(at + 1), at[0], mode)
+                         : min_sec_cell(d, 0, 0, mode);
   } else {
     const std::int64_t v = at != nullptr ? load_integer<f.storage>(at) : 0;
     if constexpr (f.decimals > 0) {

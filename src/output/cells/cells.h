@@ -143,15 +143,13 @@ KORVEX_CELL_INLINE char* empty_cell(char* d, DelimiterMode mode) {
   return d;
 }
 
-// Minutes and seconds as " %3d:%02u" in every mode (no width applies), or without the leading
-// blanks as "%d:%02u" when not `padded`.
-KORVEX_CELL_INLINE char* min_sec_cell(char* d, int minutes, unsigned seconds, DelimiterMode mode,
-                                      bool padded = true) {
+// Minutes and seconds as " %3d:%02u" in every mode (no width applies).
+KORVEX_CELL_INLINE char* min_sec_cell(char* d, int minutes, unsigned seconds, DelimiterMode mode) {
   const bool negative = minutes < 0;
   const auto magnitude = static_cast<unsigned>(negative ? -minutes : minutes);
   const unsigned minute_chars = digit_count(magnitude) + (negative ? 1 : 0);
-  const unsigned lead = padded ? 1 : 0;
-  const unsigned minute_field = padded && minute_chars < 3 ? 3 : minute_chars;
+  const unsigned lead = 1;
+  const unsigned minute_field = minute_chars < 3 ? 3 : minute_chars;
   const unsigned second_digits = seconds < 10 ? 2 : digit_count(seconds);
   const std::size_t n = lead + minute_field + 1 + second_digits;
   return emit(d, mode, 0, n, [&](char* at) KORVEX_LAMBDA_INLINE {

@@ -18,9 +18,16 @@ using Row = DescriptionRow;
 constexpr std::string_view kRecord = "record";  // the block of Time and flight
 
 std::string type_of(const Field& f) {
-  if (f.storage == Storage::MIN_SEC) return "minutes:seconds";
   if (f.storage == Storage::COORDINATE || f.decimals > 0) return "real";
   return "integer";
+}
+
+// The column's unit: the profile's, else for a time in minutes and seconds the seconds csv and
+// tsv write it in.
+std::string unit_of(ColumnRef c, const Profile& profile) {
+  const std::string_view unit = profile.unit(c);
+  if (unit.empty() && c.field->storage == Storage::MIN_SEC) return "s";
+  return std::string(unit);
 }
 
 // A text as a csv cell: in double quotes, with its quotes doubled, where it holds a comma, a
@@ -58,7 +65,7 @@ std::vector<DescriptionRow> description_rows(const ColumnSet& columns, const Pro
   columns.for_each([&](ColumnRef c) {
     const ColumnSetup* setup = profile.setup(c);
     rows.push_back({column_name(c.block, *c.field), std::string(BLOCK_NAMES[c.block]),
-                    std::string(c.field->label), type_of(*c.field), std::string(profile.unit(c)),
+                    std::string(c.field->label), type_of(*c.field), unit_of(c, profile),
                     setup != nullptr ? setup->label : std::string()});
   });
   return rows;
