@@ -28,7 +28,7 @@ enum class CellStyle { CLASSIC, ANALYSIS };
 namespace cell {
 
 constexpr bool is_signed(Storage s) {
-  return s == Storage::S8 || s == Storage::S16 || s == Storage::S32;
+  return s == Storage::S8 || s == Storage::S16 || s == Storage::S32 || s == Storage::MIN_SEC;
 }
 
 // The cell of column I of the table: its value read at `block` when kPresent (and the record's
