@@ -164,6 +164,11 @@ TEST(FlightFigures, KeysAreTheSameInEveryRun) {
                                      "min_" + m + "oil_p"};
     for (int tc = 1; tc <= 12; ++tc) keys.push_back("max_" + m + "tc" + std::to_string(tc));
     keys.push_back(m + "fuel_used");
+    // The fuel levels at the start and end of the flight.
+    for (const char* level : {"fl1", "fl2"}) {
+      keys.push_back("start_" + m + level);
+      keys.push_back("end_" + m + level);
+    }
     return keys;
   };
   const auto join = [](std::initializer_list<std::vector<std::string>> parts) {

@@ -2,8 +2,13 @@
 // template, and where the tool finds it.
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
+#include <cmath>
+#include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <sstream>
 #include <string>
 
 #include "fields/column_set.h"
@@ -25,8 +30,27 @@ TEST(Profile, ErrorsNameTheFileTheLineAndTheKey) {
        "p.toml:3: titel: unknown key; a profile has title, [columns.NAME], [engines.1], "
        "[engines.2] and [airborne]"},
       {"[columns.telm1_o_t]\nunit = \"F\"\nlable = \"Oil\"\n",
-       "p.toml:3: columns.telm1_o_t.lable: unknown key; a column takes label, unit, min, max, "
-       "min_seconds and while_running"},
+       "p.toml:3: columns.telm1_o_t.lable: unknown key; a column takes label, unit, scale, "
+       "offset, table, min, max, min_seconds and while_running"},
+      // Calibrations.
+      {"[columns.telm1_MAP]\nscale = 0\n",
+       "p.toml:2: columns.telm1_MAP.scale: is 0, which makes every value 0"},
+      {"[columns.telm1_MAP]\noffset = \"x\"\n", "p.toml:2: columns.telm1_MAP.offset: is no number"},
+      {"[columns.telm1_fl1]\ntable = [[0, 0]]\n",
+       "p.toml:2: columns.telm1_fl1.table: has fewer than two pairs; write it as [[logged, value], "
+       "[logged, value], ...], the logged values rising"},
+      {"[columns.telm1_fl1]\ntable = 3\n", "p.toml:2: columns.telm1_fl1.table: is no list; "},
+      {"[columns.telm1_fl1]\ntable = [[0, 0], [5]]\n",
+       "p.toml:2: columns.telm1_fl1.table: holds something that is no pair; "},
+      {"[columns.telm1_fl1]\ntable = [[0, 0], [\"a\", 1]]\n",
+       "p.toml:2: columns.telm1_fl1.table: is no number"},
+      {"[columns.telm1_fl1]\ntable = [[0, 0], [10, 5], [10, 6]]\n",
+       "p.toml:2: columns.telm1_fl1.table: the logged value 10 does not rise above 10; "},
+      {"[columns.telm1_fl1]\ntable = [[0, 0], [10, nan]]\n",
+       "p.toml:2: columns.telm1_fl1.table: is no finite number"},
+      {"[columns.telm1_fl1]\nscale = 2\ntable = [[0, 0], [10, 5]]\n",
+       "p.toml:1: columns.telm1_fl1: gives both a table and a scale or offset; give the one or the "
+       "other"},
       {"[columns.speed]\nunit = \"kt\"\n",
        "p.toml:1: columns.speed: no column is named 'speed'; KorvexLogDump --describe csv LOGFILE "
        "lists the names"},
@@ -60,13 +84,13 @@ TEST(Profile, ErrorsNameTheFileTheLineAndTheKey) {
        "p.toml:2: airborne.above: unknown key; [airborne] takes column and min"},
       // nan and inf are TOML's numbers, but no limits.
       {"[columns.alt]\nmax = nan\n", "p.toml:2: columns.alt.max: is no finite number"},
-      {"[columns.telm1_o_t]\nmin = -inf\n",
-       "p.toml:2: columns.telm1_o_t.min: is no finite number"},
+      {"[columns.telm1_o_t]\nmin = -inf\n", "p.toml:2: columns.telm1_o_t.min: is no finite number"},
       {"[airborne]\nmin = nan\n", "p.toml:2: airborne.min: is no finite number"},
       {"[engines.1]\negt_spread_max = inf\n",
        "p.toml:2: engines.1.egt_spread_max: is no finite number"},
       // A key of a megabyte is shown by its start.
-      {std::string(1 << 20, 'k') + " = 1\n", "p.toml:1: " + std::string(80, 'k') + "…: unknown key"},
+      {std::string(1 << 20, 'k') + " = 1\n",
+       "p.toml:1: " + std::string(80, 'k') + "…: unknown key"},
       // The first problem in the file is reported, whatever the order of the tables.
       {"[engines.1]\nrpm = 1\n[columns.alt]\nmax = \"x\"\n",
        "p.toml:2: engines.1.rpm: unknown key; an engine takes name, egt, cht, egt_unit, cht_unit, "
@@ -104,6 +128,98 @@ TEST(Profile, TheTemplateIsTheSampleAircraft) {
   ASSERT_TRUE(parse_profile("", "empty", profile, error));
   EXPECT_TRUE(profile.engines[0].egt.empty());
   EXPECT_EQ(profile.airborne.min, 40);
+}
+
+// A calibration turns a logged value into the profile's unit: a line, or a table read between
+// its pairs and as its end values beyond them; the decimals follow what it adds.
+TEST(Profile, CalibrationsTurnLoggedValuesIntoTheProfilesUnits) {
+  Profile profile;
+  std::string error;
+  ASSERT_TRUE(
+      parse_profile("[columns.telm1_MAP]\nscale = 0.1\n"
+                    "[columns.telm1_o_t]\nscale = 1.8\noffset = 32\n"
+                    "[columns.telm1_fl1]\ntable = [[100, 0], [300, 10], [700, 25.5]]\n"
+                    "[columns.alt]\nunit = \"ft\"\n",
+                    "p.toml", profile, error))
+      << error;
+  const Calibration* map = profile.calibration(*find_column("telm1_MAP"));
+  const Calibration* oil = profile.calibration(*find_column("telm1_o_t"));
+  const Calibration* fuel = profile.calibration(*find_column("telm1_fl1"));
+  ASSERT_TRUE(map != nullptr && oil != nullptr && fuel != nullptr);
+  EXPECT_EQ(profile.calibration(*find_column("alt")), nullptr);  // a unit alone calibrates not
+  EXPECT_EQ(profile.calibration(*find_column("telm1_RPM")), nullptr);
+  const struct {
+    const Calibration* calibration;
+    double logged, value;
+  } kCases[] = {
+      {map, 294, 29.4},  {map, 0, 0},    {oil, 100, 212},    {oil, -40, -40},
+      {fuel, 100, 0},    {fuel, 200, 5}, {fuel, 300, 10},    {fuel, 500, 17.75},
+      {fuel, 700, 25.5}, {fuel, 0, 0},   {fuel, 9000, 25.5},  // beyond: the end values
+  };
+  for (const auto& c : kCases) {
+    EXPECT_NEAR(c.calibration->apply(c.logged), c.value, 1e-9) << c.logged;
+  }
+  EXPECT_TRUE(std::isnan(fuel->apply(std::nan(""))));
+  EXPECT_EQ(profile.decimals(*find_column("telm1_MAP")), 1);   // logged whole, scale 0.1
+  EXPECT_EQ(profile.decimals(*find_column("telm1_o_t")), 1);   // 1.8
+  EXPECT_EQ(profile.decimals(*find_column("telm1_fl1")), 1);   // 25.5
+  EXPECT_EQ(profile.decimals(*find_column("telm1_flow")), 2);  // logged in hundredths
+}
+
+// Calibrated values are what the figures and findings compute with, limits written in them: a
+// MAP limit of 28.0 inHg finds what a limit of 280 finds in the logged tenths, and the maximum
+// MAP is the logged one over ten.
+TEST(Profile, FiguresAndLimitsAreInTheCalibratedUnit) {
+  const std::filesystem::path dir =
+      std::filesystem::temp_directory_path() / ("korvex-calibrated-" + std::to_string(::getpid()));
+  std::filesystem::create_directories(dir);
+  const std::string logged = (dir / "logged.toml").string();
+  const std::string calibrated = (dir / "calibrated.toml").string();
+  std::ofstream(logged) << "[columns.telm1_MAP]\nmax = 280\n";
+  std::ofstream(calibrated) << "[columns.telm1_MAP]\nunit = \"inHg\"\nscale = 0.1\nmax = 28.0\n";
+  const ProcessResult flights_logged = run_tool_process(
+      {"-q", "--profile", logged, "--flights", "--columns", "max_telm1_MAP", "csv", KORVEX_SAMPLE});
+  const ProcessResult flights_calibrated =
+      run_tool_process({"-q", "--profile", calibrated, "--flights", "--columns", "max_telm1_MAP",
+                        "csv", KORVEX_SAMPLE});
+  ASSERT_EQ(flights_logged.status, 0) << flights_logged.err;
+  ASSERT_EQ(flights_calibrated.status, 0) << flights_calibrated.err;
+  // flight,start,end,max_telm1_MAP: the last cell of each row, logged whole, calibrated / 10.
+  std::istringstream a(flights_logged.out), b(flights_calibrated.out);
+  std::string row_a, row_b;
+  std::getline(a, row_a);
+  std::getline(b, row_b);
+  int rows = 0;
+  while (std::getline(a, row_a) && std::getline(b, row_b)) {
+    const double whole = std::stod(row_a.substr(row_a.rfind(',') + 1));
+    const std::string tenths = row_b.substr(row_b.rfind(',') + 1);
+    char want[32];
+    std::snprintf(want, sizeof want, "%.1f", whole / 10);
+    EXPECT_EQ(tenths, want);
+    ++rows;
+  }
+  EXPECT_EQ(rows, 2);
+  const ProcessResult findings_logged =
+      run_tool_process({"-q", "--profile", logged, "--findings", "csv", KORVEX_SAMPLE});
+  const ProcessResult findings_calibrated =
+      run_tool_process({"-q", "--profile", calibrated, "--findings", "csv", KORVEX_SAMPLE});
+  // The same stretches: flight, start, end and seconds of each row.
+  const auto stretches = [](const std::string& table) {
+    std::istringstream in(table);
+    std::vector<std::string> out;
+    for (std::string row; std::getline(in, row);) {
+      std::size_t at = 0;
+      for (int cell = 0; cell < 4; ++cell) at = row.find(',', at) + 1;
+      out.push_back(row.substr(0, at));
+    }
+    return out;
+  };
+  EXPECT_GT(stretches(findings_logged.out).size(), 1U) << findings_logged.out;
+  EXPECT_EQ(stretches(findings_logged.out), stretches(findings_calibrated.out));
+  // The limit as written, the peak in tenths of an inch, the unit the profile gives.
+  EXPECT_NE(findings_calibrated.out.find(",above max,28,28.3,inHg"), std::string::npos)
+      << findings_calibrated.out;
+  std::filesystem::remove_all(dir);
 }
 
 // --columns words that are the profile's: its labels (as written, or else in any case) and an
@@ -160,8 +276,9 @@ TEST(Profile, TheToolFindsItAndRefusesABadOneBeforeAnyOutput) {
   // A file that never ends is no profile: refused once it passes a megabyte.
   r = run_tool_process({"--profile", "/dev/zero", "csv", KORVEX_SAMPLE});
   EXPECT_EQ(r.status, 1);
-  EXPECT_EQ(r.err, "KorvexLogDump: the profile /dev/zero is larger than 1024 KB, so no aircraft "
-                   "profile: give its TOML file (--profile-template shows one)\n");
+  EXPECT_EQ(r.err,
+            "KorvexLogDump: the profile /dev/zero is larger than 1024 KB, so no aircraft "
+            "profile: give its TOML file (--profile-template shows one)\n");
 }
 
 }  // namespace

@@ -7,7 +7,9 @@
 namespace korvex {
 
 FlightAnalysis::FlightAnalysis(SectionFlags sections, const Profile& profile, unsigned parts)
-    : figures_(log_figures(sections, profile)), keep_findings_((parts & FINDING_LIST) != 0) {
+    : figures_(log_figures(sections, profile)),
+      values_(profile),
+      keep_findings_((parts & FINDING_LIST) != 0) {
   bool present[ENGINE_COUNT] = {};
   for (int n = 0; n < ENGINE_COUNT; ++n) {
     const int block = SECTION_ID_TELM1 + n;

@@ -319,6 +319,7 @@ struct RunPlan {
   bool findings_asked = false;  // --findings
   bool flights_table = false;   // --flights
   std::string flight_columns;   // --columns with --flights: the list, checked
+  bool calibrated = false;      // --calibrated
   TimeZone zone;
   const Profile* profile = nullptr;
   std::string profile_path;
@@ -376,6 +377,7 @@ bool plan_run(const Options& options, const std::vector<RunLog>& logs, Logbook* 
   plan.describe = options.describe;
   plan.findings_asked = options.findings;
   plan.flights_table = options.flights_table;
+  plan.calibrated = options.calibrated;
   plan.zone = TimeZone{options.utc_offset_given, options.utc_offset};
   plan.profile = &options.profile;
   plan.profile_path = options.profile.path;
@@ -443,7 +445,8 @@ std::unique_ptr<LogOutput> make_output(const RunPlan& plan, const RunInputs& inp
                           plan.replace,
                           inputs.history.get(),
                           inputs.calls,
-                          plan.flight_columns};
+                          plan.flight_columns,
+                          plan.calibrated};
   return plan.format->make(setup);
 }
 
@@ -605,7 +608,7 @@ int convert_logs(std::span<ByteStream* const> ins, OutBuffer& out, const Options
   }
   if (plan.findings_asked && !plan.limits) print_no_limits(messages, plan.profile_path);
   if (plan.describe) {
-    write_description(out, plan.format->delimiter, plan.columns, *plan.profile);
+    write_description(out, plan.format->delimiter, plan.columns, *plan.profile, plan.calibrated);
     if (!out.flush()) return write_failed(messages, out.failed(), plan.out_name);
     return EXIT_DONE;
   }

@@ -24,6 +24,7 @@ enum class OptionId {
   UTC_OFFSET,
   DESCRIBE,
   FINDINGS,
+  CALIBRATED,
   PROFILE,
   NO_PROFILE,
   PROFILE_TEMPLATE,
@@ -60,6 +61,8 @@ constexpr OptionDef kOptions[] = {
      "the log's columns (name, block, label, type, unit) instead of records"},
     {OptionId::FINDINGS, 0, "findings", "",
      "every limit of the profile exceeded, a row each, instead of records"},
+    {OptionId::CALIBRATED, 0, "calibrated", "",
+     "csv and tsv: the values of the columns the profile calibrates in its units, not as logged"},
     {OptionId::PROFILE, 0, "profile", "FILE",
      "the aircraft profile (units, cylinders, limits) to use"},
     {OptionId::NO_PROFILE, 0, "no-profile", "",
@@ -112,6 +115,9 @@ bool apply_option(OptionId id, std::string_view value, ParsedCommandLine& parsed
       return true;
     case OptionId::DESCRIBE:
       o.describe = true;
+      return true;
+    case OptionId::CALIBRATED:
+      o.calibrated = true;
       return true;
     case OptionId::FINDINGS:
       o.findings = true;
@@ -203,6 +209,7 @@ constexpr RefusedWords kRefusedWords[] = {
     {"--flight, --from and --to", Refused::SELECTION, true},
     {"--utc-offset", Refused::UTC_OFFSET, false},
     {"--describe", Refused::DESCRIBE, false},
+    {"--calibrated", Refused::CALIBRATED, false},
 };
 
 // The option of that kind is given.
@@ -220,6 +227,8 @@ bool given(const Options& o, Refused option) {
       return !o.selection.flights.all() || !o.selection.window.all();
     case Refused::UTC_OFFSET:
       return o.utc_offset_given;
+    case Refused::CALIBRATED:
+      return o.calibrated;
     case Refused::DESCRIBE:
       break;
   }
@@ -246,7 +255,7 @@ bool check_combination(const Options& o, std::string& error) {
   const FormatEntry& format = *o.format;
   constexpr Refused kFirst[] = {Refused::COLUMNS, Refused::FLIGHTS, Refused::FINDINGS};
   constexpr Refused kThen[] = {Refused::SPLIT, Refused::SELECTION, Refused::UTC_OFFSET,
-                               Refused::DESCRIBE};
+                               Refused::DESCRIBE, Refused::CALIBRATED};
   if (format_refuses(o, kFirst, error)) return false;
   if (o.findings && o.columns_given) {
     error = "--columns does not go with --findings, whose columns are fixed";

@@ -12,10 +12,15 @@ namespace korvex {
 
 namespace {
 
+constexpr Refusal kClassicRefuses[] = {
+    {Refused::CALIBRATED, "whose values stay as logged: give csv or tsv"},
+};
+
 constexpr Refusal kTrackRefuses[] = {
     {Refused::COLUMNS, "whose points have fixed values"},
     {Refused::FLIGHTS, "which writes a track per flight"},
     {Refused::FINDINGS, "which writes tracks"},
+    {Refused::CALIBRATED, "whose points have fixed units"},
 };
 constexpr unsigned kTrackNeeds = NEEDS_FLIGHT_SCAN | NEEDS_A_FIX;
 constexpr std::string_view kTrackHelp =
@@ -27,6 +32,7 @@ constexpr Refusal kReportRefuses[] = {
     {Refused::COLUMNS, "whose charts are fixed"},
     {Refused::FLIGHTS, "whose report begins with the flights table"},
     {Refused::FINDINGS, "whose report shows each flight's findings"},
+    {Refused::CALIBRATED, "which always shows calibrated values"},
 };
 
 constexpr Refusal kLogbookRefuses[] = {
@@ -39,17 +45,20 @@ constexpr Refusal kLogbookRefuses[] = {
     {Refused::UTC_OFFSET,
      "which keeps the instrument's clock (in SQL: datetime(time, '-2 hours'))"},
     {Refused::DESCRIBE, "which writes a database"},
+    {Refused::CALIBRATED,
+     "which stores the values as logged: its columns table gives each column's scale, offset "
+     "and table"},
 };
 constexpr unsigned kLogbookNeeds = WRITES_OUTPUT_FILE | ADDS_TO_OUTPUT_FILE | NEEDS_LOG_DIGESTS;
 
 // clang-format off
 constexpr FormatEntry kFormats[] = {
-    {"tab", "tsv", DELIM_TAB, 0, {}, {}, {}, make_classic_table, nullptr},
-    {"comma", "csv", DELIM_COMMA, 0, {}, {}, {}, make_classic_table, nullptr},
+    {"tab", "tsv", DELIM_TAB, 0, {}, {}, kClassicRefuses, make_classic_table, nullptr},
+    {"comma", "csv", DELIM_COMMA, 0, {}, {}, kClassicRefuses, make_classic_table, nullptr},
     {"space", "txt", DELIM_SPACE, 0,
      "the classic table: every cell followed by a tab or a comma,\n"
      "or fixed-width columns; Time as \"MM/DD/YYYY HH:MM:SS\"",
-     {}, {}, make_classic_table, nullptr},
+     {}, kClassicRefuses, make_classic_table, nullptr},
     {"csv", "csv", DELIM_COMMA, 0, {}, {}, {}, make_analysis_table, nullptr},
     {"tsv", "tsv", DELIM_TAB, 0,
      "a table for analysis programs: unique column names, a flight\n"

@@ -1,6 +1,7 @@
 #include "profile/profile.h"
 
 #include <algorithm>
+#include <cmath>
 #include <string>
 
 #include "fields/column_set.h"
@@ -15,6 +16,42 @@ static_assert(find_field(SECTION_ID_TELM1, "tc12") - find_field(SECTION_ID_TELM1
 
 Profile::Profile() {
   airborne.column = {BASE_BLOCK, known_field(BASE_BLOCK, DEFAULT_AIRBORNE_COLUMN)};
+}
+
+namespace {
+
+// The decimals that show `v` exactly, up to four.
+int fraction_digits(double v) {
+  constexpr int kMost = 4;
+  for (int k = 0; k < kMost; ++k) {
+    const double scaled = v * static_cast<double>(DECIMAL_SCALE[k]);
+    if (std::abs(scaled - std::round(scaled)) < 1e-9 * std::max(1.0, std::abs(scaled))) return k;
+  }
+  return kMost;
+}
+
+}  // namespace
+
+int Calibration::decimals(int logged) const {
+  constexpr int kMost = 4;
+  int d = 0;
+  if (table.empty()) {
+    d = std::max(logged + fraction_digits(scale), fraction_digits(offset));
+  } else {
+    d = 1;
+    for (const auto& pair : table) d = std::max(d, fraction_digits(pair.second));
+  }
+  return std::min(d, kMost);
+}
+
+const Calibration* Profile::calibration(ColumnRef column) const {
+  const ColumnSetup* c = setup(column);
+  return c != nullptr && c->calibration.given() ? &c->calibration : nullptr;
+}
+
+int Profile::decimals(ColumnRef column) const {
+  const Calibration* c = calibration(column);
+  return c != nullptr ? c->decimals(column.field->decimals) : column.field->decimals;
 }
 
 const ColumnSetup* Profile::setup(ColumnRef column) const {

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "fields/blocks.h"
+#include "profile/calibration.h"
 
 namespace korvex {
 
@@ -27,7 +28,8 @@ inline constexpr std::string_view ENGINE_LIMIT_KEYS[] = {"egt_spread_max", "cht_
 struct ColumnSetup {
   ColumnRef column;
   std::string label;  // empty: the classic label
-  std::string unit;   // empty: none given
+  std::string unit;   // empty: none given; of the calibrated value
+  Calibration calibration;
   std::optional<double> min, max;
   int min_seconds = 1;
   std::optional<bool> while_running;  // none: true for engine columns, false otherwise
@@ -64,6 +66,10 @@ struct Profile {  // NOLINT(bugprone-reserved-identifier): the copy of its array
   const ColumnSetup* setup(ColumnRef column) const;
   // The engine setup of an engine monitor's block (SECTION_ID_TELM1 or _TELM2), or nullptr.
   const EngineSetup* engine(int block) const;
+  // The calibration of a column, or nullptr when it has none: its values are as logged.
+  const Calibration* calibration(ColumnRef column) const;
+  // The decimals of a column's values as the tool computes them: logged, or calibrated.
+  int decimals(ColumnRef column) const;
   // What a column is called: the profile's label, or the classic one.
   std::string_view label(ColumnRef column) const;
   // The column's unit: its own, or for an engine's EGT or CHT thermocouple the engine's unit of

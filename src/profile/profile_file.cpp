@@ -22,7 +22,7 @@ namespace {
 constexpr std::string_view kTopKeys =
     "a profile has title, [columns.NAME], [engines.1], [engines.2] and [airborne]";
 constexpr std::string_view kColumnKeys =
-    "a column takes label, unit, min, max, min_seconds and while_running";
+    "a column takes label, unit, scale, offset, table, min, max, min_seconds and while_running";
 constexpr std::string_view kEngineKeys =
     "an engine takes name, egt, cht, egt_unit, cht_unit, running_rpm, egt_spread_max, "
     "cht_cooling_max and min_seconds";
@@ -134,6 +134,14 @@ class Reader {
           setup.label = text(v, at).value_or("");
         } else if (what == "unit") {
           setup.unit = text(v, at).value_or("");
+        } else if (what == "scale") {
+          const std::optional<double> scale = number(v, at);
+          if (scale && *scale == 0) fail(v.source(), at, "is 0, which makes every value 0");
+          setup.calibration.scale = scale.value_or(1);
+        } else if (what == "offset") {
+          setup.calibration.offset = number(v, at).value_or(0);
+        } else if (what == "table") {
+          calibration_table(v, at, setup.calibration.table);
         } else if (what == "min") {
           setup.min = number(v, at);
         } else if (what == "max") {
@@ -146,12 +154,47 @@ class Reader {
           fail(k.source(), at, concat({"unknown key; ", kColumnKeys}));
         }
       }
+      const Calibration& cal = setup.calibration;
+      if (!cal.table.empty() && (cal.scale != 1 || cal.offset != 0)) {
+        fail(key.source(), path,
+             "gives both a table and a scale or offset; give the one or the other");
+      }
       if (setup.min && setup.max && *setup.min > *setup.max) {
         fail(key.source(), path,
              concat(
                  {"min ", number_text(*setup.min), " is more than max ", number_text(*setup.max)}));
       }
       profile_.columns.push_back(std::move(setup));
+    }
+  }
+
+  // A calibration table: [[logged, value], ...], at least two pairs, the logged values rising.
+  void calibration_table(const toml::node& node, const std::string& at,
+                         std::vector<std::pair<double, double>>& table) {
+    constexpr std::string_view kForm =
+        "write it as [[logged, value], [logged, value], ...], the logged values rising";
+    const toml::array* list = node.as_array();
+    if (list == nullptr || list->size() < 2) {
+      fail(node.source(), at,
+           concat({list == nullptr ? "is no list; " : "has fewer than two pairs; ", kForm}));
+      return;
+    }
+    for (const toml::node& item : *list) {
+      const toml::array* pair = item.as_array();
+      if (pair == nullptr || pair->size() != 2) {
+        fail(item.source(), at, concat({"holds something that is no pair; ", kForm}));
+        return;
+      }
+      const std::optional<double> logged = number(*pair->get(0), at);
+      const std::optional<double> value = number(*pair->get(1), at);
+      if (!logged || !value) return;
+      if (!table.empty() && *logged <= table.back().first) {
+        fail(item.source(), at,
+             concat({"the logged value ", number_text(*logged), " does not rise above ",
+                     number_text(table.back().first), "; ", kForm}));
+        return;
+      }
+      table.emplace_back(*logged, *value);
     }
   }
 

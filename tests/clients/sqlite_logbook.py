@@ -7,6 +7,7 @@ column of `records`, in order, with the type it holds. A file that is no SQLite 
 refused and left as it was unless --force; a run that fails leaves no file.
     python3 tests/clients/sqlite_logbook.py KORVEXLOGDUMP REPOSITORY KORVEX_SYNTH"""
 import csv
+import json
 import io
 import os
 import shutil
@@ -82,6 +83,41 @@ with tempfile.TemporaryDirectory() as folder:
             assert [int(f) for f in out[1:]] == flights, out[1:]
         con.close()
     assert len(flights) == 12  # the last log: GROUP BY ordered 1..12 as numbers
+
+    # Calibrations: the logbook keeps the logged values and its columns table the profile's
+    # scale, offset and table; applied in SQL (and, for the table, here), they are the values
+    # csv writes with --calibrated.
+    sample = f"{repo}/examples/Korvex.rec"
+    profile = ["--profile", f"{repo}/examples/Korvex.profile.toml"]
+    db = os.path.join(folder, "calibrated.db")
+    run(*profile, "-o", db, "sqlite", sample)
+    table = list(csv.reader(io.StringIO(run(*profile, "--calibrated", "--columns",
+                                             "telm1_MAP,telm1_fl1,telm1_RPM", "csv",
+                                             sample).stdout)))
+    con = sqlite3.connect(db)
+    (scale, offset, no_table), = con.execute(
+        "SELECT scale, offset, \"table\" FROM columns WHERE name = 'telm1_MAP'")
+    assert (scale, offset, no_table) == (0.1, 0.0, None), (scale, offset, no_table)
+    (pairs,) = con.execute("SELECT \"table\" FROM columns WHERE name = 'telm1_fl1'").fetchone()
+    pairs = json.loads(pairs)
+    assert con.execute("SELECT scale FROM columns WHERE name = 'telm1_RPM'").fetchone() == (None,)
+
+    def by_table(x):
+        if x <= pairs[0][0]:
+            return pairs[0][1]
+        for (x0, y0), (x1, y1) in zip(pairs, pairs[1:]):
+            if x <= x1:
+                return y0 + (y1 - y0) * (x - x0) / (x1 - x0)
+        return pairs[-1][1]
+
+    stored = con.execute("SELECT telm1_MAP * scale + offset, telm1_fl1, telm1_RPM FROM records, "
+                         "columns WHERE columns.name = 'telm1_MAP' ORDER BY records.rowid").fetchall()
+    assert len(stored) == len(table) - 1
+    for row, (map_inhg, level, rpm) in zip(table[1:], stored):
+        assert row[2] == f"{map_inhg:.1f}", (row, map_inhg)
+        assert row[3] == f"{by_table(level):.1f}", (row, level)
+        assert row[4] == str(rpm), (row, rpm)
+    con.close()
 
     # A file that is no database is refused and left; --force replaces it; a failed run leaves
     # nothing.

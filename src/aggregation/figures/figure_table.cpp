@@ -28,6 +28,13 @@ std::vector<FigureId> log_figures(SectionFlags sections, const Profile& profile)
   return figures;
 }
 
+int figure_decimals(FigureId id, const Profile& profile) {
+  const FigureTraits& f = FIGURES[id];
+  if (f.type == FigureType::VALUE && f.unit == FigureUnit::COLUMN)
+    return profile.decimals(f.column);
+  return f.decimals;
+}
+
 std::string figure_key(FigureId id) {
   const FigureTraits& f = FIGURES[id];
   switch (f.key_form) {

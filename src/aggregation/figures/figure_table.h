@@ -35,6 +35,8 @@ enum class FigureKind : std::uint8_t {
   LANDINGS,     // the airborne stretches long enough
   MAX,          // the highest value of its column
   MIN,          // the lowest value of its column
+  FIRST,        // its column's value in the first record that has it (fuel at the start)
+  LAST,         // in the last record that has it (fuel at the end)
   FUEL,         // its flow integrated over time
   DISTANCE,     // between consecutive GPS fixes
 };
@@ -141,6 +143,23 @@ constexpr FigureTraits extremum(FigureKind kind, FigureScope scope, ColumnRef co
           !thermocouple};
 }
 
+// A column's value at the start or the end of the flight.
+constexpr FigureTraits at_end(FigureKind kind, ColumnRef column) {
+  const bool first = kind == FigureKind::FIRST;
+  return {kind,
+          FigureScope::ENGINE,
+          column,
+          false,
+          FigureType::VALUE,
+          column.field->decimals,
+          FigureUnit::COLUMN,
+          FigureKey::COLUMN,
+          first ? "start_" : "end_",
+          first ? "at start" : "at end",
+          column.field->width,
+          true};
+}
+
 // The figures of one engine monitor, in order.
 constexpr void engine_figures(int block, FigureTraits*& at) {
   constexpr int kTelm = SECTION_ID_TELM1;
@@ -166,9 +185,14 @@ constexpr void engine_figures(int block, FigureTraits*& at) {
            "fuel used",
            kCountWidth,
            true};
+  for (const std::string_view label : {"fl1", "fl2"}) {
+    const ColumnRef level{block, find_field(kTelm, label)};
+    *at++ = at_end(FigureKind::FIRST, level);
+    *at++ = at_end(FigureKind::LAST, level);
+  }
 }
 
-inline constexpr std::size_t kPerEngine = 3 + 1 + THERMOCOUPLES + 1;
+inline constexpr std::size_t kPerEngine = 3 + 1 + THERMOCOUPLES + 1 + 4;
 inline constexpr std::size_t kFigures = 2 + 2 + 2 + 2 * kPerEngine + 2;
 
 constexpr std::array<FigureTraits, kFigures> make() {
@@ -202,6 +226,10 @@ inline constexpr std::size_t FIGURE_COUNT = FIGURES.size();
 
 // The figures a log of these sections has with this profile, in the table's order.
 std::vector<FigureId> log_figures(SectionFlags sections, const Profile& profile);
+
+// The decimals of a figure's values: its column's as the profile calibrates them, or the
+// table's.
+int figure_decimals(FigureId id, const Profile& profile);
 
 // A figure's key: engine1_time, air_time, max_telm1_RPM, telm1_fuel_used, distance_nm, ...
 std::string figure_key(FigureId id);

@@ -39,6 +39,10 @@ FlightFigures::FlightFigures(const std::vector<FigureId>& figures, const Profile
                              f.kind == FigureKind::MAX});
         }
         break;
+      case FigureKind::FIRST:
+      case FigureKind::LAST:
+        ends_.push_back({values.add(f.column), id, f.kind == FigureKind::LAST});
+        break;
       case FigureKind::FUEL:
         fuel_.push_back({values.add(f.column), id});
         break;
@@ -69,6 +73,7 @@ void FlightFigures::start() {
   stretch_ = false;
   landings_count_ = 0;
   for (Extremum& e : others_) e.has = false;
+  for (End& e : ends_) e.has = false;
   for (Fuel& fuel : fuel_) fuel = Fuel{fuel.flow, fuel.figure};
   last_fix_.reset();
   distance_nm_ = 0;
@@ -96,6 +101,12 @@ void FlightFigures::add(const RecordFacts& facts) {
     const double v = values[e.value];
     if (std::isnan(v)) continue;
     if (!e.has || (e.is_max ? v > e.extreme : v < e.extreme)) e.extreme = v;
+    e.has = true;
+  }
+  for (End& e : ends_) {
+    const double v = values[e.value];
+    if (std::isnan(v) || (e.has && !e.last)) continue;
+    e.v = v;
     e.has = true;
   }
   if (air_time_) {
@@ -158,6 +169,7 @@ void FlightFigures::fill(FlightSummary& s) const {
     set(m.figure, v.has_value(), v.value_or(0));
   }
   for (const Extremum& e : others_) set(e.figure, e.has, e.extreme);
+  for (const End& e : ends_) set(e.figure, e.has, e.v);
   for (const Fuel& fuel : fuel_) {
     set(fuel.figure, fuel.has_flow, fuel.flow_seconds / kSecondsPerHour);
   }

@@ -67,6 +67,15 @@ class FlightFigures {
     double extreme = 0;
   };
   std::vector<Extremum> others_;
+  // A column's first or last value.
+  struct End {
+    std::size_t value;
+    FigureId figure;
+    bool last;
+    bool has = false;
+    double v = 0;
+  };
+  std::vector<End> ends_;
   const ColumnValues& values_;
   struct Engine {
     std::optional<FigureId> time;  // its engine time

@@ -12,7 +12,8 @@ std::size_t ColumnValues::add(ColumnRef column) {
   slots_.push_back({&f, f.decimals < std::size(DECIMAL_SCALE) ? DECIMAL_SCALE[f.decimals] : 1,
                     static_cast<std::uint8_t>(column.block),
                     static_cast<std::uint8_t>(f.offset_in(true)),
-                    static_cast<std::uint8_t>(f.offset_in(false)), f.first_layout, f.storage});
+                    static_cast<std::uint8_t>(f.offset_in(false)), f.first_layout, f.storage,
+                    profile_.calibration(column)});
   values_.push_back(NO_VALUE);
   highest_.push_back(kNone);
   return columns_.size() - 1;

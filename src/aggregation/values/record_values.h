@@ -21,9 +21,11 @@ namespace korvex {
 inline constexpr double NO_VALUE = std::numeric_limits<double>::quiet_NaN();
 
 // The columns read, each once per record, with the highest value of each in the flight so far;
-// a column's place is its index among them.
+// a column's place is its index among them. Values are calibrated as the profile says.
 class ColumnValues {
  public:
+  explicit ColumnValues(const Profile& profile) : profile_(profile) {}
+
   // The place of `column`, added when it is new.
   std::size_t add(ColumnRef column);
   // A new flight: no highest values.
@@ -58,6 +60,7 @@ class ColumnValues {
             v = field_value(*s.field, at);
             break;
         }
+        if (s.calibration != nullptr) v = s.calibration->apply(v);
       }
       values[i] = v;
       highest[i] = std::max(highest[i], v);  // a NaN leaves it
@@ -81,7 +84,9 @@ class ColumnValues {
     std::uint8_t offset, short_offset;  // in the block's long and short form
     std::uint8_t first_layout;
     Storage storage;
+    const Calibration* calibration;  // nullptr: as logged
   };
+  const Profile& profile_;
   std::vector<ColumnRef> columns_;
   std::vector<Slot> slots_;
   std::vector<double> values_;

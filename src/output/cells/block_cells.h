@@ -9,6 +9,7 @@
 #pragma once
 
 #include <array>
+#include <charconv>
 #include <cstddef>
 #include <cstdint>
 #include <iterator>
@@ -20,6 +21,7 @@
 #include "io/out_buffer.h"
 #include "output/cells/cells.h"
 #include "output/cells/time_cell.h"
+#include "profile/profile.h"
 
 namespace korvex {
 
@@ -123,27 +125,59 @@ inline constexpr auto kCellWriters =
 
 }  // namespace cell
 
+namespace cell {
+
+// A calibrated value with its decimals, or an empty cell when the record lacks it.
+inline char* calibrated_cell(char* d, const Record& rec, ColumnRef column,
+                             const Calibration& calibration, int decimals, DelimiterMode mode) {
+  const std::optional<double> logged = read_value(rec, column);
+  if (!logged) return empty_cell(d, mode);
+  double v = calibration.apply(*logged);
+  if (v == 0) v = 0;  // no "-0.0"
+  constexpr std::size_t kRoom = 40;
+  constexpr double kFixedBelow = 1e15;  // else in the room only with an exponent
+  d = std::abs(v) < kFixedBelow
+          ? std::to_chars(d, d + kRoom, v, std::chars_format::fixed, decimals).ptr
+          : std::to_chars(d, d + kRoom, v, std::chars_format::general, 15).ptr;
+  *d++ = mode == DELIM_TAB ? '\t' : ',';
+  return d;
+}
+
+}  // namespace cell
+
 // The cells of a row: every column of the shown blocks, or the columns chosen, each with its
-// writer found once.
+// writer found once. With a profile to calibrate by, the columns it calibrates show their
+// calibrated values (analysis tables only).
 template <CellStyle kStyle>
 class RowCells {
  public:
-  explicit RowCells(const ColumnSet& columns) : sections_(columns.sections), all_(columns.all) {
-    if (all_) return;
-    for (const ColumnRef& c : columns.chosen) {
+  explicit RowCells(const ColumnSet& columns, const Profile* calibrate = nullptr)
+      : sections_(columns.sections), all_(columns.all) {
+    bool calibrated = false;
+    if (calibrate != nullptr) {
+      columns.for_each([&](ColumnRef c) { calibrated = calibrated || calibrate->calibration(c); });
+    }
+    if (all_ && !calibrated) return;
+    all_ = false;
+    columns.for_each([&](ColumnRef c) {
+      const Calibration* cal = calibrate != nullptr ? calibrate->calibration(c) : nullptr;
       chosen_.push_back(
           {with_block_table(
                c.block,
                [&]<const auto & kFields>() {
                  return cell::kCellWriters<kFields, kStyle>[field_index(c.block, *c.field)];
                }),
-           c.block});
-    }
+           c.block, c, cal, cal != nullptr ? calibrate->decimals(c) : 0});
+    });
   }
 
   char* write(char* d, const Record& rec, DelimiterMode mode) const {
     if (all_) return record_cells<kStyle>(d, rec, sections_, mode);
     for (const Chosen& c : chosen_) {
+      if (c.calibration != nullptr) {
+        d = cell::calibrated_cell(d, rec, c.column, *c.calibration, c.decimals, mode);
+        continue;
+      }
       d = c.write(d, block_bytes(rec, c.block), block_long_form(rec, c.block), rec.revision, mode);
     }
     return d;
@@ -153,6 +187,9 @@ class RowCells {
   struct Chosen {
     CellWriter write;
     int block;
+    ColumnRef column;
+    const Calibration* calibration;  // nullptr: as logged
+    int decimals;
   };
   SectionFlags sections_;
   bool all_;

@@ -2,10 +2,12 @@
 
 #include <algorithm>
 #include <array>
+#include <charconv>
 #include <string>
 #include <vector>
 
 #include "fields/base_fields.h"
+#include "io/concat.h"
 #include "output/csv/csv_table.h"
 
 namespace korvex {
@@ -17,9 +19,34 @@ using Row = DescriptionRow;
 
 constexpr std::string_view kRecord = "record";  // the block of Time and flight
 
-std::string type_of(const Field& f) {
+std::string type_of(ColumnRef c, const Profile& profile, bool calibrated) {
+  const Field& f = *c.field;
+  if (calibrated && profile.calibration(c) != nullptr) {
+    return profile.decimals(c) > 0 ? "real" : "integer";
+  }
   if (f.storage == Storage::COORDINATE || f.decimals > 0) return "real";
   return "integer";
+}
+
+std::string number_text(double v) {
+  char text[32];
+  return std::string(text, std::to_chars(text, text + sizeof text, v).ptr);
+}
+
+// The scale, offset and table of a calibrated column.
+void calibration_cells(const Calibration* c, DescriptionRow& row) {
+  if (c == nullptr) return;
+  if (c->table.empty()) {
+    row[6] = number_text(c->scale);
+    row[7] = number_text(c->offset);
+    return;
+  }
+  std::string table = "[";
+  for (const auto& [logged, value] : c->table) {
+    if (table.size() > 1) table += ", ";
+    table += concat({"[", number_text(logged), ", ", number_text(value), "]"});
+  }
+  row[8] = table + "]";
 }
 
 // The column's unit: the profile's, else for a time in minutes and seconds the seconds csv and
@@ -58,24 +85,27 @@ std::size_t shown_width(const std::string& text) {
 
 }  // namespace
 
-std::vector<DescriptionRow> description_rows(const ColumnSet& columns, const Profile& profile) {
+std::vector<DescriptionRow> description_rows(const ColumnSet& columns, const Profile& profile,
+                                             bool calibrated) {
   std::vector<Row> rows = {
-      {std::string(TIME_LABEL), std::string(kRecord), std::string(TIME_LABEL), "time", "", ""},
-      {std::string(FLIGHT_NAME), std::string(kRecord), "", "integer", "", ""}};
+      {std::string(TIME_LABEL), std::string(kRecord), std::string(TIME_LABEL), "time"},
+      {std::string(FLIGHT_NAME), std::string(kRecord), "", "integer"}};
   columns.for_each([&](ColumnRef c) {
     const ColumnSetup* setup = profile.setup(c);
-    rows.push_back({column_name(c.block, *c.field), std::string(BLOCK_NAMES[c.block]),
-                    std::string(c.field->label), type_of(*c.field), unit_of(c, profile),
-                    setup != nullptr ? setup->label : std::string()});
+    Row& row = rows.emplace_back(Row{column_name(c.block, *c.field),
+                                     std::string(BLOCK_NAMES[c.block]), std::string(c.field->label),
+                                     type_of(c, profile, calibrated), unit_of(c, profile),
+                                     setup != nullptr ? setup->label : std::string()});
+    calibration_cells(profile.calibration(c), row);
   });
   return rows;
 }
 
 void write_description(OutBuffer& out, DelimiterMode mode, const ColumnSet& columns,
-                       const Profile& profile) {
+                       const Profile& profile, bool calibrated) {
   std::vector<Row> rows = {{}};
   for (std::size_t i = 0; i < kColumns; ++i) rows[0][i] = DESCRIPTION_FIELDS[i];
-  for (Row& row : description_rows(columns, profile)) rows.push_back(std::move(row));
+  for (Row& row : description_rows(columns, profile, calibrated)) rows.push_back(std::move(row));
   std::size_t widths[kColumns] = {};
   for (const Row& row : rows) {
     for (std::size_t i = 0; i < row.size(); ++i)

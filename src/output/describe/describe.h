@@ -18,14 +18,17 @@
 namespace korvex {
 
 // The fields of a column's description, and a description.
-inline constexpr std::array<std::string_view, 6> DESCRIPTION_FIELDS = {
-    "name", "block", "classic_label", "type", "unit", "label"};
+// A calibrated column gives its scale and offset, or its table as [[logged, value], ...].
+inline constexpr std::array<std::string_view, 9> DESCRIPTION_FIELDS = {
+    "name", "block", "classic_label", "type", "unit", "label", "scale", "offset", "table"};
 using DescriptionRow = std::array<std::string, DESCRIPTION_FIELDS.size()>;
 
-// The description of Time, flight and each column of the set, in table order.
-std::vector<DescriptionRow> description_rows(const ColumnSet& columns, const Profile& profile);
+// The description of Time, flight and each column of the set, in table order; `calibrated`:
+// of the values as --calibrated shows them.
+std::vector<DescriptionRow> description_rows(const ColumnSet& columns, const Profile& profile,
+                                             bool calibrated = false);
 
 void write_description(OutBuffer& out, DelimiterMode mode, const ColumnSet& columns,
-                       const Profile& profile);
+                       const Profile& profile, bool calibrated = false);
 
 }  // namespace korvex

@@ -93,8 +93,8 @@ std::string finding_limit(const Finding& f) {
   return shortest(f.limit);
 }
 
-std::string finding_peak(const Finding& f) {
-  return fixed(f.peak, f.column.field->decimals);
+std::string finding_peak(const Finding& f, const Profile& profile) {
+  return fixed(f.peak, profile.decimals(f.column));
 }
 
 std::string finding_unit(const Finding& f, const Profile& profile) {

@@ -19,7 +19,7 @@ std::string finding_label(const Finding& f, const Profile& profile);
 std::string_view finding_kind(FindingKind kind);
 // The limit as the profile gives it, and the peak with the column's decimals.
 std::string finding_limit(const Finding& f);
-std::string finding_peak(const Finding& f);
+std::string finding_peak(const Finding& f, const Profile& profile);
 // The unit of the column's values (of the EGTs for a spread, of the CHT for a cooling).
 std::string finding_unit(const Finding& f, const Profile& profile);
 

@@ -57,7 +57,7 @@ void FindingsTable::write_ready() {
                                  finding_label(f, profile_),
                                  std::string(finding_kind(f.kind)),
                                  finding_limit(f),
-                                 finding_peak(f),
+                                 finding_peak(f, profile_),
                                  finding_unit(f, profile_)};
     for (std::size_t i = 0; i < std::size(cells); ++i) {
       // The times keep the classic table's quotes; labels and units are quoted where needed.

@@ -85,7 +85,7 @@ std::vector<FlightColumn> chosen_flight_columns(const std::vector<FlightColumn>&
 }
 
 std::string figure_text(FigureId figure, const std::optional<double>& value,
-                        std::string_view missing) {
+                        std::string_view missing, const Profile& profile) {
   if (!value) return std::string(missing);
   const FigureTraits& f = FIGURES[figure];
   switch (f.type) {
@@ -96,7 +96,7 @@ std::string figure_text(FigureId figure, const std::optional<double>& value,
     case FigureType::VALUE:
       break;
   }
-  return fixed(*value, f.decimals);
+  return fixed(*value, figure_decimals(figure, profile));
 }
 
 std::string duration_text(std::uint32_t seconds) {
@@ -106,8 +106,9 @@ std::string duration_text(std::uint32_t seconds) {
 }
 
 std::vector<std::string> flight_texts(const std::vector<FlightColumn>& columns,
-                                      const FlightSummary& flight, TimeForm form,
-                                      std::string_view missing, const TimeZone& zone) {
+                                      const FlightSummary& flight, const Profile& profile,
+                                      TimeForm form, std::string_view missing,
+                                      const TimeZone& zone) {
   std::vector<std::string> texts;
   texts.reserve(columns.size());
   for (const FlightColumn& c : columns) {
@@ -128,7 +129,7 @@ std::vector<std::string> flight_texts(const std::vector<FlightColumn>& columns,
         texts.push_back(std::to_string(flight.records));
         break;
       case FlightColumn::FIGURE:
-        texts.push_back(figure_text(c.figure, flight.figures[c.figure], missing));
+        texts.push_back(figure_text(c.figure, flight.figures[c.figure], missing, profile));
         break;
       case FlightColumn::FINDINGS:
         texts.push_back(std::to_string(flight.findings));

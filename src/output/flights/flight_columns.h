@@ -37,14 +37,15 @@ std::vector<FlightColumn> chosen_flight_columns(const std::vector<FlightColumn>&
 // A figure's value as text, as its type and decimals say; `missing` for a figure over records
 // that lack its column.
 std::string figure_text(FigureId figure, const std::optional<double>& value,
-                        std::string_view missing);
+                        std::string_view missing, const Profile& profile);
 
 // A flight's duration as H:MM:SS.
 std::string duration_text(std::uint32_t seconds);
 
 // The text of each column for a flight, times in `form` on the clock `zone` gives.
 std::vector<std::string> flight_texts(const std::vector<FlightColumn>& columns,
-                                      const FlightSummary& flight, TimeForm form,
-                                      std::string_view missing, const TimeZone& zone = {});
+                                      const FlightSummary& flight, const Profile& profile,
+                                      TimeForm form, std::string_view missing,
+                                      const TimeZone& zone = {});
 
 }  // namespace korvex

@@ -10,6 +10,7 @@ FlightsTable::FlightsTable(OutBuffer& out, DelimiterMode mode, bool analysis, Se
       mode_(mode),
       analysis_table_(analysis),
       zone_(zone),
+      profile_(profile),
       analysis_(sections, profile, FlightAnalysis::FIGURE_VALUES_AND_COUNT),
       columns_(flight_columns(analysis_.figures(), analysis_.finds())) {
   // The list was checked when the run was planned.
@@ -43,7 +44,7 @@ bool FlightsTable::end_flight() {
   const FlightSummary& flight = analysis_.summary();
   if (flight.findings > 0) count_ += {flight.findings, 1};
   const std::vector<std::string> texts =
-      flight_texts(columns_, flight, analysis_table_ ? TimeForm::ISO : TimeForm::CLASSIC,
+      flight_texts(columns_, flight, profile_, analysis_table_ ? TimeForm::ISO : TimeForm::CLASSIC,
                    analysis_table_ ? "" : "-", zone_);
   for (std::size_t i = 0; i < columns_.size(); ++i) put(texts[i], columns_[i], i == 0);
   out_.put('\n');

@@ -38,6 +38,7 @@ class FlightsTable final : public LogOutput {
   DelimiterMode mode_;
   bool analysis_table_;
   TimeZone zone_;
+  const Profile& profile_;
   FlightAnalysis analysis_;
   FindingCount count_;
   std::vector<FlightColumn> columns_;

@@ -50,8 +50,9 @@ enum class Refused : std::uint8_t {
   SELECTION,   // --flight, --from, --to
   UTC_OFFSET,  // --utc-offset
   DESCRIBE,    // --describe
+  CALIBRATED,  // --calibrated
 };
-inline constexpr std::size_t REFUSED_KINDS = 7;
+inline constexpr std::size_t REFUSED_KINDS = 8;
 
 // A refusal: the option, and why the format refuses it (after "does not go with FORMAT, ").
 struct Refusal {
@@ -75,6 +76,7 @@ struct OutputSetup {
   const Logbook* history = nullptr;  // the logbook the run adds to (its records read first)
   SystemCalls* calls = nullptr;      // the seam through which files are written
   std::string_view flight_columns;   // --columns with --flights: the list, checked
+  bool calibrated = false;           // --calibrated: records show calibrated values
 };
 
 // What a run did, for the notes at its end.

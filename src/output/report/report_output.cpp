@@ -177,7 +177,8 @@ void define_charts(SectionFlags sections, const Profile& profile, std::vector<Ch
   auto add_line = [&](ColumnRef column, int axis, std::string name) {
     const ColumnSetup* setup = profile.setup(column);
     lines.push_back({name.empty() ? std::string(profile.label(column)) : std::move(name), axis,
-                     column, value_decoder(column), std::string(profile.unit(column)),
+                     column, value_decoder(column), profile.calibration(column),
+                     std::string(profile.unit(column)),
                      setup != nullptr ? setup->min : std::nullopt,
                      setup != nullptr ? setup->max : std::nullopt});
   };
@@ -363,8 +364,10 @@ bool ReportOutput::record(const RecordEvent& event) {
   }
   const RecordView& view = event.view();
   for (std::size_t i = 0; i < lines_.size(); ++i) {
-    if (const std::optional<double> v = read_value(view, lines_[i].column, lines_[i].decode)) {
-      d.series[i].add(bucket, rec.timestamp, *v, pause);
+    const Line& line = lines_[i];
+    if (const std::optional<double> v = read_value(view, line.column, line.decode)) {
+      d.series[i].add(bucket, rec.timestamp,
+                      line.calibration != nullptr ? line.calibration->apply(*v) : *v, pause);
     } else {
       d.series[i].lack();
     }
@@ -386,7 +389,8 @@ void ReportOutput::write_flight(const FlightSummary& l, const Drawing& d) {
                              "\">\n<h2><a href=\"#flight-", n, "\">Flight ", n, "</a></h2>\n",
                              "<p class=\"when\">", report_time(l.first_time, l.first_layout, zone_),
                              " to ", report_time(l.last_time, l.last_layout, zone_), "</p>\n<dl>"});
-  const std::vector<std::string> texts = flight_texts(columns_, l, TimeForm::READABLE, "-", zone_);
+  const std::vector<std::string> texts =
+      flight_texts(columns_, l, profile_, TimeForm::READABLE, "-", zone_);
   for (std::size_t i = 0; i < columns_.size(); ++i) {
     if (!on_card(columns_[i])) continue;
     append(text, {"<div><dt>", figure_label(columns_[i], profile_), "</dt><dd>",
@@ -468,7 +472,7 @@ std::string ReportOutput::findings_table(const FlightSummary& l, const Drawing& 
                   report_time(f.last_time, f.last_layout, zone_), "</td><td>",
                   std::to_string(f.seconds()), "</td><td class=\"what\">", what, "</td><td>",
                   finding_kind(f.kind), "</td><td>", html_text(finding_limit(f) + with),
-                  "</td><td>", html_text(finding_peak(f) + with), "</td></tr>\n"});
+                  "</td><td>", html_text(finding_peak(f, profile_) + with), "</td></tr>\n"});
   }
   if (static_cast<std::size_t>(l.findings) > d.findings.size()) {
     append(text, {"<tr><td colspan=\"7\">and ",
@@ -525,7 +529,7 @@ void ReportOutput::write_table() {
   const std::int64_t first_charted = drawings_.empty() ? 0 : drawings_.front().flight;
   for (const FlightSummary& l : listed_) {
     const std::vector<std::string> texts =
-        flight_texts(columns_, l, TimeForm::READABLE, "-", zone_);
+        flight_texts(columns_, l, profile_, TimeForm::READABLE, "-", zone_);
     // A flight with findings is marked.
     out_.write(l.findings > 0 ? "<tr class=\"found\">" : "<tr>");
     for (std::size_t i = 0; i < texts.size(); ++i) {

@@ -58,6 +58,7 @@ class ReportOutput final : public LogOutput {
     int axis;
     ColumnRef column;
     ValueDecoder decode;
+    const Calibration* calibration;  // nullptr: as logged
     std::string unit;
     std::optional<double> min_limit, max_limit;
   };

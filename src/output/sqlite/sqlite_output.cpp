@@ -76,8 +76,8 @@ struct FlightField {
 };
 
 // A figure in the logbook: a whole number, or a value rounded to its decimals.
-bool figure_is_integer(FigureId figure) {
-  return FIGURES[figure].decimals == 0;
+bool figure_is_integer(FigureId figure, const Profile& profile) {
+  return figure_decimals(figure, profile) == 0;
 }
 
 constexpr const char* kFindingsTable =
@@ -316,7 +316,8 @@ class SqliteOutput final : public LogOutput {
           flight_fields_.push_back({c.name, "INTEGER", &c});
           break;
         case FlightColumn::FIGURE:
-          flight_fields_.push_back({c.name, figure_is_integer(c.figure) ? "INTEGER" : "REAL", &c});
+          flight_fields_.push_back(
+              {c.name, figure_is_integer(c.figure, profile_) ? "INTEGER" : "REAL", &c});
           break;
       }
     }
@@ -362,10 +363,11 @@ class SqliteOutput final : public LogOutput {
           const std::optional<double>& v = values.figures[f.column->figure];
           if (!v) {
             sqlite3_bind_null(insert, i);
-          } else if (figure_is_integer(f.column->figure)) {
+          } else if (figure_is_integer(f.column->figure, profile_)) {
             sqlite3_bind_int64(insert, i, std::llround(*v));
           } else {
-            sqlite3_bind_double(insert, i, rounded(*v, FIGURES[f.column->figure].decimals));
+            sqlite3_bind_double(insert, i,
+                                rounded(*v, figure_decimals(f.column->figure, profile_)));
           }
           break;
         }
@@ -389,7 +391,7 @@ class SqliteOutput final : public LogOutput {
       insert_finding_.text(9, finding_kind(f.kind));
       // The limit and the peak as the findings table gives them.
       sqlite3_bind_double(insert, 10, std::strtod(finding_limit(f).c_str(), nullptr));
-      sqlite3_bind_double(insert, 11, std::strtod(finding_peak(f).c_str(), nullptr));
+      sqlite3_bind_double(insert, 11, std::strtod(finding_peak(f, profile_).c_str(), nullptr));
       insert_finding_.text(12, finding_unit(f, profile_));
       if (writer_.run(insert_finding_) != SQLITE_DONE) return fail(0);
     }
@@ -442,25 +444,33 @@ class SqliteOutput final : public LogOutput {
         {"clock", "record", "", "integer", "s", "the raw timestamp"},
         {"layout", "record", "", "integer", "", "the record's layout"}};
     std::vector<DescriptionRow> described = description_rows(columns_, profile_);
-    for (std::size_t i = 1; i < described.size(); ++i) {  // flight and the columns
-      DescriptionRow& row = described[i];
-      const bool minutes_seconds = row[3] == "minutes:seconds";
-      rows.push_back({std::move(row[0]), std::move(row[1]), std::move(row[2]),
-                      minutes_seconds ? std::string("integer") : std::move(row[3]),
-                      minutes_seconds && row[4].empty() ? std::string("s") : std::move(row[4]),
-                      std::move(row[5])});
-    }
+    // flight and the columns, their values as logged
+    rows.insert(rows.end(), std::make_move_iterator(described.begin() + 1),
+                std::make_move_iterator(described.end()));
     rows.push_back(
         {"record_key", "record", "", "integer", "", "a hash of the record's layout and bytes"});
     Statement insert;
     if (!exec("DROP TABLE IF EXISTS columns") ||
         !exec("CREATE TABLE columns (name TEXT PRIMARY KEY, block TEXT, classic_label TEXT, "
-              "type TEXT, unit TEXT, label TEXT)") ||
-        !insert.prepare(db_, "INSERT INTO columns VALUES (?, ?, ?, ?, ?, ?)")) {
+              "type TEXT, unit TEXT, label TEXT, scale REAL, offset REAL, \"table\" TEXT)") ||
+        !insert.prepare(db_, "INSERT INTO columns VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?)")) {
       return false;
     }
     for (const DescriptionRow& row : rows) {
-      for (std::size_t f = 0; f < row.size(); ++f) insert.text(static_cast<int>(f + 1), row[f]);
+      for (std::size_t f = 0; f < row.size(); ++f) {
+        const int at = static_cast<int>(f + 1);
+        if (f == 6 || f == 7) {  // scale and offset: numbers, NULL where none is given
+          if (row[f].empty()) {
+            sqlite3_bind_null(insert.get(), at);
+          } else {
+            sqlite3_bind_double(insert.get(), at, std::strtod(row[f].c_str(), nullptr));
+          }
+        } else if (f == 8 && row[f].empty()) {
+          sqlite3_bind_null(insert.get(), at);
+        } else {
+          insert.text(at, row[f]);
+        }
+      }
       if (writer_.run(insert) != SQLITE_DONE) return false;
     }
     return true;

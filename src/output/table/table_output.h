@@ -55,13 +55,14 @@ class TableOutput final : public LogOutput {
  public:
   using Header = void (*)(OutBuffer& out, DelimiterMode mode, const ColumnSet& columns);
 
+  // `calibrate`: the profile whose calibrations the cells apply, or nullptr (as logged).
   TableOutput(OutBuffer& out, Header header, DelimiterMode mode, const ColumnSet& columns,
-              const TimeZone& zone = {})
+              const TimeZone& zone = {}, const Profile* calibrate = nullptr)
       : out_(out),
         header_(header),
         mode_(mode),
         columns_(columns),
-        cells_(columns),
+        cells_(columns, calibrate),
         room_(table_row_room(columns)),
         zone_(zone) {}
 
@@ -106,7 +107,10 @@ std::unique_ptr<LogOutput> make_table(const OutputSetup& setup,
                                           setup.columns.sections, setup.profile, zone,
                                           setup.flight_columns);
   }
-  return std::make_unique<TableOutput<kStyle>>(setup.out, header, mode, setup.columns, zone);
+  const Profile* calibrate =
+      kStyle == CellStyle::ANALYSIS && setup.calibrated ? &setup.profile : nullptr;
+  return std::make_unique<TableOutput<kStyle>>(setup.out, header, mode, setup.columns, zone,
+                                               calibrate);
 }
 
 }  // namespace korvex
