@@ -28,7 +28,7 @@ TEST(Profile, ErrorsNameTheFileTheLineAndTheKey) {
       {"title = 3\n", "p.toml:1: title: is no text; write it in double quotes"},
       {"\n\ntitel = \"x\"\n",
        "p.toml:3: titel: unknown key; a profile has title, [columns.NAME], [engines.1], "
-       "[engines.2] and [airborne]"},
+       "[engines.2], [airborne] and [phases]"},
       {"[columns.telm1_o_t]\nunit = \"F\"\nlable = \"Oil\"\n",
        "p.toml:3: columns.telm1_o_t.lable: unknown key; a column takes label, unit, scale, "
        "offset, table, min, max, min_seconds and while_running"},
@@ -77,11 +77,20 @@ TEST(Profile, ErrorsNameTheFileTheLineAndTheKey) {
       {"[engines.1]\nrunning_rpm = -5\n", "p.toml:2: engines.1.running_rpm: is less than 0"},
       {"[engines.1]\nrpm = 400\n",
        "p.toml:2: engines.1.rpm: unknown key; an engine takes name, egt, cht, egt_unit, cht_unit, "
-       "running_rpm, egt_spread_max, cht_cooling_max and min_seconds"},
+       "running_rpm, egt_max, cht_max, cht_min, egt_spread_max, cht_cooling_max and min_seconds"},
       {"[airborne]\ncolumn = \"telm1_RPM\"\n",
        "p.toml:2: airborne.column: 'telm1_RPM' is no column of the base payload or of GPS"},
       {"[airborne]\nabove = 40\n",
        "p.toml:2: airborne.above: unknown key; [airborne] takes column and min"},
+      {"[phases]\ncruise_seconds = 0\n",
+       "p.toml:2: phases.cruise_seconds: is no whole number of seconds from 1 to 3600"},
+      {"[phases]\nvertical_seconds = 1\n",
+       "p.toml:2: phases.vertical_seconds: is no whole number of seconds from 2 to 3600"},
+      {"[phases]\ncruise_rpm = -5\n", "p.toml:2: phases.cruise_rpm: is less than 0"},
+      {"[phases]\nclimb = 300\n",
+       "p.toml:2: phases.climb: unknown key; [phases] takes takeoff_seconds, landing_seconds, "
+       "vertical_speed, vertical_seconds, cruise_seconds, cruise_altitude, cruise_rpm and "
+       "cruise_map"},
       // nan and inf are TOML's numbers, but no limits.
       {"[columns.alt]\nmax = nan\n", "p.toml:2: columns.alt.max: is no finite number"},
       {"[columns.telm1_o_t]\nmin = -inf\n", "p.toml:2: columns.telm1_o_t.min: is no finite number"},
@@ -94,7 +103,7 @@ TEST(Profile, ErrorsNameTheFileTheLineAndTheKey) {
       // The first problem in the file is reported, whatever the order of the tables.
       {"[engines.1]\nrpm = 1\n[columns.alt]\nmax = \"x\"\n",
        "p.toml:2: engines.1.rpm: unknown key; an engine takes name, egt, cht, egt_unit, cht_unit, "
-       "running_rpm, egt_spread_max, cht_cooling_max and min_seconds"},
+       "running_rpm, egt_max, cht_max, cht_min, egt_spread_max, cht_cooling_max and min_seconds"},
   };
   for (const auto& c : kCases) {
     Profile profile;

@@ -12,6 +12,7 @@
 #include "cli/exit_status.h"
 #include "cli/log_file.h"
 #include "fields/column_set.h"
+#include "io/ascii.h"
 #include "io/concat.h"
 #include "io/sha256.h"
 #include "output/cells/time_cell.h"
@@ -22,6 +23,7 @@
 #include "plan/merged_read.h"
 #include "plan/read_plan.h"
 #include "selection/flight_scan.h"
+#include "selection/phases.h"
 #include "store/logbook.h"
 #include "survey/survey.h"
 
@@ -320,6 +322,7 @@ struct RunPlan {
   bool flights_table = false;   // --flights
   std::string flight_columns;   // --columns with --flights: the list, checked
   bool calibrated = false;      // --calibrated
+  bool phases = false;          // the records' phases are found
   TimeZone zone;
   const Profile* profile = nullptr;
   std::string profile_path;
@@ -331,6 +334,23 @@ struct RunPlan {
 
 // The plan of a run; false with `error` for a column the logs do not have. `history`: the
 // logbook the run adds to, or nullptr.
+// A --columns list without the word phase (in any case), and whether it held it.
+std::string without_phase(std::string_view list, bool& phase) {
+  std::string rest;
+  for (std::size_t at = 0; at <= list.size();) {
+    const std::size_t comma = std::min(list.find(',', at), list.size());
+    const std::string_view item = list.substr(at, comma - at);
+    at = comma + 1;
+    if (equal_ignoring_case(item, "phase")) {
+      phase = true;
+      continue;
+    }
+    if (!rest.empty()) rest += ',';
+    rest += item;
+  }
+  return rest;
+}
+
 bool plan_run(const Options& options, const std::vector<RunLog>& logs, Logbook* history,
               RunPlan& plan, std::string& error) {
   plan.format = options.format;
@@ -363,11 +383,22 @@ bool plan_run(const Options& options, const std::vector<RunLog>& logs, Logbook* 
       return false;
     }
     plan.flight_columns = options.columns;
-  } else if (std::string names;
-             options.columns_given &&
-             (!profile_column_names(options.columns, options.profile, names, error) ||
-              !choose_columns(names, plan.sections, plan.columns, error))) {
-    return false;
+  } else if (options.columns_given) {
+    bool phase = false;
+    const std::string list = without_phase(options.columns, phase);
+    if (phase && (plan.format->needs & TAKES_PHASE_COLUMN) == 0) {
+      error =
+          concat({"the phase is a column of csv and tsv (and of the logbook's records), not of ",
+                  plan.format->word});
+      return false;
+    }
+    if (std::string names; list.empty()) {
+      plan.columns.all = false;
+    } else if (!profile_column_names(list, options.profile, names, error) ||
+               !choose_columns(names, plan.sections, plan.columns, error)) {
+      return false;
+    }
+    plan.columns.phase = phase;
   }
   plan.selection = options.selection;
   const unsigned needs = plan.format->needs;
@@ -378,6 +409,8 @@ bool plan_run(const Options& options, const std::vector<RunLog>& logs, Logbook* 
   plan.findings_asked = options.findings;
   plan.flights_table = options.flights_table;
   plan.calibrated = options.calibrated;
+  plan.phases = (needs & NEEDS_PHASES) != 0 || plan.columns.phase || options.flights_table ||
+                options.findings;
   plan.zone = TimeZone{options.utc_offset_given, options.utc_offset};
   plan.profile = &options.profile;
   plan.profile_path = options.profile.path;
@@ -534,7 +567,10 @@ int run_pass(const RunPlan& plan, const ScanResult* scanned, const std::vector<R
   };
   if (!output->begin()) return failed(output_failed(messages, *output, out_name));
   const Selection& selection = scanned != nullptr ? scanned->selection : plan.selection;
-  RecordFilter filter(selection, *output, scanned != nullptr ? &scanned->flights : nullptr);
+  std::unique_ptr<PhaseFinder> phases;
+  if (plan.phases) phases = std::make_unique<PhaseFinder>(plan.sections, *plan.profile);
+  RecordFilter filter(selection, *output, scanned != nullptr ? &scanned->flights : nullptr,
+                      phases.get());
   std::vector<LogTally> tallies;
   ReadOutcome outcome = read_logs(plan.reads, &messages, filter, &tallies);
   if (outcome.end == ReadEnd::DONE && !filter.finish()) outcome.end = ReadEnd::STOPPED;

@@ -19,6 +19,7 @@ struct ColumnSet {
   SectionFlags sections = 0;
   bool all = true;                // every column of the shown blocks, in table order
   std::vector<ColumnRef> chosen;  // when not all
+  bool phase = false;             // the phase of each record, after the flight (csv and tsv)
 
   // The number of columns shown.
   std::size_t count() const {

@@ -49,7 +49,8 @@ constexpr Refusal kLogbookRefuses[] = {
      "which stores the values as logged: its columns table gives each column's scale, offset "
      "and table"},
 };
-constexpr unsigned kLogbookNeeds = WRITES_OUTPUT_FILE | ADDS_TO_OUTPUT_FILE | NEEDS_LOG_DIGESTS;
+constexpr unsigned kLogbookNeeds =
+    WRITES_OUTPUT_FILE | ADDS_TO_OUTPUT_FILE | NEEDS_LOG_DIGESTS | NEEDS_PHASES;
 
 // clang-format off
 constexpr FormatEntry kFormats[] = {
@@ -59,8 +60,8 @@ constexpr FormatEntry kFormats[] = {
      "the classic table: every cell followed by a tab or a comma,\n"
      "or fixed-width columns; Time as \"MM/DD/YYYY HH:MM:SS\"",
      {}, kClassicRefuses, make_classic_table, nullptr},
-    {"csv", "csv", DELIM_COMMA, 0, {}, {}, {}, make_analysis_table, nullptr},
-    {"tsv", "tsv", DELIM_TAB, 0,
+    {"csv", "csv", DELIM_COMMA, TAKES_PHASE_COLUMN, {}, {}, {}, make_analysis_table, nullptr},
+    {"tsv", "tsv", DELIM_TAB, TAKES_PHASE_COLUMN,
      "a table for analysis programs: unique column names, a flight\n"
      "column, no separator after the last cell, Time as\n"
      "YYYY-MM-DDTHH:MM:SS, and an empty cell for a value the record\n"
@@ -68,7 +69,7 @@ constexpr FormatEntry kFormats[] = {
      {}, {}, make_analysis_table, nullptr},
     {"gpx", "gpx", DELIM_COMMA, kTrackNeeds, {}, {}, kTrackRefuses, make_gpx, track_notes},
     {"kml", "kml", DELIM_COMMA, kTrackNeeds, kTrackHelp, {}, kTrackRefuses, make_kml, track_notes},
-    {"html", "html", DELIM_COMMA, NEEDS_SPAN_OF_WINDOW,
+    {"html", "html", DELIM_COMMA, NEEDS_SPAN_OF_WINDOW | NEEDS_PHASES,
      "a flight report to open in any browser: the flights table and\n"
      "charts of each flight, in one self-contained page",
      {}, kReportRefuses, make_report, report_notes},

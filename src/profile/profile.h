@@ -22,7 +22,8 @@ inline constexpr int THERMOCOUPLES = 12;
 
 // The keys that give limits, of a column and of an engine: each kind of finding has its own.
 inline constexpr std::string_view COLUMN_LIMIT_KEYS[] = {"min", "max"};
-inline constexpr std::string_view ENGINE_LIMIT_KEYS[] = {"egt_spread_max", "cht_cooling_max"};
+inline constexpr std::string_view ENGINE_LIMIT_KEYS[] = {"egt_max", "cht_max", "cht_min",
+                                                         "egt_spread_max", "cht_cooling_max"};
 
 // [columns.NAME]
 struct ColumnSetup {
@@ -42,9 +43,23 @@ struct EngineSetup {
   std::vector<int> cht;
   std::string egt_unit, cht_unit;
   double running_rpm = DEFAULT_RUNNING_RPM;
+  // Limits of each of its cylinders' EGT and CHT, while it runs.
+  std::optional<double> egt_max, cht_max, cht_min;
   std::optional<double> egt_spread_max;
   std::optional<double> cht_cooling_max;  // degrees per minute
   int min_seconds = 1;
+};
+
+// [phases]: the thresholds of a flight's phases. Seconds are records (one a second).
+struct PhaseSetup {
+  int takeoff_seconds = 60;      // the first of an airborne stretch that began in the records
+  int landing_seconds = 60;      // the last of one that ended in them
+  double vertical_speed = 300;   // ft/min: climb at least this, descent at most its negative
+  int vertical_seconds = 30;     // the vertical speed is the altitude's change over these
+  int cruise_seconds = 120;      // the shortest steady stretch that is cruise
+  double cruise_altitude = 200;  // ft either side over the stretch
+  double cruise_rpm = 50;        // rpm either side
+  double cruise_map = 1;         // manifold pressure either side, in its (calibrated) unit
 };
 
 // [airborne]
@@ -61,6 +76,7 @@ struct Profile {  // NOLINT(bugprone-reserved-identifier): the copy of its array
   std::vector<ColumnSetup> columns;
   EngineSetup engines[ENGINE_COUNT];
   AirborneSetup airborne;
+  PhaseSetup phases;
 
   // The setup of a column, or nullptr.
   const ColumnSetup* setup(ColumnRef column) const;

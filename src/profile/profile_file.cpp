@@ -20,13 +20,18 @@ namespace korvex {
 namespace {
 
 constexpr std::string_view kTopKeys =
-    "a profile has title, [columns.NAME], [engines.1], [engines.2] and [airborne]";
+    "a profile has title, [columns.NAME], [engines.1], [engines.2], [airborne] and [phases]";
 constexpr std::string_view kColumnKeys =
     "a column takes label, unit, scale, offset, table, min, max, min_seconds and while_running";
 constexpr std::string_view kEngineKeys =
-    "an engine takes name, egt, cht, egt_unit, cht_unit, running_rpm, egt_spread_max, "
-    "cht_cooling_max and min_seconds";
+    "an engine takes name, egt, cht, egt_unit, cht_unit, running_rpm, egt_max, cht_max, "
+    "cht_min, egt_spread_max, cht_cooling_max and min_seconds";
 constexpr std::string_view kAirborneKeys = "[airborne] takes column and min";
+constexpr std::string_view kPhaseKeys =
+    "[phases] takes takeoff_seconds, landing_seconds, vertical_speed, vertical_seconds, "
+    "cruise_seconds, cruise_altitude, cruise_rpm and cruise_map";
+// The most seconds a phase's threshold may span (the records held back to find phases).
+constexpr int kMostPhaseSeconds = 3600;
 
 // The keys of a table in the order the file gives them (a table keeps them sorted).
 std::vector<std::pair<const toml::key*, const toml::node*>> in_file_order(const toml::table& t) {
@@ -62,6 +67,8 @@ class Reader {
         if (const toml::table* t = table(node, name)) engines(*t);
       } else if (name == "airborne") {
         if (const toml::table* t = table(node, name)) airborne(*t);
+      } else if (name == "phases") {
+        if (const toml::table* t = table(node, name)) phases(*t);
       } else {
         fail(key.source(), name, concat({"unknown key; ", kTopKeys}));
       }
@@ -259,6 +266,12 @@ class Reader {
           const std::optional<double> rpm = number(*v, at);
           if (rpm && *rpm < 0) fail(v->source(), at, "is less than 0");
           e.running_rpm = rpm.value_or(DEFAULT_RUNNING_RPM);
+        } else if (what == "egt_max") {
+          e.egt_max = number(*v, at);
+        } else if (what == "cht_max") {
+          e.cht_max = number(*v, at);
+        } else if (what == "cht_min") {
+          e.cht_min = number(*v, at);
         } else if (what == "egt_spread_max") {
           e.egt_spread_max = number(*v, at);
         } else if (what == "cht_cooling_max") {
@@ -290,6 +303,48 @@ class Reader {
         profile_.airborne.min = number(v, at).value_or(DEFAULT_AIRBORNE_MIN);
       } else {
         fail(k.source(), at, concat({"unknown key; ", kAirborneKeys}));
+      }
+    }
+  }
+
+  void phases(const toml::table& t) {
+    PhaseSetup& p = profile_.phases;
+    for (auto&& [k, v] : t) {
+      const std::string what(k.str());
+      const std::string at = concat({"phases.", what});
+      const auto span = [&](int& into, int least) {
+        const auto* n = v.as_integer();
+        if (n != nullptr && n->get() >= least && n->get() <= kMostPhaseSeconds) {
+          into = static_cast<int>(n->get());
+          return;
+        }
+        fail(v.source(), at,
+             concat({"is no whole number of seconds from ", std::to_string(least), " to ",
+                     std::to_string(kMostPhaseSeconds)}));
+      };
+      const auto band = [&](double& into) {
+        const std::optional<double> n = number(v, at);
+        if (n && *n < 0) fail(v.source(), at, "is less than 0");
+        if (n && *n >= 0) into = *n;
+      };
+      if (what == "takeoff_seconds") {
+        span(p.takeoff_seconds, 1);
+      } else if (what == "landing_seconds") {
+        span(p.landing_seconds, 1);
+      } else if (what == "vertical_speed") {
+        band(p.vertical_speed);
+      } else if (what == "vertical_seconds") {
+        span(p.vertical_seconds, 2);
+      } else if (what == "cruise_seconds") {
+        span(p.cruise_seconds, 1);
+      } else if (what == "cruise_altitude") {
+        band(p.cruise_altitude);
+      } else if (what == "cruise_rpm") {
+        band(p.cruise_rpm);
+      } else if (what == "cruise_map") {
+        band(p.cruise_map);
+      } else {
+        fail(k.source(), at, concat({"unknown key; ", kPhaseKeys}));
       }
     }
   }

@@ -9,6 +9,7 @@
 #include "fields/gps_fix.h"
 #include "fields/value.h"
 #include "record/record.h"
+#include "selection/phases.h"
 
 namespace korvex {
 
@@ -38,11 +39,16 @@ class RecordEvent {
  public:
   RecordEvent(const Record& record, std::int64_t flight_number)
       : rec(record), flight(flight_number) {}
+  RecordEvent(const Record& record, std::int64_t flight_number, Phase record_phase)
+      : rec(record), flight(flight_number), phase(record_phase), phased(true) {}
   RecordEvent(const RecordEvent&) = delete;
   RecordEvent& operator=(const RecordEvent&) = delete;
 
   const Record& rec;
   const std::int64_t flight;
+  // Its phase, when the run finds phases (`phased`).
+  const Phase phase = Phase::GROUND;
+  const bool phased = false;
 
   const std::optional<GpsFix>& fix() const {
     if (!fix_found_) {

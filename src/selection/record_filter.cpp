@@ -2,10 +2,27 @@
 
 namespace korvex {
 
+bool RecordFilter::send_phased() {
+  for (; phases_->ready() > 0; phases_->pop()) {
+    const RecordEvent event(phases_->front(), open_, phases_->front_phase());
+    if (!events_.record(event)) return false;
+  }
+  return true;
+}
+
+bool RecordFilter::end_open() {
+  if (phases_ != nullptr) {
+    phases_->end();
+    if (!send_phased()) return false;
+  }
+  return events_.end_flight();
+}
+
 bool RecordFilter::begin(const FlightFacts& facts) {
-  if (open_ != 0 && !events_.end_flight()) return false;
+  if (open_ != 0 && !end_open()) return false;
   open_ = facts.number;
   ++flights_;
+  if (phases_ != nullptr) phases_->start();
   return events_.begin_flight(facts);
 }
 
@@ -38,14 +55,19 @@ bool RecordFilter::record(const Record& rec) {
     }
   }
   ++selected_;
+  if (phases_ != nullptr) {
+    phases_->add(rec);
+    return send_phased();
+  }
   const RecordEvent event(rec, flight);
   return events_.record(event);
 }
 
 bool RecordFilter::finish() {
   if (open_ == 0) return true;
+  const bool ended = end_open();
   open_ = 0;
-  return events_.end_flight();
+  return ended;
 }
 
 }  // namespace korvex

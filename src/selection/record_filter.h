@@ -10,6 +10,7 @@
 #include "selection/flight_events.h"
 #include "selection/flight_list.h"
 #include "selection/flight_scan.h"
+#include "selection/phases.h"
 #include "selection/time_window.h"
 
 namespace korvex {
@@ -25,8 +26,15 @@ class RecordFilter final : public RecordConsumer {
   // `scan`: a flight scan of the same records in the same order (with this selection's gap and
   // window), whose flights the filter takes instead of cutting them again; nullptr: the filter
   // cuts them itself.
-  RecordFilter(const Selection& selection, FlightEvents& events, const FlightScan* scan = nullptr)
-      : selection_(selection), events_(events), scan_(scan), cutter_(selection.gap) {}
+  // `phases`: what finds the phase of each record sent (of the flight's selected records), or
+  // nullptr: records are sent without one.
+  RecordFilter(const Selection& selection, FlightEvents& events, const FlightScan* scan = nullptr,
+               PhaseFinder* phases = nullptr)
+      : selection_(selection),
+        events_(events),
+        scan_(scan),
+        phases_(phases),
+        cutter_(selection.gap) {}
 
   bool record(const Record& rec) override;
   // Ends the open flight, after the last record; false when the receiver failed.
@@ -42,10 +50,15 @@ class RecordFilter final : public RecordConsumer {
 
  private:
   bool begin(const FlightFacts& facts);
+  // Ends the open flight: its records held for their phases first.
+  bool end_open();
+  // Sends the records whose phase is known.
+  bool send_phased();
 
   const Selection& selection_;
   FlightEvents& events_;
   const FlightScan* scan_;
+  PhaseFinder* phases_;
   FlightCutter cutter_;
   std::uint64_t ordinal_ = 0;  // of the next record
   std::size_t span_ = 0;       // the scan's flight at or after the next record

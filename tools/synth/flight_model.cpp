@@ -36,9 +36,9 @@ double true_airspeed(const Aircraft& a) {
   return a.ias * (1.0 + 0.02 * a.alt / 1000.0);
 }
 
-bool on_ground(Phase p) {
-  return p == Phase::kTaxiOut || p == Phase::kRunUp || p == Phase::kTakeoff ||
-         p == Phase::kRollout || p == Phase::kTaxiIn;
+bool on_ground(Stage p) {
+  return p == Stage::kTaxiOut || p == Stage::kRunUp || p == Stage::kTakeoff ||
+         p == Stage::kRollout || p == Stage::kTaxiIn;
 }
 
 double distance_nm(const Flight& f, const Aircraft& a) {
@@ -57,7 +57,7 @@ double throttle(const Engine& e) {
   return clamp((e.rpm - 800.0) / 1900.0, 0.0, 1.0);
 }
 
-void set_phase(Flight& f, Phase p) {
+void set_phase(Flight& f, Stage p) {
   f.phase = p;
   f.phase_seconds = 0;
 }
@@ -73,7 +73,7 @@ void step_engine(Flight& f, Aircraft& a, double target_rpm, Random& rng) {
   const double flow = running ? 1.6 + 11.5 * std::pow(th, 1.6) : 0.0;
   e.fuel_used += flow / 3600.0;
   e.fuel_on_board = std::max(0.0, e.fuel_on_board - flow / 3600.0);
-  const bool climbing = f.phase == Phase::kClimb || f.phase == Phase::kTakeoff;
+  const bool climbing = f.phase == Stage::kClimb || f.phase == Stage::kTakeoff;
   for (int i = 0; i < 6; ++i) {
     const double egt =
         running ? 1180.0 + 300.0 * std::pow(th, 0.8) + kEgtOffset[i] - (climbing ? 60 : 0) : oat_f;
@@ -129,30 +129,30 @@ bool step_flight(Flight& f, Aircraft& a, Random& rng) {
   double target_ias = 0, target_vsi = 0, target_rpm = 1000;
   double course = a.heading;
   switch (f.phase) {
-    case Phase::kTaxiOut:
+    case Stage::kTaxiOut:
       // The instrument comes on before the engine is started.
       target_rpm = f.phase_seconds < 20 ? 0 : 1000;
       target_ias = f.phase_seconds < 90 ? 0 : (f.phase_seconds / 45) % 4 == 0 ? 0 : 9;
       course = a.heading + rng.noise(3);
-      if (f.phase_seconds >= f.taxi_out) set_phase(f, Phase::kRunUp);
+      if (f.phase_seconds >= f.taxi_out) set_phase(f, Stage::kRunUp);
       break;
-    case Phase::kRunUp:
+    case Stage::kRunUp:
       target_rpm = f.phase_seconds < 40 ? 1800 : 1000;
-      if (f.phase_seconds >= 60) set_phase(f, Phase::kTakeoff);
+      if (f.phase_seconds >= 60) set_phase(f, Stage::kTakeoff);
       break;
-    case Phase::kTakeoff:
+    case Stage::kTakeoff:
       target_rpm = 2650;
       target_ias = 70;
-      if (a.ias >= 58) set_phase(f, Phase::kClimb);
+      if (a.ias >= 58) set_phase(f, Stage::kClimb);
       break;
-    case Phase::kClimb:
+    case Stage::kClimb:
       target_rpm = 2550;
       target_ias = 80;
       target_vsi = 750.0 - 45.0 * a.alt / 1000.0;
       course = bearing_to_field(f, a);
-      if (a.alt >= f.cruise_alt - 30) set_phase(f, Phase::kCruise);
+      if (a.alt >= f.cruise_alt - 30) set_phase(f, Stage::kCruise);
       break;
-    case Phase::kCruise: {
+    case Stage::kCruise: {
       target_rpm = 2400;
       target_ias = f.cruise_ias;
       target_vsi = clamp((f.cruise_alt - a.alt) * 3.0, -300, 300);
@@ -164,17 +164,17 @@ bool step_flight(Flight& f, Aircraft& a, Random& rng) {
       course = bearing_to_field(f, a) + (f.detour_left > 0 ? f.detour : 0);
       const double gs_nm_per_min = true_airspeed(a) / 60.0;
       const double descent_nm = (a.alt - f.to_elevation - 1000.0) / 500.0 * gs_nm_per_min + 2.0;
-      if (distance_nm(f, a) <= descent_nm) set_phase(f, Phase::kDescent);
+      if (distance_nm(f, a) <= descent_nm) set_phase(f, Stage::kDescent);
       break;
     }
-    case Phase::kDescent:
+    case Stage::kDescent:
       target_rpm = 2150;
       target_ias = f.cruise_ias;
       target_vsi = -500;
       course = bearing_to_field(f, a);
-      if (a.alt <= f.to_elevation + 1000 || distance_nm(f, a) < 2.5) set_phase(f, Phase::kApproach);
+      if (a.alt <= f.to_elevation + 1000 || distance_nm(f, a) < 2.5) set_phase(f, Stage::kApproach);
       break;
-    case Phase::kApproach:
+    case Stage::kApproach:
       // Downwind, base and final: a turn away from the field, then back onto it.
       target_rpm = 1700;
       target_ias = 68;
@@ -182,34 +182,34 @@ bool step_flight(Flight& f, Aircraft& a, Random& rng) {
       course = bearing_to_field(f, a) + (f.phase_seconds < 60 ? 90 : 0);
       if (a.alt <= f.to_elevation) {
         a.alt = f.to_elevation;
-        set_phase(f, Phase::kRollout);
+        set_phase(f, Stage::kRollout);
       }
       break;
-    case Phase::kRollout:
+    case Stage::kRollout:
       target_ias = 8;
-      if (a.ias <= 12) set_phase(f, Phase::kTaxiIn);
+      if (a.ias <= 12) set_phase(f, Stage::kTaxiIn);
       break;
-    case Phase::kTaxiIn:
+    case Stage::kTaxiIn:
       target_rpm = f.phase_seconds < f.taxi_in - 30 ? 1000 : 0;
       target_ias = f.phase_seconds < f.taxi_in - 40 ? 8 : 0;
       course = a.heading + rng.noise(3);
-      if (f.phase_seconds >= f.taxi_in) set_phase(f, Phase::kDone);
+      if (f.phase_seconds >= f.taxi_in) set_phase(f, Stage::kDone);
       break;
-    case Phase::kDone:
+    case Stage::kDone:
       return false;
   }
 
   const bool ground = on_ground(f.phase);
   step_engine(f, a, target_rpm, rng);
-  const double accel = ground && f.phase != Phase::kTakeoff ? 1.5 : 3.0;
-  a.ias = std::max(0.0, approach(a.ias, target_ias, accel, f.phase == Phase::kRollout ? 3.0 : 2.0) +
+  const double accel = ground && f.phase != Stage::kTakeoff ? 1.5 : 3.0;
+  a.ias = std::max(0.0, approach(a.ias, target_ias, accel, f.phase == Stage::kRollout ? 3.0 : 2.0) +
                             (a.ias > 20 ? rng.noise(0.6) : 0));
   if (ground) {
     a.alt =
-        f.phase == Phase::kTaxiIn || f.phase == Phase::kRollout ? f.to_elevation : f.from_elevation;
+        f.phase == Stage::kTaxiIn || f.phase == Stage::kRollout ? f.to_elevation : f.from_elevation;
     a.vsi = 0;
     a.bank = 0;
-    a.pitch = f.phase == Phase::kTakeoff && a.ias > 50 ? 7 : 0;
+    a.pitch = f.phase == Stage::kTakeoff && a.ias > 50 ? 7 : 0;
     const double before = a.heading;
     if (a.ias > 1) a.heading = wrap360(course);
     a.turn_rate = wrap180(a.heading - before);
@@ -244,6 +244,43 @@ bool step_flight(Flight& f, Aircraft& a, Random& rng) {
   if (f.seconds % 60 == 0)
     a.sats = static_cast<int>(clamp(a.sats + static_cast<double>(rng.between(-1, 1)), 6, 12));
   return true;
+}
+
+Phase flown_phase(const Flight& f, const Aircraft& a) {
+  if (on_ground(f.phase)) {
+    return static_cast<double>(std::lround(a.engine.rpm)) >= RUNNING_RPM ? Phase::GROUND
+                                                                         : Phase::STOPPED;
+  }
+  switch (f.phase) {
+    case Stage::kClimb:
+      return Phase::CLIMB;
+    case Stage::kCruise:
+      return Phase::CRUISE;
+    default:
+      return Phase::DESCENT;
+  }
+}
+
+void mark_takeoff_and_landing(std::vector<Phase>& phases, int seconds) {
+  const auto airborne = [&](std::size_t i) {
+    return phases[i] != Phase::GROUND && phases[i] != Phase::STOPPED;
+  };
+  const auto n = static_cast<std::ptrdiff_t>(phases.size());
+  for (std::ptrdiff_t i = 0; i < n;) {
+    if (!airborne(static_cast<std::size_t>(i))) {
+      ++i;
+      continue;
+    }
+    std::ptrdiff_t end = i;
+    while (end < n && airborne(static_cast<std::size_t>(end))) ++end;
+    for (std::ptrdiff_t k = end - 1; i > 0 && end < n && k >= std::max(i, end - seconds); --k) {
+      phases[static_cast<std::size_t>(k)] = Phase::LANDING;
+    }
+    for (std::ptrdiff_t k = i; i > 0 && k < std::min(end, i + seconds); ++k) {
+      phases[static_cast<std::size_t>(k)] = Phase::TAKEOFF;
+    }
+    i = end;
+  }
 }
 
 double oil_pressure(const Engine& e) {

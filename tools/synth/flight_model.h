@@ -5,12 +5,15 @@
 
 #include <cstdint>
 
+#include <vector>
+
 #include "random.h"
 #include "record_writer.h"
+#include "selection/phases.h"
 
 namespace korvex::synth {
 
-enum class Phase {
+enum class Stage {
   kTaxiOut,
   kRunUp,
   kTakeoff,
@@ -72,7 +75,7 @@ struct FlightTruth {
 
 struct Flight {
   FlightTruth truth;
-  Phase phase = Phase::kTaxiOut;
+  Stage phase = Stage::kTaxiOut;
   int phase_seconds = 0;
   int seconds = 0;  // since the instrument was switched on
   double from_elevation = 0, to_elevation = 0;
@@ -86,6 +89,15 @@ struct Flight {
 
 // Plans the next flight from where the aircraft stands, to a field 30 to 120 nm away.
 Flight plan_flight(Aircraft& aircraft, double from_elevation, Random& rng);
+
+// The phase the aircraft flies in the current second, as a pilot names it: stopped or ground
+// (by the engine turning at RUNNING_RPM), or of its airborne phases climb, cruise or descent
+// (the approach is descent).
+Phase flown_phase(const Flight& flight, const Aircraft& aircraft);
+
+// The phases of a flight's seconds as flown, with the first and last `seconds` of each airborne
+// stretch that begins and ends in the flight made takeoff and landing.
+void mark_takeoff_and_landing(std::vector<Phase>& phases, int seconds);
 
 // Advances the flight by one second; false once the engine is shut down.
 bool step_flight(Flight& flight, Aircraft& aircraft, Random& rng);

@@ -95,7 +95,9 @@ std::int64_t fly(const SynthOptions& o, std::vector<FlownFlight>* flown,
     Flight flight = plan_flight(aircraft, elevation, rng);
     std::uint32_t t = schedule.next_start;
     const std::uint32_t first = t;
+    std::vector<Phase> phases;
     while (step_flight(flight, aircraft, rng)) {
+      if (o.keep_records) phases.push_back(flown_phase(flight, aircraft));
       RecordFields fields = sample_instruments(flight, aircraft, rng);
       if (o.exceedances) {
         inject(flight.seconds, fields);
@@ -109,7 +111,10 @@ std::int64_t fly(const SynthOptions& o, std::vector<FlownFlight>* flown,
       ++t;
       ++seconds_logged;
     }
-    if (flown != nullptr && t > first) flown->push_back({first, t - 1, flight.truth});
+    mark_takeoff_and_landing(phases, FLOWN_TAKEOFF_SECONDS);
+    if (flown != nullptr && t > first) {
+      flown->push_back({first, t - 1, flight.truth, std::move(phases)});
+    }
     elevation = flight.to_elevation;
     ++flights;
     schedule.after_flight(t, rng);

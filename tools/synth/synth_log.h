@@ -56,7 +56,13 @@ struct FlownFlight {
   std::uint32_t first_timestamp = 0;
   std::uint32_t last_timestamp = 0;
   FlightTruth truth;
+  // With keep_records: the phase flown in each second from the first (takeoff and landing the
+  // first and last 60 seconds in the air).
+  std::vector<Phase> phases;
 };
+
+// The seconds of takeoff and of landing in the phases flown.
+inline constexpr int FLOWN_TAKEOFF_SECONDS = 60;
 
 struct SynthReport {
   std::int64_t records_written = 0;

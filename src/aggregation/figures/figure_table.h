@@ -22,11 +22,9 @@
 
 #include "fields/blocks.h"
 #include "profile/profile.h"
+#include "selection/phases.h"
 
 namespace korvex {
-
-inline constexpr std::int64_t MERGE_GAP = 30;
-inline constexpr std::int64_t MIN_FLIGHT_RECORDS = 60;
 
 // How a figure is made from a flight's records.
 enum class FigureKind : std::uint8_t {

@@ -131,6 +131,7 @@ void make_rules(RuleSetup& setup);
 
 // The makers of each kind's rules: of one column's setup, of one engine's.
 void make_limit_rules(RuleSetup& setup, const ColumnSetup& column);
+void make_cylinder_limit_rules(RuleSetup& setup, int engine);
 void make_spread_rule(RuleSetup& setup, int engine);
 void make_cooling_rules(RuleSetup& setup, int engine);
 

@@ -1,9 +1,11 @@
-// Limits of a column (min and max in [columns.NAME]): a stretch is a run of consecutive records
-// of a flight in which the column has a value, its limit applies, and the value is above max
-// (or below min). The limit applies always, or with while_running only while the engine of the
+// Limits of a column (min and max in [columns.NAME]), and of each cylinder of an engine
+// (egt_max, cht_max and cht_min in [engines.N], while it runs): a stretch is a run of consecutive
+// records of a flight in which the column has a value, its limit applies, and the value is above
+// max (or below min). The limit applies always, or with while_running only while the engine of the
 // column's engine monitor runs (engine 1 for a column of another block); while_running is true
 // by default for the engine monitors' columns.
 #include <cmath>
+#include <tuple>
 
 #include "aggregation/findings/finding_rule.h"
 
@@ -47,6 +49,28 @@ bool engine_block(int block) {
   return block == SECTION_ID_TELM1 || block == SECTION_ID_TELM2;
 }
 
+// A column's limits: each stretch beyond max or min of `min_seconds` at least is a finding.
+void add_limits(RuleSetup& setup, ColumnRef column, int engine, std::optional<double> max,
+                std::optional<double> min, int min_seconds) {
+  Finding kind;
+  kind.column = column;
+  kind.engine = engine_block(column.block) ? column.block - SECTION_ID_TELM1 : -1;
+  kind.order = setup.order++;
+  const std::uint32_t seconds = setup.seconds(min_seconds);
+  LimitColumn limits{setup.values.add(column), engine, std::nullopt, std::nullopt};
+  if (max) {
+    kind.kind = FindingKind::ABOVE_MAX;
+    kind.limit = *max;
+    limits.max.emplace(Bound{*max, LimitWatch(kind, true, seconds)});
+  }
+  if (min) {
+    kind.kind = FindingKind::BELOW_MIN;
+    kind.limit = *min;
+    limits.min.emplace(Bound{*min, LimitWatch(kind, false, seconds)});
+  }
+  setup.rule<LimitColumn>().add(limits);
+}
+
 }  // namespace
 
 void make_limit_rules(RuleSetup& setup, const ColumnSetup& c) {
@@ -58,23 +82,25 @@ void make_limit_rules(RuleSetup& setup, const ColumnSetup& c) {
   }
   // A limit while an engine runs that the log has no monitor of never applies.
   if (engine >= 0 && !setup.engine_present[engine]) return;
-  Finding kind;
-  kind.column = c.column;
-  kind.engine = engine_column ? c.column.block - SECTION_ID_TELM1 : -1;
-  kind.order = setup.order++;
-  const std::uint32_t seconds = setup.seconds(c.min_seconds);
-  LimitColumn column{setup.values.add(c.column), engine, std::nullopt, std::nullopt};
-  if (c.max) {
-    kind.kind = FindingKind::ABOVE_MAX;
-    kind.limit = *c.max;
-    column.max.emplace(Bound{*c.max, LimitWatch(kind, true, seconds)});
+  add_limits(setup, c.column, engine, c.max, c.min, c.min_seconds);
+}
+
+void make_cylinder_limit_rules(RuleSetup& setup, int engine) {
+  const int block = SECTION_ID_TELM1 + engine;
+  const EngineSetup& e = *setup.profile.engine(block);
+  // A cylinder's own [columns] limits are its own: the engine's apply to the others.
+  const auto own = [&](ColumnRef column) {
+    const ColumnSetup* c = setup.profile.setup(column);
+    return c != nullptr && (c->min || c->max);
+  };
+  for (const auto& [tcs, max, min] : {std::tuple{&e.egt, e.egt_max, std::optional<double>()},
+                                      std::tuple{&e.cht, e.cht_max, e.cht_min}}) {
+    if (!max && !min) continue;
+    for (const int tc : *tcs) {
+      const ColumnRef column = thermocouple_column(block, tc);
+      if (!own(column)) add_limits(setup, column, engine, max, min, e.min_seconds);
+    }
   }
-  if (c.min) {
-    kind.kind = FindingKind::BELOW_MIN;
-    kind.limit = *c.min;
-    column.min.emplace(Bound{*c.min, LimitWatch(kind, false, seconds)});
-  }
-  setup.rule<LimitColumn>().add(column);
 }
 
 }  // namespace korvex

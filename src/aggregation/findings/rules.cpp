@@ -9,7 +9,8 @@ namespace {
 // Of each column's setup in [columns.NAME], in the profile's order.
 constexpr void (*kColumnRules[])(RuleSetup&, const ColumnSetup&) = {make_limit_rules};
 // Of each engine in [engines.N] whose monitor the log has, in turn.
-constexpr void (*kEngineRules[])(RuleSetup&, int) = {make_spread_rule, make_cooling_rules};
+constexpr void (*kEngineRules[])(RuleSetup&, int) = {make_cylinder_limit_rules, make_spread_rule,
+                                                     make_cooling_rules};
 
 }  // namespace
 

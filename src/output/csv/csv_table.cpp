@@ -9,6 +9,10 @@ void print_csv_header(OutBuffer& out, DelimiterMode mode, const ColumnSet& colum
   out.write(TIME_LABEL);
   out.put(separator);
   out.write(FLIGHT_NAME);
+  if (columns.phase) {
+    out.put(separator);
+    out.write(PHASE_NAME);
+  }
   columns.for_each([&](ColumnRef c) {
     out.put(separator);
     out.write(column_name(c.block, *c.field));

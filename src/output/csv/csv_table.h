@@ -18,6 +18,9 @@ namespace korvex {
 struct OutputSetup;
 
 inline constexpr std::string_view FLIGHT_NAME = "flight";
+// The column of each record's phase: stopped, ground, takeoff, climb, cruise, descent, landing
+// or airborne.
+inline constexpr std::string_view PHASE_NAME = "phase";
 
 // The header; `mode` is DELIM_COMMA (csv) or DELIM_TAB (tsv).
 void print_csv_header(OutBuffer& out, DelimiterMode mode, const ColumnSet& columns);

@@ -90,6 +90,7 @@ std::vector<DescriptionRow> description_rows(const ColumnSet& columns, const Pro
   std::vector<Row> rows = {
       {std::string(TIME_LABEL), std::string(kRecord), std::string(TIME_LABEL), "time"},
       {std::string(FLIGHT_NAME), std::string(kRecord), "", "integer"}};
+  if (columns.phase) rows.push_back({std::string(PHASE_NAME), std::string(kRecord), "", "text"});
   columns.for_each([&](ColumnRef c) {
     const ColumnSetup* setup = profile.setup(c);
     Row& row = rows.emplace_back(Row{column_name(c.block, *c.field),

@@ -39,6 +39,10 @@ enum OutputNeeds : unsigned {
   ADDS_TO_OUTPUT_FILE = 1U << 4,
   // The size and SHA-256 of each log file read (worked out beside the run).
   NEEDS_LOG_DIGESTS = 1U << 5,
+  // The phase of each record (held back until known): its figures and charts show phases.
+  NEEDS_PHASES = 1U << 6,
+  // It has a phase column, which --columns may choose (csv and tsv).
+  TAKES_PHASE_COLUMN = 1U << 7,
 };
 
 // The options a format may refuse, in the order they are checked.

@@ -24,7 +24,7 @@ namespace korvex {
 template <CellStyle kStyle>
 void write_row(OutBuffer& out, DelimiterMode mode, const RecordEvent& event,
                const RowCells<kStyle>& cells, std::size_t room, TimeCellCache& cache,
-               const TimeZone& zone = {}) {
+               const TimeZone& zone = {}, bool phase = false) {
   char* const start = out.reserve(room);
   char* d;
   const Record& rec = event.rec;
@@ -35,6 +35,7 @@ void write_row(OutBuffer& out, DelimiterMode mode, const RecordEvent& event,
     d = print_iso_time_cell(start, mode, time, rec.revision, cache);
     if (zone.utc && rec.revision >= FIRST_DATED_LAYOUT) d = mark_utc(d);
     d = cell::unsigned_cell(d, static_cast<std::uint64_t>(event.flight), mode, 0);
+    if (phase) d = put_cell(d, mode, 0, phase_name(event.phase));
   }
   d = cells.write(d, rec, mode);
   if constexpr (kStyle == CellStyle::CLASSIC) {
@@ -47,7 +48,7 @@ void write_row(OutBuffer& out, DelimiterMode mode, const RecordEvent& event,
 
 // The room a row of these columns takes, with the Time cell and the flight.
 inline std::size_t table_row_room(const ColumnSet& columns) {
-  return row_room(columns.count() + 2);
+  return row_room(columns.count() + 3);
 }
 
 template <CellStyle kStyle>
@@ -71,7 +72,7 @@ class TableOutput final : public LogOutput {
     return true;
   }
   bool record(const RecordEvent& event) override {
-    write_row(out_, mode_, event, cells_, room_, cache_, zone_);
+    write_row(out_, mode_, event, cells_, room_, cache_, zone_, columns_.phase);
     ++rows_;
     return out_.failed() == 0;
   }
