@@ -177,6 +177,10 @@ TEST(FlightFigures, KeysAreTheSameInEveryRun) {
     return all;
   };
   const std::vector<std::string> air = {"air_time", "landings"};
+  // The time in each phase, in every log.
+  const std::vector<std::string> phases = {"stopped_time", "ground_time",  "takeoff_time",
+                                           "climb_time",   "cruise_time",  "descent_time",
+                                           "landing_time", "airborne_time"};
   const std::vector<std::string> base = {"max_alt", "max_ASI"};
   const std::vector<std::string> gps = {"distance_nm", "max_gs"};
   Profile by_gps;
@@ -186,13 +190,18 @@ TEST(FlightFigures, KeysAreTheSameInEveryRun) {
     const Profile& profile;
     std::vector<std::string> keys;
   } kCases[] = {
-      {0, Profile{}, join({air, base})},
-      {SECTION_TELM2, Profile{}, join({{"engine2_time"}, air, base, engine("telm2_")})},
+      {0, Profile{}, join({air, phases, base})},
+      {SECTION_TELM2, Profile{}, join({{"engine2_time"}, air, phases, base, engine("telm2_")})},
       {SECTION_ALL, Profile{},
-       join(
-           {{"engine1_time", "engine2_time"}, air, base, engine("telm1_"), engine("telm2_"), gps})},
+       join({{"engine1_time", "engine2_time"},
+             air,
+             phases,
+             base,
+             engine("telm1_"),
+             engine("telm2_"),
+             gps})},
       // Airborne by a GPS column: without GPS, no air time and no landings.
-      {SECTION_TELM1, by_gps, join({{"engine1_time"}, base, engine("telm1_")})},
+      {SECTION_TELM1, by_gps, join({{"engine1_time"}, phases, base, engine("telm1_")})},
   };
   for (const auto& c : kCases) {
     std::vector<std::string> keys;

@@ -14,6 +14,7 @@
 #include <optional>
 #include <sstream>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "profile/profile_file.h"
@@ -79,6 +80,7 @@ struct ModelProfile {
   std::vector<ModelLimit> limits;
   std::vector<int> egt, cht;  // thermocouples of engine 1's cylinders
   Value egt_spread_max, cht_cooling_max;
+  Value egt_max, cht_max, cht_min;  // of each cylinder, while the engine runs
   int engine_min_seconds = 1;
 
   // The same as a profile file.
@@ -102,6 +104,9 @@ struct ModelProfile {
     list("cht", cht);
     if (egt_spread_max) t << "egt_spread_max = " << *egt_spread_max << "\n";
     if (cht_cooling_max) t << "cht_cooling_max = " << *cht_cooling_max << "\n";
+    if (egt_max) t << "egt_max = " << *egt_max << "\n";
+    if (cht_max) t << "cht_max = " << *cht_max << "\n";
+    if (cht_min) t << "cht_min = " << *cht_min << "\n";
     return t.str();
   }
 };
@@ -182,6 +187,27 @@ std::vector<ModelFinding> model_findings(const std::vector<ModelRecord>& records
             l.min_seconds, l.column.name, "below min", *l.min, found, order);
       }
       ++order;
+    }
+    // Each cylinder's EGT and CHT against the engine's limits, in the profile's order of them.
+    for (const auto& [tcs, max, min] :
+         {std::tuple{&p.egt, p.egt_max, Value()}, std::tuple{&p.cht, p.cht_max, p.cht_min}}) {
+      if (!max && !min) continue;
+      for (const int tc : *tcs) {
+        const ModelColumn c = thermocouple(tc);
+        auto value = [&](std::size_t i) { return *c.read(f[i].fields); };
+        auto applies = [&](std::size_t i) { return c.read(f[i].fields) && running(i); };
+        if (max) {
+          stretches(
+              f, number, [&](std::size_t i) { return applies(i) && value(i) > *max; }, value, true,
+              p.engine_min_seconds, c.name, "above max", *max, found, order);
+        }
+        if (min) {
+          stretches(
+              f, number, [&](std::size_t i) { return applies(i) && value(i) < *min; }, value, false,
+              p.engine_min_seconds, c.name, "below min", *min, found, order);
+        }
+        ++order;
+      }
     }
     if (p.egt_spread_max && p.egt.size() >= 2) {
       auto spread = [&](std::size_t i) {
@@ -304,6 +330,9 @@ ModelProfile engine_profile() {
   p.cht = {7, 8, 9, 10, 11, 12};
   p.egt_spread_max = 150;
   p.cht_cooling_max = 50;
+  p.egt_max = 1650;
+  p.cht_max = 460;
+  p.cht_min = 150;
   p.engine_min_seconds = 10;
   return p;
 }
@@ -330,7 +359,7 @@ TEST(Findings, AgreeWithTheModelOnSynthesizedLogsWithLimitsExceeded) {
     for (const synth::Exceedance& e : log.report.exceedances) {
       const std::string column = e.what == "oil temperature" ? "telm1_o_t"
                                  : e.what == "oil pressure"  ? "telm1_oil_p"
-                                 : e.what == "hot cylinder"  ? "egt_spread_1"
+                                 : e.what == "hot cylinder"  ? "telm1_tc9"  // CHT 3
                                                              : "telm1_tc11";
       EXPECT_TRUE(std::any_of(expected.begin(), expected.end(),
                               [&](const ModelFinding& f) {
@@ -342,6 +371,61 @@ TEST(Findings, AgreeWithTheModelOnSynthesizedLogsWithLimitsExceeded) {
     findings += expected.size();
   }
   EXPECT_GT(findings, 20U);
+}
+
+// The sample profile finds nothing in flights that exceed nothing (a warm-up on the ground is
+// no finding: the oil's min applies in cruise and descent), and each limit exceeded on purpose
+// at its seconds: the hot cylinder as a CHT finding that names cylinder 3.
+TEST(Findings, TheSampleProfileFindsWhatWasExceededAndNothingElse) {
+  Options options;
+  options.format = find_format("csv");
+  options.findings = true;
+  std::string error;
+  ASSERT_TRUE(read_profile(KORVEX_SAMPLE_PROFILE, options.profile, error)) << error;
+  for (const std::uint64_t seed : {1, 3, 8}) {
+    synth::SynthOptions o;
+    o.flights = 20;
+    o.seed = seed;
+    const Conversion clean = convert(synth::synthesize(o).image, options);
+    EXPECT_EQ(clean.out, "flight,start,end,seconds,column,label,kind,limit,peak,unit\n")
+        << "seed " << seed;
+  }
+  synth::SynthOptions o;
+  o.flights = 4;
+  o.seed = 5;
+  o.exceedances = true;
+  const synth::SynthResult log = synth::synthesize(o);
+  const Conversion run = convert(log.image, options);
+  ASSERT_EQ(run.status, 0) << run.err;
+  ASSERT_FALSE(log.report.exceedances.empty());
+  for (const synth::Exceedance& e : log.report.exceedances) {
+    // The column and label of its finding, and whether it spans exactly the seconds injected.
+    const struct {
+      const char* what;
+      const char* column;
+      const char* label;
+      bool exact;
+    } kKinds[] = {
+        {"oil temperature", "telm1_o_t", "Oil temperature, Engine", true},
+        {"oil pressure", "telm1_oil_p", "Oil pressure, Engine", true},
+        {"hot cylinder", "telm1_tc9", "CHT 3, Engine", true},
+        {"cooling", "telm1_tc11", "CHT 5, Engine", false},
+    };
+    bool found = false;
+    for (const auto& k : kKinds) {
+      if (e.what != k.what) continue;
+      std::istringstream lines(run.out);
+      for (std::string line; std::getline(lines, line);) {
+        const std::vector<std::string> c = csv_cells(line);
+        if (c.size() < 10 || c[0] == "flight" || c[4] != k.column || c[5] != k.label) continue;
+        const std::uint32_t first = seconds_of(c[1]), last = seconds_of(c[2]);
+        found = found || (k.exact ? first == e.first_timestamp && last == e.last_timestamp
+                                  : first <= e.last_timestamp && last >= e.first_timestamp);
+      }
+    }
+    EXPECT_TRUE(found) << e.what << " in flight " << e.flight << " at " << e.first_timestamp << "\n"
+                       << run.out;
+  }
 }
 
 TEST(Findings, AgreeWithTheModelOnRandomLogs) {

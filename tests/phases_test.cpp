@@ -5,6 +5,7 @@
 
 #include <unistd.h>
 
+#include <algorithm>
 #include <array>
 #include <cmath>
 #include <ctime>
@@ -257,6 +258,42 @@ TEST_F(Phases, EqualTheRulesOnRandomLogs) {
     }
     expect_model(write("random-" + std::to_string(seed) + ".rec", log.bytes), true);
   }
+}
+
+// The flights table's time in each phase counts the records of that phase (a second each).
+TEST_F(Phases, TheFlightsTableCountsTheSecondsOfEachPhase) {
+  std::map<std::int64_t, std::map<std::string, std::int64_t>> counted;
+  for (const auto& [flight, rows] : phased_rows(KORVEX_SAMPLE, true, profile_)) {
+    for (const Row& row : rows) ++counted[flight][row.phase];
+  }
+  const ProcessResult r = run_tool_process(
+      {"-q", "--profile", profile_, "--flights", "--columns", "*_time", "csv", KORVEX_SAMPLE});
+  ASSERT_EQ(r.status, 0) << r.err;
+  std::istringstream in(r.out);
+  std::string header, line;
+  std::getline(in, header);
+  std::vector<std::string> names;
+  std::stringstream cut(header);
+  for (std::string c; std::getline(cut, c, ',');) names.push_back(c);
+  int flights = 0;
+  while (std::getline(in, line)) {
+    std::vector<std::string> cells;
+    std::stringstream cells_of(line);
+    for (std::string c; std::getline(cells_of, c, ',');) cells.push_back(c);
+    const std::int64_t flight = std::stoll(cells[0]);
+    for (const std::string_view phase : PHASE_NAMES) {
+      const auto at = std::find(names.begin(), names.end(), std::string(phase) + "_time");
+      ASSERT_NE(at, names.end()) << phase;
+      const std::string& hms = cells[static_cast<std::size_t>(at - names.begin())];
+      const std::int64_t seconds = std::stoll(hms.substr(0, hms.find(':'))) * 3600 +
+                                   std::stoll(hms.substr(hms.find(':') + 1, 2)) * 60 +
+                                   std::stoll(hms.substr(hms.rfind(':') + 1));
+      EXPECT_EQ(seconds, counted[flight][std::string(phase)])
+          << "flight " << flight << " " << phase;
+    }
+    ++flights;
+  }
+  EXPECT_EQ(flights, 2);
 }
 
 // Against what the synthesizer flew: 95 % of the seconds it was in the air have its phase, and

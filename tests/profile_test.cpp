@@ -31,7 +31,7 @@ TEST(Profile, ErrorsNameTheFileTheLineAndTheKey) {
        "[engines.2], [airborne] and [phases]"},
       {"[columns.telm1_o_t]\nunit = \"F\"\nlable = \"Oil\"\n",
        "p.toml:3: columns.telm1_o_t.lable: unknown key; a column takes label, unit, scale, "
-       "offset, table, min, max, min_seconds and while_running"},
+       "offset, table, min, max, min_seconds, while_running, phases, min_phases and max_phases"},
       // Calibrations.
       {"[columns.telm1_MAP]\nscale = 0\n",
        "p.toml:2: columns.telm1_MAP.scale: is 0, which makes every value 0"},
@@ -77,11 +77,18 @@ TEST(Profile, ErrorsNameTheFileTheLineAndTheKey) {
       {"[engines.1]\nrunning_rpm = -5\n", "p.toml:2: engines.1.running_rpm: is less than 0"},
       {"[engines.1]\nrpm = 400\n",
        "p.toml:2: engines.1.rpm: unknown key; an engine takes name, egt, cht, egt_unit, cht_unit, "
-       "running_rpm, egt_max, cht_max, cht_min, egt_spread_max, cht_cooling_max and min_seconds"},
+       "running_rpm, egt_max, cht_max, cht_min, egt_spread_max, cht_cooling_max, min_seconds and "
+       "phases"},
       {"[airborne]\ncolumn = \"telm1_RPM\"\n",
        "p.toml:2: airborne.column: 'telm1_RPM' is no column of the base payload or of GPS"},
       {"[airborne]\nabove = 40\n",
        "p.toml:2: airborne.above: unknown key; [airborne] takes column and min"},
+      {"[columns.telm1_o_t]\nphases = [\"climb\", \"cruising\"]\n",
+       "p.toml:2: columns.telm1_o_t.phases: 'cruising' is no phase; the phases are stopped, "
+       "ground, takeoff, climb, cruise, descent, landing, airborne"},
+      {"[engines.1]\nphases = \"cruise\"\n",
+       "p.toml:2: engines.1.phases: is no list of phases; write [\"climb\", \"cruise\"] of "},
+      {"[engines.1]\nphases = []\n", "p.toml:2: engines.1.phases: is no list of phases; "},
       {"[phases]\ncruise_seconds = 0\n",
        "p.toml:2: phases.cruise_seconds: is no whole number of seconds from 1 to 3600"},
       {"[phases]\nvertical_seconds = 1\n",
@@ -103,7 +110,8 @@ TEST(Profile, ErrorsNameTheFileTheLineAndTheKey) {
       // The first problem in the file is reported, whatever the order of the tables.
       {"[engines.1]\nrpm = 1\n[columns.alt]\nmax = \"x\"\n",
        "p.toml:2: engines.1.rpm: unknown key; an engine takes name, egt, cht, egt_unit, cht_unit, "
-       "running_rpm, egt_max, cht_max, cht_min, egt_spread_max, cht_cooling_max and min_seconds"},
+       "running_rpm, egt_max, cht_max, cht_min, egt_spread_max, cht_cooling_max, min_seconds and "
+       "phases"},
   };
   for (const auto& c : kCases) {
     Profile profile;

@@ -11,6 +11,7 @@
 
 #include "fields/blocks.h"
 #include "profile/calibration.h"
+#include "profile/phase.h"
 
 namespace korvex {
 
@@ -33,7 +34,9 @@ struct ColumnSetup {
   Calibration calibration;
   std::optional<double> min, max;
   int min_seconds = 1;
-  std::optional<bool> while_running;  // none: true for engine columns, false otherwise
+  std::optional<bool> while_running;        // none: true for engine columns, false otherwise
+  PhaseSet phases = 0;                      // the phases its limits apply in; 0: all
+  PhaseSet min_phases = 0, max_phases = 0;  // of one limit, instead of `phases`; 0: as phases
 };
 
 // [engines.N]
@@ -48,6 +51,7 @@ struct EngineSetup {
   std::optional<double> egt_spread_max;
   std::optional<double> cht_cooling_max;  // degrees per minute
   int min_seconds = 1;
+  PhaseSet phases = 0;  // the phases its limits apply in; 0: all
 };
 
 // [phases]: the thresholds of a flight's phases. Seconds are records (one a second).

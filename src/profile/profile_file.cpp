@@ -22,10 +22,11 @@ namespace {
 constexpr std::string_view kTopKeys =
     "a profile has title, [columns.NAME], [engines.1], [engines.2], [airborne] and [phases]";
 constexpr std::string_view kColumnKeys =
-    "a column takes label, unit, scale, offset, table, min, max, min_seconds and while_running";
+    "a column takes label, unit, scale, offset, table, min, max, min_seconds, while_running, "
+    "phases, min_phases and max_phases";
 constexpr std::string_view kEngineKeys =
     "an engine takes name, egt, cht, egt_unit, cht_unit, running_rpm, egt_max, cht_max, "
-    "cht_min, egt_spread_max, cht_cooling_max and min_seconds";
+    "cht_min, egt_spread_max, cht_cooling_max, min_seconds and phases";
 constexpr std::string_view kAirborneKeys = "[airborne] takes column and min";
 constexpr std::string_view kPhaseKeys =
     "[phases] takes takeoff_seconds, landing_seconds, vertical_speed, vertical_seconds, "
@@ -157,6 +158,12 @@ class Reader {
           setup.min_seconds = seconds(v, at).value_or(1);
         } else if (what == "while_running") {
           setup.while_running = flag(v, at);
+        } else if (what == "phases") {
+          setup.phases = phase_set(v, at);
+        } else if (what == "min_phases") {
+          setup.min_phases = phase_set(v, at);
+        } else if (what == "max_phases") {
+          setup.max_phases = phase_set(v, at);
         } else {
           fail(k.source(), at, concat({"unknown key; ", kColumnKeys}));
         }
@@ -173,6 +180,31 @@ class Reader {
       }
       profile_.columns.push_back(std::move(setup));
     }
+  }
+
+  // A list of phases by name, each once.
+  PhaseSet phase_set(const toml::node& node, const std::string& at) {
+    std::string names;
+    for (const std::string_view name : PHASE_NAMES)
+      append(names, {names.empty() ? "" : ", ", name});
+    const toml::array* list = node.as_array();
+    if (list == nullptr || list->empty()) {
+      fail(node.source(), at,
+           concat({"is no list of phases; write [\"climb\", \"cruise\"] of ", names}));
+      return 0;
+    }
+    PhaseSet set = 0;
+    for (const toml::node& item : *list) {
+      const std::optional<std::string> name = text(item, at);
+      if (!name) return 0;
+      const auto found = std::find(PHASE_NAMES.begin(), PHASE_NAMES.end(), *name);
+      if (found == PHASE_NAMES.end()) {
+        fail(item.source(), at, concat({quoted(*name), " is no phase; the phases are ", names}));
+        return 0;
+      }
+      set |= phase_bit(static_cast<Phase>(found - PHASE_NAMES.begin()));
+    }
+    return set;
   }
 
   // A calibration table: [[logged, value], ...], at least two pairs, the logged values rising.
@@ -278,6 +310,8 @@ class Reader {
           e.cht_cooling_max = number(*v, at);
         } else if (what == "min_seconds") {
           e.min_seconds = seconds(*v, at).value_or(1);
+        } else if (what == "phases") {
+          e.phases = phase_set(*v, at);
         } else {
           fail(k->source(), at, concat({"unknown key; ", kEngineKeys}));
         }
@@ -312,19 +346,20 @@ class Reader {
     for (auto&& [k, v] : t) {
       const std::string what(k.str());
       const std::string at = concat({"phases.", what});
+      const toml::node& value = v;
       const auto span = [&](int& into, int least) {
-        const auto* n = v.as_integer();
+        const auto* n = value.as_integer();
         if (n != nullptr && n->get() >= least && n->get() <= kMostPhaseSeconds) {
           into = static_cast<int>(n->get());
           return;
         }
-        fail(v.source(), at,
+        fail(value.source(), at,
              concat({"is no whole number of seconds from ", std::to_string(least), " to ",
                      std::to_string(kMostPhaseSeconds)}));
       };
       const auto band = [&](double& into) {
-        const std::optional<double> n = number(v, at);
-        if (n && *n < 0) fail(v.source(), at, "is less than 0");
+        const std::optional<double> n = number(value, at);
+        if (n && *n < 0) fail(value.source(), at, "is less than 0");
         if (n && *n >= 0) into = *n;
       };
       if (what == "takeoff_seconds") {

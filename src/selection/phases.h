@@ -32,30 +32,11 @@
 #include <vector>
 
 #include "fields/value.h"
+#include "profile/phase.h"
 #include "profile/profile.h"
 #include "record/record.h"
 
 namespace korvex {
-
-enum class Phase : std::uint8_t {
-  STOPPED,
-  GROUND,
-  TAKEOFF,
-  CLIMB,
-  CRUISE,
-  DESCENT,
-  LANDING,
-  AIRBORNE,
-};
-inline constexpr std::size_t PHASE_COUNT = 8;
-
-// What the phases are called: "stopped", "ground", "takeoff", ...
-inline constexpr std::array<std::string_view, PHASE_COUNT> PHASE_NAMES = {
-    "stopped", "ground", "takeoff", "climb", "cruise", "descent", "landing", "airborne"};
-
-inline std::string_view phase_name(Phase p) {
-  return PHASE_NAMES[static_cast<std::size_t>(p)];
-}
 
 // The stretches of airborne records that count (as the landings figure counts them).
 inline constexpr std::int64_t MERGE_GAP = 30;

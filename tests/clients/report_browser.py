@@ -161,9 +161,10 @@ with tempfile.TemporaryDirectory() as tmp:
         limits = [text_of(t) for t in re.findall(r'<text class="lt".*?</text>', body)]
         assert "max Oil temperature 245" in limits and "min Oil pressure 25" in limits, limits
 
-    # Flight 1 of the sample has no finding, flight 2 one: the oil below its minimum at start.
-    assert re.findall(r'<p class="none">No findings</p>', found[0][2]), "flight 1 has findings"
-    assert "1 finding</caption>" in found[1][2] and "below min" in found[1][2]
+    # The sample's flights have no finding: the oil below its minimum while the engine warms up
+    # on the ground is none (its min applies in cruise and descent).
+    for section_id, _, body in found:
+        assert re.findall(r'<p class="none">No findings</p>', body), f"{section_id} has findings"
 
     # Limits exceeded on purpose: every finding in a table under its flight's cards, linked to
     # the chart that shades its stretch.

@@ -37,6 +37,7 @@ enum class FigureKind : std::uint8_t {
   LAST,         // in the last record that has it (fuel at the end)
   FUEL,         // its flow integrated over time
   DISTANCE,     // between consecutive GPS fixes
+  PHASE_TIME,   // the records in its phase, a second each
 };
 
 // What kind of number it is, for those who show it.
@@ -82,6 +83,7 @@ struct FigureTraits {
   std::string_view label;  // in words: "engine time", "max" (with the column's label), ...
   std::uint8_t width;      // of its column in the space format, at least
   bool on_card;            // the report shows it on the flight's card (not the 12 thermocouples)
+  Phase phase = Phase::STOPPED;  // of a PHASE_TIME
 
   // The engine (0 or 1) it belongs to, or -1.
   int engine() const {
@@ -190,8 +192,26 @@ constexpr void engine_figures(int block, FigureTraits*& at) {
   }
 }
 
+// The time in a phase: climb, cruise and descent on the card.
+constexpr FigureTraits phase_time(Phase phase, std::string_view name) {
+  const bool on_card = phase == Phase::CLIMB || phase == Phase::CRUISE || phase == Phase::DESCENT;
+  return {FigureKind::PHASE_TIME,
+          FigureScope::ALWAYS,
+          {},
+          false,
+          FigureType::DURATION,
+          0,
+          FigureUnit::NONE,
+          FigureKey::FIXED,
+          name,
+          name,
+          kDuration,
+          on_card,
+          phase};
+}
+
 inline constexpr std::size_t kPerEngine = 3 + 1 + THERMOCOUPLES + 1 + 4;
-inline constexpr std::size_t kFigures = 2 + 2 + 2 + 2 * kPerEngine + 2;
+inline constexpr std::size_t kFigures = 2 + 2 + PHASE_COUNT + 2 + 2 * kPerEngine + 2;
 
 constexpr std::array<FigureTraits, kFigures> make() {
   std::array<FigureTraits, kFigures> table{};
@@ -202,6 +222,15 @@ constexpr std::array<FigureTraits, kFigures> make() {
                         "air_time", "air time", kDuration);
   *at++ = of_the_flight(FigureKind::LANDINGS, FigureScope::AIRBORNE, FigureType::COUNT, 0,
                         "landings", "landings", kCountWidth);
+  // The names of the phases' times, made when compiled.
+  *at++ = phase_time(Phase::STOPPED, "stopped_time");
+  *at++ = phase_time(Phase::GROUND, "ground_time");
+  *at++ = phase_time(Phase::TAKEOFF, "takeoff_time");
+  *at++ = phase_time(Phase::CLIMB, "climb_time");
+  *at++ = phase_time(Phase::CRUISE, "cruise_time");
+  *at++ = phase_time(Phase::DESCENT, "descent_time");
+  *at++ = phase_time(Phase::LANDING, "landing_time");
+  *at++ = phase_time(Phase::AIRBORNE, "airborne_time");
   *at++ =
       extremum(FigureKind::MAX, FigureScope::ALWAYS, {BASE_BLOCK, known_field(BASE_BLOCK, "alt")});
   *at++ =

@@ -49,6 +49,9 @@ FlightFigures::FlightFigures(const std::vector<FigureId>& figures, const Profile
       case FigureKind::DISTANCE:
         distance_ = id;
         break;
+      case FigureKind::PHASE_TIME:
+        phase_time_[static_cast<std::size_t>(f.phase)] = id;
+        break;
     }
   }
   // The hottest CHT of an engine's named cylinders, from their maxima.
@@ -77,6 +80,8 @@ void FlightFigures::start() {
   for (Fuel& fuel : fuel_) fuel = Fuel{fuel.flow, fuel.figure};
   last_fix_.reset();
   distance_nm_ = 0;
+  std::fill(std::begin(phase_seconds_), std::end(phase_seconds_), 0);
+  phased_ = false;
 }
 
 void FlightFigures::close_stretch() {
@@ -124,6 +129,10 @@ void FlightFigures::add(const RecordFacts& facts) {
     }
   }
   ++index_;
+  if (facts.event.phased) {
+    phased_ = true;
+    ++phase_seconds_[static_cast<std::size_t>(facts.event.phase)];
+  }
   const std::uint32_t time = facts.time();
   for (Fuel& fuel : fuel_) {
     const double flow = values[fuel.flow];
@@ -174,6 +183,9 @@ void FlightFigures::fill(FlightSummary& s) const {
     set(fuel.figure, fuel.has_flow, fuel.flow_seconds / kSecondsPerHour);
   }
   set(distance_, last_fix_.has_value(), distance_nm_);
+  for (std::size_t p = 0; p < PHASE_COUNT; ++p) {
+    set(phase_time_[p], phased_, static_cast<double>(phase_seconds_[p]));
+  }
 }
 
 }  // namespace korvex

@@ -103,6 +103,9 @@ class FlightFigures {
     double flow_seconds = 0;
   };
   std::vector<Fuel> fuel_;
+  std::optional<FigureId> phase_time_[PHASE_COUNT];
+  std::int64_t phase_seconds_[PHASE_COUNT] = {};
+  bool phased_ = false;  // the records came with their phases
   std::optional<FigureId> distance_;
   std::optional<GpsFix> last_fix_;
   double distance_nm_ = 0;

@@ -17,8 +17,8 @@ namespace {
 // One cylinder's CHT: its drop a minute, and its stretches above the limit.
 class Cylinder {
  public:
-  Cylinder(std::size_t value, const Finding& kind, std::uint32_t min_seconds)
-      : value_(value), limit_(kind.limit), drop_(kind, true, min_seconds) {}
+  Cylinder(std::size_t value, const Finding& kind, std::uint32_t min_seconds, PhaseSet phases)
+      : value_(value), limit_(kind.limit), phases_(phases), drop_(kind, true, min_seconds) {}
 
   void start() {
     drop_.start();
@@ -26,7 +26,7 @@ class Cylinder {
   }
   void record(const RecordFacts& facts, FindingSink& sink) {
     const std::optional<double> d = drop(facts.time(), facts.values[value_]);
-    drop_.step(d && *d > limit_, d.value_or(0), facts.event.rec, sink);
+    drop_.step(d && *d > limit_ && in_phases(facts, phases_), d.value_or(0), facts.event.rec, sink);
   }
   void finish(FindingSink& sink) { drop_.close(sink); }
   std::uint64_t open_since() const { return drop_.open_since(); }
@@ -72,6 +72,7 @@ class Cylinder {
 
   std::size_t value_;
   double limit_;
+  PhaseSet phases_;
   LimitWatch drop_;
   std::array<Past, kRing> past_{};
   std::size_t first_ = 0, size_ = 0;
@@ -92,7 +93,7 @@ void make_cooling_rules(RuleSetup& setup, int engine) {
     kind.limit = *e.cht_cooling_max;
     kind.order = setup.order++;
     setup.rule<Cylinder>().add(
-        Cylinder(setup.values.add(kind.column), kind, setup.seconds(e.min_seconds)));
+        Cylinder(setup.values.add(kind.column), kind, setup.seconds(e.min_seconds), e.phases));
   }
 }
 

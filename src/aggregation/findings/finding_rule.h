@@ -18,6 +18,12 @@
 
 namespace korvex {
 
+// A limit restricted to `phases` applies to the record (every limit applies in every phase when
+// none are given; a record of a run that finds no phases is in none).
+inline bool in_phases(const RecordFacts& facts, PhaseSet phases) {
+  return phases == 0 || (facts.event.phased && (phases & phase_bit(facts.event.phase)) != 0);
+}
+
 // Where a rule's findings go (the analysis of the flight, which numbers and orders them).
 // No stretch is open: later than any time a stretch can open at.
 inline constexpr std::uint64_t NOT_OPEN = UINT64_MAX;

@@ -13,10 +13,11 @@ namespace korvex {
 
 namespace {
 
-// A limit and its watch.
+// A limit and its watch, and the phases it applies in (0: all).
 struct Bound {
   double limit;
   LimitWatch watch;
+  PhaseSet phases;
 };
 
 // A column's limits.
@@ -32,8 +33,14 @@ struct LimitColumn {
   void record(const RecordFacts& facts, FindingSink& sink) {
     const double v = facts.values[value];
     const bool applies = !std::isnan(v) && (engine < 0 || facts.running[engine]);
-    if (max) max->watch.step(applies && v > max->limit, v, facts.event.rec, sink);
-    if (min) min->watch.step(applies && v < min->limit, v, facts.event.rec, sink);
+    if (max) {
+      max->watch.step(applies && v > max->limit && in_phases(facts, max->phases), v,
+                      facts.event.rec, sink);
+    }
+    if (min) {
+      min->watch.step(applies && v < min->limit && in_phases(facts, min->phases), v,
+                      facts.event.rec, sink);
+    }
   }
   void finish(FindingSink& sink) {
     if (max) max->watch.close(sink);
@@ -50,8 +57,9 @@ bool engine_block(int block) {
 }
 
 // A column's limits: each stretch beyond max or min of `min_seconds` at least is a finding.
-void add_limits(RuleSetup& setup, ColumnRef column, int engine, std::optional<double> max,
-                std::optional<double> min, int min_seconds) {
+void add_limits(RuleSetup& setup, ColumnRef column, int engine, PhaseSet max_phases,
+                PhaseSet min_phases, std::optional<double> max, std::optional<double> min,
+                int min_seconds) {
   Finding kind;
   kind.column = column;
   kind.engine = engine_block(column.block) ? column.block - SECTION_ID_TELM1 : -1;
@@ -61,12 +69,12 @@ void add_limits(RuleSetup& setup, ColumnRef column, int engine, std::optional<do
   if (max) {
     kind.kind = FindingKind::ABOVE_MAX;
     kind.limit = *max;
-    limits.max.emplace(Bound{*max, LimitWatch(kind, true, seconds)});
+    limits.max.emplace(Bound{*max, LimitWatch(kind, true, seconds), max_phases});
   }
   if (min) {
     kind.kind = FindingKind::BELOW_MIN;
     kind.limit = *min;
-    limits.min.emplace(Bound{*min, LimitWatch(kind, false, seconds)});
+    limits.min.emplace(Bound{*min, LimitWatch(kind, false, seconds), min_phases});
   }
   setup.rule<LimitColumn>().add(limits);
 }
@@ -82,7 +90,8 @@ void make_limit_rules(RuleSetup& setup, const ColumnSetup& c) {
   }
   // A limit while an engine runs that the log has no monitor of never applies.
   if (engine >= 0 && !setup.engine_present[engine]) return;
-  add_limits(setup, c.column, engine, c.max, c.min, c.min_seconds);
+  add_limits(setup, c.column, engine, c.max_phases != 0 ? c.max_phases : c.phases,
+             c.min_phases != 0 ? c.min_phases : c.phases, c.max, c.min, c.min_seconds);
 }
 
 void make_cylinder_limit_rules(RuleSetup& setup, int engine) {
@@ -98,7 +107,8 @@ void make_cylinder_limit_rules(RuleSetup& setup, int engine) {
     if (!max && !min) continue;
     for (const int tc : *tcs) {
       const ColumnRef column = thermocouple_column(block, tc);
-      if (!own(column)) add_limits(setup, column, engine, max, min, e.min_seconds);
+      if (!own(column))
+        add_limits(setup, column, engine, e.phases, e.phases, max, min, e.min_seconds);
     }
   }
 }

@@ -13,12 +13,14 @@ namespace {
 struct EngineSpread {
   int engine;
   double limit;
+  PhaseSet phases;
   LimitWatch above;
 
   void start() { above.start(); }
   void record(const RecordFacts& facts, FindingSink& sink) {
     const double spread = facts.egt_spread[engine];
-    above.step(!std::isnan(spread) && spread > limit, spread, facts.event.rec, sink);
+    above.step(!std::isnan(spread) && spread > limit && in_phases(facts, phases), spread,
+               facts.event.rec, sink);
   }
   void finish(FindingSink& sink) { above.close(sink); }
   std::uint64_t open_since() const { return above.open_since(); }
@@ -37,7 +39,7 @@ void make_spread_rule(RuleSetup& setup, int engine) {
   kind.limit = *e.egt_spread_max;
   kind.order = setup.order++;
   setup.rule<EngineSpread>().add(
-      {engine, kind.limit, LimitWatch(kind, true, setup.seconds(e.min_seconds))});
+      {engine, kind.limit, e.phases, LimitWatch(kind, true, setup.seconds(e.min_seconds))});
 }
 
 }  // namespace korvex
