@@ -183,6 +183,18 @@ TEST(FlightFigures, KeysAreTheSameInEveryRun) {
                                            "landing_time", "airborne_time"};
   const std::vector<std::string> base = {"max_alt", "max_ASI"};
   const std::vector<std::string> gps = {"distance_nm", "max_gs"};
+  // The cruise figures come last: the medians of the base columns, of GPS, of each engine.
+  const std::vector<std::string> cruise = {"cruise_alt", "cruise_TAS", "cruise_OAT", "cruise_m_v"};
+  const auto engine_cruise = [](const std::string& m, bool spread) {
+    std::vector<std::string> keys;
+    for (const char* c : {"RPM", "MAP", "flow", "o_t", "oil_p"}) keys.push_back("cruise_" + m + c);
+    for (int tc = 1; tc <= 12; ++tc) keys.push_back("cruise_" + m + "tc" + std::to_string(tc));
+    if (spread) keys.push_back("cruise_" + m + "egt_spread");
+    return keys;
+  };
+  // The spread of EGTs where the profile names them.
+  Profile named;
+  named.engines[0].egt = {1, 2};
   Profile by_gps;
   by_gps.airborne.column = {SECTION_ID_GPS, known_field(SECTION_ID_GPS, "gs")};
   const struct {
@@ -190,18 +202,35 @@ TEST(FlightFigures, KeysAreTheSameInEveryRun) {
     const Profile& profile;
     std::vector<std::string> keys;
   } kCases[] = {
-      {0, Profile{}, join({air, phases, base})},
-      {SECTION_TELM2, Profile{}, join({{"engine2_time"}, air, phases, base, engine("telm2_")})},
-      {SECTION_ALL, Profile{},
+      {0, Profile{}, join({air, phases, base, cruise})},
+      {SECTION_TELM2, Profile{},
+       join({{"engine2_time"},
+             air,
+             phases,
+             base,
+             engine("telm2_"),
+             cruise,
+             engine_cruise("telm2_", false)})},
+      {SECTION_ALL, named,
        join({{"engine1_time", "engine2_time"},
              air,
              phases,
              base,
              engine("telm1_"),
              engine("telm2_"),
-             gps})},
+             gps,
+             cruise,
+             {"cruise_gs"},
+             engine_cruise("telm1_", true),
+             engine_cruise("telm2_", false)})},
       // Airborne by a GPS column: without GPS, no air time and no landings.
-      {SECTION_TELM1, by_gps, join({{"engine1_time"}, phases, base, engine("telm1_")})},
+      {SECTION_TELM1, by_gps,
+       join({{"engine1_time"},
+             phases,
+             base,
+             engine("telm1_"),
+             cruise,
+             engine_cruise("telm1_", false)})},
   };
   for (const auto& c : kCases) {
     std::vector<std::string> keys;

@@ -189,8 +189,10 @@ std::vector<ModelFinding> model_findings(const std::vector<ModelRecord>& records
       ++order;
     }
     // Each cylinder's EGT and CHT against the engine's limits, in the profile's order of them.
-    for (const auto& [tcs, max, min] :
+    for (const auto& [tcs, highest, lowest] :
          {std::tuple{&p.egt, p.egt_max, Value()}, std::tuple{&p.cht, p.cht_max, p.cht_min}}) {
+      // Copies: a lambda cannot capture a structured binding in C++20.
+      const Value max = highest, min = lowest;
       if (!max && !min) continue;
       for (const int tc : *tcs) {
         const ModelColumn c = thermocouple(tc);

@@ -9,6 +9,7 @@ namespace korvex {
 FlightAnalysis::FlightAnalysis(SectionFlags sections, const Profile& profile, unsigned parts)
     : figures_(log_figures(sections, profile)),
       values_(profile),
+      airborne_min_(profile.airborne.min),
       keep_findings_((parts & FINDING_LIST) != 0) {
   bool present[ENGINE_COUNT] = {};
   for (int n = 0; n < ENGINE_COUNT; ++n) {
@@ -25,6 +26,7 @@ FlightAnalysis::FlightAnalysis(SectionFlags sections, const Profile& profile, un
       airborne_ = values_.add(profile.airborne.column);
     }
   }
+  if ((parts & CRUISE_SEGMENTS) != 0) cruise_ = std::make_unique<CruiseSegments>(figures_, values_);
   if ((parts & (FINDING_LIST | FINDING_COUNT)) != 0) {
     RuleSetup setup{sections, profile, values_, {present[0], present[1]}, 0, rules_};
     make_rules(setup);
@@ -47,6 +49,7 @@ void FlightAnalysis::start(const FlightFacts& facts) {
   summary_.first_layout = summary_.last_layout = facts.first_layout;
   values_.start();
   if (flight_figures_) flight_figures_->start();
+  if (cruise_) cruise_->start(facts.number);
   for (const auto& rule : rules_) rule->start();
   waiting_ = {};  // of an earlier flight, not taken
 }
@@ -73,11 +76,18 @@ void FlightAnalysis::add(const RecordEvent& event) {
     if (complete) facts.egt_spread[n] = high - low;
   }
   if (airborne_) facts.airborne = values_[*airborne_];
+  if (event.oldest || event.newest) {
+    const bool active = facts.running[0] || facts.running[1] || facts.airborne >= airborne_min_;
+    if (event.oldest) summary_.partial_start = active;
+    if (event.newest) summary_.partial_end = active;
+  }
   if (flight_figures_) flight_figures_->add(facts);
+  if (cruise_) cruise_->add(facts);
   for (const auto& rule : rules_) rule->record(facts, *this);
 }
 
 void FlightAnalysis::finish() {
+  if (cruise_) cruise_->finish();
   for (const auto& rule : rules_) rule->finish(*this);
 }
 
@@ -99,6 +109,10 @@ void FlightAnalysis::take_findings(std::vector<Finding>& out) {
     out.push_back(waiting_.top());
     waiting_.pop();
   }
+}
+
+void FlightAnalysis::take_cruise(std::vector<CruiseSegment>& out) {
+  if (cruise_) cruise_->take(out);
 }
 
 const FlightSummary& FlightAnalysis::summary() const {

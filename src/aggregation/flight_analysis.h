@@ -29,6 +29,7 @@ class FlightAnalysis final : private FindingSink {
     FIGURE_VALUES = 1U << 0,
     FINDING_LIST = 1U << 1,
     FINDING_COUNT = 1U << 2,
+    CRUISE_SEGMENTS = 1U << 3,
     FIGURE_VALUES_AND_COUNT = FIGURE_VALUES | FINDING_COUNT,
     ALL = FIGURE_VALUES | FINDING_LIST,
   };
@@ -50,6 +51,8 @@ class FlightAnalysis final : private FindingSink {
   void finish();
   // Moves the findings that no stretch still open can come before into `out`, in order.
   void take_findings(std::vector<Finding>& out);
+  // Moves the cruise segments closed into `out`, in order (with CRUISE_SEGMENTS).
+  void take_cruise(std::vector<CruiseSegment>& out);
   // The flight so far: its span, its figures, its cylinders and the count of its findings.
   const FlightSummary& summary() const;
 
@@ -59,6 +62,7 @@ class FlightAnalysis final : private FindingSink {
   std::vector<FigureId> figures_;
   ColumnValues values_;
   std::unique_ptr<FlightFigures> flight_figures_;  // when its figures are asked for
+  std::unique_ptr<CruiseSegments> cruise_;         // when its cruise segments are
   std::vector<std::unique_ptr<FindingRule>> rules_;
   struct Engine {
     bool present = false;
@@ -68,6 +72,7 @@ class FlightAnalysis final : private FindingSink {
   };
   Engine engines_[ENGINE_COUNT];
   std::optional<std::size_t> airborne_;
+  double airborne_min_;
   bool keep_findings_;  // else only counted
   // The findings closed and not yet taken, the one starting first on top.
   struct Later {

@@ -319,6 +319,7 @@ struct RunPlan {
   bool limits = false;  // the profile gives a limit that the logs can exceed
   bool describe = false;
   bool findings_asked = false;  // --findings
+  bool cruise = false;          // --cruise
   bool flights_table = false;   // --flights
   std::string flight_columns;   // --columns with --flights: the list, checked
   bool calibrated = false;      // --calibrated
@@ -407,10 +408,11 @@ bool plan_run(const Options& options, const std::vector<RunLog>& logs, Logbook* 
               ((needs & NEEDS_SPAN_OF_WINDOW) != 0 && !plan.selection.window.all());
   plan.describe = options.describe;
   plan.findings_asked = options.findings;
+  plan.cruise = options.cruise;
   plan.flights_table = options.flights_table;
   plan.calibrated = options.calibrated;
   plan.phases = (needs & NEEDS_PHASES) != 0 || plan.columns.phase || options.flights_table ||
-                options.findings;
+                options.findings || options.cruise;
   plan.zone = TimeZone{options.utc_offset_given, options.utc_offset};
   plan.profile = &options.profile;
   plan.profile_path = options.profile.path;
@@ -470,6 +472,7 @@ std::unique_ptr<LogOutput> make_output(const RunPlan& plan, const RunInputs& inp
                           plan.columns,
                           plan.flights_table,
                           plan.findings_asked,
+                          plan.cruise,
                           plan.zone,
                           name,
                           seconds,

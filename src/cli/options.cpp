@@ -24,6 +24,7 @@ enum class OptionId {
   UTC_OFFSET,
   DESCRIBE,
   FINDINGS,
+  CRUISE,
   CALIBRATED,
   PROFILE,
   NO_PROFILE,
@@ -61,6 +62,8 @@ constexpr OptionDef kOptions[] = {
      "the log's columns (name, block, label, type, unit) instead of records"},
     {OptionId::FINDINGS, 0, "findings", "",
      "every limit of the profile exceeded, a row each, instead of records"},
+    {OptionId::CRUISE, 0, "cruise", "",
+     "every cruise segment with its medians (RPM, MAP, flow, EGTs, ...), a row each"},
     {OptionId::CALIBRATED, 0, "calibrated", "",
      "csv and tsv: the values of the columns the profile calibrates in its units, not as logged"},
     {OptionId::PROFILE, 0, "profile", "FILE",
@@ -121,6 +124,9 @@ bool apply_option(OptionId id, std::string_view value, ParsedCommandLine& parsed
       return true;
     case OptionId::FINDINGS:
       o.findings = true;
+      return true;
+    case OptionId::CRUISE:
+      o.cruise = true;
       return true;
     case OptionId::NO_PROFILE:
       o.no_profile = true;
@@ -205,6 +211,7 @@ constexpr RefusedWords kRefusedWords[] = {
     {"--columns", Refused::COLUMNS, false},
     {"--flights", Refused::FLIGHTS, false},
     {"--findings", Refused::FINDINGS, false},
+    {"--cruise", Refused::CRUISE, false},
     {"--split", Refused::SPLIT, false},
     {"--flight, --from and --to", Refused::SELECTION, true},
     {"--utc-offset", Refused::UTC_OFFSET, false},
@@ -221,6 +228,8 @@ bool given(const Options& o, Refused option) {
       return o.flights_table;
     case Refused::FINDINGS:
       return o.findings;
+    case Refused::CRUISE:
+      return o.cruise;
     case Refused::SPLIT:
       return !o.split_dir.empty();
     case Refused::SELECTION:
@@ -253,14 +262,20 @@ bool format_refuses(const Options& o, std::span<const Refused> kinds, std::strin
 // Options that do not go together; false with `error`.
 bool check_combination(const Options& o, std::string& error) {
   const FormatEntry& format = *o.format;
-  constexpr Refused kFirst[] = {Refused::COLUMNS, Refused::FLIGHTS, Refused::FINDINGS};
+  constexpr Refused kFirst[] = {Refused::COLUMNS, Refused::FLIGHTS, Refused::FINDINGS,
+                                Refused::CRUISE};
   constexpr Refused kThen[] = {Refused::SPLIT, Refused::SELECTION, Refused::UTC_OFFSET,
                                Refused::DESCRIBE, Refused::CALIBRATED};
   if (format_refuses(o, kFirst, error)) return false;
-  if (o.findings && o.columns_given) {
-    error = "--columns does not go with --findings, whose columns are fixed";
-  } else if (o.findings && (o.flights_table || o.describe)) {
-    error = concat({"--findings does not go with ", o.flights_table ? "--flights" : "--describe",
+  if ((o.findings || o.cruise) && o.columns_given) {
+    error = concat({"--columns does not go with ", o.findings ? "--findings" : "--cruise",
+                    ", whose columns are fixed"});
+  } else if (o.findings && (o.flights_table || o.describe || o.cruise)) {
+    error = concat({"--findings does not go with ",
+                    o.flights_table ? "--flights" : (o.cruise ? "--cruise" : "--describe"),
+                    ": each writes rows of its own"});
+  } else if (o.cruise && (o.flights_table || o.describe)) {
+    error = concat({"--cruise does not go with ", o.flights_table ? "--flights" : "--describe",
                     ": each writes rows of its own"});
   } else if (!format.output_file.empty() && o.output_path.empty()) {
     error = concat({format.word, " needs -o FILE: ", format.output_file});

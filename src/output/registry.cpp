@@ -20,6 +20,7 @@ constexpr Refusal kTrackRefuses[] = {
     {Refused::COLUMNS, "whose points have fixed values"},
     {Refused::FLIGHTS, "which writes a track per flight"},
     {Refused::FINDINGS, "which writes tracks"},
+    {Refused::CRUISE, "which writes tracks"},
     {Refused::CALIBRATED, "whose points have fixed units"},
 };
 constexpr unsigned kTrackNeeds = NEEDS_FLIGHT_SCAN | NEEDS_A_FIX;
@@ -32,6 +33,7 @@ constexpr Refusal kReportRefuses[] = {
     {Refused::COLUMNS, "whose charts are fixed"},
     {Refused::FLIGHTS, "whose report begins with the flights table"},
     {Refused::FINDINGS, "whose report shows each flight's findings"},
+    {Refused::CRUISE, "whose report shows each flight's cruise"},
     {Refused::CALIBRATED, "which always shows calibrated values"},
 };
 
@@ -39,6 +41,7 @@ constexpr Refusal kLogbookRefuses[] = {
     {Refused::COLUMNS, "which stores every column"},
     {Refused::FLIGHTS, "which stores the records"},
     {Refused::FINDINGS, "which stores the records"},
+    {Refused::CRUISE, "which stores the cruise segments in its cruise table"},
     {Refused::SPLIT, "which writes one database"},
     {Refused::SELECTION,
      "which keeps every record: select with SQL (WHERE flight = 2, WHERE time >= '2026-06-14')"},

@@ -39,8 +39,14 @@ class RecordEvent {
  public:
   RecordEvent(const Record& record, std::int64_t flight_number)
       : rec(record), flight(flight_number) {}
-  RecordEvent(const Record& record, std::int64_t flight_number, Phase record_phase)
-      : rec(record), flight(flight_number), phase(record_phase), phased(true) {}
+  RecordEvent(const Record& record, std::int64_t flight_number, Phase record_phase,
+              bool oldest_record = false, bool newest_record = false)
+      : rec(record),
+        flight(flight_number),
+        phase(record_phase),
+        phased(true),
+        oldest(oldest_record),
+        newest(newest_record) {}
   RecordEvent(const RecordEvent&) = delete;
   RecordEvent& operator=(const RecordEvent&) = delete;
 
@@ -49,6 +55,10 @@ class RecordEvent {
   // Its phase, when the run finds phases (`phased`).
   const Phase phase = Phase::GROUND;
   const bool phased = false;
+  // When phases are found: it is the first record read of all the run reads (the oldest the
+  // logs and the logbook hold), or the last (the newest).
+  const bool oldest = false;
+  const bool newest = false;
 
   const std::optional<GpsFix>& fix() const {
     if (!fix_found_) {

@@ -4,7 +4,9 @@ namespace korvex {
 
 bool RecordFilter::send_phased() {
   for (; phases_->ready() > 0; phases_->pop()) {
-    const RecordEvent event(phases_->front(), open_, phases_->front_phase());
+    const bool newest = ending_at_newest_ && phases_->ready() == 1;
+    const RecordEvent event(phases_->front(), open_, phases_->front_phase(), oldest_held_, newest);
+    oldest_held_ = false;
     if (!events_.record(event)) return false;
   }
   return true;
@@ -28,10 +30,10 @@ bool RecordFilter::begin(const FlightFacts& facts) {
 
 bool RecordFilter::record(const Record& rec) {
   std::int64_t flight = 0;
+  const std::uint64_t ordinal = ordinal_++;
   if (scan_ != nullptr) {
     // The scan's flights hold exactly the records in the window: within a flight the timestamps
     // never fall, so its records in the window follow one another.
-    const std::uint64_t ordinal = ordinal_++;
     const auto& spans = scan_->spans;
     while (span_ < spans.size() && (spans[span_].last_record < ordinal ||
                                     !selection_.flights.contains(spans[span_].number))) {
@@ -55,7 +57,9 @@ bool RecordFilter::record(const Record& rec) {
     }
   }
   ++selected_;
+  last_selected_ = ordinal + 1;
   if (phases_ != nullptr) {
+    oldest_held_ = oldest_held_ || ordinal == 0;
     phases_->add(rec);
     return send_phased();
   }
@@ -65,7 +69,9 @@ bool RecordFilter::record(const Record& rec) {
 
 bool RecordFilter::finish() {
   if (open_ == 0) return true;
+  ending_at_newest_ = last_selected_ == ordinal_;
   const bool ended = end_open();
+  ending_at_newest_ = false;
   open_ = 0;
   return ended;
 }

@@ -65,6 +65,9 @@ class RecordFilter final : public RecordConsumer {
   std::int64_t open_ = 0;      // the flight begun and not yet ended, or 0
   std::int64_t flights_ = 0;
   std::int64_t selected_ = 0;
+  bool oldest_held_ = false;         // the first record read is held for its phase
+  std::uint64_t last_selected_ = 0;  // the ordinal of the last record sent on, plus 1
+  bool ending_at_newest_ = false;    // the open flight ends with the last record read
 };
 
 }  // namespace korvex

@@ -288,6 +288,34 @@ double oil_pressure(const Engine& e) {
   return std::max(0.0, psi);
 }
 
+namespace {
+
+double fuel_flow(const Engine& e) {
+  return e.rpm > 0 ? 1.6 + 11.5 * std::pow(throttle(e), 1.6) : 0.0;
+}
+
+double manifold_pressure(const Aircraft& a) {
+  const double ambient = a.baro - a.alt / 1000.0;
+  return a.engine.rpm > 0 ? ambient * (0.35 + 0.62 * throttle(a.engine)) : ambient;
+}
+
+}  // namespace
+
+TrueValues true_values(const Aircraft& a) {
+  TrueValues v;
+  v.alt = a.alt;
+  v.tas = a.ias >= 20 ? true_airspeed(a) : 0;
+  v.rpm = a.engine.rpm;
+  v.map = manifold_pressure(a);
+  v.flow = fuel_flow(a.engine);
+  for (int i = 0; i < 6; ++i) {
+    v.egt[i] = a.engine.egt[i];
+    v.cht[i] = a.engine.cht[i];
+  }
+  v.oil_temp = a.engine.oil_temp;
+  return v;
+}
+
 RecordFields sample_instruments(const Flight& f, const Aircraft& a, Random& rng) {
   auto s16 = [](double v) {
     return static_cast<std::int16_t>(std::lround(clamp(v, -32768, 32767)));
@@ -326,12 +354,11 @@ RecordFields sample_instruments(const Flight& f, const Aircraft& a, Random& rng)
   t.rfl2 = u16(e.fuel_on_board * 5 - 3);
   t.ch1 = u16(512 + rng.noise(2));
   t.ch2 = u16(509 + rng.noise(2));
-  const double flow = running ? 1.6 + 11.5 * std::pow(th, 1.6) : 0.0;
-  t.flow = u16(flow * 100 + (running ? rng.noise(4) : 0));
-  const double ambient_map = a.baro - a.alt / 1000.0;
-  t.map = u16((running ? ambient_map * (0.35 + 0.62 * th) : ambient_map) * 10);
-  t.fl1 = u16(t.rfl1 * 3);
-  t.fl2 = u16(t.rfl2 * 3);
+  t.flow = u16(fuel_flow(e) * 100 + (running ? rng.noise(4) : 0));
+  t.map = u16(manifold_pressure(a) * 10);
+  // The senders' counts, from the tanks' tenths of a gallon.
+  t.fl1 = u16(t.rfl1 * FUEL_SENDER_COUNTS_PER_GALLON / 10);
+  t.fl2 = u16(t.rfl2 * FUEL_SENDER_COUNTS_PER_GALLON / 10);
   t.flc = u16(e.fuel_used * 10);
   t.oil_t = u16(e.oil_temp);
   const double oil_psi = oil_pressure(e);

@@ -105,6 +105,24 @@ bool step_flight(Flight& flight, Aircraft& aircraft, Random& rng);
 // The engine's oil pressure, in psi.
 double oil_pressure(const Engine& engine);
 
+// The fuel sender of each tank: its count is 30 × the gallons in the tank (logged fl1 and fl2),
+// so a profile's table [[0, 0], [720, 24]] reads gallons.
+inline constexpr double FUEL_SENDER_COUNTS_PER_GALLON = 30;
+
+// What the engine and the aircraft truly do in a second, before the instruments sample it: the
+// values a cruise segment's figures are checked against.
+struct TrueValues {
+  double alt = 0;  // feet
+  double tas = 0;  // knots
+  double rpm = 0;
+  double map = 0;      // inHg
+  double flow = 0;     // gallons per hour
+  double egt[6] = {};  // deg F
+  double cht[6] = {};
+  double oil_temp = 0;  // deg F
+};
+TrueValues true_values(const Aircraft& aircraft);
+
 // The instruments' reading of the current second.
 RecordFields sample_instruments(const Flight& flight, const Aircraft& aircraft, Random& rng);
 

@@ -73,6 +73,49 @@ void inject(int s, RecordFields& fields) {
   }
 }
 
+// The cruise segments of a flight as flown, from the true values of its seconds.
+class CruiseTracker {
+ public:
+  void second(std::uint32_t t, Phase phase, const Aircraft& aircraft) {
+    if (phase != Phase::CRUISE) {
+      close();
+      return;
+    }
+    if (seconds_.empty()) first_ = t;
+    last_ = t;
+    seconds_.push_back(true_values(aircraft));
+  }
+  void close() {
+    if (seconds_.empty()) return;
+    CruiseTruth c{first_, last_, {}};
+    const auto median = [&](auto member) {
+      std::vector<double> v;
+      for (const TrueValues& s : seconds_) v.push_back(member(s));
+      std::sort(v.begin(), v.end());
+      const std::size_t n = v.size();
+      return n % 2 == 1 ? v[n / 2] : (v[n / 2 - 1] + v[n / 2]) / 2;
+    };
+    TrueValues& m = c.median;
+    m.alt = median([](const TrueValues& s) { return s.alt; });
+    m.tas = median([](const TrueValues& s) { return s.tas; });
+    m.rpm = median([](const TrueValues& s) { return s.rpm; });
+    m.map = median([](const TrueValues& s) { return s.map; });
+    m.flow = median([](const TrueValues& s) { return s.flow; });
+    m.oil_temp = median([](const TrueValues& s) { return s.oil_temp; });
+    for (int i = 0; i < 6; ++i) {
+      m.egt[i] = median([i](const TrueValues& s) { return s.egt[i]; });
+      m.cht[i] = median([i](const TrueValues& s) { return s.cht[i]; });
+    }
+    segments.push_back(c);
+    seconds_.clear();
+  }
+  std::vector<CruiseTruth> segments;
+
+ private:
+  std::vector<TrueValues> seconds_;
+  std::uint32_t first_ = 0, last_ = 0;
+};
+
 // Runs the flights, calling emit(timestamp, fields) for every second the instrument logs; each
 // flight as flown goes to `flown` when given, and the exceedances injected to `injected`.
 template <typename Emit>
@@ -96,8 +139,12 @@ std::int64_t fly(const SynthOptions& o, std::vector<FlownFlight>* flown,
     std::uint32_t t = schedule.next_start;
     const std::uint32_t first = t;
     std::vector<Phase> phases;
+    CruiseTracker cruise;
     while (step_flight(flight, aircraft, rng)) {
-      if (o.keep_records) phases.push_back(flown_phase(flight, aircraft));
+      if (o.keep_records) {
+        phases.push_back(flown_phase(flight, aircraft));
+        cruise.second(t, phases.back(), aircraft);
+      }
       RecordFields fields = sample_instruments(flight, aircraft, rng);
       if (o.exceedances) {
         inject(flight.seconds, fields);
@@ -112,8 +159,9 @@ std::int64_t fly(const SynthOptions& o, std::vector<FlownFlight>* flown,
       ++seconds_logged;
     }
     mark_takeoff_and_landing(phases, FLOWN_TAKEOFF_SECONDS);
+    cruise.close();
     if (flown != nullptr && t > first) {
-      flown->push_back({first, t - 1, flight.truth, std::move(phases)});
+      flown->push_back({first, t - 1, flight.truth, std::move(phases), std::move(cruise.segments)});
     }
     elevation = flight.to_elevation;
     ++flights;

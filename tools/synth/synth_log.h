@@ -52,6 +52,13 @@ struct WrittenRecord {
 };
 
 // A flight as it was flown: its first and last second, and what the model says of it.
+// A stretch of seconds flown in cruise, and the median over it of each true value.
+struct CruiseTruth {
+  std::uint32_t first_timestamp = 0;
+  std::uint32_t last_timestamp = 0;
+  TrueValues median;
+};
+
 struct FlownFlight {
   std::uint32_t first_timestamp = 0;
   std::uint32_t last_timestamp = 0;
@@ -59,6 +66,8 @@ struct FlownFlight {
   // With keep_records: the phase flown in each second from the first (takeoff and landing the
   // first and last 60 seconds in the air).
   std::vector<Phase> phases;
+  // With keep_records: its cruise segments as flown.
+  std::vector<CruiseTruth> cruise;
 };
 
 // The seconds of takeoff and of landing in the phases flown.

@@ -23,6 +23,8 @@ std::vector<FigureId> log_figures(SectionFlags sections, const Profile& profile)
         has = shows_block(sections, profile.airborne.column.block);
         break;
     }
+    if (has && f.kind == FigureKind::CRUISE_SPREAD)
+      has = !profile.engine(f.column.block)->egt.empty();
     if (has) figures.push_back(id);
   }
   return figures;
@@ -46,8 +48,15 @@ std::string figure_key(FigureId id) {
       return std::string(block_name_prefix[f.column.block]) + std::string(f.name);
     case FigureKey::COLUMN:
       return std::string(f.name) + column_name(f.column.block, *f.column.field);
+    case FigureKey::CRUISE_BLOCK:
+      return "cruise_" + std::string(block_name_prefix[f.column.block]) + std::string(f.name);
   }
   return std::string(f.name);
+}
+
+std::string cruise_key(FigureId id) {
+  constexpr std::string_view kCruise = "cruise_";
+  return figure_key(id).substr(kCruise.size());
 }
 
 FigureId find_figure(std::string_view key) {

@@ -28,16 +28,18 @@ namespace korvex {
 
 // How a figure is made from a flight's records.
 enum class FigureKind : std::uint8_t {
-  ENGINE_TIME,  // the records with its engine running, a second each
-  AIR_TIME,     // the records airborne, a second each
-  LANDINGS,     // the airborne stretches long enough
-  MAX,          // the highest value of its column
-  MIN,          // the lowest value of its column
-  FIRST,        // its column's value in the first record that has it (fuel at the start)
-  LAST,         // in the last record that has it (fuel at the end)
-  FUEL,         // its flow integrated over time
-  DISTANCE,     // between consecutive GPS fixes
-  PHASE_TIME,   // the records in its phase, a second each
+  ENGINE_TIME,    // the records with its engine running, a second each
+  AIR_TIME,       // the records airborne, a second each
+  LANDINGS,       // the airborne stretches long enough
+  MAX,            // the highest value of its column
+  MIN,            // the lowest value of its column
+  FIRST,          // its column's value in the first record that has it (fuel at the start)
+  LAST,           // in the last record that has it (fuel at the end)
+  FUEL,           // its flow integrated over time
+  DISTANCE,       // between consecutive GPS fixes
+  PHASE_TIME,     // the records in its phase, a second each
+  CRUISE,         // the median of its column over the records in cruise
+  CRUISE_SPREAD,  // the median of its engine's EGT spread over the records in cruise
 };
 
 // What kind of number it is, for those who show it.
@@ -68,6 +70,7 @@ enum class FigureKey : std::uint8_t {
   ENGINE,        // engineN + the name (N: the engine monitor's block)
   BLOCK_PREFIX,  // the block's prefix (telm1_) + the name
   COLUMN,        // the name + the column's csv name
+  CRUISE_BLOCK,  // cruise_ + the block's prefix + the name (cruise_telm1_egt_spread)
 };
 
 struct FigureTraits {
@@ -84,6 +87,8 @@ struct FigureTraits {
   std::uint8_t width;      // of its column in the space format, at least
   bool on_card;            // the report shows it on the flight's card (not the 12 thermocouples)
   Phase phase = Phase::STOPPED;  // of a PHASE_TIME
+
+  bool is_cruise() const { return kind == FigureKind::CRUISE || kind == FigureKind::CRUISE_SPREAD; }
 
   // The engine (0 or 1) it belongs to, or -1.
   int engine() const {
@@ -192,6 +197,47 @@ constexpr void engine_figures(int block, FigureTraits*& at) {
   }
 }
 
+// A column's median in cruise; the thermocouples' are not on the card.
+constexpr FigureTraits cruise(FigureScope scope, ColumnRef column) {
+  return {FigureKind::CRUISE,
+          scope,
+          column,
+          false,
+          FigureType::VALUE,
+          column.field->decimals,
+          FigureUnit::COLUMN,
+          FigureKey::COLUMN,
+          "cruise_",
+          "cruise",
+          column.field->width,
+          false};
+}
+
+// The cruise figures of one engine monitor: RPM, MAP, flow, oil, the thermocouples, the spread
+// of the EGTs (in the unit of the first thermocouple).
+constexpr void engine_cruise_figures(int block, FigureTraits*& at) {
+  constexpr int kTelm = SECTION_ID_TELM1;
+  for (const std::string_view label : {"RPM", "MAP", "flow", "o-t", "oil-p"}) {
+    *at++ = cruise(FigureScope::ENGINE, {block, find_field(kTelm, label)});
+  }
+  const Field* first = known_field(kTelm, "tc1");
+  for (int k = 0; k < THERMOCOUPLES; ++k) {
+    *at++ = cruise(FigureScope::ENGINE, {block, first + k});
+  }
+  *at++ = {FigureKind::CRUISE_SPREAD,
+           FigureScope::ENGINE,
+           {block, first},
+           false,
+           FigureType::VALUE,
+           first->decimals,
+           FigureUnit::COLUMN,
+           FigureKey::CRUISE_BLOCK,
+           "egt_spread",
+           "cruise EGT spread",
+           first->width,
+           false};
+}
+
 // The time in a phase: climb, cruise and descent on the card.
 constexpr FigureTraits phase_time(Phase phase, std::string_view name) {
   const bool on_card = phase == Phase::CLIMB || phase == Phase::CRUISE || phase == Phase::DESCENT;
@@ -211,7 +257,10 @@ constexpr FigureTraits phase_time(Phase phase, std::string_view name) {
 }
 
 inline constexpr std::size_t kPerEngine = 3 + 1 + THERMOCOUPLES + 1 + 4;
-inline constexpr std::size_t kFigures = 2 + 2 + PHASE_COUNT + 2 + 2 * kPerEngine + 2;
+inline constexpr std::size_t kCruisePerEngine = 5 + THERMOCOUPLES + 1;
+inline constexpr std::size_t kCruiseFigures = 5 + 2 * kCruisePerEngine;
+inline constexpr std::size_t kFigures =
+    2 + 2 + PHASE_COUNT + 2 + 2 * kPerEngine + 2 + kCruiseFigures;
 
 constexpr std::array<FigureTraits, kFigures> make() {
   std::array<FigureTraits, kFigures> table{};
@@ -241,6 +290,13 @@ constexpr std::array<FigureTraits, kFigures> make() {
                         kDistanceDecimals, "distance_nm", "distance (nm)", kCountWidth);
   *at++ = extremum(FigureKind::MAX, FigureScope::GPS,
                    {SECTION_ID_GPS, known_field(SECTION_ID_GPS, "gs")});
+  // The cruise figures, last: the columns before them keep their places.
+  for (const std::string_view label : {"alt", "TAS", "OAT", "m-v"}) {
+    *at++ = cruise(FigureScope::ALWAYS, {BASE_BLOCK, find_field(BASE_BLOCK, label)});
+  }
+  *at++ = cruise(FigureScope::GPS, {SECTION_ID_GPS, known_field(SECTION_ID_GPS, "gs")});
+  engine_cruise_figures(SECTION_ID_TELM1, at);
+  engine_cruise_figures(SECTION_ID_TELM2, at);
   if (at != table.data() + table.size()) throw "the table's count is wrong";
   return table;
 }
@@ -251,7 +307,8 @@ constexpr std::array<FigureTraits, kFigures> make() {
 inline constexpr auto FIGURES = figure_table::make();
 inline constexpr std::size_t FIGURE_COUNT = FIGURES.size();
 
-// The figures a log of these sections has with this profile, in the table's order.
+// The figures a log of these sections has with this profile, in the table's order (an engine's
+// cruise EGT spread when the profile names its EGTs).
 std::vector<FigureId> log_figures(SectionFlags sections, const Profile& profile);
 
 // The decimals of a figure's values: its column's as the profile calibrates them, or the
@@ -260,6 +317,8 @@ int figure_decimals(FigureId id, const Profile& profile);
 
 // A figure's key: engine1_time, air_time, max_telm1_RPM, telm1_fuel_used, distance_nm, ...
 std::string figure_key(FigureId id);
+// A cruise figure's key without its "cruise_": alt, telm1_RPM, telm1_egt_spread, ...
+std::string cruise_key(FigureId id);
 
 // The figure of this key, or FIGURE_COUNT.
 FigureId find_figure(std::string_view key);

@@ -12,9 +12,37 @@ constexpr double kSecondsPerHour = 3600;
 
 }  // namespace
 
+void FlightTotals::add(const FlightSummary& flight) {
+  ++flights;
+  if (flight.partial_start || flight.partial_end) partial.push_back(flight.flight);
+  const auto sum = [&](std::optional<double>& total, FigureId id) {
+    if (const std::optional<double>& v = flight.figures[id]) total = total.value_or(0) + *v;
+  };
+  for (FigureId id = 0; id < FIGURE_COUNT; ++id) {
+    const FigureTraits& f = FIGURES[id];
+    switch (f.kind) {
+      case FigureKind::ENGINE_TIME:
+        sum(engine_time[f.engine()], id);
+        break;
+      case FigureKind::AIR_TIME:
+        sum(air_time, id);
+        break;
+      case FigureKind::LANDINGS:
+        sum(landings, id);
+        break;
+      case FigureKind::FUEL:
+        fuel_figure[f.engine()] = id;
+        sum(fuel_used[f.engine()], id);
+        break;
+      default:
+        break;
+    }
+  }
+}
+
 FlightFigures::FlightFigures(const std::vector<FigureId>& figures, const Profile& profile,
                              ColumnValues& values)
-    : values_(values), airborne_min_(profile.airborne.min) {
+    : values_(values), cruise_(figures, values), airborne_min_(profile.airborne.min) {
   for (const FigureId id : figures) {
     const FigureTraits& f = FIGURES[id];
     switch (f.kind) {
@@ -52,6 +80,9 @@ FlightFigures::FlightFigures(const std::vector<FigureId>& figures, const Profile
       case FigureKind::PHASE_TIME:
         phase_time_[static_cast<std::size_t>(f.phase)] = id;
         break;
+      case FigureKind::CRUISE:
+      case FigureKind::CRUISE_SPREAD:
+        break;  // cruise_
     }
   }
   // The hottest CHT of an engine's named cylinders, from their maxima.
@@ -82,6 +113,7 @@ void FlightFigures::start() {
   distance_nm_ = 0;
   std::fill(std::begin(phase_seconds_), std::end(phase_seconds_), 0);
   phased_ = false;
+  cruise_.clear();
 }
 
 void FlightFigures::close_stretch() {
@@ -132,6 +164,7 @@ void FlightFigures::add(const RecordFacts& facts) {
   if (facts.event.phased) {
     phased_ = true;
     ++phase_seconds_[static_cast<std::size_t>(facts.event.phase)];
+    if (facts.event.phase == Phase::CRUISE) cruise_.add(facts);
   }
   const std::uint32_t time = facts.time();
   for (Fuel& fuel : fuel_) {
@@ -186,6 +219,7 @@ void FlightFigures::fill(FlightSummary& s) const {
   for (std::size_t p = 0; p < PHASE_COUNT; ++p) {
     set(phase_time_[p], phased_, static_cast<double>(phase_seconds_[p]));
   }
+  cruise_.fill(s.figures);
 }
 
 }  // namespace korvex

@@ -6,6 +6,7 @@
 #include <optional>
 #include <vector>
 
+#include "aggregation/figures/cruise_figures.h"
 #include "aggregation/figures/figure_table.h"
 #include "aggregation/values/record_values.h"
 #include "fields/gps_fix.h"
@@ -34,8 +35,28 @@ struct FlightSummary {
   std::array<std::optional<double>, FIGURE_COUNT> figures;
   CylinderValues cylinders[ENGINE_COUNT];
   std::int64_t findings = 0;
+  // The log holds the flight in part: its first record is the oldest of all the run read and
+  // an engine runs or the aircraft is airborne in it (the older records were overwritten), or
+  // its last record is the newest and the same holds (the log was taken off in flight).
+  bool partial_start = false;
+  bool partial_end = false;
 
   std::uint32_t seconds() const { return last_time - first_time; }
+};
+
+// The sums over the flights of a run: engine time and fuel used of each engine monitor (two
+// monitors may watch one engine: their sums stay apart), air time, landings, each over the
+// flights that have it.
+struct FlightTotals {
+  std::int64_t flights = 0;
+  std::vector<std::int64_t> partial;  // the flights held in part
+  std::optional<double> engine_time[ENGINE_COUNT];
+  std::optional<double> air_time;
+  std::optional<double> landings;
+  std::optional<double> fuel_used[ENGINE_COUNT];
+  std::optional<FigureId> fuel_figure[ENGINE_COUNT];  // whose unit each fuel used is in
+
+  void add(const FlightSummary& flight);
 };
 
 class FlightFigures {
@@ -77,6 +98,7 @@ class FlightFigures {
   };
   std::vector<End> ends_;
   const ColumnValues& values_;
+  CruiseMedians cruise_;  // over the flight's records in cruise
   struct Engine {
     std::optional<FigureId> time;  // its engine time
     std::size_t rpm = 0;

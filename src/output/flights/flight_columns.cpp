@@ -18,6 +18,7 @@ constexpr int kFlightWidth = 6;
 constexpr int kDurationWidth = 9;
 constexpr int kRecordsWidth = 7;
 constexpr int kFindingsWidth = 8;
+constexpr int kPartialWidth = 7;
 
 FlightColumn column(std::string name, FlightColumn::Kind kind, int width, FigureId figure = 0) {
   const int named = std::max<int>(width, static_cast<int>(name.size()));
@@ -40,6 +41,7 @@ std::vector<FlightColumn> flight_columns(const std::vector<FigureId>& figures, b
       column("end", FlightColumn::END, TIME_WIDTH),
       column("duration", FlightColumn::DURATION, kDurationWidth),
       column("records", FlightColumn::RECORDS, kRecordsWidth),
+      column("partial", FlightColumn::PARTIAL, kPartialWidth),
   };
   // The findings after the landings, else after the records.
   std::size_t findings_at = columns.size();
@@ -63,7 +65,8 @@ std::vector<FlightColumn> chosen_flight_columns(const std::vector<FlightColumn>&
   if (choice.match != NameMatch::CHOSEN) {
     error = choice.error;
     if (!choice.suggested) {
-      error += "; the flights table has flight, start, end, duration, records and its figures";
+      error +=
+          "; the flights table has flight, start, end, duration, records, partial and its figures";
     }
     return {};
   }
@@ -99,6 +102,77 @@ std::string figure_text(FigureId figure, const std::optional<double>& value,
   return fixed(*value, figure_decimals(figure, profile));
 }
 
+// What an engine is called: the profile's name, or "engine N".
+std::string engine_name(const Profile& profile, int block) {
+  const EngineSetup& e = *profile.engine(block);
+  return e.name.empty() ? concat({"engine ", std::to_string(block)}) : e.name;
+}
+
+// The unit of a figure: its column's; for fuel used the flow's less its "/h".
+std::string figure_unit(FigureId id, const Profile& profile) {
+  const FigureTraits& f = FIGURES[id];
+  switch (f.unit) {
+    case FigureUnit::COLUMN:
+      return std::string(profile.unit(f.column));
+    case FigureUnit::COLUMN_TIMES_HOURS: {
+      const std::string_view flow = profile.unit(f.column);
+      if (flow.ends_with("/h")) return std::string(flow.substr(0, flow.size() - 2));
+      return flow.empty() ? std::string() : concat({flow, " × h"});
+    }
+    case FigureUnit::NONE:
+      break;
+  }
+  return {};
+}
+
+std::string totals_text(const FlightTotals& totals, const Profile& profile) {
+  std::string text =
+      concat({std::to_string(totals.flights), totals.flights == 1 ? " flight" : " flights"});
+  const char* sep = ": ";
+  const auto item = [&](std::string_view words) {
+    append(text, {sep, words});
+    sep = ", ";
+  };
+  // With two engine monitors, each engine's time and fuel after its name.
+  const bool twin = totals.engine_time[0] && totals.engine_time[1];
+  const auto of_engine = [&](int n) {
+    return twin ? concat({" (", engine_name(profile, SECTION_ID_TELM1 + n), ")"}) : std::string();
+  };
+  for (int n = 0; n < ENGINE_COUNT; ++n) {
+    if (!totals.engine_time[n]) continue;
+    item(concat({"engine time ", duration_text(static_cast<std::uint32_t>(*totals.engine_time[n])),
+                 of_engine(n)}));
+  }
+  if (totals.air_time) {
+    item(concat({"air time ", duration_text(static_cast<std::uint32_t>(*totals.air_time))}));
+  }
+  if (totals.landings) {
+    const auto n = static_cast<std::int64_t>(*totals.landings);
+    item(concat({std::to_string(n), n == 1 ? " landing" : " landings"}));
+  }
+  for (int n = 0; n < ENGINE_COUNT; ++n) {
+    if (!totals.fuel_used[n]) continue;
+    const FigureId id = *totals.fuel_figure[n];
+    const std::string unit = figure_unit(id, profile);
+    item(concat({"fuel used ", fixed(*totals.fuel_used[n], figure_decimals(id, profile)),
+                 unit.empty() ? "" : " ", unit, of_engine(n)}));
+  }
+  if (!totals.partial.empty()) {
+    std::string list;
+    for (const std::int64_t n : totals.partial) {
+      append(list, {list.empty() ? "" : ", ", std::to_string(n)});
+    }
+    append(text, {"; ", totals.partial.size() == 1 ? "flight " : "flights ", list,
+                  " held in part (see partial)"});
+  }
+  return text;
+}
+
+std::string_view partial_text(const FlightSummary& flight, std::string_view whole) {
+  if (flight.partial_start) return flight.partial_end ? "both" : "start";
+  return flight.partial_end ? "end" : whole;
+}
+
 std::string duration_text(std::uint32_t seconds) {
   char text[32];
   std::snprintf(text, sizeof text, "%u:%02u:%02u", seconds / 3600, seconds / 60 % 60, seconds % 60);
@@ -127,6 +201,9 @@ std::vector<std::string> flight_texts(const std::vector<FlightColumn>& columns,
         break;
       case FlightColumn::RECORDS:
         texts.push_back(std::to_string(flight.records));
+        break;
+      case FlightColumn::PARTIAL:
+        texts.emplace_back(partial_text(flight, missing));
         break;
       case FlightColumn::FIGURE:
         texts.push_back(figure_text(c.figure, flight.figures[c.figure], missing, profile));

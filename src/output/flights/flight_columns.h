@@ -16,7 +16,7 @@
 namespace korvex {
 
 struct FlightColumn {
-  enum Kind { FLIGHT, START, END, DURATION, RECORDS, FIGURE, FINDINGS };
+  enum Kind { FLIGHT, START, END, DURATION, RECORDS, PARTIAL, FIGURE, FINDINGS };
   std::string name;
   int width;  // in the space format: the name's, or the widest value's when wider
   Kind kind;
@@ -38,6 +38,20 @@ std::vector<FlightColumn> chosen_flight_columns(const std::vector<FlightColumn>&
 // that lack its column.
 std::string figure_text(FigureId figure, const std::optional<double>& value,
                         std::string_view missing, const Profile& profile);
+
+// What an engine is called: the profile's name, or "engine N".
+std::string engine_name(const Profile& profile, int block);
+
+// The unit of a figure: its column's; for fuel used the flow's less its "/h".
+std::string figure_unit(FigureId id, const Profile& profile);
+
+// The totals of the flights, in words: "2 flights: engine time 1:20:46, air time 1:06:13,
+// 2 landings, fuel used 11.05 gal; flight 1 held in part".
+std::string totals_text(const FlightTotals& totals, const Profile& profile);
+
+// What of the flight the log lacks: "start", "end", "both", or `whole` for a flight held
+// whole.
+std::string_view partial_text(const FlightSummary& flight, std::string_view whole);
 
 // A flight's duration as H:MM:SS.
 std::string duration_text(std::uint32_t seconds);

@@ -43,6 +43,7 @@ bool FlightsTable::end_flight() {
   analysis_.finish();
   const FlightSummary& flight = analysis_.summary();
   if (flight.findings > 0) count_ += {flight.findings, 1};
+  totals_.add(flight);
   const std::vector<std::string> texts =
       flight_texts(columns_, flight, profile_, analysis_table_ ? TimeForm::ISO : TimeForm::CLASSIC,
                    analysis_table_ ? "" : "-", zone_);
@@ -50,6 +51,10 @@ bool FlightsTable::end_flight() {
   out_.put('\n');
   ++rows_;
   return out_.failed() == 0;
+}
+
+std::string FlightsTable::closing_note() const {
+  return totals_.flights > 0 ? totals_text(totals_, profile_) + "\n" : std::string();
 }
 
 }  // namespace korvex

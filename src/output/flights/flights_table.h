@@ -30,6 +30,8 @@ class FlightsTable final : public LogOutput {
   std::int64_t rows() const override { return rows_; }
   int write_error() const override { return out_.failed(); }
   FindingCount findings() const override { return count_; }
+  // The totals of the flights listed.
+  std::string closing_note() const override;
 
  private:
   void put(std::string_view text, const FlightColumn& column, bool first);
@@ -43,6 +45,7 @@ class FlightsTable final : public LogOutput {
   FindingCount count_;
   std::vector<FlightColumn> columns_;
   std::int64_t rows_ = 0;
+  FlightTotals totals_;
 };
 
 }  // namespace korvex

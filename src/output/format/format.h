@@ -55,8 +55,9 @@ enum class Refused : std::uint8_t {
   UTC_OFFSET,  // --utc-offset
   DESCRIBE,    // --describe
   CALIBRATED,  // --calibrated
+  CRUISE,      // --cruise
 };
-inline constexpr std::size_t REFUSED_KINDS = 8;
+inline constexpr std::size_t REFUSED_KINDS = 9;
 
 // A refusal: the option, and why the format refuses it (after "does not go with FORMAT, ").
 struct Refusal {
@@ -71,6 +72,7 @@ struct OutputSetup {
   const ColumnSet& columns;
   bool flights_table;         // --flights
   bool findings;              // --findings
+  bool cruise;                // --cruise
   TimeZone zone;              // the clock of the dated times shown
   std::string_view log_name;  // for a heading
   std::uint64_t seconds;      // about how long the records to come span

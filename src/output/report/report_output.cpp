@@ -99,32 +99,9 @@ std::size_t utf8_length(std::string_view text) {
   return n;
 }
 
-// What an engine is called: the profile's name, or "engine N".
-std::string engine_name(const Profile& profile, int block) {
-  const EngineSetup& e = *profile.engine(block);
-  return e.name.empty() ? concat({"engine ", std::to_string(block)}) : e.name;
-}
-
 std::string with_unit(std::string text, std::string_view unit) {
   if (!unit.empty()) append(text, {" (", unit, ")"});
   return text;
-}
-
-// The unit of a figure: its column's; for fuel used the flow's less its "/h".
-std::string figure_unit(FigureId id, const Profile& profile) {
-  const FigureTraits& f = FIGURES[id];
-  switch (f.unit) {
-    case FigureUnit::COLUMN:
-      return std::string(profile.unit(f.column));
-    case FigureUnit::COLUMN_TIMES_HOURS: {
-      const std::string_view flow = profile.unit(f.column);
-      if (flow.ends_with("/h")) return std::string(flow.substr(0, flow.size() - 2));
-      return flow.empty() ? std::string() : concat({flow, " × h"});
-    }
-    case FigureUnit::NONE:
-      break;
-  }
-  return {};
 }
 
 // The label of a figure on its flight's card, in words: "max RPM (RPM), engine 1".

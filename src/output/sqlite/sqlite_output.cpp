@@ -315,6 +315,9 @@ class SqliteOutput final : public LogOutput {
         case FlightColumn::FINDINGS:
           flight_fields_.push_back({c.name, "INTEGER", &c});
           break;
+        case FlightColumn::PARTIAL:
+          flight_fields_.push_back({c.name, "TEXT", &c});
+          break;
         case FlightColumn::FIGURE:
           flight_fields_.push_back(
               {c.name, figure_is_integer(c.figure, profile_) ? "INTEGER" : "REAL", &c});
@@ -358,6 +361,13 @@ class SqliteOutput final : public LogOutput {
           break;
         case FlightColumn::FINDINGS:
           sqlite3_bind_int64(insert, i, values.findings);
+          break;
+        case FlightColumn::PARTIAL:
+          if (const std::string_view part = partial_text(values, {}); part.empty()) {
+            sqlite3_bind_null(insert, i);
+          } else {
+            sqlite3_bind_text(insert, i, part.data(), static_cast<int>(part.size()), SQLITE_STATIC);
+          }
           break;
         case FlightColumn::FIGURE: {
           const std::optional<double>& v = values.figures[f.column->figure];

@@ -10,6 +10,7 @@
 #include "io/out_buffer.h"
 #include "output/cells/block_cells.h"
 #include "output/cells/time_cell.h"
+#include "output/cruise/cruise_table.h"
 #include "output/findings/findings_table.h"
 #include "output/flights/flights_table.h"
 #include "output/format/format.h"
@@ -102,6 +103,10 @@ std::unique_ptr<LogOutput> make_table(const OutputSetup& setup,
   if (setup.findings) {
     return std::make_unique<FindingsTable>(setup.out, mode, kStyle == CellStyle::ANALYSIS,
                                            setup.columns.sections, setup.profile, zone);
+  }
+  if (setup.cruise) {
+    return std::make_unique<CruiseTable>(setup.out, mode, kStyle == CellStyle::ANALYSIS,
+                                         setup.columns.sections, setup.profile, zone);
   }
   if (setup.flights_table) {
     return std::make_unique<FlightsTable>(setup.out, mode, kStyle == CellStyle::ANALYSIS,
