@@ -93,15 +93,24 @@ struct Segment {
   std::map<std::string, double> medians;
 };
 
+// With `whole_flights` a segment per flight of all its records in cruise, the medians over an
+// even sample of at most 512 of them: those whose index is a multiple of the smallest power of
+// two s with ceil(n / s) <= 512.
 std::vector<Segment> model_segments(const Table& records, bool whole_flights) {
   std::vector<Segment> out;
-  std::map<std::string, std::vector<double>> values;
+  std::map<std::string, std::vector<double>> values;  // by record, NaN for none
   Segment open;
   bool is_open = false;
   const auto close = [&] {
     if (!is_open) return;
     for (auto& [name, v] : values) {
-      if (!v.empty()) open.medians[name] = median_of(v);
+      std::size_t stride = 1;
+      while (whole_flights && (v.size() + stride - 1) / stride > 512) stride *= 2;
+      std::vector<double> kept;
+      for (std::size_t i = 0; i < v.size(); i += stride) {
+        if (!std::isnan(v[i])) kept.push_back(v[i]);
+      }
+      if (!kept.empty()) open.medians[name] = median_of(kept);
     }
     out.push_back(open);
     values.clear();
@@ -119,9 +128,8 @@ std::vector<Segment> model_segments(const Table& records, bool whole_flights) {
     }
     open.last = seconds_of(records.cell(i, "Time"));
     for (const std::string& c : cruise_columns()) {
-      if (const std::string& cell = records.cell(i, c); !cell.empty()) {
-        values[c].push_back(std::stod(cell));
-      }
+      const std::string& cell = records.cell(i, c);
+      values[c].push_back(cell.empty() ? NAN : std::stod(cell));
     }
     double low = 1e300, high = -1e300;
     for (int tc = 1; tc <= 6; ++tc) {
@@ -271,30 +279,47 @@ TEST_F(Cruise, TheSampleProfileReadsTheSendersInGallons) {
 }
 
 // Beyond its capacity the median is that of an even sample: within a few strides of the true
-// one, whatever the order of the values; exact below it.
-TEST(MedianSample, IsExactBelowItsCapacityAndCloseBeyond) {
+// one, whatever the order of the values; exact below it. A value a record lacks is none.
+TEST(RowSample, IsExactBelowItsCapacityAndCloseBeyond) {
   std::mt19937 rng(4);
+  std::uniform_real_distribution<double> u(0, 1000);
   for (const std::size_t n : {1UL, 2UL, 7UL, 64UL, 65UL, 1000UL, 10'001UL}) {
-    MedianSample sample(64);
+    RowSample sample(2, 64);
     std::vector<double> values;
-    std::uniform_real_distribution<double> u(0, 1000);
     for (std::size_t i = 0; i < n; ++i) {
       values.push_back(std::round(u(rng)));
-      sample.add(values.back());
-      sample.add(NAN);  // no value: not counted
+      if (double* row = sample.next()) {
+        row[0] = values.back();
+        row[1] = i % 3 == 0 ? NAN : -values.back();  // lacking in every third record
+      }
     }
-    std::vector<double> scratch;
-    const double want = median_of(values);
-    EXPECT_EQ(sample.count(), static_cast<std::int64_t>(n));
+    std::vector<double> scratch, present;
+    for (std::size_t i = 0; i < n; ++i) {
+      if (i % 3 != 0) present.push_back(-values[i]);
+    }
+    EXPECT_EQ(sample.records(), static_cast<std::int64_t>(n));
     if (n <= 64) {
-      EXPECT_EQ(sample.median(scratch), want) << n;
+      EXPECT_EQ(sample.median(0, scratch), median_of(values)) << n;
+      if (present.empty()) {
+        EXPECT_FALSE(sample.median(1, scratch).has_value()) << n;
+      } else {
+        EXPECT_EQ(sample.median(1, scratch), median_of(present)) << n;
+      }
     } else {
-      EXPECT_NEAR(*sample.median(scratch), want, 150) << n;  // 64 of uniform values in 0..1000
+      // 64 of uniform values in 0..1000.
+      EXPECT_NEAR(*sample.median(0, scratch), median_of(values), 150) << n;
+      EXPECT_NEAR(*sample.median(1, scratch), median_of(present), 150) << n;
     }
   }
-  MedianSample empty;
+  // A ramp beyond the capacity: the sample is every stride-th record from the first.
+  RowSample ramp(1, 64);
+  for (int i = 0; i < 1000; ++i) {
+    if (double* row = ramp.next()) row[0] = i;
+  }
   std::vector<double> scratch;
-  EXPECT_FALSE(empty.median(scratch).has_value());
+  EXPECT_NEAR(*ramp.median(0, scratch), 499.5, 16);  // a stride of 16
+  ramp.clear();
+  EXPECT_FALSE(ramp.median(0, scratch).has_value());
 }
 
 }  // namespace

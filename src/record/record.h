@@ -23,9 +23,11 @@ struct Record {
   // Of several logs read together, the one it comes from (0: the first), and what kind it is.
   std::uint32_t log = 0;
   Origin origin = Origin::LOG_FILE;
-  // A logbook's record: its row there, and the flight it was stored with.
+  // A logbook's record: its row there, and the flight and phase it was stored with (1 + the
+  // phase's number, 0 for none).
   std::int64_t stored_row = 0;
   std::int64_t stored_flight = 0;
+  std::uint8_t stored_phase = 0;
 
   // The body of section `id` (behind its id and length bytes), or nullptr when the record lacks
   // that section.

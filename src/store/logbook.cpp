@@ -14,6 +14,7 @@
 #include "io/ascii.h"
 #include "io/concat.h"
 #include "io/new_file.h"
+#include "profile/phase.h"
 #include "record/validation.h"
 #include "store/schema.h"
 #include "store/sql.h"
@@ -65,10 +66,12 @@ std::vector<std::string> value_columns() {
 // timestamps (of equal ones, in the order they were added).
 class Logbook::History final : public RecordSource {
  public:
-  explicit History(sqlite3* db) : db_(db) {
+  // `phased`: its records have the phase column (a logbook of schema version 1 has not).
+  History(sqlite3* db, bool phased) : db_(db) {
     if (!query_.prepare(db,
-                        "SELECT packet, flight, records.rowid FROM records JOIN packets ON "
-                        "record = records.rowid ORDER BY clock, records.rowid")) {
+                        concat({"SELECT packet, flight, records.rowid, ", phased ? "phase" : "NULL",
+                                " FROM records JOIN packets ON record = records.rowid ORDER "
+                                "BY clock, records.rowid"}))) {
       fail();
     }
   }
@@ -98,6 +101,15 @@ class Logbook::History final : public RecordSource {
       rec_.origin = Origin::LOGBOOK;
       rec_.stored_flight = sqlite3_column_int64(query_.get(), 1);
       rec_.stored_row = sqlite3_column_int64(query_.get(), 2);
+      rec_.stored_phase = 0;
+      if (const unsigned char* text = sqlite3_column_text(query_.get(), 3); text != nullptr) {
+        const std::string_view phase(
+            reinterpret_cast<const char*>(text),
+            static_cast<std::size_t>(sqlite3_column_bytes(query_.get(), 3)));
+        for (std::size_t p = 0; p < PHASE_COUNT; ++p) {
+          if (PHASE_NAMES[p] == phase) rec_.stored_phase = static_cast<std::uint8_t>(p + 1);
+        }
+      }
       ++outcome_.records;
       return &rec_;
     }
@@ -177,7 +189,7 @@ Logbook::Opened Logbook::open(const std::string& name) {
     close();
     if (attempt == kLockTries) return failed(concat({"Error on open of ", name}), EBUSY);
   }
-  history_ = std::make_unique<History>(db_);
+  history_ = std::make_unique<History>(db_, columns_.count("phase") != 0);
   return Opened::EXISTING;
 }
 

@@ -9,8 +9,9 @@
 
 namespace korvex {
 
-// The schema version written to PRAGMA user_version.
-inline constexpr int LOGBOOK_VERSION = 1;
+// The schema version written to PRAGMA user_version: 2 gave records their phase and added the
+// cruise table; a logbook of version 1 is brought to 2 when added to.
+inline constexpr int LOGBOOK_VERSION = 2;
 
 struct LogbookTable {
   std::string_view name;
@@ -26,12 +27,13 @@ inline constexpr std::string_view SOURCES_COLUMNS[] = {
     "name",          "size",       "sha256",    "imported",    "records_read",
     "records_added", "first_time", "last_time", "first_clock", "last_clock"};
 
-inline constexpr std::array<LogbookTable, 6> LOGBOOK_TABLES = {{
+inline constexpr std::array<LogbookTable, 7> LOGBOOK_TABLES = {{
     {"records", true, RECORDS_COLUMNS},
     {"packets", true, PACKETS_COLUMNS},
     {"sources", true, SOURCES_COLUMNS},
     {"flights", false, {}},
     {"findings", false, {}},
+    {"cruise", false, {}},
     {"columns", false, {}},
 }};
 

@@ -22,10 +22,13 @@ with tempfile.TemporaryDirectory() as folder:
     with sqlite3.connect(book) as con:
         records = pandas.read_sql("SELECT * FROM records", con)
         flights = pandas.read_sql("SELECT * FROM flights", con)
+        cruise = pandas.read_sql("SELECT * FROM cruise", con)
         one = pandas.read_sql("SELECT time, alt, telm1_RPM, telm1_oil_p FROM records "
                               "WHERE flight = ? ORDER BY clock", con, params=(3,),
                               parse_dates=["time"], index_col="time")
-    for frame, texts in ((records, {"time"}), (flights, {"start", "end", "partial"})):
+    assert len(cruise) > 0
+    for frame, texts in ((records, {"time", "phase"}), (flights, {"start", "end", "partial"}),
+                         (cruise, {"start", "end"})):
         objects = {c for c in frame.columns if frame[c].dtype == object}
         assert objects == texts, objects
     out = subprocess.run([tool, "-q", "csv", sample, later], capture_output=True, check=True)

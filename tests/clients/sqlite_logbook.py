@@ -3,8 +3,11 @@ each value typed (INTEGER or REAL, the csv's number; a coordinate the logged flo
 csv shows to 5 decimals) or NULL where the csv cell is empty, time
 NULL and clock the raw seconds for raw-clock records; the sqlite3 program compares numbers as
 numbers (max of RPM) and groups flights in numeric order. The table `columns` describes each
-column of `records`, in order, with the type it holds. A file that is no SQLite database is
-refused and left as it was unless --force; a run that fails leaves no file.
+column of `records`, in order, with the type it holds. Each record's phase is the one csv gives,
+also after a later log is added (the flights and their phases found anew over the history), and
+a logbook of schema version 1 gains the phases when added to; the cruise table holds what
+--cruise lists. A file that is no SQLite database is refused and left as it was unless --force; a
+run that fails leaves no file.
     python3 tests/clients/sqlite_logbook.py KORVEXLOGDUMP REPOSITORY KORVEX_SYNTH"""
 import csv
 import json
@@ -46,8 +49,11 @@ with tempfile.TemporaryDirectory() as folder:
         cursor = con.execute("SELECT * FROM records ORDER BY rowid")
         names = [d[0] for d in cursor.description]
         records = cursor.fetchall()
-        assert names[:4] == ["time", "clock", "layout", "flight"], names
-        assert names[4:-1] == header[2:] and names[-1] == "record_key", names
+        assert names[:5] == ["time", "clock", "layout", "flight", "phase"], names
+        assert names[5:-1] == header[2:] and names[-1] == "record_key", names
+        phases = [r[2] for r in csv.reader(io.StringIO(run("--columns", "phase", "csv",
+                                                          log).stdout))][1:]
+        assert [r[4] for r in records] == phases, log
         assert len(records) == len(rows), f"{log}: {len(records)} records, {len(rows)} rows"
         for row, rec in zip(rows, records):
             time, clock, layout, flight = rec[:4]
@@ -56,7 +62,7 @@ with tempfile.TemporaryDirectory() as folder:
             else:
                 assert time == row[0], (time, row[0])
             assert flight == int(row[1]) and type(flight) is int
-            for name, cell, value in zip(header[2:], row[2:], rec[4:-1]):
+            for name, cell, value in zip(header[2:], row[2:], rec[5:-1]):
                 want = csv_value(cell)
                 assert type(value) is type(want), (log, name, cell, value)
                 if name in ("lat", "long") and want is not None:
@@ -118,6 +124,41 @@ with tempfile.TemporaryDirectory() as folder:
         assert row[3] == f"{by_table(level):.1f}", (row, level)
         assert row[4] == str(rpm), (row, rpm)
     con.close()
+
+    # The cruise table: what --cruise lists, the times as text and clock, numbers typed.
+    listed = list(csv.reader(io.StringIO(run(*profile, "--cruise", "csv", sample).stdout)))
+    con = sqlite3.connect(db)
+    cursor = con.execute("SELECT * FROM cruise ORDER BY start_clock")
+    names = [d[0] for d in cursor.description]
+    stored = cursor.fetchall()
+    assert names[:6] == ["flight", "start", "start_clock", "end", "end_clock", "seconds"], names
+    assert names[6:] == listed[0][4:], names
+    assert len(stored) == len(listed) - 1 > 0, stored
+    for row, segment in zip(listed[1:], stored):
+        assert (segment[0], segment[1], segment[3], segment[5]) == (
+            int(row[0]), row[1], row[2], int(row[3])), (row, segment)
+        assert list(segment[6:]) == [csv_value(c) for c in row[4:]], (row, segment)
+    con.close()
+
+    # A logbook of schema version 1 (no phases, no cruise table) gains both when added to: each
+    # record's phase is then the one a new logbook of both logs holds.
+    old, new = os.path.join(folder, "version1.db"), os.path.join(folder, "both.db")
+    later = os.path.join(folder, "later.rec")
+    subprocess.run([synth, "-o", later, "--flights", "2", "--seed", "5", "--date", "2026-06-15"],
+                   check=True, capture_output=True)
+    run("-o", old, "sqlite", sample)
+    with sqlite3.connect(old) as con:
+        con.execute("ALTER TABLE records DROP COLUMN phase")
+        con.execute("DROP TABLE cruise")
+        con.execute("PRAGMA user_version = 1")
+    run("-o", old, "sqlite", later)
+    run("-o", new, "sqlite", sample, later)
+    query = "SELECT clock, flight, phase FROM records ORDER BY clock, rowid"
+    with sqlite3.connect(old) as a, sqlite3.connect(new) as b:
+        assert a.execute("PRAGMA user_version").fetchone() == (2,)
+        upgraded, made = a.execute(query).fetchall(), b.execute(query).fetchall()
+        assert upgraded == made and None not in {p for _, _, p in made}, "phases differ"
+        assert a.execute("SELECT count(*) FROM cruise").fetchone()[0] > 0
 
     # A file that is no database is refused and left; --force replaces it; a failed run leaves
     # nothing.

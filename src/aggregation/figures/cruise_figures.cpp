@@ -2,31 +2,46 @@
 
 namespace korvex {
 
-CruiseMedians::CruiseMedians(const std::vector<FigureId>& figures, ColumnValues& values) {
+namespace {
+
+std::vector<FigureId> cruise_figures(const std::vector<FigureId>& figures) {
+  std::vector<FigureId> cruise;
   for (const FigureId id : figures) {
-    const FigureTraits& f = FIGURES[id];
-    if (f.kind == FigureKind::CRUISE) {
-      items_.push_back({id, values.add(f.column), -1, MedianSample()});
-    } else if (f.kind == FigureKind::CRUISE_SPREAD) {
-      items_.push_back({id, 0, f.engine(), MedianSample()});
-    }
+    if (FIGURES[id].is_cruise()) cruise.push_back(id);
   }
-  scratch_.reserve(MedianSample::kCapacity);
+  return cruise;
+}
+
+}  // namespace
+
+CruiseMedians::CruiseMedians(const std::vector<FigureId>& figures, ColumnValues& values,
+                             std::size_t capacity)
+    : sample_(cruise_figures(figures).size(), capacity) {
+  for (const FigureId id : cruise_figures(figures)) {
+    const FigureTraits& f = FIGURES[id];
+    const bool spread = f.kind == FigureKind::CRUISE_SPREAD;
+    items_.push_back({id, spread ? 0 : values.add(f.column), spread ? f.engine() : -1});
+  }
+  scratch_.reserve(capacity);
 }
 
 void CruiseMedians::clear() {
-  for (Item& item : items_) item.sample.clear();
+  sample_.clear();
 }
 
 void CruiseMedians::add(const RecordFacts& facts) {
-  for (Item& item : items_) {
-    item.sample.add(item.spread_engine >= 0 ? facts.egt_spread[item.spread_engine]
-                                            : facts.values[item.value]);
+  double* row = sample_.next();
+  if (row == nullptr) return;
+  for (const Item& item : items_) {
+    *row++ =
+        item.spread_engine >= 0 ? facts.egt_spread[item.spread_engine] : facts.values[item.value];
   }
 }
 
 void CruiseMedians::fill(std::array<std::optional<double>, FIGURE_COUNT>& figures) const {
-  for (const Item& item : items_) figures[item.figure] = item.sample.median(scratch_);
+  for (std::size_t i = 0; i < items_.size(); ++i) {
+    figures[items_[i].figure] = sample_.median(i, scratch_);
+  }
 }
 
 void CruiseSegments::start(std::int64_t flight) {

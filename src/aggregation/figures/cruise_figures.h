@@ -1,8 +1,11 @@
 // The steady figures of cruise: each cruise figure of the table is the median of its column (or
-// of its engine's EGT spread) over the records in cruise, in the profile's units. A flight's
-// cruise figures are the medians over all its cruise records together (every segment, each
-// record a second, so a long segment weighs more than a short one); a cruise segment is a
-// stretch of consecutive records in cruise, and its figures are the medians over it.
+// of its engine's EGT spread) over the records in cruise, in the profile's units. A cruise
+// segment is a stretch of consecutive records in cruise, and its figures are the medians over it
+// (over an even sample of RowSample::kCapacity records, for a segment longer than that). A
+// flight's cruise figures are the medians over all its cruise records together (every segment,
+// each record a second, so a long segment weighs more than a short one), over an even sample of
+// FLIGHT_CRUISE_SAMPLE records: the median of a steady cruise moves little with the sample, and
+// the flights table costs less.
 #pragma once
 
 #include <array>
@@ -16,11 +19,15 @@
 
 namespace korvex {
 
+inline constexpr std::size_t FLIGHT_CRUISE_SAMPLE = 512;
+
 // The medians of the cruise figures over some records.
 class CruiseMedians {
  public:
-  // The cruise figures among `figures`; the columns they read are added to `values`.
-  CruiseMedians(const std::vector<FigureId>& figures, ColumnValues& values);
+  // The cruise figures among `figures`; the columns they read are added to `values`. Over an
+  // even sample of at most `capacity` records.
+  CruiseMedians(const std::vector<FigureId>& figures, ColumnValues& values,
+                std::size_t capacity = RowSample::kCapacity);
 
   bool empty() const { return items_.empty(); }
   void clear();
@@ -33,9 +40,9 @@ class CruiseMedians {
     FigureId figure;
     std::size_t value;  // its column's place among the values read
     int spread_engine;  // the engine of an EGT spread, or -1
-    MedianSample sample;
   };
   std::vector<Item> items_;
+  RowSample sample_;  // a column per item
   mutable std::vector<double> scratch_;
 };
 

@@ -42,7 +42,9 @@ void FlightTotals::add(const FlightSummary& flight) {
 
 FlightFigures::FlightFigures(const std::vector<FigureId>& figures, const Profile& profile,
                              ColumnValues& values)
-    : values_(values), cruise_(figures, values), airborne_min_(profile.airborne.min) {
+    : values_(values),
+      cruise_(figures, values, FLIGHT_CRUISE_SAMPLE),
+      airborne_min_(profile.airborne.min) {
   for (const FigureId id : figures) {
     const FigureTraits& f = FIGURES[id];
     switch (f.kind) {

@@ -114,7 +114,8 @@ class SqliteOutput final : public LogOutput {
         writer_(setup.calls),
         columns_(setup.columns),
         profile_(setup.profile),
-        analysis_(setup.columns.sections, setup.profile, FlightAnalysis::ALL),
+        analysis_(setup.columns.sections, setup.profile,
+                  FlightAnalysis::ALL | FlightAnalysis::CRUISE_SEGMENTS),
         findings_(analysis_.finds()),
         flight_columns_(flight_columns(analysis_.figures(), findings_)) {
     columns_.for_each([&](ColumnRef c) {
@@ -143,12 +144,20 @@ class SqliteOutput final : public LogOutput {
       analysis_.take_findings(found_);
       if (!write_findings()) return false;
     }
+    analysis_.take_cruise(segments_);
+    if (!write_cruise()) return false;
     const Record& rec = event.rec;
+    const std::string_view phase = phase_name(event.phase);
     if (rec.origin == Origin::LOGBOOK) {
-      // A record of the logbook: its flight is numbered anew over the whole history.
-      if (event.flight == rec.stored_flight) return true;
+      // A record of the logbook: its flight is numbered anew over the whole history, and its
+      // phase found anew over its flight.
+      if (event.flight == rec.stored_flight &&
+          rec.stored_phase == static_cast<std::uint8_t>(event.phase) + 1) {
+        return true;
+      }
       update_flight_.integer(1, event.flight);
-      update_flight_.integer(2, rec.stored_row);
+      update_flight_.text(2, phase);
+      update_flight_.integer(3, rec.stored_row);
       return writer_.run(update_flight_) == SQLITE_DONE || fail(0);
     }
     sqlite3_stmt* insert = insert_record_.get();
@@ -165,6 +174,7 @@ class SqliteOutput final : public LogOutput {
     sqlite3_bind_int64(insert, i++, rec.timestamp);
     sqlite3_bind_int(insert, i++, rec.revision);
     sqlite3_bind_int64(insert, i++, event.flight);
+    sqlite3_bind_text(insert, i++, phase.data(), static_cast<int>(phase.size()), SQLITE_STATIC);
     const RecordView& view = event.view();
     for (std::size_t c = 0; c < chosen_.size(); ++c, ++i) {
       const std::optional<double> v = read_value(view, chosen_[c], decoders_[c]);
@@ -204,6 +214,8 @@ class SqliteOutput final : public LogOutput {
       analysis_.take_findings(found_);
       if (!write_findings()) return false;
     }
+    analysis_.take_cruise(segments_);
+    if (!write_cruise()) return false;
     const FlightSummary& flight = analysis_.summary();
     if (flight.findings > 0) count_ += {flight.findings, 1};
     return write_flight(flight);
@@ -220,6 +232,7 @@ class SqliteOutput final : public LogOutput {
     update_flight_.reset();
     insert_flight_.reset();
     insert_finding_.reset();
+    insert_cruise_.reset();
     if (history_ == nullptr && !exec("CREATE INDEX records_clock ON records (clock); "
                                      "CREATE INDEX records_flight ON records (flight)")) {
       return fail(0);
@@ -255,7 +268,7 @@ class SqliteOutput final : public LogOutput {
     if (history_ == nullptr) {
       std::string create =
           "CREATE TABLE records (time TEXT, clock INTEGER NOT NULL, layout INTEGER NOT NULL, "
-          "flight INTEGER NOT NULL";
+          "flight INTEGER NOT NULL, phase TEXT";
       for (const ColumnRef& c : chosen_) {
         create += concat({", ", sql_name(column_name(c.block, *c.field)), " ",
                           is_real(*c.field) ? "REAL" : "INTEGER"});
@@ -267,6 +280,13 @@ class SqliteOutput final : public LogOutput {
       }
     } else {
       const std::set<std::string>& present = history_->columns();
+      // A logbook of version 1: its records gain their phases (found below, as every record's
+      // phase is), and it becomes version 2.
+      if (present.count("phase") == 0 &&
+          (!exec("ALTER TABLE records ADD COLUMN phase TEXT") ||
+           !exec("PRAGMA user_version = " + std::to_string(LOGBOOK_VERSION)))) {
+        return false;
+      }
       // A block the logbook has had no log with: its columns are added (NULL in the records
       // it holds).
       for (const ColumnRef& c : chosen_) {
@@ -278,8 +298,8 @@ class SqliteOutput final : public LogOutput {
         }
       }
     }
-    std::string insert = "INSERT INTO records (time, clock, layout, flight";
-    std::string values = "?, ?, ?, ?";
+    std::string insert = "INSERT INTO records (time, clock, layout, flight, phase";
+    std::string values = "?, ?, ?, ?, ?";
     for (const ColumnRef& c : chosen_) {
       insert += ", " + sql_name(column_name(c.block, *c.field));
       values += ", ?";
@@ -290,8 +310,9 @@ class SqliteOutput final : public LogOutput {
         {", record_key) VALUES (", values, ", ?) ON CONFLICT (clock, record_key) DO NOTHING"});
     return insert_record_.prepare(db_, insert) &&
            insert_packet_.prepare(db_, "INSERT INTO packets VALUES (?, ?)") &&
-           update_flight_.prepare(db_, "UPDATE records SET flight = ? WHERE rowid = ?") &&
-           make_flights_table() &&
+           update_flight_.prepare(db_,
+                                  "UPDATE records SET flight = ?, phase = ? WHERE rowid = ?") &&
+           make_flights_table() && make_cruise_table() &&
            (!findings_ ||
             (exec("DROP TABLE IF EXISTS findings") && exec(kFindingsTable) &&
              insert_finding_.prepare(
@@ -335,6 +356,52 @@ class SqliteOutput final : public LogOutput {
            insert_flight_.prepare(db_, insert + ")");
   }
 
+  // The cruise segments: flight, start and end (as text and clock), seconds, then the medians
+  // by the names of their columns, as --cruise gives them.
+  bool make_cruise_table() {
+    std::string create =
+        "CREATE TABLE cruise (flight INTEGER NOT NULL, start TEXT, start_clock INTEGER NOT NULL, "
+        "\"end\" TEXT, end_clock INTEGER NOT NULL, seconds INTEGER NOT NULL";
+    std::string insert = "INSERT INTO cruise VALUES (?, ?, ?, ?, ?, ?";
+    for (const FigureId id : analysis_.figures()) {
+      if (!FIGURES[id].is_cruise()) continue;
+      cruise_figures_.push_back(id);
+      append(create, {", ", sql_name(cruise_key(id)), " ",
+                      figure_is_integer(id, profile_) ? "INTEGER" : "REAL"});
+      insert += ", ?";
+    }
+    return exec("DROP TABLE IF EXISTS cruise") && exec(create + ")") &&
+           insert_cruise_.prepare(db_, insert + ")");
+  }
+
+  bool write_cruise() {
+    sqlite3_stmt* insert = insert_cruise_.get();
+    for (const CruiseSegment& s : segments_) {
+      sqlite3_bind_int64(insert, 1, s.flight);
+      bind_time(insert_cruise_, 2, s.first_time, s.first_layout);
+      sqlite3_bind_int64(insert, 3, s.first_time);
+      bind_time(insert_cruise_, 4, s.last_time, s.last_layout);
+      sqlite3_bind_int64(insert, 5, s.last_time);
+      sqlite3_bind_int64(insert, 6, s.seconds());
+      int i = 7;
+      for (const FigureId id : cruise_figures_) bind_figure(insert, i++, id, s.figures[id]);
+      if (writer_.run(insert_cruise_) != SQLITE_DONE) return fail(0);
+    }
+    segments_.clear();
+    return true;
+  }
+
+  // A figure's value as the flights table stores it: NULL for none, whole or rounded.
+  void bind_figure(sqlite3_stmt* insert, int i, FigureId id, const std::optional<double>& v) {
+    if (!v) {
+      sqlite3_bind_null(insert, i);
+    } else if (figure_is_integer(id, profile_)) {
+      sqlite3_bind_int64(insert, i, std::llround(*v));
+    } else {
+      sqlite3_bind_double(insert, i, rounded(*v, figure_decimals(id, profile_)));
+    }
+  }
+
   bool write_flight(const FlightSummary& values) {
     sqlite3_stmt* insert = insert_flight_.get();
     int i = 1;
@@ -369,18 +436,9 @@ class SqliteOutput final : public LogOutput {
             sqlite3_bind_text(insert, i, part.data(), static_cast<int>(part.size()), SQLITE_STATIC);
           }
           break;
-        case FlightColumn::FIGURE: {
-          const std::optional<double>& v = values.figures[f.column->figure];
-          if (!v) {
-            sqlite3_bind_null(insert, i);
-          } else if (figure_is_integer(f.column->figure, profile_)) {
-            sqlite3_bind_int64(insert, i, std::llround(*v));
-          } else {
-            sqlite3_bind_double(insert, i,
-                                rounded(*v, figure_decimals(f.column->figure, profile_)));
-          }
+        case FlightColumn::FIGURE:
+          bind_figure(insert, i, f.column->figure, values.figures[f.column->figure]);
           break;
-        }
       }
       ++i;
     }
@@ -454,8 +512,10 @@ class SqliteOutput final : public LogOutput {
         {"clock", "record", "", "integer", "s", "the raw timestamp"},
         {"layout", "record", "", "integer", "", "the record's layout"}};
     std::vector<DescriptionRow> described = description_rows(columns_, profile_);
-    // flight and the columns, their values as logged
-    rows.insert(rows.end(), std::make_move_iterator(described.begin() + 1),
+    // flight, phase and the columns, their values as logged
+    rows.push_back(std::move(described[1]));
+    rows.push_back({"phase", "record", "", "text", "", "the flight's phase in the record"});
+    rows.insert(rows.end(), std::make_move_iterator(described.begin() + 2),
                 std::make_move_iterator(described.end()));
     rows.push_back(
         {"record_key", "record", "", "integer", "", "a hash of the record's layout and bytes"});
@@ -504,6 +564,7 @@ class SqliteOutput final : public LogOutput {
     update_flight_.reset();
     insert_flight_.reset();
     insert_finding_.reset();
+    insert_cruise_.reset();
     writer_.discard();
     db_ = nullptr;
     return false;
@@ -526,7 +587,10 @@ class SqliteOutput final : public LogOutput {
   std::vector<LogFacts> logs_;
   std::vector<std::int64_t> added_;  // records added, per log file
   sqlite3* db_ = nullptr;
-  Statement insert_record_, insert_packet_, update_flight_, insert_flight_, insert_finding_;
+  Statement insert_record_, insert_packet_, update_flight_, insert_flight_, insert_finding_,
+      insert_cruise_;
+  std::vector<FigureId> cruise_figures_;
+  std::vector<CruiseSegment> segments_;
   TimeCellCache time_cache_;
   char time_text_[32] = {};  // of the record being inserted
   std::int64_t rows_ = 0;
