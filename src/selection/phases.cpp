@@ -4,6 +4,7 @@
 #include <bit>
 #include <cmath>
 #include <cstring>
+#include <limits>
 
 #include "fields/column_set.h"
 
@@ -47,9 +48,9 @@ PhaseFinder::PhaseFinder(SectionFlags sections, const Profile& profile)
 
 double PhaseFinder::value(const Record& rec, ColumnRef column, ValueDecoder decode,
                           const Calibration* calibration) const {
-  if (decode == nullptr) return std::nan("");
+  if (decode == nullptr) return std::numeric_limits<double>::quiet_NaN();
   const std::uint8_t* at = field_bytes(rec, column);
-  if (at == nullptr) return std::nan("");
+  if (at == nullptr) return std::numeric_limits<double>::quiet_NaN();
   const double v = decode(at);
   return calibration != nullptr ? calibration->apply(v) : v;
 }

@@ -16,7 +16,18 @@ std::size_t ColumnValues::add(ColumnRef column) {
                     profile_.calibration(column)});
   values_.push_back(NO_VALUE);
   highest_.push_back(kNone);
-  return columns_.size() - 1;
+  const Slot& s = slots_.back();
+  const std::size_t place = columns_.size() - 1;
+  const int kind = s.storage == Storage::U16   ? 0
+                   : s.storage == Storage::S16 ? 1
+                   : s.storage == Storage::S32 ? 2
+                                               : -1;
+  if (kind >= 0 && s.scale == 1 && s.calibration == nullptr && s.first_layout == 0) {
+    plain_[kind][s.block].push_back({place, s.offset, s.short_offset});
+  } else {
+    others_.push_back(place);
+  }
+  return place;
 }
 
 void ColumnValues::start() {
