@@ -77,9 +77,16 @@ void FlightAnalysis::add(const RecordEvent& event) {
   }
   if (airborne_) facts.airborne = values_[*airborne_];
   if (event.oldest || event.newest) {
-    const bool active = facts.running[0] || facts.running[1] || facts.airborne >= airborne_min_;
-    if (event.oldest) summary_.partial_start = active;
-    if (event.newest) summary_.partial_end = active;
+    const bool airborne = facts.airborne >= airborne_min_;  // false for NaN
+    const bool active = facts.running[0] || facts.running[1] || airborne;
+    if (event.oldest) {
+      summary_.partial_start = active;
+      summary_.airborne_at_start = airborne;
+    }
+    if (event.newest) {
+      summary_.partial_end = active;
+      summary_.airborne_at_end = airborne;
+    }
   }
   if (flight_figures_) flight_figures_->add(facts);
   if (cruise_) cruise_->add(facts);

@@ -166,6 +166,27 @@ with tempfile.TemporaryDirectory() as tmp:
     for section_id, _, body in found:
         assert re.findall(r'<p class="none">No findings</p>', body), f"{section_id} has findings"
 
+    # In the pilot's units: manifold pressure in inHg, fuel in gallons at the start and the end.
+    # Every chart has the band of phases along its time axis; the first flight (the log's oldest
+    # record is in its climb) is marked partial, and it has cruise cards and a marked segment;
+    # the heading gives the totals.
+    assert re.search(r"<p>Flight report: Korvex.rec · .* · 2 flights: engine time 1:20:23", dom)
+    for (section_id, captions, body), partial, cruise in zip(found, (True, False), (True, False)):
+        cards = dict(re.findall(r"<dt>(.*?)</dt><dd>(.*?)</dd>", body))
+        assert re.fullmatch(r"29\.\d", cards["max Manifold pressure (inHg), Engine"]), cards
+        for end in ("at start", "at end"):
+            assert re.fullmatch(r"\d+\.\d", cards[f"{end} Fuel 1 (gal), Engine"]), cards
+        said = "begins in the air: the older records were overwritten" in body
+        assert said == partial, f"{section_id}: partial {said}"
+        assert ('<dl class="cruise">' in body) == cruise, f"{section_id}: cruise cards"
+        if cruise:
+            assert cards["RPM (rpm), Engine"] == "2400", cards
+            assert re.fullmatch(r"1\d\.\d", cards["Manifold pressure (inHg), Engine"]), cards
+        for figure in re.findall(r"<figure id=[^>]*>.*?</figure>", body, re.S):
+            phases = set(re.findall(r'<rect class="ph"[^>]*><title>(\w+)</title>', figure))
+            assert {"climb", "descent", "landing"} <= phases, f"{section_id}: phases {phases}"
+            assert ('<rect class="cruise"' in figure) == cruise, f"{section_id}: cruise marks"
+
     # Limits exceeded on purpose: every finding in a table under its flight's cards, linked to
     # the chart that shades its stretch.
     exceeded_log = os.path.join(tmp, "exceeded.rec")

@@ -40,6 +40,8 @@ struct FlightSummary {
   // its last record is the newest and the same holds (the log was taken off in flight).
   bool partial_start = false;
   bool partial_end = false;
+  bool airborne_at_start = false;  // in its first record (of a flight partial at its start)
+  bool airborne_at_end = false;
 
   std::uint32_t seconds() const { return last_time - first_time; }
 };

@@ -62,6 +62,13 @@ table.findings{margin:0 0 14px}
 table.findings caption{text-align:left;font-weight:600;color:#b3261e;padding:0 0 6px}
 table.findings td.what{text-align:left}
 p.none{margin:0 0 12px;color:#2e7d32;font-weight:600}
+p.partial{margin:0 0 12px;color:#8a5300;font-weight:600}
+h3{margin:4px 0 6px;font-size:15px}h3 span{font-weight:400;color:#51606f}
+dl.cruise div{background:#eaf5ec}dl div.wide{grid-column:span 2}
+.cruise{fill:#43a047;fill-opacity:.08}
+p.phases{margin:0 0 10px;font-size:12px;color:#51606f}p.phases span{margin-right:8px;white-space:nowrap}
+p.phases i{display:inline-block;width:12px;height:8px;margin-right:3px;border-radius:2px}
+p.phases i.cruise{background:#43a047;opacity:.3}
 svg .lt{font-size:11px}
 header p.note{font-size:13px;max-width:900px}
 code{font-family:ui-monospace,Menlo,Consolas,monospace;font-size:12px}
@@ -120,8 +127,9 @@ std::string figure_label(const FlightColumn& c, const Profile& profile) {
 // Whether a column is shown on a flight's card: not the flight and its times (the section's
 // heading has them), nor the twelve temperatures.
 bool on_card(const FlightColumn& c) {
+  // A flight held in part says so in words above its cards.
   if (c.kind == FlightColumn::FLIGHT || c.kind == FlightColumn::START ||
-      c.kind == FlightColumn::END) {
+      c.kind == FlightColumn::END || c.kind == FlightColumn::PARTIAL) {
     return false;
   }
   return c.kind != FlightColumn::FIGURE || FIGURES[c.figure].on_card;
@@ -262,7 +270,7 @@ ReportOutput::ReportOutput(OutBuffer& out, std::string log_name, SectionFlags se
       log_name_(std::move(log_name)),
       zone_(zone),
       profile_(profile),
-      analysis_(sections, profile, FlightAnalysis::ALL),
+      analysis_(sections, profile, FlightAnalysis::ALL | FlightAnalysis::CRUISE_SEGMENTS),
       findings_(analysis_.finds()),
       columns_(flight_columns(analysis_.figures(), findings_)),
       track_((sections & SECTION_GPS) != 0) {
@@ -314,16 +322,37 @@ void ReportOutput::take_findings() {
 bool ReportOutput::end_flight() {
   analysis_.finish();
   if (findings_) take_findings();
+  take_cruise();
   listed_.back() = analysis_.summary();
+  totals_.add(listed_.back());
   if (const std::int64_t n = listed_.back().findings; n > 0) count_ += {n, 1};
   return true;
+}
+
+void ReportOutput::take_cruise() {
+  analysis_.take_cruise(segments_);
+  Drawing& d = drawings_.back();
+  for (const CruiseSegment& s : segments_) {
+    if (d.cruise.size() < MAX_SHOWN_CRUISE) d.cruise.push_back({s.first_time, s.last_time});
+  }
+  segments_.clear();
 }
 
 bool ReportOutput::record(const RecordEvent& event) {
   const Record& rec = event.rec;
   analysis_.add(event);
   if (findings_) take_findings();
+  take_cruise();
   Drawing& d = drawings_.back();
+  if (event.phased) {
+    const auto phase = static_cast<std::uint8_t>(event.phase);
+    if (!d.phases.empty() &&
+        (d.phases.back().phase == phase || d.phases.size() == MAX_PHASE_STRETCHES)) {
+      d.phases.back().last = rec.timestamp;
+    } else {
+      d.phases.push_back({rec.timestamp, rec.timestamp, phase});
+    }
+  }
   bool pause = false;
   int halvings = 0;
   std::size_t bucket = clock_.tick(rec.timestamp, pause, halvings);
@@ -365,7 +394,19 @@ void ReportOutput::write_flight(const FlightSummary& l, const Drawing& d) {
   std::string text = concat({"<section class=\"flight\" id=\"flight-", n,
                              "\">\n<h2><a href=\"#flight-", n, "\">Flight ", n, "</a></h2>\n",
                              "<p class=\"when\">", report_time(l.first_time, l.first_layout, zone_),
-                             " to ", report_time(l.last_time, l.last_layout, zone_), "</p>\n<dl>"});
+                             " to ", report_time(l.last_time, l.last_layout, zone_), "</p>\n"});
+  // What the log lacks of it.
+  if (l.partial_start) {
+    append(text, {"<p class=\"partial\">",
+                  l.airborne_at_start ? "begins in the air" : "begins with the engine running",
+                  ": the older records were overwritten</p>\n"});
+  }
+  if (l.partial_end) {
+    append(text, {"<p class=\"partial\">",
+                  l.airborne_at_end ? "ends in the air" : "ends with the engine running",
+                  ": the log ends before the flight did</p>\n"});
+  }
+  text += "<dl>";
   const std::vector<std::string> texts =
       flight_texts(columns_, l, profile_, TimeForm::READABLE, "-", zone_);
   for (std::size_t i = 0; i < columns_.size(); ++i) {
@@ -375,6 +416,16 @@ void ReportOutput::write_flight(const FlightSummary& l, const Drawing& d) {
   }
   text += cylinder_cards(l);
   text += "</dl>\n";
+  text += cruise_cards(l);
+  if (!d.phases.empty()) {
+    // The key to the band of phases under every chart.
+    text += "<p class=\"phases\">Phases:";
+    for (std::size_t p = 0; p < PHASE_COUNT; ++p) {
+      append(text, {" <span><i style=\"background:", PHASE_COLOURS[p], "\"></i>", PHASE_NAMES[p],
+                    "</span>"});
+    }
+    text += " <span><i class=\"cruise\"></i>cruise segment</span></p>\n";
+  }
   if (findings_) text += findings_table(l, d);
   text += "<div class=\"charts\">\n";
   const TimeAxis axis{l.first_time, l.last_time, l.first_layout >= FIRST_DATED_LAYOUT, zone_};
@@ -397,14 +448,16 @@ void ReportOutput::write_flight(const FlightSummary& l, const Drawing& d) {
       lines.push_back({html_text(line.name), line.axis, &d.series[i], html_text(line.unit),
                        line.min_limit, line.max_limit});
     }
-    std::vector<TimeStretch> shaded;
+    TimeMarks marks;
+    marks.phases = &d.phases;
+    marks.cruise = &d.cruise;
     for (const Finding& f : d.findings) {
-      if (chart_of(f) == c) shaded.push_back({f.first_time, f.last_time});
+      if (chart_of(f) == c) marks.findings.push_back({f.first_time, f.last_time});
     }
     std::string svg;
     const std::string id = concat({"f", n, "c", std::to_string(c)});
     write_line_chart(svg, id, html_text(concat({chart.title, ", flight ", n})), lines, axis,
-                     shared[static_cast<int>(chart.scale)], shaded);
+                     shared[static_cast<int>(chart.scale)], marks);
     if (!svg.empty()) {
       text += concat({"<figure id=\"", id, "-chart\">\n<figcaption>", html_text(chart.title),
                       "</figcaption>\n", svg, "</figure>\n"});
@@ -458,6 +511,57 @@ std::string ReportOutput::findings_table(const FlightSummary& l, const Drawing& 
   }
   text += "</table></div>\n";
   return text;
+}
+
+std::string ReportOutput::cruise_cards(const FlightSummary& l) const {
+  std::string cards;
+  for (const FlightColumn& c : columns_) {
+    if (c.kind != FlightColumn::FIGURE) continue;
+    const FigureTraits& f = FIGURES[c.figure];
+    // The thermocouples follow, as the profile names their cylinders.
+    const bool thermocouple =
+        f.kind == FigureKind::CRUISE && f.column.field->label.starts_with("tc");
+    if (!f.is_cruise() || thermocouple) continue;
+    const std::optional<double>& v = l.figures[c.figure];
+    if (!v) continue;
+    std::string label = f.kind == FigureKind::CRUISE_SPREAD ? std::string("EGT spread")
+                                                            : std::string(profile_.label(f.column));
+    label = with_unit(std::move(label), figure_unit(c.figure, profile_));
+    if (f.engine() >= 0) label += concat({", ", engine_name(profile_, f.column.block)});
+    append(cards, {"<div><dt>", html_text(label), "</dt><dd>",
+                   html_text(figure_text(c.figure, v, "-", profile_)), "</dd></div>"});
+  }
+  // Each engine's named cylinders, EGTs and CHTs, a card each.
+  for (int n = 0; n < ENGINE_COUNT; ++n) {
+    const int block = SECTION_ID_TELM1 + n;
+    const EngineSetup& e = *profile_.engine(block);
+    for (const auto& [tcs, what] : {std::pair{&e.egt, "EGT"}, std::pair{&e.cht, "CHT"}}) {
+      std::string values, unit;
+      for (const int tc : *tcs) {
+        const ColumnRef column = thermocouple_column(block, tc);
+        const FigureId id = find_figure(concat({"cruise_", column_name(block, *column.field)}));
+        if (id == FIGURE_COUNT || !l.figures[id]) continue;
+        append(values, {values.empty() ? "" : " ", figure_text(id, l.figures[id], "-", profile_)});
+        unit = figure_unit(id, profile_);
+      }
+      if (values.empty()) continue;
+      const std::string label =
+          concat({with_unit(concat({what, " 1–", std::to_string(tcs->size())}), unit), ", ",
+                  engine_name(profile_, block)});
+      append(cards, {"<div class=\"wide\"><dt>", html_text(label), "</dt><dd>", html_text(values),
+                     "</dd></div>"});
+    }
+  }
+  if (cards.empty()) return {};
+  std::string time;
+  for (const FlightColumn& c : columns_) {
+    if (c.kind == FlightColumn::FIGURE && FIGURES[c.figure].kind == FigureKind::PHASE_TIME &&
+        FIGURES[c.figure].phase == Phase::CRUISE) {
+      time = figure_text(c.figure, l.figures[c.figure], "-", profile_);
+    }
+  }
+  return concat({"<h3>Cruise <span>medians over ", html_text(time),
+                 "</span></h3>\n<dl class=\"cruise\">", cards, "</dl>\n"});
 }
 
 std::string ReportOutput::cylinder_cards(const FlightSummary& l) const {
@@ -537,7 +641,7 @@ bool ReportOutput::end() {
     const FlightSummary& last = listed_.back();
     out_.write(concat({report_time(first_time_, first_layout_, zone_), " to ",
                        report_time(last.last_time, last.last_layout, zone_), " · ",
-                       std::to_string(flights_), flights_ == 1 ? " flight" : " flights"}));
+                       html_text(totals_text(totals_, profile_))}));
   }
   out_.write("</p>\n");
   if (static_cast<std::size_t>(flights_) > drawings_.size()) {

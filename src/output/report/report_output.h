@@ -34,7 +34,9 @@ struct RunTotals;
 
 inline constexpr std::size_t MAX_CHARTED_FLIGHTS = 200;
 inline constexpr std::size_t MAX_LISTED_FLIGHTS = 3000;
-inline constexpr std::size_t MAX_SHOWN_FINDINGS = 100;  // in a flight's section
+inline constexpr std::size_t MAX_SHOWN_FINDINGS = 100;    // in a flight's section
+inline constexpr std::size_t MAX_PHASE_STRETCHES = 2000;  // drawn in a flight's band
+inline constexpr std::size_t MAX_SHOWN_CRUISE = 100;      // cruise segments marked
 static_assert(MAX_CHARTED_FLIGHTS <= MAX_LISTED_FLIGHTS, "a charted flight is listed");
 
 class ReportOutput final : public LogOutput {
@@ -77,6 +79,10 @@ class ReportOutput final : public LogOutput {
     TrackLine track;
     std::size_t buckets = 0;        // the buckets of its time so far, in each line
     std::vector<Finding> findings;  // the first MAX_SHOWN_FINDINGS of them
+    // Its phases, stretch by stretch (the last stretch takes in the rest beyond
+    // MAX_PHASE_STRETCHES), and its first MAX_SHOWN_CRUISE cruise segments.
+    std::vector<PhaseStretch> phases;
+    std::vector<TimeStretch> cruise;
   };
 
  private:
@@ -87,11 +93,14 @@ class ReportOutput final : public LogOutput {
 
   // The cards of an engine's cylinders, where the profile names them.
   std::string cylinder_cards(const FlightSummary& l) const;
+  // The cards of a flight's cruise figures, when it had cruise.
+  std::string cruise_cards(const FlightSummary& l) const;
   // The table of a flight's findings, each linked to the chart it is shaded on.
   std::string findings_table(const FlightSummary& l, const Drawing& d) const;
   // The chart a finding is shaded on, or nothing.
   std::optional<std::size_t> chart_of(const Finding& f) const;
   void take_findings();
+  void take_cruise();
 
   OutBuffer& out_;
   std::string log_name_;  // for the heading
@@ -100,7 +109,9 @@ class ReportOutput final : public LogOutput {
   FlightAnalysis analysis_;
   bool findings_;  // the profile gives limits: findings are looked for
   std::vector<Finding> found_;
+  std::vector<CruiseSegment> segments_;
   FindingCount count_;
+  FlightTotals totals_;
   std::vector<FlightColumn> columns_;  // of the flights table
   std::vector<Line> lines_;
   std::vector<Chart> charts_;

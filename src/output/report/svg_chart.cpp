@@ -4,9 +4,11 @@
 #include <charconv>
 #include <cmath>
 #include <numbers>
+#include <utility>
 
 #include "io/concat.h"
 #include "output/report/axis_ticks.h"
+#include "profile/phase.h"
 
 namespace korvex {
 
@@ -136,8 +138,7 @@ std::string axis_title(const std::vector<const ChartLine*>& lines) {
 
 void write_line_chart(std::string& out, const std::string& id, const std::string& title,
                       const std::vector<ChartLine>& all, const TimeAxis& axis,
-                      const std::optional<ValueRange>& left_range,
-                      const std::vector<TimeStretch>& shaded) {
+                      const std::optional<ValueRange>& left_range, const TimeMarks& marks) {
   std::vector<const ChartLine*> lines, of_axis[2];
   for (const ChartLine& line : all) {
     if (line.series->empty()) continue;
@@ -213,14 +214,37 @@ void write_line_chart(std::string& out, const std::string& id, const std::string
              .c_str());
   }
   frame.write(out);
-  // The stretches of findings, behind the lines: at least a unit wide, a second's width more
-  // than their first to their last time.
-  for (const TimeStretch& t : shaded) {
-    const double left = std::clamp(x_of(t.first), box.left, box.right);
-    const double right = std::clamp(x_of(t.last + 1), box.left, box.right);
-    append(out, {"<rect class=\"shade\" x=\"", number(left), "\" y=\"", number(box.top),
-                 "\" width=\"", number(std::max(right - left, 1.0)), "\" height=\"",
-                 number(box.bottom - box.top), "\"/>\n"});
+  // The stretches of findings and of cruise, behind the lines: at least a unit wide, a
+  // second's width more than their first to their last time.
+  const auto span_of = [&](std::uint32_t first, std::uint32_t last) {
+    const double left = std::clamp(x_of(first), box.left, box.right);
+    const double right = std::clamp(x_of(last + 1), box.left, box.right);
+    return std::pair{left, std::max(right - left, 1.0)};
+  };
+  if (marks.cruise != nullptr) {
+    for (const TimeStretch& t : *marks.cruise) {
+      const auto [left, width] = span_of(t.first, t.last);
+      append(out, {"<rect class=\"cruise\" x=\"", number(left), "\" y=\"", number(box.top),
+                   "\" width=\"", number(width), "\" height=\"", number(box.bottom - box.top),
+                   "\"><title>cruise</title></rect>\n"});
+    }
+  }
+  for (const TimeStretch& t : marks.findings) {
+    const auto [left, width] = span_of(t.first, t.last);
+    append(out,
+           {"<rect class=\"shade\" x=\"", number(left), "\" y=\"", number(box.top), "\" width=\"",
+            number(width), "\" height=\"", number(box.bottom - box.top), "\"/>\n"});
+  }
+  // The phases: a band at the foot of the plot.
+  if (marks.phases != nullptr) {
+    constexpr double kBand = 6;
+    for (const PhaseStretch& p : *marks.phases) {
+      const auto [left, width] = span_of(p.first, p.last);
+      append(out, {"<rect class=\"ph\" x=\"", number(left), "\" y=\"", number(box.bottom - kBand),
+                   "\" width=\"", number(width), "\" height=\"", number(kBand), "\" fill=\"",
+                   PHASE_COLOURS[p.phase % std::size(PHASE_COLOURS)], "\"><title>",
+                   PHASE_NAMES[p.phase % PHASE_COUNT], "</title></rect>\n"});
+    }
   }
   append(out, {"<path class=\"a\" d=\"M", number(box.left), " ", number(box.top), "V",
                number(box.bottom), "H", number(box.right), right_axis ? "V" : "",

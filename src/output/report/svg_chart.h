@@ -27,6 +27,25 @@ struct TimeStretch {
   std::uint32_t first, last;
 };
 
+// A stretch of consecutive records of one phase (its number in the order of PHASE_NAMES).
+struct PhaseStretch {
+  std::uint32_t first, last;
+  std::uint8_t phase;
+};
+
+// What a chart shows along its time axis beside the lines: the findings' stretches, shaded; the
+// phases, a band of colour at the foot of the plot (each stretch titled with its phase); the
+// cruise segments, shaded lightly and marked above the band.
+struct TimeMarks {
+  std::vector<TimeStretch> findings;
+  const std::vector<PhaseStretch>* phases = nullptr;
+  const std::vector<TimeStretch>* cruise = nullptr;
+};
+
+// The colour of each phase in the band, in the order of PHASE_NAMES.
+inline constexpr const char* PHASE_COLOURS[] = {"#b7bfc8", "#8d6e63", "#ff9800", "#e53935",
+                                                "#43a047", "#1e88e5", "#8e24aa", "#fdd835"};
+
 // Values an axis shows at least, beside those of its lines: for charts that share one scale.
 struct ValueRange {
   double low, high;
@@ -40,11 +59,11 @@ struct TimeAxis {
 };
 
 // Appends the chart to `out`; lines without values are left out of it. The left axis covers
-// `left_range` too, when given; the stretches `shaded` are shaded across the plot.
+// `left_range` too, when given; `marks` go along the time axis.
 void write_line_chart(std::string& out, const std::string& id, const std::string& title,
                       const std::vector<ChartLine>& lines, const TimeAxis& axis,
                       const std::optional<ValueRange>& left_range = std::nullopt,
-                      const std::vector<TimeStretch>& shaded = {});
+                      const TimeMarks& marks = {});
 
 void write_track_chart(std::string& out, const std::string& id, const std::string& title,
                        const TrackLine& track);
