@@ -224,8 +224,8 @@ class Reader {
         fail(item.source(), at, concat({"holds something that is no pair; ", kForm}));
         return;
       }
-      const std::optional<double> logged = number(*pair->get(0), at);
-      const std::optional<double> value = number(*pair->get(1), at);
+      const std::optional<double> logged = number((*pair)[0], at);
+      const std::optional<double> value = number((*pair)[1], at);
       if (!logged || !value) return;
       if (!table.empty() && *logged <= table.back().first) {
         fail(item.source(), at,
