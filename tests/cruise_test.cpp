@@ -1,6 +1,6 @@
 // Cruise: the segments of --cruise and the flights table's cruise figures against medians worked
 // out here from the records csv gives with their phases, and against what the synthesizer flew;
-// the median's sample over stretches longer than it holds.
+// the median's sample over stretches longer than it holds. Flights the log holds in part.
 #include <gtest/gtest.h>
 
 #include <unistd.h>
@@ -276,6 +276,51 @@ TEST_F(Cruise, TheSampleProfileReadsTheSendersInGallons) {
                 std::stod(counts.cell(i, "start_telm1_fl1")) / synth::FUEL_SENDER_COUNTS_PER_GALLON,
                 0.05);
   }
+}
+
+// A wrapped log whose oldest record has the engine running or the aircraft airborne holds its
+// first flight in part, and a log cut off in flight its last; read with a download that holds
+// the rest, the flights are whole again.
+TEST_F(Cruise, FlightsHeldInPartAreMarkedUntilAnotherLogHoldsTheRest) {
+  synth::SynthOptions o;
+  o.seed = 4;
+  o.flights = 3;
+  o.sections = SECTION_TELM1 | SECTION_GPS;
+  const std::vector<std::uint8_t> whole = synth::synthesize(o).image;
+  o.capacity = static_cast<std::int64_t>(whole.size()) * 6 / 10;
+  const std::string all = write("whole.rec", whole);
+  const std::string wrapped = write("wrapped.rec", synth::synthesize(o).image);
+  const std::string cut = write(
+      "cut.rec", std::vector<std::uint8_t>(whole.begin(),
+                                           whole.begin() + static_cast<std::ptrdiff_t>(whole.size() / 2)));
+  const auto partial = [](const std::string& log, const std::string& also = {}) {
+    std::vector<std::string> args = {"-q", "--flights", "--columns", "partial", "csv", log};
+    if (!also.empty()) args.push_back(also);
+    const Table t = run_csv(args);
+    std::vector<std::string> marks;
+    for (std::size_t i = 0; i < t.rows.size(); ++i) marks.push_back(t.cell(i, "partial"));
+    return marks;
+  };
+  // By the description: is the engine running (RPM 400) or the aircraft airborne (ASI 40) in
+  // the oldest, or the newest, record?
+  const auto active = [](const std::string& log, bool newest) {
+    const Table t = run_csv({"-q", "--columns", "ASI,telm1_RPM", "csv", log});
+    const std::size_t i = newest ? t.rows.size() - 1 : 0;
+    return std::stod(t.cell(i, "telm1_RPM")) >= 400 || std::stod(t.cell(i, "ASI")) >= 40;
+  };
+  const std::vector<std::string> flights = partial(all);
+  ASSERT_EQ(flights, std::vector<std::string>(3, ""));
+  std::vector<std::string> marks = partial(wrapped);
+  ASSERT_FALSE(marks.empty());
+  ASSERT_TRUE(active(wrapped, false)) << "the wrap is to fall within a flight";
+  EXPECT_EQ(marks.front(), "start");
+  for (std::size_t i = 1; i < marks.size(); ++i) EXPECT_EQ(marks[i], "") << i;
+  marks = partial(cut);
+  ASSERT_TRUE(active(cut, true)) << "the cut is to fall within a flight";
+  EXPECT_EQ(marks.back(), "end");
+  // With the whole download beside them, every flight is whole.
+  EXPECT_EQ(partial(wrapped, all), flights);
+  EXPECT_EQ(partial(all, cut), flights);
 }
 
 // Beyond its capacity the median is that of an even sample: within a few strides of the true
