@@ -81,14 +81,16 @@ for name in layout2-all layout0-none; do
   # the survey pass alone, the same number of runs
   survey_s=$(for i in $(seq $runs); do $survey "$file" | awk '{print $2}'; done | median)
   # every format, and the flights table (a row per flight) beside them, the report and the
-  # flights table with the sample's profile too (p-html, p-flights), and the findings of a
-  # profile of twenty limits; records/s counts the log's records throughout
-  for mode in tab comma space csv tsv gpx kml html flights p-html p-flights findings; do
+  # flights table with the sample's profile too (p-html, p-flights), its cruise segments
+  # (p-cruise), and the findings of a profile of twenty limits; records/s counts the log's
+  # records throughout
+  for mode in tab comma space csv tsv gpx kml html flights p-html p-flights p-cruise findings; do
     args=("$mode")
     [ "$mode" = flights ] && args=(--flights tab)
     # With the sample's aircraft profile: units, cylinders, limits.
     [ "$mode" = p-html ] && args=(--profile examples/Korvex.profile.toml html)
     [ "$mode" = p-flights ] && args=(--profile examples/Korvex.profile.toml --flights tab)
+    [ "$mode" = p-cruise ] && args=(--profile examples/Korvex.profile.toml --cruise tab)
     # Findings of twenty limits, an EGT spread and a CHT cooling, against csv.
     [ "$mode" = findings ] && args=(--profile bench/findings-profile.toml --findings csv)
     table=$data/$name.$mode.out
