@@ -65,6 +65,16 @@ const EngineSetup* Profile::engine(int block) const {
   return &engines[block - SECTION_ID_TELM1];
 }
 
+bool Profile::limits_by_phase() const {
+  for (const ColumnSetup& c : columns) {
+    if ((c.phases | c.min_phases | c.max_phases) != 0) return true;
+  }
+  for (const EngineSetup& e : engines) {
+    if (e.phases != 0) return true;
+  }
+  return false;
+}
+
 std::string_view Profile::label(ColumnRef column) const {
   const ColumnSetup* c = setup(column);
   return c != nullptr && !c->label.empty() ? std::string_view(c->label) : column.field->label;

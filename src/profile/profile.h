@@ -86,6 +86,8 @@ struct Profile {  // NOLINT(bugprone-reserved-identifier): the copy of its array
   const ColumnSetup* setup(ColumnRef column) const;
   // The engine setup of an engine monitor's block (SECTION_ID_TELM1 or _TELM2), or nullptr.
   const EngineSetup* engine(int block) const;
+  // A limit of a column or an engine is restricted to phases.
+  bool limits_by_phase() const;
   // The calibration of a column, or nullptr when it has none: its values are as logged.
   const Calibration* calibration(ColumnRef column) const;
   // The decimals of a column's values as the tool computes them: logged, or calibrated.
