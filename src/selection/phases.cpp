@@ -40,7 +40,7 @@ PhaseFinder::PhaseFinder(SectionFlags sections, const Profile& profile)
   // last records and gap, and the vertical speed's records ahead; and as many behind for it.
   const auto held = static_cast<std::size_t>(
       setup_.cruise_seconds + std::max<std::int64_t>(MIN_FLIGHT_RECORDS, setup_.landing_seconds) +
-      MERGE_GAP + 2 * setup_.vertical_seconds + 8);
+      MERGE_GAP + std::int64_t{2} * setup_.vertical_seconds + 8);
   const std::size_t size = std::bit_ceil(held);
   ring_.resize(size);
   mask_ = size - 1;
@@ -70,7 +70,8 @@ void PhaseFinder::add(const Record& rec) {
   // The record with its bytes, the timestamp and header before the payload included (a
   // section may start there).
   const std::uint8_t* body = rec.payload - RECORD_HEADER_LEN;
-  const auto size = static_cast<std::size_t>(rec.payload_len + RECORD_HEADER_LEN);
+  const std::size_t size =
+      static_cast<std::size_t>(rec.payload_len) + static_cast<std::size_t>(RECORD_HEADER_LEN);
   std::memcpy(s.bytes, body, std::min(size, sizeof s.bytes));
   s.rec = rec;
   s.rec.payload = s.bytes + RECORD_HEADER_LEN;
