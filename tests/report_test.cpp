@@ -1,163 +1,222 @@
-// The geometry of the report's charts, on values in memory: round ticks, time axes, the
-// reduction of long lines to buckets without losing their peaks, breaks at gaps, and the scale
-// of the track's plan view.
+// The report's charts, on values in memory: the samples a flight's charts are drawn from, checked
+// against a model of the buckets that keeps every record of each; the JSON text the page reads;
+// the track's plan view; and the page's budget, that keeps short flights whole and the page
+// small.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
+#include <optional>
+#include <random>
 #include <sstream>
 #include <string>
 #include <vector>
 
-#include "output/report/axis_ticks.h"
+#include "output/report/chart_data.h"
 #include "output/report/report_output.h"
-#include "output/report/series.h"
-#include "output/report/svg_chart.h"
+#include "output/report/track_svg.h"
 #include "support/log_builder.h"
 #include "support/run_capture.h"
 
 namespace korvex::test {
 namespace {
 
-TEST(ReportAxes, ValueTicksAreRoundAndCoverTheData) {
-  struct Case {
-    double min, max;
-    double low, high, step;
-  };
-  const Case cases[] = {
-      {0, 7502, 0, 8000, 2000},      {-523, 611, -1000, 1000, 500}, {12.3, 14.1, 12, 14.5, 0.5},
-      {150, 190, 150, 190, 10},      {5, 5, 4.5, 5.5, 0.5},         {0, 0, -1, 1, 0.5},
-      {-0.4, -0.1, -0.4, -0.1, 0.1}, {46.01, 47.13, 46, 47.5, 0.5},
-  };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(testing::Message() << c.min << " to " << c.max);
-    const Ticks t = value_ticks(c.min, c.max);
-    EXPECT_NEAR(t.low, c.low, 1e-9);
-    EXPECT_NEAR(t.high, c.high, 1e-9);
-    EXPECT_NEAR(t.step, c.step, 1e-9);
-    ASSERT_GE(t.values.size(), 3U);
-    EXPECT_LE(t.values.size(), 7U);
-    EXPECT_NEAR(t.values.front(), t.low, 1e-9);
-    EXPECT_NEAR(t.values.back(), t.high, 1e-9);
+// The numbers of a JSON array of numbers and nulls that starts at `at` ("[1,null,-2.5]").
+std::vector<std::optional<double>> json_numbers(const std::string& text, std::size_t at) {
+  std::vector<std::optional<double>> numbers;
+  const std::size_t end = text.find(']', at);
+  std::istringstream cells(text.substr(at + 1, end - at - 1));
+  for (std::string cell; std::getline(cells, cell, ',');) {
+    numbers.push_back(cell == "null" ? std::nullopt : std::optional<double>(std::stod(cell)));
   }
+  return numbers;
 }
 
-TEST(ReportAxes, TickLabelsShowTheDecimalsTheStepNeeds) {
-  EXPECT_EQ(tick_label(1500, 500), "1500");
-  EXPECT_EQ(tick_label(12.5, 0.5), "12.5");
-  EXPECT_EQ(tick_label(0.25, 0.05), "0.25");
-  EXPECT_EQ(tick_label(-1e-12, 0.1), "0.0");  // never "-0.0"
+// A flight's data read back as the page's script reads it: the times of its points, and per line
+// its values in its decimals (nothing for a line without values).
+struct Decoded {
+  std::vector<double> x;
+  std::vector<std::optional<std::vector<std::optional<double>>>> y;
+};
+Decoded decode(const std::string& json) {
+  Decoded d;
+  const double x0 = std::stod(json.substr(json.find("\"x0\":") + 5));
+  double t = x0;
+  for (const auto& step : json_numbers(json, json.find("\"x\":[") + 4)) {
+    t += step.value();
+    d.x.push_back(t);
+  }
+  std::size_t at = json.find("\"y\":[") + 4;  // its [
+  while (json[at] != ']') {
+    ++at;  // '[' or ','
+    if (json.compare(at, 4, "null") == 0) {
+      d.y.emplace_back();
+      at += 4;
+      continue;
+    }
+    const auto cells = json_numbers(json, at);
+    std::vector<std::optional<double>> values;
+    double v = 0;
+    bool started = false;
+    for (std::size_t i = 1; i < cells.size(); ++i) {
+      if (!cells[i]) {
+        values.emplace_back();
+        continue;
+      }
+      v = started ? v + *cells[i] : *cells[i];
+      started = true;
+      values.push_back(v);
+    }
+    d.y.push_back(values);
+    at = json.find(']', at) + 1;
+  }
+  return d;
 }
 
-TEST(ReportAxes, TimeTicksAreRoundClockTimesOrMinutesFromTheStart) {
-  const std::uint32_t noon = 9661 * 86400U + 12 * 3600;  // 2026-06-14 12:00
-  const TimeTicks dated = time_ticks(noon + 13 * 60 + 23, noon + 55 * 60 + 15, true);
-  EXPECT_EQ(dated.labels, (std::vector<std::string>{"12:20", "12:30", "12:40", "12:50"}));
-  EXPECT_EQ(dated.times.front(), noon + 20 * 60);
+// Records of a flight: a time, and per line a value or none.
+struct ModelRecord {
+  std::uint32_t time;
+  std::vector<std::optional<std::int32_t>> values;
+};
 
-  const TimeTicks long_flight = time_ticks(noon - 1800, noon + 5 * 3600, true);
-  EXPECT_EQ(long_flight.labels,
-            (std::vector<std::string>{"12:00", "13:00", "14:00", "15:00", "16:00", "17:00"}));
+TEST(ReportSamples, EachBucketKeepsItsLowestAndHighestInTheOrderTheyCame) {
+  // Random flights (ties, gaps in a line, pauses, records in the same second), merged 0 to 6
+  // times, against a model that buckets the records themselves: each bucket's points are its
+  // lowest and its highest value at their first records, in time order, one point where every
+  // line has one value; a pause is a point of nulls before its bucket.
+  for (unsigned seed = 1; seed <= 12; ++seed) {
+    std::mt19937 engine(seed);
+    const auto random = [&engine] { return static_cast<std::uint32_t>(engine()); };
+    const std::size_t lines = 3;
+    const std::uint32_t start = 1000 + seed;
+    std::vector<ModelRecord> records;
+    std::uint32_t t = start;
+    const std::size_t count = 50 + random() % 400;
+    for (std::size_t r = 0; r < count; ++r) {
+      if (r > 0) {
+        const unsigned step = random() % 40;
+        t += step == 0 ? 0 : step == 1 ? 6 + random() % 30 : 1;
+      }
+      ModelRecord rec{t, {}};
+      for (std::size_t l = 0; l < lines; ++l) {
+        // Line 2 only now and then; the others lack a value now and then.
+        const bool lacks = l == 2 ? random() % 5 != 0 : random() % 12 == 0;
+        rec.values.push_back(lacks ? std::nullopt
+                                   : std::optional<std::int32_t>(
+                                         static_cast<std::int32_t>(random() % 9) - 4));
+      }
+      records.push_back(rec);
+    }
+    for (int halvings = 0; halvings <= 6; ++halvings) {
+      SCOPED_TRACE(testing::Message() << "seed " << seed << ", merged " << halvings << " times");
+      FlightSamples samples(start, std::vector<int>(lines, 1));
+      for (const ModelRecord& rec : records) {
+        samples.tick(rec.time);
+        for (std::size_t l = 0; l < lines; ++l) {
+          if (rec.values[l]) samples.add(l, *rec.values[l]);
+        }
+      }
+      for (int h = 0; h < halvings; ++h) samples.halve();
+      const std::uint32_t width = 1U << halvings;
+      ASSERT_EQ(samples.width(), width);
 
-  // At the end of the clock: no tick wraps round to its start.
-  const TimeTicks last = time_ticks(UINT32_MAX - 100, UINT32_MAX, true);
-  EXPECT_EQ(last.times, (std::vector<std::uint32_t>{UINT32_MAX - 75, UINT32_MAX - 15}));
-  EXPECT_TRUE(time_ticks(UINT32_MAX, UINT32_MAX, true).times.empty());
+      // The model's points.
+      struct Point {
+        std::optional<double> x;  // none: a gap's
+        std::vector<std::optional<double>> y;
+      };
+      std::vector<Point> expected;
+      std::size_t r = 0;
+      bool any = false;
+      while (r < records.size()) {
+        const std::uint32_t bucket = (records[r].time - start) / width;
+        std::size_t end = r;
+        bool pause = false;
+        while (end < records.size() && (records[end].time - start) / width == bucket) {
+          pause = pause || (end > 0 && records[end].time - records[end - 1].time > BREAK_SECONDS);
+          ++end;
+        }
+        if (pause && any) expected.push_back({std::nullopt, std::vector<std::optional<double>>(lines)});
+        std::vector<std::vector<std::int32_t>> firsts(lines);  // per line: low, high in order
+        bool two = false;
+        for (std::size_t l = 0; l < lines; ++l) {
+          std::optional<std::size_t> low, high;
+          for (std::size_t k = r; k < end; ++k) {
+            const auto& v = records[k].values[l];
+            if (!v) continue;
+            if (!low || *v < *records[*low].values[l]) low = k;
+            if (!high || *v > *records[*high].values[l]) high = k;
+          }
+          if (!low) continue;
+          const std::int32_t lv = *records[*low].values[l], hv = *records[*high].values[l];
+          firsts[l] = *low <= *high ? std::vector{lv, hv} : std::vector{hv, lv};
+          two = two || lv != hv;
+        }
+        const double at = start + static_cast<double>(bucket) * width;
+        for (int k = 0; k < (two ? 2 : 1); ++k) {
+          Point p{at + k * width / 2.0, {}};
+          for (std::size_t l = 0; l < lines; ++l) {
+            p.y.push_back(firsts[l].empty() ? std::nullopt
+                                            : std::optional<double>(firsts[l][k == 0 ? 0 : 1]));
+          }
+          expected.push_back(p);
+        }
+        any = true;
+        r = end;
+      }
 
-  const TimeTicks raw = time_ticks(1000, 1092, false);
-  EXPECT_EQ(raw.labels, (std::vector<std::string>{"0.0", "0.5", "1.0", "1.5"}));
-  EXPECT_EQ(raw.times, (std::vector<std::uint32_t>{1000, 1030, 1060, 1090}));
-}
-
-// Feeds `values` (one a second from time 0, NaN: the record lacks the value) through a clock of
-// buckets `width` seconds wide.
-Series line_of(const std::vector<double>& values, std::uint32_t width) {
-  BucketClock clock;
-  clock.reset(0, width);
-  Series s;
-  for (std::uint32_t t = 0; t < values.size(); ++t) {
-    bool pause = false;
-    int halvings = 0;
-    const std::size_t bucket = clock.tick(t, pause, halvings);
-    for (; halvings > 0; --halvings) s.halve();
-    if (std::isnan(values[t])) {
-      s.lack();
-    } else {
-      s.add(bucket, t, values[t], pause);
+      const Decoded got = decode(samples.json());
+      ASSERT_EQ(got.x.size(), expected.size());
+      for (std::size_t i = 0; i < expected.size(); ++i) {
+        if (expected[i].x) {
+          EXPECT_DOUBLE_EQ(got.x[i], *expected[i].x) << "point " << i;
+        } else if (i > 0) {
+          EXPECT_GT(got.x[i], got.x[i - 1]) << "the gap's point " << i;
+        }
+        for (std::size_t l = 0; l < lines; ++l) {
+          ASSERT_TRUE(got.y[l].has_value()) << "line " << l;
+          EXPECT_EQ((*got.y[l])[i], expected[i].y[l]) << "line " << l << ", point " << i;
+        }
+      }
     }
   }
-  return s;
 }
 
-TEST(ReportLines, BucketsKeepTheirExtremesInTimeOrder) {
-  const Series s = line_of({5, 9, 1, 4, 6, 2}, 3);
-  const std::vector<Series::Point> p = s.points();
-  ASSERT_EQ(p.size(), 4U);
-  // First bucket: the maximum (at 1) comes before the minimum (at 2).
-  EXPECT_EQ(p[0].time, 1U);
-  EXPECT_EQ(p[0].value, 9);
-  EXPECT_EQ(p[1].time, 2U);
-  EXPECT_EQ(p[1].value, 1);
-  EXPECT_EQ(p[2].value, 6);  // second bucket: the maximum (at 4) before the minimum (at 5)
-  EXPECT_EQ(p[3].value, 2);
-  EXPECT_EQ(p[2].time, 4U);
-  EXPECT_TRUE(p[0].starts_stretch);
-  EXPECT_FALSE(p[2].starts_stretch);
-  EXPECT_EQ(s.min(), 1);
-  EXPECT_EQ(s.max(), 9);
-}
-
-TEST(ReportLines, AnAbsentValueBreaksTheLineAndIsNoZero) {
-  const double gap = std::nan("");
-  const Series s = line_of({5, 6, gap, gap, 7, 8}, 1);
-  const std::vector<Series::Point> p = s.points();
-  ASSERT_EQ(p.size(), 4U);
-  EXPECT_EQ(p[2].time, 4U);
-  EXPECT_TRUE(p[2].starts_stretch);
-  EXPECT_FALSE(p[3].starts_stretch);
-  EXPECT_EQ(s.min(), 5);  // the absent values are not zeros
-
-  EXPECT_TRUE(line_of({gap, gap}, 1).empty());
-}
-
-TEST(ReportLines, APauseBetweenRecordsBreaksTheLine) {
-  BucketClock clock;
-  clock.reset(100, 1);
-  Series s;
-  for (const std::uint32_t t : {100U, 101U, 102U, 102U + BREAK_SECONDS, 103U + 2 * BREAK_SECONDS}) {
-    bool pause = false;
-    int halvings = 0;
-    const std::size_t bucket = clock.tick(t, pause, halvings);
-    EXPECT_EQ(halvings, 0);
-    s.add(bucket, t, 1, pause);
+TEST(ReportSamples, ValuesAreKeptInTheirDecimalsAndALineWithoutValuesIsNull) {
+  const struct {
+    double value;
+    int decimals;
+    std::int32_t kept;
+  } kCases[] = {
+      {12.34, 1, 123},          {-0.05, 1, -1},         {2548, 0, 2548},
+      {0.6667, 4, 6667},        {1e12, 2, INT32_MAX},   {-1e12, 0, -INT32_MAX},
+      {std::nan(""), 1, 0},
+  };
+  for (const auto& c : kCases) {
+    EXPECT_EQ(FlightSamples::scaled(c.value, c.decimals), c.kept) << c.value << " " << c.decimals;
   }
-  std::vector<bool> starts;
-  for (const Series::Point& p : s.points()) starts.push_back(p.starts_stretch);
-  EXPECT_EQ(starts, (std::vector<bool>{true, false, false, false, true}));
+  FlightSamples samples(10, {1, 0});
+  samples.tick(10);
+  samples.add(0, 125);
+  samples.tick(11);
+  samples.add(0, 120);
+  EXPECT_EQ(samples.json(5), "{\"x0\":15,\"w\":1,\"x\":[0,1],\"y\":[[1,125,-5],null]}");
 }
 
-TEST(ReportLines, LongLinesAreReducedWithoutHidingPeaks) {
-  // Ten hours a second apart, bucketed a second wide: the clock widens its buckets as the
-  // flight grows, and a line keeps at most two points per bucket.
-  std::vector<double> values(36000);
-  for (std::size_t i = 0; i < values.size(); ++i) values[i] = std::sin(static_cast<double>(i) / 50);
-  values[12345] = 40;   // a one-second spike
-  values[30001] = -40;  // and a dip
-  const Series s = line_of(values, 1);
-  const std::vector<Series::Point> p = s.points();
-  EXPECT_LE(p.size(), 2 * MAX_BUCKETS);
-  EXPECT_GE(p.size(), MAX_BUCKETS / 2);
-  EXPECT_EQ(s.max(), 40);
-  EXPECT_EQ(s.min(), -40);
-  bool spike = false, dip = false;
-  for (std::size_t i = 0; i < p.size(); ++i) {
-    spike = spike || (p[i].value == 40 && p[i].time == 12345);
-    dip = dip || (p[i].value == -40 && p[i].time == 30001);
-    if (i > 0) {
-      EXPECT_LE(p[i - 1].time, p[i].time);
-    }
-  }
-  EXPECT_TRUE(spike);
-  EXPECT_TRUE(dip);
+TEST(ReportSamples, TextInThePagesScriptsIsQuotedAndCannotCloseThem) {
+  const struct {
+    std::string text, json;
+  } kCases[] = {
+      {"Oil temperature", "\"Oil temperature\""},
+      {"a \"b\" \\ c", "\"a \\\"b\\\" \\\\ c\""},
+      {"</script><b>&", "\"\\u003c/script\\u003e\\u003cb\\u003e\\u0026\""},
+      {"tab\tline\n", "\"tab\\u0009line\\u000a\""},
+      {"°F", "\"°F\""},
+  };
+  for (const auto& c : kCases) EXPECT_EQ(json_string(c.text), c.json) << c.text;
+  EXPECT_EQ(json_number(245), "245");
+  EXPECT_EQ(json_number(12.5), "12.5");
+  EXPECT_EQ(json_number(std::nan("")), "null");
 }
 
 // The coordinates of the points of the paths of class "l" (the lines) in an SVG text; a path's
@@ -184,85 +243,15 @@ std::vector<std::vector<PathPoint>> line_paths(const std::string& svg) {
   return paths;
 }
 
-ChartLine chart_line(std::string name, int axis, const Series* series) {
-  ChartLine l;
-  l.name = std::move(name);
-  l.axis = axis;
-  l.series = series;
-  return l;
-}
-
-TEST(ReportCharts, LinesSpanTheTimeAxisAndBreakAtGaps) {
-  const double gap = std::nan("");
-  const Series s = line_of({0, 10, 20, gap, 40, 50}, 1);
-  const Series none = line_of({gap, gap, gap}, 1);
-  std::string svg;
-  write_line_chart(svg, "c", "Chart", {chart_line("alt", 0, &s), chart_line("g-alt", 0, &none)},
-                   TimeAxis{0, 5, false});
-  EXPECT_NE(svg.find("<title id=\"c\">Chart</title>"), std::string::npos);
-  EXPECT_EQ(svg.find("g-alt"), std::string::npos);  // a line without values is left out
-  const auto paths = line_paths(svg);
-  ASSERT_EQ(paths.size(), 2U);  // the line and its legend sample
-  const std::vector<PathPoint>& line = paths[0];
-  ASSERT_EQ(line.size(), 5U);
-  EXPECT_EQ(line[0].x, 64);  // the first record at the left of the chart area
-  EXPECT_EQ(line[4].x, CHART_WIDTH - 16);
-  EXPECT_TRUE(line[3].move);                // the gap breaks the line
-  EXPECT_GT(line[0].y, line[2].y);          // higher values higher up
-  EXPECT_EQ(line[0].y, CHART_HEIGHT - 40);  // 0 on the lowest tick
-
-  std::string empty;
-  write_line_chart(empty, "e", "Empty", {chart_line("alt", 0, &none)}, TimeAxis{0, 5, false});
-  EXPECT_TRUE(empty.empty());
-}
-
-TEST(ReportCharts, RightAxisLinesHaveABandBelowAndLimitsAndSharedRangesWidenTheAxis) {
-  const Series volts = line_of({14.0, 14.2, 14.1}, 1);
-  const Series amps = line_of({3, -2, 5}, 1);
-  ChartLine left = chart_line("m-v", 0, &volts), right = chart_line("amps", 1, &amps);
-  left.unit = "V";
-  right.unit = "A";
-  left.max_limit = 15;
-  std::string svg;
-  write_line_chart(svg, "c", "Electrical", {left, right}, TimeAxis{0, 2, false});
-  const auto paths = line_paths(svg);
-  ASSERT_GE(paths.size(), 2U);
-  // Every point of the left line stands above every point of the right one (each line is
-  // followed by its legend's sample).
-  ASSERT_EQ(paths.size(), 4U);
-  for (const PathPoint& a : paths[0]) {
-    for (const PathPoint& b : paths[2]) EXPECT_LT(a.y, b.y);
-  }
-  // The limit: a dashed line named with its value, inside the axis.
-  EXPECT_NE(svg.find("class=\"lim\""), std::string::npos);
-  EXPECT_NE(svg.find(">max m-v 15</text>"), std::string::npos);
-  // The axes are titled with their units.
-  EXPECT_NE(svg.find(">m-v (V)</text>"), std::string::npos);
-  EXPECT_NE(svg.find(">amps (A)</text>"), std::string::npos);
-
-  // A shared range widens the left axis: the same rise of 100 is drawn shorter on a scale that
-  // also holds 200 and 1600.
-  std::string own, shared;
-  const Series egt = line_of({1300, 1400}, 1);
-  write_line_chart(own, "a", "EGT", {chart_line("EGT 1", 0, &egt)}, TimeAxis{0, 1, false});
-  write_line_chart(shared, "b", "EGT", {chart_line("EGT 1", 0, &egt)}, TimeAxis{0, 1, false},
-                   ValueRange{200, 1600});
-  const auto rise = [](const std::string& chart) {
-    const auto points = line_paths(chart)[0];
-    return points.front().y - points.back().y;
-  };
-  EXPECT_GT(rise(own), 2 * rise(shared));
-}
-
-TEST(ReportCharts, TheTrackKeepsItsTrueShape) {
+TEST(ReportTrack, KeepsItsTrueShape) {
   // A square of 1 km sides at 60 degrees north: a degree of longitude there is half a degree of
   // latitude long, so the square spans twice as many degrees of longitude as of latitude.
   TrackLine track;
   const double lat = 60, side = 1.0 / 111.2;  // degrees of latitude in 1 km
   const double corners[][2] = {
       {lat, 10}, {lat, 10 + 2 * side}, {lat + side, 10 + 2 * side}, {lat + side, 10}, {lat, 10}};
-  std::size_t bucket = 0;
-  for (const auto& c : corners) track.add(bucket++, c[0], c[1], false);
+  std::uint32_t t = 0;
+  for (const auto& c : corners) track.add(t++, c[0], c[1], false);
   std::string svg;
   write_track_chart(svg, "t", "Track", track);
   const auto paths = line_paths(svg);
@@ -332,12 +321,35 @@ TEST(ReportPage, StaysSmallWithVeryManyFlights) {
   EXPECT_NE(run.err.find("The report charts the last 200 of " + flights + " flights"),
             std::string::npos);
   EXPECT_NE(run.err.find("lists the last 3000 of " + flights + " flights"), std::string::npos);
-  // The last flight is charted, and its charts are no more than their share of the budget.
+  // The last flight is charted, and every charted flight keeps every record.
   EXPECT_NE(run.out.find("id=\"flight-" + flights + "\""), std::string::npos);
-  std::size_t points = 0;
-  for (const auto& path : line_paths(run.out)) points += path.size();
-  EXPECT_GT(points, 100'000U);
-  EXPECT_LE(points, 400'000U);
+  EXPECT_EQ(occurrences(run.out, "The charts show every record."), MAX_CHARTED_FLIGHTS);
+}
+
+TEST(ReportPage, TheBudgetKeepsShortFlightsWholeAndMergesTheLongest) {
+  // Three flights of ten minutes and one of thirty hours, every section: the long one alone is
+  // over the budget, so its buckets are merged and the short ones keep every record.
+  LogBuilder log;
+  std::uint32_t t = 9661 * 86400U;
+  for (const std::uint32_t seconds : {600U, 108'000U, 600U, 600U}) {
+    for (std::uint32_t s = 0; s < seconds; ++s) log.record(2, t + s, SECTION_ALL);
+    t += seconds + 3600;
+  }
+  const Conversion run = convert(log.bytes, "html");
+  ASSERT_EQ(run.status, 0) << run.err;
+  EXPECT_LT(run.out.size(), MAX_PAGE_BYTES);
+  EXPECT_EQ(occurrences(run.out, "The charts show every record."), 3U);
+  const std::size_t long_flight = run.out.find("id=\"flight-2\"");
+  ASSERT_NE(long_flight, std::string::npos);
+  const std::size_t said = run.out.find("The charts show the lowest and the highest value of every ");
+  EXPECT_GT(said, long_flight);
+  EXPECT_LT(said, run.out.find("id=\"flight-3\""));
+  // Its data: no more points than the budget leaves it, two a bucket at most.
+  const std::size_t data = run.out.find("<script type=\"application/json\" id=\"f2-data\">");
+  ASSERT_NE(data, std::string::npos);
+  const Decoded d = decode(run.out.substr(data, run.out.find("</script>", data) - data));
+  EXPECT_GT(d.x.size(), 108'000U / 4);
+  EXPECT_LE(d.x.size(), 108'000U);
 }
 
 }  // namespace

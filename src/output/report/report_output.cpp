@@ -9,20 +9,20 @@
 #include "output/findings/finding_text.h"
 #include "output/format/format.h"
 #include "record/timestamp.h"
+#include "chart_library.h"
 #include "version.h"
 
 namespace korvex {
 
 namespace {
 
-// All lines of all flights together hold at most this many points, so the page (and the memory
-// that keeps them) stays small whatever the size of the log.
-constexpr std::size_t kPointBudget = 400000;
-// A bucket of a line holds two points at most: its lowest and its highest value.
-constexpr std::size_t kPointsPerBucket = 2;
-// The widest buckets a flight starts with, and the widest they become, in seconds.
-constexpr std::uint32_t kMaxFirstWidth = 1U << 20;
-constexpr std::uint32_t kMaxWidth = 1U << 30;
+// The values the samples of all flights keep together, a bucket of a line each: about a
+// hundred hours of records of the sample's aircraft at one a second, in memory 8 bytes each; the
+// page writes a few bytes each (a difference to the value before), two where a bucket keeps two.
+constexpr std::size_t kValueBudget = 3'000'000;
+// Before the page drops the oldest flights' charts to keep to its size, their buckets are
+// merged down to this many.
+constexpr std::size_t kFewestBuckets = 128;
 
 constexpr std::string_view kStyle = R"(<style>
 :root{color-scheme:light}
@@ -44,9 +44,21 @@ dl{display:grid;grid-template-columns:repeat(auto-fill,minmax(140px,1fr));gap:8p
 dl div{background:#f4f6f9;border-radius:8px;padding:7px 11px}
 dt{font-size:12px;color:#5b6b7b}
 dd{margin:0;font-size:19px;font-weight:600;font-variant-numeric:tabular-nums}
-.charts{display:grid;grid-template-columns:repeat(auto-fit,minmax(540px,1fr));gap:14px}
+.charts{display:grid;grid-template-columns:1fr;gap:10px}
 figure{margin:0;border:1px solid #e3e8ee;border-radius:8px;padding:8px 8px 2px}
 figcaption{font-weight:600;font-size:14px;margin:0 0 2px 4px}
+figure.chart{display:grid;grid-template-columns:minmax(0,1fr) 250px;grid-template-rows:auto 1fr;column-gap:8px}
+figure.chart figcaption{grid-column:1/3}
+.plot{min-width:0;min-height:230px}
+.legend .u-legend{text-align:left;font-size:12px;font-variant-numeric:tabular-nums}
+.legend .u-legend .u-series{display:table-row}
+.legend .u-legend th{background:none;position:static;padding:1px 4px;font-weight:400;color:#3c4a57;text-align:left}
+.legend .u-legend td{padding:1px 4px;border:none;text-align:right}
+.legend .u-legend .u-marker{width:14px;height:3px;margin-right:5px}
+.legend .u-legend tr:first-child th,.legend .u-legend tr:first-child td{font-weight:600}
+.nojs figure.chart{display:none}
+p.nojs{margin:0 0 12px;color:#8a5300;font-weight:600}
+p.detail{margin:0 0 8px;font-size:12px;color:#51606f}
 svg{display:block;width:100%;height:auto}
 svg text{font-size:12px;fill:#3c4a57}
 svg .k{font-size:13px;fill:#1d2733}
@@ -54,8 +66,6 @@ svg .t{fill:#5b6b7b}
 .g{stroke:#e8ecf1;fill:none}
 .a{stroke:#8a97a5;fill:none}
 .l{fill:none;stroke-width:1.7;stroke-linejoin:round;stroke-linecap:round}
-.lim{fill:none;stroke-width:1.2}
-.shade{fill:#d62728;fill-opacity:.14}
 tr.found td{background:#fdecea}
 tr.found td:first-child{box-shadow:inset 4px 0 #d62728}
 table.findings{margin:0 0 14px}
@@ -65,17 +75,22 @@ p.none{margin:0 0 12px;color:#2e7d32;font-weight:600}
 p.partial{margin:0 0 12px;color:#8a5300;font-weight:600}
 h3{margin:4px 0 6px;font-size:15px}h3 span{font-weight:400;color:#51606f}
 dl.cruise div{background:#eaf5ec}dl div.wide{grid-column:span 2}
-.cruise{fill:#43a047;fill-opacity:.08}
 p.phases{margin:0 0 10px;font-size:12px;color:#51606f}p.phases span{margin-right:8px;white-space:nowrap}
 p.phases i{display:inline-block;width:12px;height:8px;margin-right:3px;border-radius:2px}
 p.phases i.cruise{background:#43a047;opacity:.3}
-svg .lt{font-size:11px}
 header p.note{font-size:13px;max-width:900px}
 code{font-family:ui-monospace,Menlo,Consolas,monospace;font-size:12px}
 footer{color:#6b7a89;font-size:13px;text-align:center;padding:8px}
-@media print{body{background:#fff}header{background:none;color:#000}header p{color:#333}
-section{box-shadow:none;border:1px solid #ccc}section.flight{break-before:page}
-figure{break-inside:avoid}.charts{display:block}figure{margin:0 0 10px}}
+@media print{body{background:#fff;zoom:.75}header{background:none;color:#000}header p{color:#333}
+section{box-shadow:none;border:1px solid #ccc}section.flight+section.flight{break-before:page}
+figure{break-inside:avoid}.charts{display:block}figure{margin:0 0 10px}
+figure.chart{grid-template-columns:minmax(0,1fr) 190px}
+dl{grid-template-columns:repeat(auto-fill,minmax(100px,1fr));gap:4px;margin:0 0 8px}
+dl div{padding:2px 6px}dt{font-size:9px}dd{font-size:13px}dl div.wide{grid-column:span 3}
+table{font-size:10px}th,td{padding:2px 5px}
+.plot .uplot,.plot .u-wrap{width:auto!important;height:auto!important}
+.plot canvas{width:100%!important;height:auto!important;position:static!important}
+.plot .u-over,.plot .u-under,.plot .u-cursor-x,.plot .u-cursor-pt{display:none!important}}
 </style>
 )";
 
@@ -144,6 +159,15 @@ std::string figure_number(double value) {
 // count.
 std::string report_time(std::uint32_t timestamp, RecordLayout layout, const TimeZone& zone) {
   return time_text(timestamp, layout, TimeForm::READABLE, zone);
+}
+
+// What the page adds to a timestamp for its clock: seconds from 1970 (as the browser counts
+// them), on the clock shown (UTC with --utc); raw times stay as they are.
+std::int64_t page_shift(std::uint32_t timestamp, RecordLayout layout, const TimeZone& zone) {
+  if (layout < FIRST_DATED_LAYOUT) return 0;
+  const std::int64_t epoch =
+      std::chrono::sys_seconds(LOG_EPOCH).time_since_epoch().count();
+  return std::int64_t{zone.shown(timestamp, layout)} - timestamp + epoch;
 }
 
 using Line = ReportOutput::Line;
@@ -265,7 +289,7 @@ std::string html_text(std::string_view text) {
 }
 
 ReportOutput::ReportOutput(OutBuffer& out, std::string log_name, SectionFlags sections,
-                           std::uint64_t seconds, const Profile& profile, const TimeZone& zone)
+                           const Profile& profile, const TimeZone& zone)
     : out_(out),
       log_name_(std::move(log_name)),
       zone_(zone),
@@ -275,39 +299,37 @@ ReportOutput::ReportOutput(OutBuffer& out, std::string log_name, SectionFlags se
       columns_(flight_columns(analysis_.figures(), findings_)),
       track_((sections & SECTION_GPS) != 0) {
   define_charts(sections, profile, charts_, lines_);
-  max_buckets_ = kPointBudget / kPointsPerBucket / (lines_.size() + (track_ ? 1 : 0));
-  // Buckets about as wide as the budget allows from the start, rather than narrow ones merged
-  // again and again as the records come.
-  width_ = static_cast<std::uint32_t>(
-      std::clamp<std::uint64_t>(seconds / max_buckets_, 1, kMaxFirstWidth));
+  for (const Line& line : lines_) decimals_.push_back(profile.decimals(line.column));
 }
 
 bool ReportOutput::begin_flight(const FlightFacts& facts) {
   if (flights_++ == 0) {
     first_time_ = facts.first_time;
     first_layout_ = facts.first_layout;
+    dated_ = facts.first_layout >= FIRST_DATED_LAYOUT;
   }
   analysis_.start(facts);
   if (listed_.size() == MAX_LISTED_FLIGHTS) listed_.pop_front();
   listed_.push_back(analysis_.summary());
   if (drawings_.size() == MAX_CHARTED_FLIGHTS) {
-    buckets_ -= drawings_.front().buckets;
+    values_ -= drawings_.front().samples.buckets() * lines_.size();
     drawings_.pop_front();
   }
-  drawings_.emplace_back();
-  Drawing& d = drawings_.back();
-  d.flight = facts.number;
-  d.series.resize(lines_.size());
-  clock_.reset(facts.first_time, width_);
+  drawings_.emplace_back(facts.number, facts.first_time, decimals_);
+  drawings_.back().layout = facts.first_layout;
   return true;
 }
 
-void ReportOutput::halve(Drawing& d) {
-  for (Series& s : d.series) s.halve();
-  d.track.halve();
-  const std::size_t halved = (d.buckets + 1) / 2;
-  buckets_ -= d.buckets - halved;
-  d.buckets = halved;
+void ReportOutput::halve_largest() {
+  if (drawings_.empty()) return;
+  auto largest = drawings_.begin();
+  for (auto d = drawings_.begin(); d != drawings_.end(); ++d) {
+    if (d->samples.buckets() > largest->samples.buckets()) largest = d;
+  }
+  const std::size_t before = largest->samples.buckets();
+  if (before <= 1) return;
+  largest->samples.halve();
+  values_ -= (before - largest->samples.buckets()) * lines_.size();
 }
 
 void ReportOutput::take_findings() {
@@ -353,34 +375,30 @@ bool ReportOutput::record(const RecordEvent& event) {
       d.phases.push_back({rec.timestamp, rec.timestamp, phase});
     }
   }
-  bool pause = false;
-  int halvings = 0;
-  std::size_t bucket = clock_.tick(rec.timestamp, pause, halvings);
-  for (; halvings > 0; --halvings) halve(d);
-  if (bucket >= d.buckets) {
-    buckets_ += bucket + 1 - d.buckets;
-    d.buckets = bucket + 1;
-    // Over the budget: every flight's buckets, and those to come, twice as wide.
-    while (buckets_ > max_buckets_ && width_ < kMaxWidth) {
-      for (Drawing& each : drawings_) halve(each);
-      width_ *= 2;
-      clock_.widen();
-      bucket /= 2;
-    }
+  const bool pause = d.ticked && rec.timestamp - d.last_time > BREAK_SECONDS;
+  d.ticked = true;
+  d.last_time = rec.timestamp;
+  const std::size_t before = d.samples.buckets();
+  d.samples.tick(rec.timestamp);
+  values_ += (d.samples.buckets() - before) * lines_.size();
+  // Over the budget: the flight of the most buckets has them merged (this one, or another).
+  while (values_ > kValueBudget && values_ > lines_.size()) {
+    const std::size_t kept = values_;
+    halve_largest();
+    if (values_ == kept) break;
   }
   const RecordView& view = event.view();
   for (std::size_t i = 0; i < lines_.size(); ++i) {
     const Line& line = lines_[i];
     if (const std::optional<double> v = read_value(view, line.column, line.decode)) {
-      d.series[i].add(bucket, rec.timestamp,
-                      line.calibration != nullptr ? line.calibration->apply(*v) : *v, pause);
-    } else {
-      d.series[i].lack();
+      d.samples.add(i, FlightSamples::scaled(
+                           line.calibration != nullptr ? line.calibration->apply(*v) : *v,
+                           decimals_[i]));
     }
   }
   if (track_) {
     if (const std::optional<GpsFix>& fix = event.fix()) {
-      d.track.add(bucket, fix->lat, fix->lon, pause);
+      d.track.add(rec.timestamp, fix->lat, fix->lon, pause);
     } else {
       d.track.lack();
     }
@@ -389,9 +407,9 @@ bool ReportOutput::record(const RecordEvent& event) {
   return true;
 }
 
-void ReportOutput::write_flight(const FlightSummary& l, const Drawing& d) {
+std::string ReportOutput::flight_section(const FlightSummary& l, const Drawing& d) const {
   const std::string n = std::to_string(l.flight);
-  std::string text = concat({"<section class=\"flight\" id=\"flight-", n,
+  std::string text = concat({"<section class=\"flight\" id=\"flight-", n, "\" data-flight=\"", n,
                              "\">\n<h2><a href=\"#flight-", n, "\">Flight ", n, "</a></h2>\n",
                              "<p class=\"when\">", report_time(l.first_time, l.first_layout, zone_),
                              " to ", report_time(l.last_time, l.last_layout, zone_), "</p>\n"});
@@ -427,49 +445,66 @@ void ReportOutput::write_flight(const FlightSummary& l, const Drawing& d) {
     text += " <span><i class=\"cruise\"></i>cruise segment</span></p>\n";
   }
   if (findings_) text += findings_table(l, d);
-  text += "<div class=\"charts\">\n";
-  const TimeAxis axis{l.first_time, l.last_time, l.first_layout >= FIRST_DATED_LAYOUT, zone_};
-  // The EGT charts of both engines share one scale, and so do the CHT charts.
-  std::optional<ValueRange> shared[3];
-  for (const Chart& chart : charts_) {
-    std::optional<ValueRange>& range = shared[static_cast<int>(chart.scale)];
-    for (std::size_t i = chart.first_line; i < chart.first_line + chart.line_count; ++i) {
-      const Series& s = d.series[i];
-      if (chart.scale == Scale::OWN || s.empty()) continue;
-      range = range ? ValueRange{std::min(range->low, s.min()), std::max(range->high, s.max())}
-                    : ValueRange{s.min(), s.max()};
-    }
-  }
+  // How much of the flight its charts show.
+  const std::uint32_t width = d.samples.width();
+  text += width == 1 ? "<p class=\"detail\">The charts show every record.</p>\n"
+                     : concat({"<p class=\"detail\">The charts show the lowest and the highest value "
+                               "of every ",
+                               std::to_string(width),
+                               " seconds (the report's budget); the flight alone (--flight ", n,
+                               ") is charted in more detail.</p>\n"});
+  text += concat({"<noscript><p class=\"nojs\">The charts need JavaScript: allow it for this "
+                  "page to see them.</p></noscript>\n<div class=\"charts\">\n"});
   for (std::size_t c = 0; c < charts_.size(); ++c) {
     const Chart& chart = charts_[c];
-    std::vector<ChartLine> lines;
+    bool any = false;
     for (std::size_t i = chart.first_line; i < chart.first_line + chart.line_count; ++i) {
-      const Line& line = lines_[i];
-      lines.push_back({html_text(line.name), line.axis, &d.series[i], html_text(line.unit),
-                       line.min_limit, line.max_limit});
+      any = any || d.samples.has(i);
     }
-    TimeMarks marks;
-    marks.phases = &d.phases;
-    marks.cruise = &d.cruise;
-    for (const Finding& f : d.findings) {
-      if (chart_of(f) == c) marks.findings.push_back({f.first_time, f.last_time});
-    }
-    std::string svg;
+    if (!any) continue;
     const std::string id = concat({"f", n, "c", std::to_string(c)});
-    write_line_chart(svg, id, html_text(concat({chart.title, ", flight ", n})), lines, axis,
-                     shared[static_cast<int>(chart.scale)], marks);
-    if (!svg.empty()) {
-      text += concat({"<figure id=\"", id, "-chart\">\n<figcaption>", html_text(chart.title),
-                      "</figcaption>\n", svg, "</figure>\n"});
-    }
+    append(text, {"<figure class=\"chart\" id=\"", id, "-chart\" data-chart=\"", std::to_string(c),
+                  "\">\n<figcaption>", html_text(chart.title),
+                  "</figcaption>\n<div class=\"plot\"></div><div class=\"legend\"></div></figure>\n"});
   }
   if (track_ && !d.track.empty()) {
     std::string svg;
     write_track_chart(svg, concat({"f", n, "track"}), concat({"GPS track, flight ", n}), d.track);
     append(text, {"<figure>\n<figcaption>GPS track</figcaption>\n", svg, "</figure>\n"});
   }
-  text += "</div>\n</section>\n";
-  out_.write(text);
+  text += "</div>\n";
+  return text;
+}
+
+std::string ReportOutput::flight_data(const Drawing& d) const {
+  const std::string n = std::to_string(d.flight);
+  // The times of its stretches on the clock of its samples' (that the page shows).
+  const std::uint32_t start = d.samples.start();
+  const std::int64_t shift = page_shift(start, d.layout, zone_);
+  const auto at = [&](std::uint32_t t) { return std::to_string(std::int64_t{t} + shift); };
+  std::string text = d.samples.json(shift);
+  text.pop_back();  // the closing brace
+  text += ",\"findings\":[";
+  bool first = true;
+  for (const Finding& f : d.findings) {
+    const std::optional<std::size_t> chart = chart_of(f);
+    if (!chart) continue;
+    append(text, {first ? "[" : ",[", at(f.first_time), ",", at(f.last_time),
+                  ",", std::to_string(*chart), "]"});
+    first = false;
+  }
+  text += "],\"phases\":[";
+  for (std::size_t i = 0; i < d.phases.size(); ++i) {
+    const PhaseStretch& p = d.phases[i];
+    append(text, {i == 0 ? "[" : ",[", at(p.first), ",", at(p.last), ",",
+                  std::to_string(p.phase), "]"});
+  }
+  text += "],\"cruise\":[";
+  for (std::size_t i = 0; i < d.cruise.size(); ++i) {
+    append(text, {i == 0 ? "[" : ",[", at(d.cruise[i].first), ",", at(d.cruise[i].last), "]"});
+  }
+  text += "]}";
+  return concat({"<script type=\"application/json\" id=\"f", n, "-data\">", text, "</script>\n"});
 }
 
 std::optional<std::size_t> ReportOutput::chart_of(const Finding& f) const {
@@ -496,7 +531,11 @@ std::string ReportOutput::findings_table(const FlightSummary& l, const Drawing& 
     const std::optional<std::size_t> chart = chart_of(f);
     std::string what = html_text(finding_label(f, profile_));
     if (chart) {
-      what = concat({"<a href=\"#f", n, "c", std::to_string(*chart), "-chart\">", what, "</a>"});
+      // A click zooms the flight's charts to the finding's stretch (on the clock they show).
+      const std::int64_t shift = page_shift(f.first_time, f.first_layout, zone_);
+      what = concat({"<a href=\"#f", n, "c", std::to_string(*chart), "-chart\" data-first=\"",
+                     std::to_string(f.first_time + shift), "\" data-last=\"",
+                     std::to_string(f.last_time + shift), "\">", what, "</a>"});
     }
     append(text, {"<tr><td>", report_time(f.first_time, f.first_layout, zone_), "</td><td>",
                   report_time(f.last_time, f.last_layout, zone_), "</td><td>",
@@ -593,48 +632,88 @@ std::string ReportOutput::cylinder_cards(const FlightSummary& l) const {
   return text;
 }
 
-void ReportOutput::write_table() {
-  if (listed_.empty()) return;
-  out_.write("<section class=\"flights\">\n<h2>Flights</h2>\n");
+std::string ReportOutput::flights_table(std::int64_t first_charted) const {
+  std::string text;
+  if (listed_.empty()) return text;
+  text.append("<section class=\"flights\">\n<h2>Flights</h2>\n");
   if (static_cast<std::size_t>(flights_) > listed_.size()) {
-    out_.write(concat({"<p class=\"when\">The last ", std::to_string(listed_.size()), " of ",
+    text.append(concat({"<p class=\"when\">The last ", std::to_string(listed_.size()), " of ",
                        std::to_string(flights_),
                        " flights; KorvexLogDump --flights lists them all.</p>\n"}));
   }
-  out_.write("<div class=\"scroll\"><table>\n<tr>");
+  text.append("<div class=\"scroll\"><table>\n<tr>");
   for (const FlightColumn& c : columns_) {
     const std::string unit = c.kind == FlightColumn::FIGURE ? figure_unit(c.figure, profile_) : "";
-    out_.write(concat({"<th>", html_text(with_unit(c.name, unit)), "</th>"}));
+    text.append(concat({"<th>", html_text(with_unit(c.name, unit)), "</th>"}));
   }
-  out_.write("</tr>\n");
-  const std::int64_t first_charted = drawings_.empty() ? 0 : drawings_.front().flight;
+  text.append("</tr>\n");
   for (const FlightSummary& l : listed_) {
     const std::vector<std::string> texts =
         flight_texts(columns_, l, profile_, TimeForm::READABLE, "-", zone_);
     // A flight with findings is marked.
-    out_.write(l.findings > 0 ? "<tr class=\"found\">" : "<tr>");
+    text.append(l.findings > 0 ? "<tr class=\"found\">" : "<tr>");
     for (std::size_t i = 0; i < texts.size(); ++i) {
       const std::string cell =
           i == 0 && l.flight >= first_charted
               ? concat({"<a href=\"#flight-", texts[0], "\">", texts[0], "</a>"})
               : html_text(texts[i]);
-      out_.write(concat({"<td>", cell, "</td>"}));
+      text.append(concat({"<td>", cell, "</td>"}));
     }
-    out_.write("</tr>\n");
+    text.append("</tr>\n");
   }
-  out_.write("</table></div>\n</section>\n");
+  text.append("</table></div>\n</section>\n");
+  return text;
 }
 
 bool ReportOutput::end() {
+  // The flights' sections and their data, merged further or left out where the page would be
+  // over its size.
+  const std::size_t skipped = listed_.size() - drawings_.size();
+  std::vector<std::string> sections(drawings_.size()), data(drawings_.size());
+  std::size_t total = 0;
+  for (std::size_t i = 0; i < drawings_.size(); ++i) {
+    sections[i] = flight_section(listed_[skipped + i], drawings_[i]);
+    data[i] = flight_data(drawings_[i]);
+    total += sections[i].size() + data[i].size();
+  }
+  const std::string spec = charts_spec();
+  const std::size_t fixed = kStyle.size() + CHART_LIBRARY_CSS.size() + CHART_LIBRARY_JS.size() +
+                            REPORT_SCRIPT.size() + spec.size() +
+                            flights_table(drawings_.empty() ? 0 : drawings_.front().flight).size();
+  // Room for the heading and the footer.
+  constexpr std::size_t kHeading = 4096;
+  std::size_t first = 0;  // the first flight charted
+  while (first < drawings_.size() && fixed + kHeading + total > MAX_PAGE_BYTES) {
+    std::size_t largest = first;
+    for (std::size_t i = first; i < drawings_.size(); ++i) {
+      if (data[i].size() > data[largest].size()) largest = i;
+    }
+    Drawing& d = drawings_[largest];
+    if (d.samples.buckets() > kFewestBuckets) {
+      total -= sections[largest].size() + data[largest].size();
+      d.samples.halve();
+      sections[largest] = flight_section(listed_[skipped + largest], d);
+      data[largest] = flight_data(d);
+      total += sections[largest].size() + data[largest].size();
+    } else {
+      total -= sections[first].size() + data[first].size();
+      ++first;
+    }
+  }
+  const std::size_t charted = drawings_.size() - first;
+
   const std::string name = html_text(log_name_);
   const std::string title = html_text(profile_.title);
   out_.write(concat(
-      {"<!DOCTYPE html>\n<html lang=\"en\">\n<head>\n<meta charset=\"utf-8\">\n"
+      {"<!DOCTYPE html>\n<html lang=\"en\" class=\"nojs\">\n<head>\n<meta charset=\"utf-8\">\n"
        "<meta name=\"viewport\" content=\"width=device-width, initial-scale=1\">\n"
        "<title>",
        title.empty() ? "" : concat({title, " · "}), "Flight report: ", name, "</title>\n", kStyle,
-       "</head>\n<body>\n<header>\n<h1>", title.empty() ? concat({"Flight report: ", name}) : title,
-       "</h1>\n<p>", title.empty() ? "" : concat({"Flight report: ", name, " · "})}));
+       "<style>", CHART_LIBRARY_CSS,
+       "</style>\n<script>document.documentElement.className = \"js\";</script>\n"
+       "</head>\n<body>\n<header>\n<h1>",
+       title.empty() ? concat({"Flight report: ", name}) : title, "</h1>\n<p>",
+       title.empty() ? "" : concat({"Flight report: ", name, " · "})}));
   if (listed_.empty()) {
     out_.write("No records selected");
   } else {
@@ -644,8 +723,8 @@ bool ReportOutput::end() {
                        html_text(totals_text(totals_, profile_))}));
   }
   out_.write("</p>\n");
-  if (static_cast<std::size_t>(flights_) > drawings_.size()) {
-    out_.write(concat({"<p>Charts of the last ", std::to_string(drawings_.size()),
+  if (static_cast<std::size_t>(flights_) > charted) {
+    out_.write(concat({"<p>Charts of the last ", std::to_string(charted),
                        " flights; --flight, --from, --to or --split chart the others.</p>\n"}));
   }
   if (profile_.path.empty()) {
@@ -656,19 +735,57 @@ bool ReportOutput::end() {
         "as <code>~/.config/korvexlogdump/profile.toml</code>).</p>\n");
   }
   out_.write("</header>\n<main>\n");
-  write_table();
-  const std::size_t skipped = listed_.size() - drawings_.size();
-  for (std::size_t i = 0; i < drawings_.size(); ++i) {
-    write_flight(listed_[skipped + i], drawings_[i]);
+  out_.write(flights_table(charted > 0 ? drawings_[first].flight : flights_ + 1));
+  for (std::size_t i = first; i < drawings_.size(); ++i) {
+    out_.write(sections[i]);
+    out_.write(data[i]);
+    out_.write("</section>\n");
   }
-  out_.write(concat(
-      {"</main>\n<footer>Made by KorvexLogDump ", VERSION, "</footer>\n</body>\n</html>\n"}));
+  out_.write(concat({"</main>\n<footer>Made by KorvexLogDump ", VERSION, "</footer>\n"}));
+  // What draws the charts, where there are any.
+  if (charted > 0) {
+    out_.write(concat({spec, "<script>", CHART_LIBRARY_JS, "</script>\n<script>", REPORT_SCRIPT,
+                       "</script>\n"}));
+  }
+  out_.write("</body>\n</html>\n");
   return out_.flush();
+}
+
+std::string ReportOutput::charts_spec() const {
+  std::string text = concat({"<script type=\"application/json\" id=\"korvex-charts\">{\"dated\":",
+                             dated_ ? "true" : "false", ",\"utc\":", zone_.utc ? "true" : "false",
+                             ",\"phaseColours\":["});
+  for (std::size_t p = 0; p < PHASE_COUNT; ++p) {
+    append(text, {p == 0 ? "" : ",", json_string(PHASE_COLOURS[p])});
+  }
+  text += "],\"lines\":[";
+  const auto limit = [](const std::optional<double>& v) {
+    return v ? json_number(*v) : std::string("null");
+  };
+  for (std::size_t i = 0; i < lines_.size(); ++i) {
+    const Line& l = lines_[i];
+    append(text, {i == 0 ? "{" : ",{", "\"name\":", json_string(l.name), ",\"column\":",
+                  json_string(column_name(l.column.block, *l.column.field)), ",\"unit\":",
+                  json_string(l.unit), ",\"axis\":", std::to_string(l.axis), ",\"min\":",
+                  limit(l.min_limit), ",\"max\":", limit(l.max_limit), "}"});
+  }
+  text += "],\"charts\":[";
+  for (std::size_t c = 0; c < charts_.size(); ++c) {
+    const Chart& chart = charts_[c];
+    append(text, {c == 0 ? "{" : ",{", "\"title\":", json_string(chart.title), ",\"scale\":",
+                  std::to_string(static_cast<int>(chart.scale)), ",\"lines\":["});
+    for (std::size_t i = 0; i < chart.line_count; ++i) {
+      append(text, {i == 0 ? "" : ",", std::to_string(chart.first_line + i)});
+    }
+    text += "]}";
+  }
+  text += "]}</script>\n";
+  return text;
 }
 
 std::unique_ptr<LogOutput> make_report(const OutputSetup& setup) {
   return std::make_unique<ReportOutput>(setup.out, std::string(setup.log_name),
-                                        setup.columns.sections, setup.seconds, setup.profile,
+                                        setup.columns.sections, setup.profile,
                                         setup.zone);
 }
 
