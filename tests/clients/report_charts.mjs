@@ -7,7 +7,8 @@
 // stretch with a margin, and the stretch is shaded. The printed PDF's first page shows charts,
 // and without JavaScript the page says the charts need it and its tables are all there.
 //   node tests/clients/report_charts.mjs KORVEXLOGDUMP REPOSITORY KORVEX_SYNTH [SCREENSHOTS]
-// SCREENSHOTS: a folder to leave the README's two screenshots in.
+// SCREENSHOTS: a folder to leave the README's screenshots in (docs/: report.png, findings.png,
+// report-cursor.png, report-zoom.png).
 import { execFileSync } from "node:child_process";
 import { mkdtempSync, readFileSync, rmSync, writeFileSync } from "node:fs";
 import { tmpdir } from "node:os";
@@ -118,6 +119,13 @@ try {
   }, null, { timeout: 10000 });
   const drawn = Date.now() - start;
   check(drawn < 3000, `the first flight's charts drawn ${drawn} ms after loading`);
+  if (screenshots) {
+    // The README's picture of the report: its top, the first flight's cards and charts.
+    await page.setViewportSize({ width: 1280, height: 1900 });
+    await page.waitForTimeout(300);
+    await page.screenshot({ path: join(screenshots, "report.png") });
+    await page.setViewportSize({ width: 1280, height: 1000 });
+  }
   const whole = sameRange(await charts(page, 1), "the whole flight");
   // The plots of a flight line up, so that the cursor stands at one place on all of them.
   const plots = await page.evaluate(() => window.korvexReport.flights.get("1").map((u) => {
@@ -186,6 +194,15 @@ try {
     "--seed", "7", "--exceedances", "-o", exceeded], { stdio: "ignore" });
   report("exceeded.html", exceeded);
   const found = await open(join(tmp, "exceeded.html"));
+  if (screenshots) {
+    // The README's picture of findings: the flights table marking them, a flight's findings
+    // and its first charts.
+    await found.page.setViewportSize({ width: 1280, height: 1960 });
+    await found.page.evaluate(() => document.querySelector("section.flights").scrollIntoView());
+    await found.page.waitForTimeout(300);
+    await found.page.screenshot({ path: join(screenshots, "findings.png") });
+    await found.page.setViewportSize({ width: 1280, height: 1000 });
+  }
   const links = found.page.locator("section.flight table.findings a[data-first]");
   const count = await links.count();
   check(count >= 5, `${count} findings linked to charts`);

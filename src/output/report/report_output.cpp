@@ -56,7 +56,7 @@ figure.chart figcaption{grid-column:1/3}
 .legend .u-legend td{padding:1px 4px;border:none;text-align:right}
 .legend .u-legend .u-marker{width:14px;height:3px;margin-right:5px}
 .legend .u-legend tr:first-child th,.legend .u-legend tr:first-child td{font-weight:600}
-.nojs figure.chart{display:none}
+.nojs figure.chart,.nojs .hint{display:none}
 p.nojs{margin:0 0 12px;color:#8a5300;font-weight:600}
 p.detail{margin:0 0 8px;font-size:12px;color:#51606f}
 svg{display:block;width:100%;height:auto}
@@ -83,7 +83,7 @@ code{font-family:ui-monospace,Menlo,Consolas,monospace;font-size:12px}
 footer{color:#6b7a89;font-size:13px;text-align:center;padding:8px}
 @media print{body{background:#fff;zoom:.75}header{background:none;color:#000}header p{color:#333}
 section{box-shadow:none;border:1px solid #ccc}section.flight+section.flight{break-before:page}
-figure{break-inside:avoid}.charts{display:block}figure{margin:0 0 10px}
+figure{break-inside:avoid}.charts{display:block}figure{margin:0 0 10px}.hint{display:none}
 figure.chart{grid-template-columns:minmax(0,1fr) 190px}
 dl{grid-template-columns:repeat(auto-fill,minmax(100px,1fr));gap:4px;margin:0 0 8px}
 dl div{padding:2px 6px}dt{font-size:9px}dd{font-size:13px}dl div.wide{grid-column:span 3}
@@ -453,7 +453,10 @@ std::string ReportOutput::flight_section(const FlightSummary& l, const Drawing& 
                                std::to_string(width),
                                " seconds (the report's budget); the flight alone (--flight ", n,
                                ") is charted in more detail.</p>\n"});
-  text += concat({"<noscript><p class=\"nojs\">The charts need JavaScript: allow it for this "
+  text += concat({"<p class=\"detail hint\">Point at a chart to read every value at that second; "
+                  "drag across one to zoom all the flight's charts, double-click to return; a "
+                  "finding's link zooms to it.</p>\n"
+                  "<noscript><p class=\"nojs\">The charts need JavaScript: allow it for this "
                   "page to see them.</p></noscript>\n<div class=\"charts\">\n"});
   for (std::size_t c = 0; c < charts_.size(); ++c) {
     const Chart& chart = charts_[c];
