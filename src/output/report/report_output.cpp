@@ -4,12 +4,12 @@
 #include <cmath>
 #include <stdexcept>
 
+#include "chart_library.h"
 #include "fields/blocks.h"
 #include "io/concat.h"
 #include "output/findings/finding_text.h"
 #include "output/format/format.h"
 #include "record/timestamp.h"
-#include "chart_library.h"
 #include "version.h"
 
 namespace korvex {
@@ -165,8 +165,7 @@ std::string report_time(std::uint32_t timestamp, RecordLayout layout, const Time
 // them), on the clock shown (UTC with --utc); raw times stay as they are.
 std::int64_t page_shift(std::uint32_t timestamp, RecordLayout layout, const TimeZone& zone) {
   if (layout < FIRST_DATED_LAYOUT) return 0;
-  const std::int64_t epoch =
-      std::chrono::sys_seconds(LOG_EPOCH).time_since_epoch().count();
+  const std::int64_t epoch = std::chrono::sys_seconds(LOG_EPOCH).time_since_epoch().count();
   return std::int64_t{zone.shown(timestamp, layout)} - timestamp + epoch;
 }
 
@@ -391,9 +390,9 @@ bool ReportOutput::record(const RecordEvent& event) {
   for (std::size_t i = 0; i < lines_.size(); ++i) {
     const Line& line = lines_[i];
     if (const std::optional<double> v = read_value(view, line.column, line.decode)) {
-      d.samples.add(i, FlightSamples::scaled(
-                           line.calibration != nullptr ? line.calibration->apply(*v) : *v,
-                           decimals_[i]));
+      d.samples.add(
+          i, FlightSamples::scaled(line.calibration != nullptr ? line.calibration->apply(*v) : *v,
+                                   decimals_[i]));
     }
   }
   if (track_) {
@@ -447,17 +446,19 @@ std::string ReportOutput::flight_section(const FlightSummary& l, const Drawing& 
   if (findings_) text += findings_table(l, d);
   // How much of the flight its charts show.
   const std::uint32_t width = d.samples.width();
-  text += width == 1 ? "<p class=\"detail\">The charts show every record.</p>\n"
-                     : concat({"<p class=\"detail\">The charts show the lowest and the highest value "
-                               "of every ",
-                               std::to_string(width),
-                               " seconds (the report's budget); the flight alone (--flight ", n,
-                               ") is charted in more detail.</p>\n"});
-  text += concat({"<p class=\"detail hint\">Point at a chart to read every value at that second; "
-                  "drag across one to zoom all the flight's charts, double-click to return; a "
-                  "finding's link zooms to it.</p>\n"
-                  "<noscript><p class=\"nojs\">The charts need JavaScript: allow it for this "
-                  "page to see them.</p></noscript>\n<div class=\"charts\">\n"});
+  text += width == 1
+              ? "<p class=\"detail\">The charts show every record.</p>\n"
+              : concat({"<p class=\"detail\">The charts show the lowest and the highest value "
+                        "of every ",
+                        std::to_string(width),
+                        " seconds (the report's budget); the flight alone (--flight ", n,
+                        ") is charted in more detail.</p>\n"});
+  text +=
+      concat({"<p class=\"detail hint\">Point at a chart to read every value at that second; "
+              "drag across one to zoom all the flight's charts, double-click to return; a "
+              "finding's link zooms to it.</p>\n"
+              "<noscript><p class=\"nojs\">The charts need JavaScript: allow it for this "
+              "page to see them.</p></noscript>\n<div class=\"charts\">\n"});
   for (std::size_t c = 0; c < charts_.size(); ++c) {
     const Chart& chart = charts_[c];
     bool any = false;
@@ -466,9 +467,10 @@ std::string ReportOutput::flight_section(const FlightSummary& l, const Drawing& 
     }
     if (!any) continue;
     const std::string id = concat({"f", n, "c", std::to_string(c)});
-    append(text, {"<figure class=\"chart\" id=\"", id, "-chart\" data-chart=\"", std::to_string(c),
-                  "\">\n<figcaption>", html_text(chart.title),
-                  "</figcaption>\n<div class=\"plot\"></div><div class=\"legend\"></div></figure>\n"});
+    append(text,
+           {"<figure class=\"chart\" id=\"", id, "-chart\" data-chart=\"", std::to_string(c),
+            "\">\n<figcaption>", html_text(chart.title),
+            "</figcaption>\n<div class=\"plot\"></div><div class=\"legend\"></div></figure>\n"});
   }
   if (track_ && !d.track.empty()) {
     std::string svg;
@@ -492,15 +494,15 @@ std::string ReportOutput::flight_data(const Drawing& d) const {
   for (const Finding& f : d.findings) {
     const std::optional<std::size_t> chart = chart_of(f);
     if (!chart) continue;
-    append(text, {first ? "[" : ",[", at(f.first_time), ",", at(f.last_time),
-                  ",", std::to_string(*chart), "]"});
+    append(text, {first ? "[" : ",[", at(f.first_time), ",", at(f.last_time), ",",
+                  std::to_string(*chart), "]"});
     first = false;
   }
   text += "],\"phases\":[";
   for (std::size_t i = 0; i < d.phases.size(); ++i) {
     const PhaseStretch& p = d.phases[i];
-    append(text, {i == 0 ? "[" : ",[", at(p.first), ",", at(p.last), ",",
-                  std::to_string(p.phase), "]"});
+    append(text,
+           {i == 0 ? "[" : ",[", at(p.first), ",", at(p.last), ",", std::to_string(p.phase), "]"});
   }
   text += "],\"cruise\":[";
   for (std::size_t i = 0; i < d.cruise.size(); ++i) {
@@ -641,8 +643,8 @@ std::string ReportOutput::flights_table(std::int64_t first_charted) const {
   text.append("<section class=\"flights\">\n<h2>Flights</h2>\n");
   if (static_cast<std::size_t>(flights_) > listed_.size()) {
     text.append(concat({"<p class=\"when\">The last ", std::to_string(listed_.size()), " of ",
-                       std::to_string(flights_),
-                       " flights; KorvexLogDump --flights lists them all.</p>\n"}));
+                        std::to_string(flights_),
+                        " flights; KorvexLogDump --flights lists them all.</p>\n"}));
   }
   text.append("<div class=\"scroll\"><table>\n<tr>");
   for (const FlightColumn& c : columns_) {
@@ -747,8 +749,8 @@ bool ReportOutput::end() {
   out_.write(concat({"</main>\n<footer>Made by KorvexLogDump ", VERSION, "</footer>\n"}));
   // What draws the charts, where there are any.
   if (charted > 0) {
-    out_.write(concat({spec, "<script>", CHART_LIBRARY_JS, "</script>\n<script>", REPORT_SCRIPT,
-                       "</script>\n"}));
+    out_.write(concat(
+        {spec, "<script>", CHART_LIBRARY_JS, "</script>\n<script>", REPORT_SCRIPT, "</script>\n"}));
   }
   out_.write("</body>\n</html>\n");
   return out_.flush();
@@ -767,16 +769,16 @@ std::string ReportOutput::charts_spec() const {
   };
   for (std::size_t i = 0; i < lines_.size(); ++i) {
     const Line& l = lines_[i];
-    append(text, {i == 0 ? "{" : ",{", "\"name\":", json_string(l.name), ",\"column\":",
-                  json_string(column_name(l.column.block, *l.column.field)), ",\"unit\":",
-                  json_string(l.unit), ",\"axis\":", std::to_string(l.axis), ",\"min\":",
-                  limit(l.min_limit), ",\"max\":", limit(l.max_limit), "}"});
+    append(text, {i == 0 ? "{" : ",{", "\"name\":", json_string(l.name),
+                  ",\"column\":", json_string(column_name(l.column.block, *l.column.field)),
+                  ",\"unit\":", json_string(l.unit), ",\"axis\":", std::to_string(l.axis),
+                  ",\"min\":", limit(l.min_limit), ",\"max\":", limit(l.max_limit), "}"});
   }
   text += "],\"charts\":[";
   for (std::size_t c = 0; c < charts_.size(); ++c) {
     const Chart& chart = charts_[c];
-    append(text, {c == 0 ? "{" : ",{", "\"title\":", json_string(chart.title), ",\"scale\":",
-                  std::to_string(static_cast<int>(chart.scale)), ",\"lines\":["});
+    append(text, {c == 0 ? "{" : ",{", "\"title\":", json_string(chart.title),
+                  ",\"scale\":", std::to_string(static_cast<int>(chart.scale)), ",\"lines\":["});
     for (std::size_t i = 0; i < chart.line_count; ++i) {
       append(text, {i == 0 ? "" : ",", std::to_string(chart.first_line + i)});
     }
@@ -788,8 +790,7 @@ std::string ReportOutput::charts_spec() const {
 
 std::unique_ptr<LogOutput> make_report(const OutputSetup& setup) {
   return std::make_unique<ReportOutput>(setup.out, std::string(setup.log_name),
-                                        setup.columns.sections, setup.profile,
-                                        setup.zone);
+                                        setup.columns.sections, setup.profile, setup.zone);
 }
 
 void report_notes(const RunTotals& totals, Messages& messages) {

@@ -68,8 +68,8 @@ inline constexpr const char* PHASE_COLOURS[] = {"#b7bfc8", "#8d6e63", "#ff9800",
 
 class ReportOutput final : public LogOutput {
  public:
-  ReportOutput(OutBuffer& out, std::string log_name, SectionFlags sections,
-               const Profile& profile, const TimeZone& zone = {});
+  ReportOutput(OutBuffer& out, std::string log_name, SectionFlags sections, const Profile& profile,
+               const TimeZone& zone = {});
 
   bool begin() override { return true; }
   bool begin_flight(const FlightFacts& facts) override;
@@ -149,7 +149,7 @@ class ReportOutput final : public LogOutput {
   std::vector<FlightColumn> columns_;  // of the flights table
   std::vector<Line> lines_;
   std::vector<Chart> charts_;
-  bool track_ = false;  // the log has GPS: a plan view per flight
+  bool track_ = false;         // the log has GPS: a plan view per flight
   std::vector<int> decimals_;  // of each line's values
   std::size_t values_ = 0;     // the buckets of all lines of all flights kept
   // The figures of the last flights so far, and the drawings of the last ones charted; the last

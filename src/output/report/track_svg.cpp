@@ -66,7 +66,8 @@ Ticks value_ticks(double min, double max, int count) {
   Ticks t;
   t.step = round_step((max - min) / std::max(1, count - 1));
   const double low = std::floor(min / t.step) * t.step;
-  const auto steps = static_cast<int>(std::lround((std::ceil(max / t.step) * t.step - low) / t.step));
+  const auto steps =
+      static_cast<int>(std::lround((std::ceil(max / t.step) * t.step - low) / t.step));
   for (int i = 0; i <= steps; ++i) t.values.push_back(low + i * t.step);
   return t;
 }
@@ -126,7 +127,6 @@ std::vector<TrackLine::Fix> TrackLine::fixes() const {
   return fixes;
 }
 
-
 void write_track_chart(std::string& out, const std::string& id, const std::string& title,
                        const TrackLine& track) {
   if (track.empty()) return;
@@ -151,9 +151,9 @@ void write_track_chart(std::string& out, const std::string& id, const std::strin
   auto x_of = [&](double lon) { return mid_x + (lon - lon_mid) * scale_x * units; };
   auto y_of = [&](double lat) { return mid_y - (lat - lat_mid) * units; };
 
-  append(out, {"<svg viewBox=\"0 0 ", std::to_string(TRACK_WIDTH), " ", std::to_string(kTrackHeight),
-               "\" role=\"img\" aria-labelledby=\"", id, "\"><title id=\"", id, "\">", title,
-               "</title>\n"});
+  append(out, {"<svg viewBox=\"0 0 ", std::to_string(TRACK_WIDTH), " ",
+               std::to_string(kTrackHeight), "\" role=\"img\" aria-labelledby=\"", id,
+               "\"><title id=\"", id, "\">", title, "</title>\n"});
   const double lat_span = (box.bottom - box.top) / units / 2;
   const double lon_span = (box.right - box.left) / units / scale_x / 2;
   // The grid of round degrees, and its labels: latitudes anchored at their end, longitudes and
@@ -173,8 +173,8 @@ void write_track_chart(std::string& out, const std::string& id, const std::strin
   }
   text(middles, (box.left + box.right) / 2, kTrackHeight - kAxisTitleRise, "longitude (degrees)",
        " class=\"t\"");
-  const std::string upright = concat({" class=\"t\" transform=\"rotate(-90 ", number(kLeftTitleX),
-                                      " ", number(mid_y), ")\""});
+  const std::string upright = concat(
+      {" class=\"t\" transform=\"rotate(-90 ", number(kLeftTitleX), " ", number(mid_y), ")\""});
   text(middles, kLeftTitleX, mid_y, "latitude (degrees)", upright.c_str());
   append(out, {"<path class=\"g\" d=\"", grid, "\"/>\n<g text-anchor=\"end\">", ends,
                "</g>\n<g text-anchor=\"middle\">", middles, "</g>\n"});
