@@ -16,77 +16,60 @@ void FlightSamples::tick(std::uint32_t time) {
   const std::size_t bucket = (time - start_) / width_;
   if (bucket >= flags_.size()) {
     flags_.resize(bucket + 1, 0);
-    for (std::vector<Extremes>& line : lines_) line.resize(bucket + 1);
+    cells_.resize((bucket + 1) * lines_);
   }
   // A pause before the bucket's first record; within a bucket, where a merge put it, the page
   // shows it before the bucket.
   if (pause) flags_[bucket] |= PAUSE;
   flags_[bucket] |= HAS;
   current_ = bucket;
+  row_ = bucket * lines_;
 }
 
-std::int32_t FlightSamples::scaled(double value, int decimals) {
-  // Up to the four decimals a calibrated value has at most.
-  constexpr double kScale[] = {1, 10, 100, 1000, 10000};
-  const double v = std::round(value * kScale[std::clamp(decimals, 0, 4)]);
-  // The least value is NONE, kept for "no value".
-  constexpr double kLow = -2147483647.0, kHigh = 2147483647.0;
-  if (!(v > kLow)) return v != v ? 0 : static_cast<std::int32_t>(kLow);
-  return v < kHigh ? static_cast<std::int32_t>(v) : static_cast<std::int32_t>(kHigh);
+FlightSamples::Extremes FlightSamples::merge(Extremes a, Extremes b) {
+  if (b.first == NONE) return a;
+  if (a.first == NONE) return b;
+  // The four values in time order; the lowest and the highest of them (the earliest of equal
+  // ones) stay, in their order.
+  const std::int32_t v[4] = {a.first, a.second, b.first, b.second};
+  int low = 0, high = 0;
+  for (int k = 1; k < 4; ++k) {
+    low = v[k] < v[low] ? k : low;
+    high = v[k] > v[high] ? k : high;
+  }
+  return low < high ? Extremes{v[low], v[high]} : Extremes{v[high], v[low]};
 }
 
 void FlightSamples::halve() {
-  const std::size_t halved = (flags_.size() + 1) / 2;
+  const std::size_t buckets = flags_.size();
+  const std::size_t halved = (buckets + 1) / 2;
   for (std::size_t i = 0; i < halved; ++i) {
-    const std::uint8_t b = 2 * i + 1 < flags_.size() ? flags_[2 * i + 1] : 0;
-    flags_[i] = flags_[2 * i] | b;
+    const std::uint8_t later = 2 * i + 1 < buckets ? flags_[2 * i + 1] : 0;
+    flags_[i] = flags_[2 * i] | later;
+    Extremes* merged = &cells_[i * lines_];
+    const Extremes* a = &cells_[2 * i * lines_];
+    if (2 * i + 1 == buckets) {
+      std::copy(a, a + lines_, merged);
+      continue;
+    }
+    const Extremes* b = a + lines_;
+    for (std::size_t l = 0; l < lines_; ++l) merged[l] = merge(a[l], b[l]);
   }
   flags_.resize(halved);
-  for (std::vector<Extremes>& line : lines_) {
-    for (std::size_t i = 0; i < halved; ++i) {
-      // The four values of the two buckets in time order; the lowest and the highest of them
-      // (the earliest of equal ones) stay, in their order.
-      std::int32_t v[4];
-      int n = 0;
-      for (std::size_t j = 2 * i; j < 2 * i + 2 && j < line.size(); ++j) {
-        if (line[j].first == NONE) continue;
-        v[n++] = line[j].first;
-        v[n++] = line[j].second;
-      }
-      if (n == 0) {
-        line[i] = {};
-        continue;
-      }
-      int low = 0, high = 0;
-      for (int k = 1; k < n; ++k) {
-        if (v[k] < v[low]) low = k;
-        if (v[k] > v[high]) high = k;
-      }
-      line[i] = low < high ? Extremes{v[low], v[high]} : Extremes{v[high], v[low]};
-    }
-    line.resize(halved);
-  }
+  cells_.resize(halved * lines_);
+  // What a flight merged gives back is kept for no other.
+  flags_.shrink_to_fit();
+  cells_.shrink_to_fit();
   width_ *= 2;
   current_ /= 2;
+  row_ = current_ * lines_;
 }
 
 bool FlightSamples::has(std::size_t line) const {
-  for (const Extremes& e : lines_[line]) {
-    if (e.first != NONE) return true;
+  for (std::size_t at = line; at < cells_.size(); at += lines_) {
+    if (cells_[at].first != NONE) return true;
   }
   return false;
-}
-
-bool FlightSamples::range(std::size_t line, std::int32_t& low, std::int32_t& high) const {
-  bool any = false;
-  for (const Extremes& e : lines_[line]) {
-    if (e.first == NONE) continue;
-    const std::int32_t a = std::min(e.first, e.second), b = std::max(e.first, e.second);
-    low = any ? std::min(low, a) : a;
-    high = any ? std::max(high, b) : b;
-    any = true;
-  }
-  return any;
 }
 
 namespace {
@@ -101,9 +84,10 @@ void put_number(std::string& out, std::int64_t v) {
 std::string FlightSamples::json(std::int64_t shift) const {
   // Which buckets are two points: any of whose lines has two different values.
   std::vector<bool> two(flags_.size(), false);
-  for (const std::vector<Extremes>& line : lines_) {
-    for (std::size_t b = 0; b < line.size(); ++b) {
-      if (line[b].first != line[b].second) two[b] = true;
+  for (std::size_t b = 0; b < flags_.size(); ++b) {
+    for (std::size_t l = 0; l < lines_; ++l) {
+      const Extremes& e = cells_[b * lines_ + l];
+      if (e.first != e.second) two[b] = true;
     }
   }
   // Times in half seconds, so that a bucket of one second holds two points too.
@@ -132,13 +116,12 @@ std::string FlightSamples::json(std::int64_t shift) const {
     any = true;
   }
   out += "],\"y\":[";
-  for (std::size_t l = 0; l < lines_.size(); ++l) {
+  for (std::size_t l = 0; l < lines_; ++l) {
     if (l > 0) out += ',';
     if (!has(l)) {
       out += "null";
       continue;
     }
-    const std::vector<Extremes>& line = lines_[l];
     out += '[';
     put_number(out, decimals_[l]);
     std::int64_t previous = 0;
@@ -157,8 +140,9 @@ std::string FlightSamples::json(std::int64_t shift) const {
     for (std::size_t b = 0; b < flags_.size(); ++b) {
       if ((flags_[b] & HAS) == 0) continue;
       if ((flags_[b] & PAUSE) != 0 && seen) value(NONE);
-      value(line[b].first);
-      if (two[b]) value(line[b].second);
+      const Extremes& e = cells_[b * lines_ + l];
+      value(e.first);
+      if (two[b]) value(e.second);
       seen = true;
     }
     out += ']';

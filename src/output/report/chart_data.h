@@ -32,7 +32,7 @@ class FlightSamples {
   void tick(std::uint32_t time);
   // The record's value of line `line`, in its decimals (125 for 12.5 with one decimal).
   void add(std::size_t line, std::int32_t value) {
-    Extremes& e = lines_[line][current_];
+    Extremes& e = cells_[row_ + line];
     if (e.first == NONE) [[unlikely]] {
       e = {value, value};
       return;
@@ -43,8 +43,20 @@ class FlightSamples {
     if (value < low) e = {high, value};
     if (value > high) e = {low, value};
   }
-  // A value in a line's decimals, clamped to what the page keeps.
-  static std::int32_t scaled(double value, int decimals);
+  // A value in a line's decimals (`scale`: 10 to their power), rounded half away from zero and
+  // clamped to what the page keeps; 0 for NaN.
+  static std::int32_t scaled(double value, double scale) {
+    const double v = value * scale;
+    constexpr double kHigh = 2147483647.0;  // and its negative: the least value is NONE
+    if (v > -kHigh && v < kHigh) return static_cast<std::int32_t>(v + (v < 0 ? -0.5 : 0.5));
+    if (v != v) return 0;
+    return v < 0 ? -INT32_MAX : INT32_MAX;
+  }
+  // 10 to the power of a number of decimals, up to the four a calibrated value has at most.
+  static double scale_of(int decimals) {
+    constexpr double kScale[] = {1, 10, 100, 1000, 10000};
+    return kScale[decimals < 0 ? 0 : decimals > 4 ? 4 : decimals];
+  }
 
   // Merges each two neighbouring buckets: twice as wide, half as many.
   void halve();
@@ -54,8 +66,6 @@ class FlightSamples {
   std::uint32_t width() const { return width_; }
   // Whether the flight has any value of a line.
   bool has(std::size_t line) const;
-  // The least and the greatest value of a line (in its decimals); false when it has none.
-  bool range(std::size_t line, std::int32_t& low, std::int32_t& high) const;
 
   // The flight's data as the page reads it (see above), its times `shift` seconds on (the
   // clock the page shows).
@@ -66,15 +76,21 @@ class FlightSamples {
   struct Extremes {
     std::int32_t first = NONE, second = NONE;  // in time order
   };
+  // Two neighbouring buckets' extremes as one bucket's.
+  static Extremes merge(Extremes a, Extremes b);
   static constexpr std::uint8_t HAS = 1;    // the bucket holds a record
   static constexpr std::uint8_t PAUSE = 2;  // a pause lies before its first record
 
   std::uint32_t start_;
   std::uint32_t width_ = 1;
   std::vector<int> decimals_;
+  std::size_t lines_;
   std::vector<std::uint8_t> flags_;  // per bucket
-  std::vector<std::vector<Extremes>> lines_;
+  // The extremes of each bucket's lines, a bucket after the other (a record's values side by
+  // side).
+  std::vector<Extremes> cells_;
   std::size_t current_ = 0;
+  std::size_t row_ = 0;  // of the current bucket, in cells_
   bool ticked_ = false;
   std::uint32_t last_ = 0;
 };

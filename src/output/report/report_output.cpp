@@ -16,10 +16,12 @@ namespace korvex {
 
 namespace {
 
-// The values the samples of all flights keep together, a bucket of a line each: about a
-// hundred hours of records of the sample's aircraft at one a second, in memory 8 bytes each; the
-// page writes a few bytes each (a difference to the value before), two where a bucket keeps two.
-constexpr std::size_t kValueBudget = 3'000'000;
+// The values the page's charts draw, all flights together, a line's at a point each: about 13
+// hours of records of the sample's aircraft (49 lines) at one a second. A bucket of a second is
+// one point, a wider one two (its lowest and highest); in memory a bucket of a line takes 8
+// bytes, and the page writes about 2.5 bytes a value (a difference to the value before), so
+// that the page's tables have room beside them within MAX_PAGE_BYTES.
+constexpr std::size_t kValueBudget = 2'400'000;
 // Before the page drops the oldest flights' charts to keep to its size, their buckets are
 // merged down to this many.
 constexpr std::size_t kFewestBuckets = 128;
@@ -31,6 +33,7 @@ header{background:#14324b;color:#fff;padding:22px 32px}
 header h1{margin:0;font-size:26px;font-weight:600}
 header p{margin:6px 0 0;color:#c5d3e0}
 main{max-width:1180px;margin:0 auto;padding:8px 24px 32px}
+section.flight{content-visibility:auto;contain-intrinsic-size:auto 4000px}
 section{background:#fff;border-radius:10px;box-shadow:0 1px 3px rgba(20,50,75,.15);padding:18px 22px;margin:18px 0}
 h2{margin:0 0 6px;font-size:20px}
 h2 a{color:inherit;text-decoration:none}
@@ -298,7 +301,10 @@ ReportOutput::ReportOutput(OutBuffer& out, std::string log_name, SectionFlags se
       columns_(flight_columns(analysis_.figures(), findings_)),
       track_((sections & SECTION_GPS) != 0) {
   define_charts(sections, profile, charts_, lines_);
-  for (const Line& line : lines_) decimals_.push_back(profile.decimals(line.column));
+  for (const Line& line : lines_) {
+    decimals_.push_back(profile.decimals(line.column));
+    scales_.push_back(FlightSamples::scale_of(decimals_.back()));
+  }
 }
 
 bool ReportOutput::begin_flight(const FlightFacts& facts) {
@@ -311,7 +317,7 @@ bool ReportOutput::begin_flight(const FlightFacts& facts) {
   if (listed_.size() == MAX_LISTED_FLIGHTS) listed_.pop_front();
   listed_.push_back(analysis_.summary());
   if (drawings_.size() == MAX_CHARTED_FLIGHTS) {
-    values_ -= drawings_.front().samples.buckets() * lines_.size();
+    values_ -= cost(drawings_.front().samples);
     drawings_.pop_front();
   }
   drawings_.emplace_back(facts.number, facts.first_time, decimals_);
@@ -319,16 +325,23 @@ bool ReportOutput::begin_flight(const FlightFacts& facts) {
   return true;
 }
 
+std::size_t ReportOutput::cost(const FlightSamples& samples) const {
+  return samples.buckets() * lines_.size() * (samples.width() == 1 ? 1 : 2);
+}
+
 void ReportOutput::halve_largest() {
   if (drawings_.empty()) return;
   auto largest = drawings_.begin();
   for (auto d = drawings_.begin(); d != drawings_.end(); ++d) {
-    if (d->samples.buckets() > largest->samples.buckets()) largest = d;
+    if (cost(d->samples) > cost(largest->samples)) largest = d;
   }
-  const std::size_t before = largest->samples.buckets();
-  if (before <= 1) return;
-  largest->samples.halve();
-  values_ -= (before - largest->samples.buckets()) * lines_.size();
+  FlightSamples& samples = largest->samples;
+  const std::size_t before = cost(samples);
+  if (samples.buckets() <= 1) return;
+  // Buckets of one second are a point each, wider ones two: from one second to four.
+  if (samples.width() == 1) samples.halve();
+  samples.halve();
+  values_ -= before - cost(samples);
 }
 
 void ReportOutput::take_findings() {
@@ -377,10 +390,11 @@ bool ReportOutput::record(const RecordEvent& event) {
   const bool pause = d.ticked && rec.timestamp - d.last_time > BREAK_SECONDS;
   d.ticked = true;
   d.last_time = rec.timestamp;
-  const std::size_t before = d.samples.buckets();
+  const std::size_t before = cost(d.samples);
   d.samples.tick(rec.timestamp);
-  values_ += (d.samples.buckets() - before) * lines_.size();
-  // Over the budget: the flight of the most buckets has them merged (this one, or another).
+  values_ += cost(d.samples) - before;
+  // Over the budget: the flight of the most points has its buckets merged (this one, or
+  // another).
   while (values_ > kValueBudget && values_ > lines_.size()) {
     const std::size_t kept = values_;
     halve_largest();
@@ -392,7 +406,7 @@ bool ReportOutput::record(const RecordEvent& event) {
     if (const std::optional<double> v = read_value(view, line.column, line.decode)) {
       d.samples.add(
           i, FlightSamples::scaled(line.calibration != nullptr ? line.calibration->apply(*v) : *v,
-                                   decimals_[i]));
+                                   scales_[i]));
     }
   }
   if (track_) {
@@ -647,7 +661,15 @@ std::string ReportOutput::flights_table(std::int64_t first_charted) const {
                         " flights; KorvexLogDump --flights lists them all.</p>\n"}));
   }
   text.append("<div class=\"scroll\"><table>\n<tr>");
-  for (const FlightColumn& c : columns_) {
+  // The columns of --flights but the thermocouples' maxima and the cruise figures, which each
+  // flight's cards give: a table of a hundred columns is slow to lay out and hard to read.
+  std::vector<bool> shown(columns_.size());
+  for (std::size_t i = 0; i < columns_.size(); ++i) {
+    const FlightColumn& c = columns_[i];
+    const FigureTraits* f = c.kind == FlightColumn::FIGURE ? &FIGURES[c.figure] : nullptr;
+    shown[i] = f == nullptr ||
+               (!f->is_cruise() && (f->on_card || f->kind == FigureKind::PHASE_TIME));
+    if (!shown[i]) continue;
     const std::string unit = c.kind == FlightColumn::FIGURE ? figure_unit(c.figure, profile_) : "";
     text.append(concat({"<th>", html_text(with_unit(c.name, unit)), "</th>"}));
   }
@@ -658,6 +680,7 @@ std::string ReportOutput::flights_table(std::int64_t first_charted) const {
     // A flight with findings is marked.
     text.append(l.findings > 0 ? "<tr class=\"found\">" : "<tr>");
     for (std::size_t i = 0; i < texts.size(); ++i) {
+      if (!shown[i]) continue;
       const std::string cell =
           i == 0 && l.flight >= first_charted
               ? concat({"<a href=\"#flight-", texts[0], "\">", texts[0], "</a>"})

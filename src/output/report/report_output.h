@@ -44,7 +44,8 @@ struct OutputSetup;
 struct RunTotals;
 
 inline constexpr std::size_t MAX_CHARTED_FLIGHTS = 200;
-inline constexpr std::size_t MAX_LISTED_FLIGHTS = 3000;
+// A browser takes seconds to lay out a longer table of flights.
+inline constexpr std::size_t MAX_LISTED_FLIGHTS = 200;
 inline constexpr std::size_t MAX_SHOWN_FINDINGS = 100;    // in a flight's section
 inline constexpr std::size_t MAX_PHASE_STRETCHES = 2000;  // drawn in a flight's band
 inline constexpr std::size_t MAX_SHOWN_CRUISE = 100;      // cruise segments marked
@@ -115,7 +116,9 @@ class ReportOutput final : public LogOutput {
   };
 
  private:
-  // Merges the buckets of the flight with the most, to keep to the budget of values.
+  // The values a flight's charts draw: a point a bucket of a second, two a wider one.
+  std::size_t cost(const FlightSamples& samples) const;
+  // Merges the buckets of the flight of the most values, to keep to the budget.
   void halve_largest();
   // A flight's section, and the data its charts are drawn from.
   std::string flight_section(const FlightSummary& l, const Drawing& d) const;
@@ -150,8 +153,9 @@ class ReportOutput final : public LogOutput {
   std::vector<Line> lines_;
   std::vector<Chart> charts_;
   bool track_ = false;         // the log has GPS: a plan view per flight
-  std::vector<int> decimals_;  // of each line's values
-  std::size_t values_ = 0;     // the buckets of all lines of all flights kept
+  std::vector<int> decimals_;   // of each line's values
+  std::vector<double> scales_;  // 10 to the power of each line's decimals
+  std::size_t values_ = 0;      // the cost() of all flights kept
   // The figures of the last flights so far, and the drawings of the last ones charted; the last
   // one is being made.
   std::deque<FlightSummary> listed_;
