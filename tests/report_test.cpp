@@ -101,9 +101,9 @@ TEST(ReportSamples, EachBucketKeepsItsLowestAndHighestInTheOrderTheyCame) {
       for (std::size_t l = 0; l < lines; ++l) {
         // Line 2 only now and then; the others lack a value now and then.
         const bool lacks = l == 2 ? random() % 5 != 0 : random() % 12 == 0;
-        rec.values.push_back(lacks ? std::nullopt
-                                   : std::optional<std::int32_t>(
-                                         static_cast<std::int32_t>(random() % 9) - 4));
+        rec.values.push_back(
+            lacks ? std::nullopt
+                  : std::optional<std::int32_t>(static_cast<std::int32_t>(random() % 9) - 4));
       }
       records.push_back(rec);
     }
@@ -136,7 +136,8 @@ TEST(ReportSamples, EachBucketKeepsItsLowestAndHighestInTheOrderTheyCame) {
           pause = pause || (end > 0 && records[end].time - records[end - 1].time > BREAK_SECONDS);
           ++end;
         }
-        if (pause && any) expected.push_back({std::nullopt, std::vector<std::optional<double>>(lines)});
+        if (pause && any)
+          expected.push_back({std::nullopt, std::vector<std::optional<double>>(lines)});
         std::vector<std::vector<std::int32_t>> firsts(lines);  // per line: low, high in order
         bool two = false;
         for (std::size_t l = 0; l < lines; ++l) {
@@ -188,9 +189,8 @@ TEST(ReportSamples, ValuesAreKeptInTheirDecimalsAndALineWithoutValuesIsNull) {
     int decimals;
     std::int32_t kept;
   } kCases[] = {
-      {12.34, 1, 123},          {-0.05, 1, -1},         {2548, 0, 2548},
-      {0.6667, 4, 6667},        {1e12, 2, INT32_MAX},   {-1e12, 0, -INT32_MAX},
-      {std::nan(""), 1, 0},
+      {12.34, 1, 123},      {-0.05, 1, -1},         {2548, 0, 2548},      {0.6667, 4, 6667},
+      {1e12, 2, INT32_MAX}, {-1e12, 0, -INT32_MAX}, {std::nan(""), 1, 0},
   };
   for (const auto& c : kCases) {
     EXPECT_EQ(FlightSamples::scaled(c.value, FlightSamples::scale_of(c.decimals)), c.kept)
@@ -344,7 +344,8 @@ TEST(ReportPage, TheBudgetKeepsShortFlightsWholeAndMergesTheLongest) {
   EXPECT_EQ(occurrences(run.out, "The charts show every record."), 3U);
   const std::size_t long_flight = run.out.find("id=\"flight-2\"");
   ASSERT_NE(long_flight, std::string::npos);
-  const std::size_t said = run.out.find("The charts show the lowest and the highest value of every ");
+  const std::size_t said =
+      run.out.find("The charts show the lowest and the highest value of every ");
   EXPECT_GT(said, long_flight);
   EXPECT_LT(said, run.out.find("id=\"flight-3\""));
   // Its data: no more points than the budget leaves it (the records are alike, so a bucket is

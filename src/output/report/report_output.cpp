@@ -667,8 +667,8 @@ std::string ReportOutput::flights_table(std::int64_t first_charted) const {
   for (std::size_t i = 0; i < columns_.size(); ++i) {
     const FlightColumn& c = columns_[i];
     const FigureTraits* f = c.kind == FlightColumn::FIGURE ? &FIGURES[c.figure] : nullptr;
-    shown[i] = f == nullptr ||
-               (!f->is_cruise() && (f->on_card || f->kind == FigureKind::PHASE_TIME));
+    shown[i] =
+        f == nullptr || (!f->is_cruise() && (f->on_card || f->kind == FigureKind::PHASE_TIME));
     if (!shown[i]) continue;
     const std::string unit = c.kind == FlightColumn::FIGURE ? figure_unit(c.figure, profile_) : "";
     text.append(concat({"<th>", html_text(with_unit(c.name, unit)), "</th>"}));

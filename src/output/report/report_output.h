@@ -152,7 +152,7 @@ class ReportOutput final : public LogOutput {
   std::vector<FlightColumn> columns_;  // of the flights table
   std::vector<Line> lines_;
   std::vector<Chart> charts_;
-  bool track_ = false;         // the log has GPS: a plan view per flight
+  bool track_ = false;          // the log has GPS: a plan view per flight
   std::vector<int> decimals_;   // of each line's values
   std::vector<double> scales_;  // 10 to the power of each line's decimals
   std::size_t values_ = 0;      // the cost() of all flights kept
