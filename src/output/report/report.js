@@ -220,9 +220,15 @@
       const axes = [{
         // Times of day as HH:MM (HH:MM:SS where the ticks are closer than a minute), or minutes
         // from the start.
+        // Whole seconds and round clock steps; a record has no finer time.
+        incrs: [1, 2, 5, 10, 15, 30, 60, 120, 300, 600, 900, 1800, 3600, 7200, 10800, 21600, 43200,
+          86400],
         values: function (u, splits, axisIdx, space, step) {
           return splits.map(function (v) {
-            if (!spec.dated) return String(Math.round((v - raw.x0) / 60));
+            if (!spec.dated) {
+              const s = Math.round(v - raw.x0);
+              return step < 60 ? Math.floor(s / 60) + ":" + two(((s % 60) + 60) % 60) : String(Math.round(s / 60));
+            }
             const d = new Date(v * 1000);
             return two(d.getUTCHours()) + ":" + two(d.getUTCMinutes()) +
               (step < 60 ? ":" + two(d.getUTCSeconds()) : "");

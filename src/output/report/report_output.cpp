@@ -164,12 +164,13 @@ std::string report_time(std::uint32_t timestamp, RecordLayout layout, const Time
   return time_text(timestamp, layout, TimeForm::READABLE, zone);
 }
 
-// What the page adds to a timestamp for its clock: seconds from 1970 (as the browser counts
-// them), on the clock shown (UTC with --utc); raw times stay as they are.
-std::int64_t page_shift(std::uint32_t timestamp, RecordLayout layout, const TimeZone& zone) {
-  if (layout < FIRST_DATED_LAYOUT) return 0;
+// What the page adds to the timestamps of a flight from `start` for its clock: seconds from 1970
+// (as the browser counts them), on the clock shown (UTC with --utc); raw times count from the
+// flight's start.
+std::int64_t page_shift(std::uint32_t start, RecordLayout layout, const TimeZone& zone) {
+  if (layout < FIRST_DATED_LAYOUT) return -std::int64_t{start};
   const std::int64_t epoch = std::chrono::sys_seconds(LOG_EPOCH).time_since_epoch().count();
-  return std::int64_t{zone.shown(timestamp, layout)} - timestamp + epoch;
+  return std::int64_t{zone.shown(start, layout)} - start + epoch;
 }
 
 using Line = ReportOutput::Line;
@@ -551,7 +552,7 @@ std::string ReportOutput::findings_table(const FlightSummary& l, const Drawing& 
     std::string what = html_text(finding_label(f, profile_));
     if (chart) {
       // A click zooms the flight's charts to the finding's stretch (on the clock they show).
-      const std::int64_t shift = page_shift(f.first_time, f.first_layout, zone_);
+      const std::int64_t shift = page_shift(d.samples.start(), d.layout, zone_);
       what = concat({"<a href=\"#f", n, "c", std::to_string(*chart), "-chart\" data-first=\"",
                      std::to_string(f.first_time + shift), "\" data-last=\"",
                      std::to_string(f.last_time + shift), "\">", what, "</a>"});
