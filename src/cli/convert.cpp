@@ -259,10 +259,6 @@ std::future<FileHash> hash_file(int fd) {
   });
 }
 
-std::uint64_t span_seconds(const FlightFacts& span) {
-  return std::uint64_t{span.last_time} - span.first_time + 1;
-}
-
 // A log of the run: where it is read from, what its survey found and the order it is read in.
 struct RunLog {
   ByteStream* in = nullptr;
@@ -328,9 +324,8 @@ struct RunPlan {
   const Profile* profile = nullptr;
   std::string profile_path;
   std::string split_dir;
-  std::string out_name;       // the FILE of -o, or empty
-  bool replace = false;       // --force
-  std::uint64_t seconds = 0;  // about how long the records span, a record a second
+  std::string out_name;  // the FILE of -o, or empty
+  bool replace = false;  // --force
 };
 
 // The plan of a run; false with `error` for a column the logs do not have. `history`: the
@@ -366,7 +361,6 @@ bool plan_run(const Options& options, const std::vector<RunLog>& logs, Logbook* 
     plan.reads.push_back({log.in, log.reads});
     plan.names.push_back(log.name);
     plan.sections |= log.survey.sections_seen;
-    plan.seconds += log.survey.records;
     // The logs' names, each once (a log given twice is named once).
     bool named = false;
     for (std::size_t j = 0; j < i; ++j) named = named || logs[j].name == log.name;
@@ -423,12 +417,11 @@ bool plan_run(const Options& options, const std::vector<RunLog>& logs, Logbook* 
   return true;
 }
 
-// What the flight scan found: the flights, the selection with "last" known, how long the
-// selected records span, and the files of --split.
+// What the flight scan found: the flights, the selection with "last" known, and the files of
+// --split.
 struct ScanResult {
   FlightScan flights;
   Selection selection;
-  std::uint64_t seconds = 0;
   std::vector<SplitFile> files;
 };
 
@@ -445,9 +438,6 @@ int scan(const RunPlan& plan, ScanResult& result, OutBuffer& out, Messages& mess
   std::string error;
   if (!result.selection.flights.resolve(result.flights.flights, error)) {
     return refuse(messages, error);
-  }
-  for (const FlightFacts& span : result.flights.spans) {
-    if (result.selection.flights.contains(span.number)) result.seconds += span_seconds(span);
   }
   if (plan.split_dir.empty()) return EXIT_DONE;
   result.files = split_files(plan.split_dir, result.flights, result.selection.flights,
@@ -467,7 +457,7 @@ struct RunInputs {
 };
 
 std::unique_ptr<LogOutput> make_output(const RunPlan& plan, const RunInputs& inputs, OutBuffer& out,
-                                       std::string_view name, std::uint64_t seconds) {
+                                       std::string_view name) {
   const OutputSetup setup{out,
                           *plan.format,
                           plan.columns,
@@ -476,7 +466,6 @@ std::unique_ptr<LogOutput> make_output(const RunPlan& plan, const RunInputs& inp
                           plan.cruise,
                           plan.zone,
                           name,
-                          seconds,
                           *plan.profile,
                           plan.out_name,
                           plan.replace,
@@ -546,16 +535,14 @@ int run_pass(const RunPlan& plan, const ScanResult* scanned, const std::vector<R
   SplitOutput* split = nullptr;
   // --split comes with a flight scan, whose flights name the files.
   if (plan.split_dir.empty() || scanned == nullptr) {
-    output = make_output(plan, inputs, out, plan.title,
-                         scanned != nullptr ? scanned->seconds : plan.seconds);
+    output = make_output(plan, inputs, out, plan.title);
   } else {
     auto split_output = std::make_unique<SplitOutput>(
         scanned->files,
         [&](OutBuffer& out_file, const SplitFile& file) {
           // Named by its file, not by the logs: the same whichever download it comes from.
           const std::string stem = std::filesystem::path(file.path).stem().string();
-          const FlightFacts* span = scanned->flights.facts(file.flight);
-          return make_output(plan, inputs, out_file, stem, span ? span_seconds(*span) : 0);
+          return make_output(plan, inputs, out_file, stem);
         },
         plan.replace, inputs.calls);
     split = split_output.get();

@@ -75,7 +75,6 @@ struct OutputSetup {
   bool cruise;                // --cruise
   TimeZone zone;              // the clock of the dated times shown
   std::string_view log_name;  // for a heading
-  std::uint64_t seconds;      // about how long the records to come span
   const Profile& profile;
   std::string_view output_path;      // the FILE of -o, for an output that writes it itself
   bool replace = false;              // --force: it may replace an existing FILE
