@@ -42,6 +42,15 @@ echo "fresh Debian 12 root in $root: $(($(date +%s) - start)) s"
 mkdir -p "$root/src"
 git ls-files -z --cached --others --exclude-standard | tar --null -T - -cf - | tar -xf - -C "$root/src"
 cp /etc/resolv.conf "$root/etc/resolv.conf"
+# The certificates of the authorities this machine's network needs beside Debian's (a proxy's,
+# say): the root's ca-certificates takes them in when the README's command installs it, and
+# Node.js (npm) is told to trust them as this machine's is, through NODE_EXTRA_CA_CERTS.
+extra_ca=""
+if compgen -G "/usr/local/share/ca-certificates/*.crt" > /dev/null; then
+  mkdir -p "$root/usr/local/share/ca-certificates"
+  cp /usr/local/share/ca-certificates/*.crt "$root/usr/local/share/ca-certificates/"
+  extra_ca="NODE_EXTRA_CA_CERTS=/etc/ssl/certs/ca-certificates.crt"
+fi
 for fs in proc sys dev; do
   mount --rbind "/$fs" "$root/$fs"
   mounted+=("$root/$fs")
@@ -50,7 +59,8 @@ done
 # A command in the root as a newcomer's shell runs it: in the project's folder, no environment
 # of this machine's.
 in_root() {
-  chroot "$root" /usr/bin/env -i HOME=/root LANG=C.UTF-8 TERM=dumb \
+  # shellcheck disable=SC2086
+  chroot "$root" /usr/bin/env -i HOME=/root LANG=C.UTF-8 TERM=dumb $extra_ca \
     PATH=/usr/local/sbin:/usr/local/bin:/usr/sbin:/usr/bin:/sbin:/bin \
     /bin/bash -c "cd /src && $1"
 }
