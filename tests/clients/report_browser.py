@@ -79,7 +79,7 @@ def sections(dom):
     return found
 
 
-def charts_spec(html):
+def chart_defs(html):
     """The charts' definitions the page's script draws from."""
     return json.loads(re.search(r'<script type="application/json" id="korvex-charts">(.*?)</script>',
                                 html, re.S).group(1))
@@ -90,9 +90,9 @@ def flight_data(html, number):
                                 % number, html, re.S).group(1))
 
 
-def line_names(spec, title):
-    chart = next(c for c in spec["charts"] if c["title"] == title)
-    return [spec["lines"][i]["name"] for i in chart["lines"]]
+def line_names(defs, title):
+    chart = next(c for c in defs["charts"] if c["title"] == title)
+    return [defs["lines"][i]["name"] for i in chart["lines"]]
 
 
 def png_pixels(path):
@@ -147,9 +147,9 @@ with tempfile.TemporaryDirectory() as tmp:
     for section_id, captions, body in found:
         assert captions == SAMPLE_CHARTS, f"{section_id}: {captions}"
         assert f'<a href="#{section_id}">' in dom, f"the table does not link {section_id}"
-    spec = charts_spec(html)
+    defs = chart_defs(html)
     for n in (1, 2):
-        assert line_names(spec, f"Temperatures, engine {n}") == [f"tc{k}" for k in range(1, 13)]
+        assert line_names(defs, f"Temperatures, engine {n}") == [f"tc{k}" for k in range(1, 13)]
 
     assert "Values are shown as logged, without units" in dom
 
@@ -159,7 +159,7 @@ with tempfile.TemporaryDirectory() as tmp:
                       os.path.join(repo, "examples/Korvex.profile.toml"))
     dom = chromium(tmp, "--dump-dom", f"file://{profiled}")
     profiled_html = open(profiled, encoding="utf-8").read()
-    spec = charts_spec(profiled_html)
+    defs = chart_defs(profiled_html)
     assert "<h1>Sample aircraft, six-cylinder engine</h1>" in dom
     assert "Values are shown as logged" not in dom
     assert "<th>max_telm1_o_t (°F)</th>" in dom and "<th>engine1_time</th>" in dom
@@ -174,15 +174,15 @@ with tempfile.TemporaryDirectory() as tmp:
             assert label in cards, f"{section_id}: no card {label!r} in {sorted(cards)}"
         assert re.fullmatch(r"\d+, cylinder [1-6]", cards["hottest CHT (°F), Engine"])
         assert cards["landings"] == "1"
-    units = {line["name"]: line["unit"] for line in spec["lines"]}
+    units = {line["name"]: line["unit"] for line in defs["lines"]}
     for name, unit in (("Altitude", "ft"), ("GPS altitude", "ft"), ("ASI", "kt"), ("EGT 1", "°F"),
                        ("CHT 6", "°F"), ("Oil temperature", "°F"), ("Oil pressure", "psi"),
                        ("amps", "A"), ("Manifold pressure", "inHg")):
         assert units.get(name) == unit, f"{name}: unit {units.get(name)!r}, not {unit!r}"
     for engine in ("Engine", "Engine (2nd monitor)"):
-        assert line_names(spec, f"EGT, {engine}") == [f"EGT {k}" for k in range(1, 7)]
-        assert line_names(spec, f"CHT, {engine}") == [f"CHT {k}" for k in range(1, 7)]
-    limits = {(line["name"], bound, line[bound]) for line in spec["lines"] for bound in ("min", "max")}
+        assert line_names(defs, f"EGT, {engine}") == [f"EGT {k}" for k in range(1, 7)]
+        assert line_names(defs, f"CHT, {engine}") == [f"CHT {k}" for k in range(1, 7)]
+    limits = {(line["name"], bound, line[bound]) for line in defs["lines"] for bound in ("min", "max")}
     assert {("Oil temperature", "max", 245), ("Oil pressure", "min", 25)} <= limits, limits
 
     # The sample's flights have no finding: the oil below its minimum while the engine warms up
@@ -243,7 +243,7 @@ with tempfile.TemporaryDirectory() as tmp:
     raw = report(tmp, "tests/golden/logs/layout0.rec", "raw.html")
     found = sections(chromium(tmp, "--dump-dom", f"file://{raw}"))
     assert [s[1] for s in found] == [["Altitude", "Speeds", "Vertical speed", "Electrical"]], found
-    assert charts_spec(open(raw, encoding="utf-8").read())["dated"] is False
+    assert chart_defs(open(raw, encoding="utf-8").read())["dated"] is False
 
     shot = os.path.join(tmp, "report.png")
     chromium(tmp, f"--screenshot={shot}", f"--window-size={WIDTH},{HEIGHT}", f"file://{profiled}")

@@ -110,7 +110,7 @@ function sameRange(list, what) {
 try {
   // The sample's report, with its profile.
   const sample = join(repo, "examples/Korvex.rec");
-  const spec = JSON.parse(/<script type="application\/json" id="korvex-charts">(.*?)<\/script>/s
+  const definitions = JSON.parse(/<script type="application\/json" id="korvex-charts">(.*?)<\/script>/s
     .exec(readFileSync(report("sample.html", sample), "utf8"))[1]);
   const { page, errors, start } = await open(join(tmp, "sample.html"));
   await page.waitForFunction(() => {
@@ -157,7 +157,7 @@ try {
       const [timeLabel, timeText] = figure.rows[0];
       check(timeLabel === "time" && timeText === record.Time.slice(11, 19),
         `chart ${figure.chart} shows the time ${timeLabel} ${timeText}, not ${record.Time}`);
-      const defs = spec.charts[figure.chart].lines.map((i) => spec.lines[i]);
+      const defs = definitions.charts[figure.chart].lines.map((i) => definitions.lines[i]);
       for (const [label, text] of figure.rows.slice(1)) {
         const def = defs.find((d) => d.name === label);
         check(def !== undefined, `chart ${figure.chart} has a line ${label} it does not define`);

@@ -7,7 +7,8 @@
 // them to its stretch.
 (function () {
   "use strict";
-  const spec = JSON.parse(document.getElementById("korvex-charts").textContent);
+  // The charts' definitions: their lines, units, limits, the clock and the phases' colours.
+  const defs = JSON.parse(document.getElementById("korvex-charts").textContent);
   const COLOURS = ["#1f77b4", "#ff7f0e", "#2ca02c", "#d62728", "#9467bd", "#8c564b", "#e377c2",
     "#7f7f7f", "#bcbd22", "#17becf", "#393b79", "#637939"];
   const HEIGHT = 230;
@@ -22,13 +23,13 @@
   // A time as the report's clock shows it: HH:MM:SS, or minutes and seconds from the flight's
   // start for an instrument without a clock.
   function timeText(t, start) {
-    if (!spec.dated) {
+    if (!defs.dated) {
       const s = Math.max(0, Math.floor(t - start));
       return Math.floor(s / 60) + ":" + two(s % 60) + " from the start";
     }
     const d = new Date(Math.floor(t) * 1000);
     return two(d.getUTCHours()) + ":" + two(d.getUTCMinutes()) + ":" + two(d.getUTCSeconds()) +
-      (spec.utc ? " UTC" : "");
+      (defs.utc ? " UTC" : "");
   }
 
   function decode(raw) {
@@ -84,7 +85,7 @@
         if (f[2] === chartIndex) fill(f[0], f[1], box.top, box.height, "rgba(214,39,40,0.16)");
       }
       for (const p of raw.phases) {
-        fill(p[0], p[1], box.top + box.height - band, band, spec.phaseColours[p[2]]);
+        fill(p[0], p[1], box.top + box.height - band, band, defs.phaseColours[p[2]]);
       }
       ctx.restore();
     };
@@ -162,7 +163,7 @@
     flights.set(n, charts);
     // Charts of one kind (the EGTs of both engines, their CHTs) share one scale.
     const shared = {};
-    spec.charts.forEach(function (chart) {
+    defs.charts.forEach(function (chart) {
       if (chart.scale === 0) return;
       for (const i of chart.lines) {
         const line = data.y[i];
@@ -181,13 +182,13 @@
     };
     for (const figure of section.querySelectorAll("figure.chart")) {
       const chartIndex = Number(figure.dataset.chart);
-      const chart = spec.charts[chartIndex];
+      const chart = defs.charts[chartIndex];
       const lines = chart.lines.filter(function (i) { return data.y[i]; }).map(function (i) {
-        return { def: spec.lines[i], data: data.y[i] };
+        return { def: defs.lines[i], data: data.y[i] };
       });
       const plot = figure.querySelector(".plot"), legend = figure.querySelector(".legend");
       const series = [{
-        label: spec.dated ? (spec.utc ? "time (UTC)" : "time") : "time",
+        label: defs.dated ? (defs.utc ? "time (UTC)" : "time") : "time",
         value: function (u, v) { return v === null || v === undefined ? "" : timeText(v, raw.x0); },
       }];
       lines.forEach(function (line, k) {
@@ -215,7 +216,7 @@
           return padded.apply(null, fixed && whole(u) ? fixed : [min, max]);
         };
       };
-      const scales = { x: { time: spec.dated }, y: { range: rangeFrom(leftRange) } };
+      const scales = { x: { time: defs.dated }, y: { range: rangeFrom(leftRange) } };
       const font = "12px system-ui, sans-serif";
       const axes = [{
         // Times of day as HH:MM (HH:MM:SS where the ticks are closer than a minute), or minutes
@@ -225,7 +226,7 @@
           86400],
         values: function (u, splits, axisIdx, space, step) {
           return splits.map(function (v) {
-            if (!spec.dated) {
+            if (!defs.dated) {
               const s = Math.round(v - raw.x0);
               return step < 60 ? Math.floor(s / 60) + ":" + two(((s % 60) + 60) % 60) : String(Math.round(s / 60));
             }
@@ -234,8 +235,8 @@
               (step < 60 ? ":" + two(d.getUTCSeconds()) : "");
           });
         },
-        label: spec.dated ? (spec.utc ? "UTC" : "") : "minutes from the start",
-        font: font, labelFont: font, labelSize: spec.dated && !spec.utc ? 8 : 20,
+        label: defs.dated ? (defs.utc ? "UTC" : "") : "minutes from the start",
+        font: font, labelFont: font, labelSize: defs.dated && !defs.utc ? 8 : 20,
       }, { scale: "y", label: axisTitle(left), size: AXIS, font: font, labelFont: font, labelSize: 20 }];
       if (right.length > 0) {
         scales.y2 = { range: rangeFrom(rangeOf(lines, 1)) };

@@ -705,9 +705,9 @@ bool ReportOutput::end() {
     data[i] = flight_data(drawings_[i]);
     total += sections[i].size() + data[i].size();
   }
-  const std::string spec = charts_spec();
+  const std::string definitions = chart_definitions();
   const std::size_t fixed = kStyle.size() + CHART_LIBRARY_CSS.size() + CHART_LIBRARY_JS.size() +
-                            REPORT_SCRIPT.size() + spec.size() +
+                            REPORT_SCRIPT.size() + definitions.size() +
                             flights_table(drawings_.empty() ? 0 : drawings_.front().flight).size();
   // Room for the heading and the footer.
   constexpr std::size_t kHeading = 4096;
@@ -773,14 +773,14 @@ bool ReportOutput::end() {
   out_.write(concat({"</main>\n<footer>Made by KorvexLogDump ", VERSION, "</footer>\n"}));
   // What draws the charts, where there are any.
   if (charted > 0) {
-    out_.write(concat(
-        {spec, "<script>", CHART_LIBRARY_JS, "</script>\n<script>", REPORT_SCRIPT, "</script>\n"}));
+    out_.write(concat({definitions, "<script>", CHART_LIBRARY_JS, "</script>\n<script>",
+                       REPORT_SCRIPT, "</script>\n"}));
   }
   out_.write("</body>\n</html>\n");
   return out_.flush();
 }
 
-std::string ReportOutput::charts_spec() const {
+std::string ReportOutput::chart_definitions() const {
   std::string text = concat({"<script type=\"application/json\" id=\"korvex-charts\">{\"dated\":",
                              dated_ ? "true" : "false", ",\"utc\":", zone_.utc ? "true" : "false",
                              ",\"phaseColours\":["});

@@ -124,7 +124,7 @@ class ReportOutput final : public LogOutput {
   std::string flight_section(const FlightSummary& l, const Drawing& d) const;
   std::string flight_data(const Drawing& d) const;
   // The definitions of the charts, as the page's script reads them.
-  std::string charts_spec() const;
+  std::string chart_definitions() const;
   // The flights table, each flight from `first_charted` on linked to its section.
   std::string flights_table(std::int64_t first_charted) const;
 
