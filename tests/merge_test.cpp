@@ -166,6 +166,10 @@ class StoredRecords final : public RecordSource {
     return &rec_;
   }
   ReadOutcome outcome() const override { return outcome_; }
+  void restart() override {
+    next_ = 0;
+    outcome_ = {};
+  }
 
  private:
   std::vector<Bytes> bodies_;

@@ -1,5 +1,7 @@
 #include "cli/convert.h"
 
+#include <sys/stat.h>
+
 #include <cinttypes>
 #include <cstdio>
 #include <filesystem>
@@ -22,6 +24,7 @@
 #include "output/split/split_output.h"
 #include "plan/merged_read.h"
 #include "plan/read_plan.h"
+#include "record/timestamp.h"
 #include "selection/flight_scan.h"
 #include "selection/phases.h"
 #include "store/logbook.h"
@@ -50,20 +53,70 @@ void print_groups_warning(Messages& messages, std::uint64_t groups) {
   messages.say(std::string_view(text, static_cast<std::size_t>(n)));
 }
 
-void print_summary(Messages& messages, std::int64_t rows, std::int64_t bad_packets) {
-  char text[128];
-  const int n = std::snprintf(text, sizeof text,
-                              "\nRead %" PRId64 " packets, skipped %" PRId64 " bad packets.\n",
-                              rows, bad_packets);
-  messages.say(std::string_view(text, static_cast<std::size_t>(n)));
+// A count with its digits in groups of three: "4,901".
+std::string grouped(std::int64_t n) {
+  const std::string digits = std::to_string(n);
+  std::string text;
+  const std::size_t sign = n < 0 ? 1 : 0;
+  for (std::size_t i = 0; i < digits.size(); ++i) {
+    if (i > sign && (digits.size() - i) % 3 == 0) text += ',';
+    text += digits[i];
+  }
+  return text;
+}
+
+// A count and the word it counts: "1 flight", "4,901 records".
+std::string counted(std::int64_t n, std::string_view one, std::string_view many) {
+  return concat({grouped(n), " ", n == 1 ? one : many});
+}
+
+// What the run wrote, in words ("2 flights from 4,901 records"), after the records and flights
+// it read; the classic tables keep their "Read N packets, skipped N bad packets.".
+struct WrittenTotals {
+  std::int64_t rows = 0;     // the output's
+  std::int64_t records = 0;  // selected
+  std::int64_t flights = 0;  // with selected records
+  std::int64_t bad_packets = 0;
+};
+
+// `table`: what the output wrote instead of records: its --flights, --findings or --cruise.
+enum class Table { RECORDS, FLIGHTS, FINDINGS, CRUISE };
+
+void print_summary(Messages& messages, const FormatEntry& format, Table table,
+                   const WrittenTotals& t) {
+  if (format.row_word.empty()) {
+    char text[128];
+    const int n = std::snprintf(text, sizeof text,
+                                "\nRead %" PRId64 " packets, skipped %" PRId64 " bad packets.\n",
+                                t.rows, t.bad_packets);
+    messages.say(std::string_view(text, static_cast<std::size_t>(n)));
+    return;
+  }
+  const std::string flights = counted(t.flights, "flight", "flights");
+  const std::string records = counted(t.records, "record", "records");
+  std::string text;
+  if (table == Table::FLIGHTS) {
+    text = concat({counted(t.rows, "flight", "flights"), " from ", records});
+  } else if (table == Table::FINDINGS) {
+    text = concat({counted(t.rows, "finding", "findings"), " in ", flights});
+  } else if (table == Table::CRUISE) {
+    text = concat({counted(t.rows, "cruise segment", "cruise segments"), " in ", flights});
+  } else if ((format.needs & ADDS_TO_OUTPUT_FILE) != 0) {
+    text = concat({records, " in ", flights, ", ", grouped(t.rows), " of them new"});
+  } else if (format.row_word == "report") {  // one page, whatever its records
+    text = concat({"A report of ", flights, " from ", records});
+  } else {
+    text = concat({counted(t.rows, format.row_word, format.rows_word), " in ", flights});
+  }
+  if (t.bad_packets > 0) {
+    append(text, {"; skipped ", counted(t.bad_packets, "bad packet", "bad packets")});
+  }
+  messages.say(concat({"\n", text, "\n"}));
 }
 
 void print_findings(Messages& messages, const FindingCount& count) {
-  const auto plural = [](std::int64_t n, const char* one, const char* many) {
-    return concat({std::to_string(n), n == 1 ? one : many});
-  };
-  messages.say(concat({plural(count.findings, " finding", " findings"), " in ",
-                       plural(count.flights, " flight", " flights"), "\n"}));
+  messages.say(concat({counted(count.findings, "finding", "findings"), " in ",
+                       counted(count.flights, "flight", "flights"), "\n"}));
 }
 
 // Words as choices: "a or b", "a, b or c".
@@ -259,7 +312,8 @@ std::future<FileHash> hash_file(int fd) {
   });
 }
 
-// A log of the run: where it is read from, what its survey found and the order it is read in.
+// A log of the run: where it is read from, what its survey found and the order it is read in;
+// or a logbook, read as a log.
 struct RunLog {
   ByteStream* in = nullptr;
   std::string name;  // as messages name it
@@ -267,7 +321,58 @@ struct RunLog {
   bool stamped = false;
   SurveyResult survey;
   ReadPlan reads;
+  std::unique_ptr<Logbook> book;  // when the file is a logbook: its records, not a survey
 };
+
+// The first bytes of every SQLite database file.
+constexpr std::string_view kDatabaseHeader{"SQLite format 3\0", 16};
+
+// The stream begins as a SQLite database does.
+bool is_database(ByteStream& in) {
+  if (in.seek(0) != 0) return false;
+  for (const char c : kDatabaseHeader) {
+    if (in.get() != static_cast<unsigned char>(c)) return false;
+  }
+  return true;
+}
+
+// The same file as the one named `path`.
+bool same_file(int fd, const std::string& path) {
+  struct stat a {
+  }, b{};
+  return fd >= 0 && ::fstat(fd, &a) == 0 && ::stat(path.c_str(), &b) == 0 && a.st_dev == b.st_dev &&
+         a.st_ino == b.st_ino;
+}
+
+// A log that is a SQLite database: opened as a logbook to read. EXIT_DONE with `log.book`, or
+// the status that ends the run; the classic command line reads a database that is no logbook
+// as bytes, as it always has.
+int open_book(const std::string& path, const Options& options, Messages& messages, RunLog& log) {
+  if (path == STANDARD_INPUT) {
+    return refuse(messages,
+                  "standard input holds a SQLite database: give a logbook by its file name");
+  }
+  if ((options.format->needs & ADDS_TO_OUTPUT_FILE) != 0 &&
+      same_file(log.in->fd(), options.output_path)) {
+    return refuse(messages, concat({log.name, " is a logbook: add to it with -o ", log.name, " ",
+                                    options.format->word, " LOGFILE, or read it as a log"}));
+  }
+  auto book = std::make_unique<Logbook>();
+  switch (book->open(path, Logbook::Use::READ)) {
+    case Logbook::Opened::EXISTING:
+      log.book = std::move(book);
+      return EXIT_DONE;
+    case Logbook::Opened::ABSENT:
+    case Logbook::Opened::REFUSED:
+      if (options.classic) return EXIT_DONE;
+      messages.say(concat({"KorvexLogDump: ", book->message(), "\n"}));
+      return EXIT_NO_RECORDS;
+    case Logbook::Opened::FAILED:
+      break;
+  }
+  messages.error_report(book->message(), book->error());
+  return EXIT_OPEN;
+}
 
 // The survey of each log, under a heading that names it when there are several; EXIT_DONE, or
 // the status that ends the run.
@@ -281,6 +386,16 @@ int survey_logs(std::span<ByteStream* const> ins, const Options& options, OutBuf
     log.name = log_name(path);
     if (ins.size() > 1) messages.heading(log_heading(i, ins.size(), path));
     log.stamped = log.in->stamp(log.at_start);
+    if (is_database(*log.in)) {
+      if (const int status = open_book(path, options, messages, log); status != EXIT_DONE) {
+        return status;
+      }
+      if (log.book) {
+        print_section_line(messages, log.book->sections());
+        messages.heading("");
+        continue;
+      }
+    }
     messages.progress("Scanning for first and last record, please wait");
     const int found = survey_log(*log.in, messages, log.survey);
     if (found == SURVEY_SEEK_FAILED) {
@@ -289,7 +404,9 @@ int survey_logs(std::span<ByteStream* const> ins, const Options& options, OutBuf
     }
     if (log.in->failed() != 0) return read_failed(log.in->failed(), out, messages, "");
     if (found != SURVEY_FOUND) {
-      messages.say("\nUnable to locating starting and/or ending record\n");
+      messages.say(options.classic
+                       ? std::string("\nUnable to locating starting and/or ending record\n")
+                       : concat({"\n", log.name, " holds no record of the instrument's log\n"}));
       return EXIT_NO_RECORDS;
     }
     print_section_line(messages, log.survey.sections_seen);
@@ -358,9 +475,14 @@ bool plan_run(const Options& options, const std::vector<RunLog>& logs, Logbook* 
   }
   for (std::size_t i = 0; i < logs.size(); ++i) {
     const RunLog& log = logs[i];
-    plan.reads.push_back({log.in, log.reads});
+    if (log.book) {
+      plan.reads.push_back({nullptr, {}, &log.book->records()});
+      plan.sections |= log.book->sections();
+    } else {
+      plan.reads.push_back({log.in, log.reads});
+      plan.sections |= log.survey.sections_seen;
+    }
     plan.names.push_back(log.name);
-    plan.sections |= log.survey.sections_seen;
     // The logs' names, each once (a log given twice is named once).
     bool named = false;
     for (std::size_t j = 0; j < i; ++j) named = named || logs[j].name == log.name;
@@ -455,6 +577,100 @@ struct RunInputs {
   std::vector<std::future<FileHash>> digests;
   SystemCalls* calls = nullptr;
 };
+
+// Two logs that hold records over this many seconds in common, and at least this many records
+// each there, come from one instrument only when they share a record.
+constexpr std::uint32_t kCommonSeconds = 300;
+constexpr std::int64_t kCommonRecords = 120;
+
+// A date and time on the instrument's clock, to the minute: "06/14/2026 12:13"; `day` leaves
+// out the date when it is that of `day`.
+std::string minute_text(std::uint32_t timestamp, const std::uint32_t* day = nullptr) {
+  const CivilTime t = civil_time(timestamp);
+  char text[32];
+  int n = 0;
+  if (day != nullptr && *day / SECONDS_PER_DAY == timestamp / SECONDS_PER_DAY) {
+    n = std::snprintf(text, sizeof text, "%02u:%02u", t.hour, t.minute);
+  } else {
+    n = std::snprintf(text, sizeof text, "%02u/%02u/%04d %02u:%02u", t.month, t.day, t.year, t.hour,
+                      t.minute);
+  }
+  return {text, static_cast<std::size_t>(n)};
+}
+
+// Logs of two instruments are not read as one: where two of the run's logs (or a log and the
+// logbook added to) hold records over a common stretch of time but share none of them, the run
+// ends before anything is written. EXIT_DONE, or the status that ends the run.
+int check_instruments(const RunPlan& plan, std::vector<RunLog>& logs, RunInputs& inputs,
+                      const Options& options, OutBuffer& out, Messages& messages) {
+  if (options.merge_instruments || plan.reads.size() < 2) return EXIT_DONE;
+  struct Span {
+    bool dated = false;
+    std::uint32_t first = 0, last = 0;
+    Logbook* book = nullptr;
+  };
+  std::vector<Span> spans;
+  if (inputs.history) {
+    Span& span = spans.emplace_back();
+    span.book = inputs.history.get();
+    span.dated = span.book->dated_span(span.first, span.last);
+  }
+  for (RunLog& log : logs) {
+    Span& span = spans.emplace_back();
+    if (log.book) {
+      span.book = log.book.get();
+      span.dated = span.book->dated_span(span.first, span.last);
+    } else {
+      span.dated = log.survey.dated > 0;
+      span.first = log.survey.first_dated;
+      span.last = log.survey.last_dated;
+    }
+  }
+  std::vector<CommonStretch> stretches;
+  for (std::size_t b = 1; b < spans.size(); ++b) {
+    for (std::size_t a = 0; a < b; ++a) {
+      if (!spans[a].dated || !spans[b].dated) continue;
+      const std::uint32_t from = std::max(spans[a].first, spans[b].first);
+      const std::uint32_t to = std::min(spans[a].last, spans[b].last);
+      if (to < from || to - from < kCommonSeconds) continue;
+      CommonStretch& s = stretches.emplace_back();
+      s.logs[0] = a;
+      s.logs[1] = b;
+      s.from = from;
+      s.to = to;
+    }
+  }
+  if (stretches.empty()) return EXIT_DONE;
+  // A logbook gives only the records of its stretches.
+  std::vector<LogRead> reads = plan.reads;
+  std::vector<std::unique_ptr<RecordSource>> parts;
+  for (std::size_t i = 0; i < spans.size(); ++i) {
+    if (spans[i].book == nullptr) continue;
+    std::uint32_t from = UINT32_MAX, to = 0;
+    for (const CommonStretch& s : stretches) {
+      if (s.logs[0] != i && s.logs[1] != i) continue;
+      from = std::min(from, s.from);
+      to = std::max(to, s.to);
+    }
+    parts.push_back(spans[i].book->records_between(from, to));
+    reads[i].source = parts.back().get();
+  }
+  const ReadOutcome outcome = compare_stretches(reads, stretches);
+  if (const int status = pass_ended(outcome, nullptr, out, messages, plan.names, plan.out_name);
+      status != EXIT_DONE) {
+    return status;
+  }
+  for (const CommonStretch& s : stretches) {
+    if (s.shared || s.records[0] < kCommonRecords || s.records[1] < kCommonRecords) continue;
+    return refuse(messages,
+                  concat({plan.names[s.logs[1]], " and ", plan.names[s.logs[0]], " both hold ",
+                          minute_text(s.from), " to ", minute_text(s.to, &s.from),
+                          " but share no record: they come from two instruments; give each "
+                          "aircraft's logs apart (or --merge-instruments, when they are one "
+                          "aircraft's)"}));
+  }
+  return EXIT_DONE;
+}
 
 std::unique_ptr<LogOutput> make_output(const RunPlan& plan, const RunInputs& inputs, OutBuffer& out,
                                        std::string_view name) {
@@ -580,7 +796,12 @@ int run_pass(const RunPlan& plan, const ScanResult* scanned, const std::vector<R
     return status;
   }
   if (!output->end()) return failed(output_failed(messages, *output, out_name));
-  print_summary(messages, output->rows(), outcome.bad_packets);
+  const Table table = plan.flights_table    ? Table::FLIGHTS
+                      : plan.findings_asked ? Table::FINDINGS
+                      : plan.cruise         ? Table::CRUISE
+                                            : Table::RECORDS;
+  print_summary(messages, *plan.format, table,
+                {output->rows(), filter.selected(), filter.flights(), outcome.bad_packets});
   print_tallies(messages, plan.names, tallies);
   if (filter.selected() == 0 && (!selection.window.all() || !selection.flights.all())) {
     print_empty_selection(messages, selection, tallies, filter.flights_read());
@@ -591,7 +812,9 @@ int run_pass(const RunPlan& plan, const ScanResult* scanned, const std::vector<R
   totals.flights = filter.flights();
   totals.split = split != nullptr;
   totals.findings = output->findings();
-  if (totals.findings.findings > 0) print_findings(messages, totals.findings);
+  if (totals.findings.findings > 0 && (table != Table::FINDINGS || plan.format->row_word.empty())) {
+    print_findings(messages, totals.findings);
+  }
   if (scanned != nullptr) {
     for (const FlightFacts& span : scanned->flights.spans) {
       if (selection.flights.contains(span.number)) {
@@ -610,6 +833,7 @@ int run_pass(const RunPlan& plan, const ScanResult* scanned, const std::vector<R
 int convert_log(ByteStream& in, OutBuffer& out, std::string_view format, Messages& messages) {
   Options options;
   options.format = find_format(format);
+  options.classic = true;
   return convert_log(in, out, options, messages);
 }
 
@@ -632,6 +856,12 @@ int convert_logs(std::span<ByteStream* const> ins, OutBuffer& out, const Options
   RunPlan plan;
   if (std::string error; !plan_run(options, logs, inputs.history.get(), plan, error)) {
     return refuse(messages, error);
+  }
+  if (!plan.describe) {
+    if (const int status = check_instruments(plan, logs, inputs, options, out, messages);
+        status != EXIT_DONE) {
+      return status;
+    }
   }
   if (plan.findings_asked && !plan.limits) print_no_limits(messages, plan.profile_path);
   if (plan.describe) {

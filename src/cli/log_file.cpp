@@ -72,7 +72,8 @@ int copy_stream(int from, std::string_view name, Messages& messages, int& fd) {
 
 }  // namespace
 
-int open_log(std::string_view path, Messages& messages, int& fd) {
+int open_log(std::string_view path, Messages& messages, int& fd, bool classic) {
+  const std::string failure = classic ? "Error on open" : concat({"Error on open of ", path});
   struct stat st {};
   if (path == STANDARD_INPUT) {
     // A regular file is read where it is; anything else is copied first.
@@ -84,14 +85,14 @@ int open_log(std::string_view path, Messages& messages, int& fd) {
   }
   fd = ::open(std::string(path).c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
   if (fd < 0) {
-    messages.error_report("Error on open", errno);
+    messages.error_report(failure, errno);
     return EXIT_OPEN;
   }
   const int flags = ::fcntl(fd, F_GETFL);
   if (flags >= 0) ::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK);
   if (::fstat(fd, &st) == 0 && S_ISDIR(st.st_mode)) {
     ::close(fd);
-    messages.error_report("Error on open", EISDIR);
+    messages.error_report(failure, EISDIR);
     return EXIT_OPEN;
   }
   // A pipe or FIFO (<(zcat log.rec.gz), /dev/stdin from a pipe) is read as standard input is:

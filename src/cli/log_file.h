@@ -13,8 +13,8 @@
 namespace korvex {
 
 // Opens the log at `path` ("-": standard input) into `fd`. Returns EXIT_DONE, or the exit status
-// after the failure has been reported.
-int open_log(std::string_view path, Messages& messages, int& fd);
+// after the failure has been reported (naming the file, unless `classic`).
+int open_log(std::string_view path, Messages& messages, int& fd, bool classic = false);
 
 // The name of a log in messages: its file name, or "standard input".
 std::string log_name(const std::string& path);

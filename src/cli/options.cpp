@@ -21,6 +21,7 @@ enum class OptionId {
   OUTPUT,
   SPLIT,
   FORCE,
+  MERGE_INSTRUMENTS,
   UTC_OFFSET,
   DESCRIBE,
   FINDINGS,
@@ -56,6 +57,9 @@ constexpr OptionDef kOptions[] = {
      "write to FILE (whole or not at all), not standard output"},
     {OptionId::SPLIT, 0, "split", "DIR", "one file per flight in DIR, named by its start"},
     {OptionId::FORCE, 'f', "force", "", "let -o and --split replace files that exist"},
+    {OptionId::MERGE_INSTRUMENTS, 0, "merge-instruments", "",
+     "read logs that share no record over the same hours as one (two instruments of one "
+     "aircraft)"},
     {OptionId::UTC_OFFSET, 0, "utc-offset", "+HH:MM",
      "how far the instrument's clock runs ahead of UTC (-14:00 to +14:00)"},
     {OptionId::DESCRIBE, 0, "describe", "",
@@ -115,6 +119,9 @@ bool apply_option(OptionId id, std::string_view value, ParsedCommandLine& parsed
       return true;
     case OptionId::FORCE:
       o.force = true;
+      return true;
+    case OptionId::MERGE_INSTRUMENTS:
+      o.merge_instruments = true;
       return true;
     case OptionId::DESCRIBE:
       o.describe = true;
@@ -439,6 +446,7 @@ ParsedCommandLine parse_command_line(int argc, const char* const* argv) {
     }
   }
   parsed.options.log_paths.assign(positional.begin() + 1, positional.end());
+  parsed.options.classic = !options_seen && positional.size() == 2;
   if (std::string error; !check_combination(parsed.options, error)) return option_error(error);
   return parsed;
 }

@@ -21,6 +21,8 @@ inline constexpr std::string_view STANDARD_OUTPUT = "-";
 struct Options {
   const FormatEntry* format = &output_formats().front();
   std::vector<std::string> log_paths;  // one or more; "-" at most once
+  bool classic = false;                // FORMAT LOGFILE and no option: the classic messages
+  bool merge_instruments = false;      // --merge-instruments: logs of two instruments read as one
   bool quiet = false;                  // no progress texts and no dots
   bool flights_table = false;          // --flights: a row per flight
   Selection selection;                 // --flight, --from, --to, --gap

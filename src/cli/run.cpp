@@ -192,7 +192,8 @@ int run_tool(int argc, const char* const* argv, OutBuffer& out, Messages& messag
   };
   for (std::size_t i = 0; i < n; ++i) {
     if (n > 1) messages.heading(log_heading(i, n, options.log_paths[i]));
-    if (const int status = open_log(options.log_paths[i], messages, fds[i]); status != EXIT_DONE) {
+    if (const int status = open_log(options.log_paths[i], messages, fds[i], options.classic);
+        status != EXIT_DONE) {
       close_all();
       return status;
     }

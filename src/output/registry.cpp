@@ -57,30 +57,33 @@ constexpr unsigned kLogbookNeeds =
 
 // clang-format off
 constexpr FormatEntry kFormats[] = {
-    {"tab", "tsv", DELIM_TAB, 0, {}, {}, kClassicRefuses, make_classic_table, nullptr},
-    {"comma", "csv", DELIM_COMMA, 0, {}, {}, kClassicRefuses, make_classic_table, nullptr},
+    {"tab", "tsv", DELIM_TAB, 0, {}, {}, kClassicRefuses, make_classic_table, nullptr, {}, {}},
+    {"comma", "csv", DELIM_COMMA, 0, {}, {}, kClassicRefuses, make_classic_table, nullptr, {}, {}},
     {"space", "txt", DELIM_SPACE, 0,
      "the classic table: every cell followed by a tab or a comma,\n"
      "or fixed-width columns; Time as \"MM/DD/YYYY HH:MM:SS\"",
-     {}, kClassicRefuses, make_classic_table, nullptr},
-    {"csv", "csv", DELIM_COMMA, TAKES_PHASE_COLUMN, {}, {}, {}, make_analysis_table, nullptr},
+     {}, kClassicRefuses, make_classic_table, nullptr, {}, {}},
+    {"csv", "csv", DELIM_COMMA, TAKES_PHASE_COLUMN, {}, {}, {}, make_analysis_table, nullptr,
+     "record", "records"},
     {"tsv", "tsv", DELIM_TAB, TAKES_PHASE_COLUMN,
      "a table for analysis programs: unique column names, a flight\n"
      "column, no separator after the last cell, Time as\n"
      "YYYY-MM-DDTHH:MM:SS, and an empty cell for a value the record\n"
      "does not carry",
-     {}, {}, make_analysis_table, nullptr},
-    {"gpx", "gpx", DELIM_COMMA, kTrackNeeds, {}, {}, kTrackRefuses, make_gpx, track_notes},
-    {"kml", "kml", DELIM_COMMA, kTrackNeeds, kTrackHelp, {}, kTrackRefuses, make_kml, track_notes},
+     {}, {}, make_analysis_table, nullptr, "record", "records"},
+    {"gpx", "gpx", DELIM_COMMA, kTrackNeeds, {}, {}, kTrackRefuses, make_gpx, track_notes,
+     "track point", "track points"},
+    {"kml", "kml", DELIM_COMMA, kTrackNeeds, kTrackHelp, {}, kTrackRefuses, make_kml, track_notes,
+     "track point", "track points"},
     {"html", "html", DELIM_COMMA, NEEDS_SPAN_OF_WINDOW | NEEDS_PHASES,
      "a flight report to open in any browser: the flights table and\n"
      "charts of each flight, in one self-contained page",
-     {}, kReportRefuses, make_report, report_notes},
+     {}, kReportRefuses, make_report, report_notes, "report", "reports"},
     {"sqlite", "db", DELIM_COMMA, kLogbookNeeds,
      "a logbook (-o FILE): a SQLite database of the records, flights,\n"
      "findings and the logs imported, every column typed; a later\n"
      "run adds its logs to it, each record once",
-     "the database to write", kLogbookRefuses, make_sqlite, nullptr},
+     "the database to write", kLogbookRefuses, make_sqlite, nullptr, "new record", "new records"},
 };
 // clang-format on
 

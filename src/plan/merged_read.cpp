@@ -4,6 +4,8 @@
 #include <cstring>
 #include <memory>
 
+#include "record/timestamp.h"
+
 namespace korvex {
 
 namespace {
@@ -28,12 +30,19 @@ class TakenRecords {
 
   // Whether `rec` of log `log` is to be taken: false when it is a copy of a record taken from
   // another log that this log has not yet matched. With `remember`, a record taken is kept for
-  // comparison (another log still has records to give).
-  bool take(const Record& rec, std::size_t log, bool remember) {
+  // comparison (another log still has records to give). With `givers`, the logs that gave the
+  // same record before are marked in it.
+  bool take(const Record& rec, std::size_t log, bool remember,
+            std::vector<bool>* givers = nullptr) {
     for (std::size_t s = slot_of(rec);; s = (s + 1) & (kSlots - 1)) {
       const std::uint32_t e = slots_[s];
       if (e == kEmpty) break;
       if (!same(e, rec)) continue;
+      if (givers != nullptr) {
+        for (std::size_t l = 0; l < logs_; ++l) {
+          if (l != log && counts_[e * logs_ + l] > 0) (*givers)[l] = true;
+        }
+      }
       std::uint32_t& seen = counts_[e * logs_ + log];
       if (++seen <= entries_[e].taken) return false;
       ++entries_[e].taken;
@@ -130,28 +139,18 @@ class TakenRecords {
 
 constexpr std::size_t kNone = SIZE_MAX;
 
-}  // namespace
-
-ReadOutcome read_logs(std::span<const LogRead> logs, Messages* progress, RecordConsumer& consumer,
-                      std::vector<LogTally>* tallies) {
-  const std::size_t n = logs.size();
-  std::vector<LogTally> counted(n);
-  std::vector<std::unique_ptr<PlanCursor>> cursors;
-  std::vector<RecordSource*> sources;
-  bool announce = true;  // the progress text once, by the first log read from a file
-  for (const LogRead& log : logs) {
-    if (log.source != nullptr) {
-      sources.push_back(log.source);
-      continue;
-    }
-    cursors.push_back(std::make_unique<PlanCursor>(*log.in, log.plan, progress, announce));
-    sources.push_back(cursors.back().get());
-    announce = false;
-  }
+// The records of all the sources as one stream, the lowest timestamp first (of equal ones, that
+// of the source given first): `visit(rec, log, copy)` for each, `copy` when it is identical to a
+// record taken from another source; false from visit stops the reading. Returns the dropped
+// copies of each source and the source whose reading failed, if any.
+template <typename Visit>
+std::size_t merge_sources(std::span<RecordSource* const> sources, std::vector<LogTally>& counted,
+                          std::vector<std::int64_t>& dropped, bool& stopped, Visit visit,
+                          std::vector<bool>* givers = nullptr) {
+  const std::size_t n = sources.size();
   std::vector<const Record*> heads(n, nullptr);
-  std::vector<std::int64_t> dropped(n, 0);
   std::size_t failed = kNone;
-  // The next record of log i; false when its reading failed.
+  // The next record of source i; false when its reading failed.
   const auto advance = [&](std::size_t i) {
     heads[i] = sources[i]->next();
     if (heads[i] != nullptr) {
@@ -161,12 +160,11 @@ ReadOutcome read_logs(std::span<const LogRead> logs, Messages* progress, RecordC
     }
     return failed == kNone;
   };
-  bool stopped = false;
   for (std::size_t i = 0; i < n && advance(i); ++i) {
   }
   if (failed == kNone && n == 1) {
     while (heads[0] != nullptr) {
-      if (!consumer.record(*heads[0])) {
+      if (!visit(*heads[0], 0, false)) {
         stopped = true;
         break;
       }
@@ -187,18 +185,42 @@ ReadOutcome read_logs(std::span<const LogRead> logs, Messages* progress, RecordC
       rec.log = static_cast<std::uint32_t>(next);
       bool others = false;  // another log has records to give yet
       for (std::size_t i = 0; i < n; ++i) others = others || (i != next && heads[i] != nullptr);
-      if (!taken.take(rec, next, others)) {
-        ++dropped[next];
-      } else if (!consumer.record(rec)) {
+      const bool copy = !taken.take(rec, next, others, givers);
+      if (copy) ++dropped[next];
+      if (!visit(rec, next, copy)) {
         stopped = true;
         break;
       }
       if (!advance(next)) break;
     }
   }
+  return failed;
+}
 
+// The sources of the logs: a cursor over each log file's plan, or the log's own.
+std::vector<RecordSource*> sources_of(std::span<const LogRead> logs, Messages* progress,
+                                      std::vector<std::unique_ptr<PlanCursor>>& cursors) {
+  std::vector<RecordSource*> sources;
+  bool announce = true;  // the progress text once, by the first log read from a file
+  for (const LogRead& log : logs) {
+    if (log.source != nullptr) {
+      log.source->restart();
+      sources.push_back(log.source);
+      continue;
+    }
+    cursors.push_back(std::make_unique<PlanCursor>(*log.in, log.plan, progress, announce));
+    sources.push_back(cursors.back().get());
+    announce = false;
+  }
+  return sources;
+}
+
+// The outcome of a merged reading: the sums over the sources, the failed one's end.
+ReadOutcome merged_outcome(std::span<RecordSource* const> sources, std::vector<LogTally>& counted,
+                           const std::vector<std::int64_t>& dropped, std::size_t failed,
+                           bool stopped) {
   ReadOutcome outcome;
-  for (std::size_t i = 0; i < n; ++i) {
+  for (std::size_t i = 0; i < sources.size(); ++i) {
     const ReadOutcome one = sources[i]->outcome();
     outcome.records += one.records - dropped[i];
     outcome.bad_packets += one.bad_packets;
@@ -213,8 +235,50 @@ ReadOutcome read_logs(std::span<const LogRead> logs, Messages* progress, RecordC
     }
   }
   if (stopped) outcome.end = ReadEnd::STOPPED;
+  return outcome;
+}
+
+}  // namespace
+
+ReadOutcome read_logs(std::span<const LogRead> logs, Messages* progress, RecordConsumer& consumer,
+                      std::vector<LogTally>* tallies) {
+  std::vector<std::unique_ptr<PlanCursor>> cursors;
+  const std::vector<RecordSource*> sources = sources_of(logs, progress, cursors);
+  std::vector<LogTally> counted(sources.size());
+  std::vector<std::int64_t> dropped(sources.size(), 0);
+  bool stopped = false;
+  const std::size_t failed = merge_sources(
+      sources, counted, dropped, stopped,
+      [&](const Record& rec, std::size_t, bool copy) { return copy || consumer.record(rec); });
+  ReadOutcome outcome = merged_outcome(sources, counted, dropped, failed, stopped);
   if (tallies != nullptr) *tallies = std::move(counted);
   return outcome;
+}
+
+ReadOutcome compare_stretches(std::span<const LogRead> logs, std::span<CommonStretch> stretches) {
+  std::vector<std::unique_ptr<PlanCursor>> cursors;
+  const std::vector<RecordSource*> sources = sources_of(logs, nullptr, cursors);
+  std::vector<LogTally> counted(sources.size());
+  std::vector<std::int64_t> dropped(sources.size(), 0);
+  std::vector<bool> givers(sources.size(), false);
+  bool stopped = false;
+  const std::size_t failed = merge_sources(
+      sources, counted, dropped, stopped,
+      [&](const Record& rec, std::size_t log, bool) {
+        for (CommonStretch& s : stretches) {
+          const int side = s.logs[0] == log ? 0 : s.logs[1] == log ? 1 : -1;
+          if (side < 0 || rec.revision < FIRST_DATED_LAYOUT || rec.timestamp < s.from ||
+              rec.timestamp > s.to) {
+            continue;
+          }
+          ++s.records[side];
+          if (givers[s.logs[1 - side]]) s.shared = true;
+        }
+        givers.assign(givers.size(), false);
+        return true;
+      },
+      &givers);
+  return merged_outcome(sources, counted, dropped, failed, stopped);
 }
 
 }  // namespace korvex

@@ -59,4 +59,17 @@ struct LogTally {
 ReadOutcome read_logs(std::span<const LogRead> logs, Messages* progress, RecordConsumer& consumer,
                       std::vector<LogTally>* tallies = nullptr);
 
+// A stretch of time that two logs both hold records in, and what they hold there: one
+// instrument's downloads share the records of the stretch; two instruments' share none.
+struct CommonStretch {
+  std::size_t logs[2] = {};
+  std::uint32_t from = 0, to = 0;  // timestamps, both in the stretch
+  std::int64_t records[2] = {};    // of each log, dated, in the stretch
+  bool shared = false;             // a record of one is identical to a record of the other
+};
+
+// Reads the logs as read_logs does, quietly, counting the records of each stretch and telling
+// whether its two logs share one. A source may give only the records of its stretches.
+ReadOutcome compare_stretches(std::span<const LogRead> logs, std::span<CommonStretch> stretches);
+
 }  // namespace korvex

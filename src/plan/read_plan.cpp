@@ -70,8 +70,15 @@ const Record* PlanCursor::next() {
 
 ReadOutcome PlanCursor::outcome() const {
   ReadOutcome outcome = outcome_;
-  outcome.bad_packets = reader_.bad_packets();
+  outcome.bad_packets = reader_.bad_packets() - bad_before_;
   return outcome;
+}
+
+void PlanCursor::restart() {
+  range_ = -1;
+  limit_ = -1;
+  outcome_ = ReadOutcome{};
+  bad_before_ = reader_.bad_packets();
 }
 
 ReadOutcome read_in_order(ByteStream& in, const ReadPlan& plan, Messages* progress,

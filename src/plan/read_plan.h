@@ -66,6 +66,8 @@ class RecordSource {
   virtual const Record* next() = 0;
   // How the reading went so far: its end, the records handed out, the bad packets passed over.
   virtual ReadOutcome outcome() const = 0;
+  // Makes it give its records again from the first, for another pass.
+  virtual void restart() = 0;
 };
 
 // The records of one log in the plan's order, one at a time. With `progress`, the framing's
@@ -78,6 +80,7 @@ class PlanCursor final : public RecordSource {
   // nullptr when the plan is read or a seek or a read failed.
   const Record* next() override;
   ReadOutcome outcome() const override;
+  void restart() override;
 
  private:
   bool next_range();
@@ -90,6 +93,7 @@ class PlanCursor final : public RecordSource {
   int range_ = -1;  // the range being read
   std::int64_t limit_ = -1;
   ReadOutcome outcome_;
+  std::int64_t bad_before_ = 0;  // the reader's bad packets of the passes before
 };
 
 // Hands every record of the plan to the consumer, in the plan's order. With `progress`, the

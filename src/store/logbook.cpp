@@ -15,6 +15,7 @@
 #include "io/concat.h"
 #include "io/new_file.h"
 #include "profile/phase.h"
+#include "record/timestamp.h"
 #include "record/validation.h"
 #include "store/schema.h"
 #include "store/sql.h"
@@ -66,12 +67,14 @@ std::vector<std::string> value_columns() {
 // timestamps (of equal ones, in the order they were added).
 class Logbook::History final : public RecordSource {
  public:
-  // `phased`: its records have the phase column (a logbook of schema version 1 has not).
-  History(sqlite3* db, bool phased) : db_(db) {
+  // `phased`: its records have the phase column (a logbook of schema version 1 has not);
+  // `origin`: what the records are to the run; `where`: a condition on the records, or empty.
+  History(sqlite3* db, bool phased, Origin origin, const std::string& where = {})
+      : db_(db), origin_(origin) {
     if (!query_.prepare(db,
                         concat({"SELECT packet, flight, records.rowid, ", phased ? "phase" : "NULL",
-                                " FROM records JOIN packets ON record = records.rowid ORDER "
-                                "BY clock, records.rowid"}))) {
+                                " FROM records JOIN packets ON record = records.rowid ", where,
+                                " ORDER BY clock, records.rowid"}))) {
       fail();
     }
   }
@@ -98,7 +101,7 @@ class Logbook::History final : public RecordSource {
         ++outcome_.bad_packets;  // a row changed by hand: passed over
         continue;
       }
-      rec_.origin = Origin::LOGBOOK;
+      rec_.origin = origin_;
       rec_.stored_flight = sqlite3_column_int64(query_.get(), 1);
       rec_.stored_row = sqlite3_column_int64(query_.get(), 2);
       rec_.stored_phase = 0;
@@ -116,6 +119,12 @@ class Logbook::History final : public RecordSource {
     return nullptr;
   }
   ReadOutcome outcome() const override { return outcome_; }
+  void restart() override {
+    if (outcome_.end != ReadEnd::DONE) return;  // a failed reading stays failed
+    sqlite3_reset(query_.get());
+    done_ = false;
+    outcome_ = ReadOutcome{};
+  }
 
  private:
   void fail() {
@@ -126,6 +135,7 @@ class Logbook::History final : public RecordSource {
   }
 
   sqlite3* db_;
+  Origin origin_;
   Statement query_;
   bool done_ = false;
   std::uint8_t packet_[MAX_RECORD_BODY + RECORD_HEADER_LEN] = {};
@@ -152,6 +162,27 @@ RecordSource& Logbook::records() {
   return *history_;
 }
 
+std::unique_ptr<RecordSource> Logbook::records_between(std::uint32_t from, std::uint32_t to) {
+  return std::make_unique<History>(
+      db_, columns_.count("phase") != 0, use_ == Use::ADD ? Origin::LOGBOOK : Origin::LOG_FILE,
+      concat({"WHERE clock BETWEEN ", std::to_string(from), " AND ", std::to_string(to)}));
+}
+
+bool Logbook::dated_span(std::uint32_t& first, std::uint32_t& last) {
+  Statement query;
+  const std::string dated =
+      concat({" FROM records WHERE layout >= ", std::to_string(FIRST_DATED_LAYOUT)});
+  if (!query.prepare(
+          db_, concat({"SELECT (SELECT min(clock)", dated, "), (SELECT max(clock)", dated, ")"})) ||
+      sqlite3_step(query.get()) != SQLITE_ROW ||
+      sqlite3_column_type(query.get(), 0) == SQLITE_NULL) {
+    return false;
+  }
+  first = static_cast<std::uint32_t>(sqlite3_column_int64(query.get(), 0));
+  last = static_cast<std::uint32_t>(sqlite3_column_int64(query.get(), 1));
+  return true;
+}
+
 Logbook::Opened Logbook::refuse(std::string message) {
   message_ = std::move(message);
   close();
@@ -165,8 +196,9 @@ Logbook::Opened Logbook::failed(std::string message, int err) {
   return Opened::FAILED;
 }
 
-Logbook::Opened Logbook::open(const std::string& name) {
+Logbook::Opened Logbook::open(const std::string& name, Use use) {
   close();
+  use_ = use;
   path_ = path_through_links(name);
   // The file's own name, so that its lock is checked on the file the name gives.
   if (char* target = ::realpath(path_.c_str(), nullptr); target != nullptr) {
@@ -179,7 +211,7 @@ Logbook::Opened Logbook::open(const std::string& name) {
     fd_ = ::open(path_.c_str(), O_RDONLY | O_CLOEXEC);
     if (fd_ < 0 && errno == ENOENT && attempt == 0) return Opened::ABSENT;
     if (fd_ < 0) return failed(concat({"Error on open of ", name}), errno);
-    if (const Opened opened = open_locked(name); opened != Opened::EXISTING) return opened;
+    if (const Opened opened = open_locked(name, use); opened != Opened::EXISTING) return opened;
     struct stat named {
     }, held{};
     if (::stat(path_.c_str(), &named) == 0 && ::fstat(fd_, &held) == 0 &&
@@ -189,14 +221,17 @@ Logbook::Opened Logbook::open(const std::string& name) {
     close();
     if (attempt == kLockTries) return failed(concat({"Error on open of ", name}), EBUSY);
   }
-  history_ = std::make_unique<History>(db_, columns_.count("phase") != 0);
+  history_ = std::make_unique<History>(db_, columns_.count("phase") != 0,
+                                       use == Use::ADD ? Origin::LOGBOOK : Origin::LOG_FILE);
   return Opened::EXISTING;
 }
 
-// Opens the database, locks it (a write lock where it can be written, that no other writer
-// shares, else a read lock) and checks that it is a logbook this program can add to.
-Logbook::Opened Logbook::open_locked(const std::string& name) {
-  const bool writable = ::access(path_.c_str(), W_OK) == 0;
+// Opens the database, locks it (to add to it, a write lock where it can be written, that no
+// other writer shares; else a read lock) and checks that it is a logbook this program can add to
+// or read.
+Logbook::Opened Logbook::open_locked(const std::string& name, Use use) {
+  const bool adding = use == Use::ADD;
+  const bool writable = adding && ::access(path_.c_str(), W_OK) == 0;
   if (sqlite3_open_v2(
           path_.c_str(), &db_,
           (writable ? SQLITE_OPEN_READWRITE : SQLITE_OPEN_READONLY) | SQLITE_OPEN_NOMUTEX,
@@ -204,6 +239,10 @@ Logbook::Opened Logbook::open_locked(const std::string& name) {
     return failed(concat({"Error on open of ", name, " (", sqlite3_errmsg(db_), ")"}),
                   sqlite3_system_errno(db_));
   }
+  // What a refusal of a logbook given as a log adds: it is one, but not one to read here.
+  const auto unreadable = [&](std::string_view why) {
+    return refuse(concat({name, " is a logbook that cannot be read: ", why}));
+  };
   std::string version;
   if (sqlite3_exec(db_, writable ? "BEGIN IMMEDIATE" : "BEGIN", nullptr, nullptr, nullptr) !=
           SQLITE_OK ||
@@ -215,8 +254,10 @@ Logbook::Opened Logbook::open_locked(const std::string& name) {
                               "it?): run again when it is done"}),
                       EBUSY);
       case SQLITE_NOTADB:
+        if (!adding) return refuse(concat({name, " holds no record of the instrument's log"}));
         return refuse(concat({name, " is no SQLite database, so no logbook to add to", kInstead}));
       case SQLITE_CORRUPT:
+        if (!adding) return unreadable(sqlite3_errmsg(db_));
         return refuse(concat({name, ": ", sqlite3_errmsg(db_),
                               ": it cannot be added to; restore it from a copy, or give --force "
                               "to start a new logbook in its place"}));
@@ -233,6 +274,7 @@ Logbook::Opened Logbook::open_locked(const std::string& name) {
              tables);
   const long schema = std::strtol(version.c_str(), nullptr, 10);
   if (tables != "3" || schema < 1) {
+    if (!adding) return refuse(concat({name, " is a SQLite database but no logbook"}));
     return refuse(concat({name,
                           " is a database of another kind (it lacks the tables records, packets "
                           "and sources), so no logbook to add to",
@@ -241,16 +283,17 @@ Logbook::Opened Logbook::open_locked(const std::string& name) {
   if (schema > LOGBOOK_VERSION) {
     return refuse(concat({name, " is a logbook of a newer KorvexLogDump (schema version ", version,
                           "; this one knows ", std::to_string(LOGBOOK_VERSION),
-                          "): add to it with the newer program"}));
+                          "): ", adding ? "add to it" : "read it", " with the newer program"}));
   }
-  if (std::string mode; query_text(db_, "PRAGMA journal_mode", mode) && mode == "wal") {
+  if (std::string mode; adding && query_text(db_, "PRAGMA journal_mode", mode) && mode == "wal") {
     return refuse(concat({name,
                           " keeps a write-ahead log, which a copy would miss: run sqlite3 on it "
                           "with 'PRAGMA journal_mode = DELETE' first"}));
   }
-  // A damaged file is no history to add to: what it holds may be lost already.
+  // A damaged file is no history to add to: what it holds may be lost already. (Read as a log,
+  // a damaged page fails the reading where it is met.)
   std::string check;
-  if (!query_text(db_, "PRAGMA quick_check(1)", check) || check != "ok") {
+  if (adding && (!query_text(db_, "PRAGMA quick_check(1)", check) || check != "ok")) {
     // Its first problem, without the heading of the database it is in.
     std::string what = check.empty() ? std::string(sqlite3_errmsg(db_)) : check;
     if (const std::size_t heading = what.find("***\n"); heading != std::string::npos) {
@@ -264,8 +307,8 @@ Logbook::Opened Logbook::open_locked(const std::string& name) {
                           "): it cannot be added to; restore it from a copy, or give --force "
                           "to start a new logbook in its place"}));
   }
-  if (std::string problem = schema_problem(db_, name); !problem.empty()) {
-    return refuse(std::move(problem));
+  if (std::string problem = schema_problem(db_, name, use); !problem.empty()) {
+    return adding ? refuse(std::move(problem)) : unreadable(problem.substr(name.size() + 2));
   }
   std::string findings;
   has_findings_ = query_text(db_,
@@ -291,9 +334,10 @@ Logbook::Opened Logbook::open_locked(const std::string& name) {
   return Opened::EXISTING;
 }
 
-std::string Logbook::schema_problem(sqlite3* db, const std::string& name) {
+std::string Logbook::schema_problem(sqlite3* db, const std::string& name, Use use) {
   // A trigger runs inside every import, where it could change or drop what the import adds.
   if (std::string trigger;
+      use == Use::ADD &&
       query_text(db, "SELECT name || ' on ' || tbl_name FROM sqlite_master WHERE type = 'trigger'",
                  trigger)) {
     const std::string trigger_name = trigger.substr(0, trigger.find(" on "));

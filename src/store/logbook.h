@@ -34,8 +34,11 @@ class Logbook {
     REFUSED,   // a file that is no logbook this program can add to: message() says why
     FAILED,    // it could not be read or locked: message() and error() say why
   };
+  // What the run does with it: adds to it (a write lock, its records of origin LOGBOOK), or
+  // reads it as a log (a read lock, its records as a log's).
+  enum class Use { ADD, READ };
   // Opens the logbook named `path` (a symbolic link is followed).
-  Opened open(const std::string& path);
+  Opened open(const std::string& path, Use use = Use::ADD);
   // What is wrong, naming the file (REFUSED, FAILED); with FAILED, the errno.
   const std::string& message() const { return message_; }
   int error() const { return error_; }
@@ -49,16 +52,22 @@ class Logbook {
   // It has a table of findings (made by a run with a profile's limits).
   bool has_findings() const { return has_findings_; }
   // Its records, in the order of their timestamps (of equal ones, in the order they were
-  // added), each of origin LOGBOOK with its row and stored flight.
+  // added); added to, each of origin LOGBOOK with its row and stored flight.
   RecordSource& records();
+  // Those of them whose timestamps lie from `from` to `to`, a source of their own.
+  std::unique_ptr<RecordSource> records_between(std::uint32_t from, std::uint32_t to);
+  // Its records dated on the instrument's clock: whether it has any, the lowest and the highest
+  // timestamp.
+  bool dated_span(std::uint32_t& first, std::uint32_t& last);
 
-  // A problem of the schema of the open database `db` (named `name` in the message), or empty.
-  static std::string schema_problem(sqlite3* db, const std::string& name);
+  // A problem of the schema of the open database `db` (named `name` in the message) for `use`,
+  // or empty; it begins with the name and ": ".
+  static std::string schema_problem(sqlite3* db, const std::string& name, Use use = Use::ADD);
 
  private:
   Opened refuse(std::string message);
   Opened failed(std::string message, int err);
-  Opened open_locked(const std::string& name);
+  Opened open_locked(const std::string& name, Use use);
   void close();
 
   class History;
@@ -66,6 +75,7 @@ class Logbook {
   int fd_ = -1;
   sqlite3* db_ = nullptr;
   std::unique_ptr<History> history_;
+  Use use_ = Use::ADD;
   SectionFlags sections_ = 0;
   std::set<std::string> columns_;
   bool has_findings_ = false;

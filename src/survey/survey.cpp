@@ -3,6 +3,7 @@
 #include <cstdio>
 
 #include "record/record_reader.h"
+#include "record/timestamp.h"
 
 namespace korvex {
 
@@ -44,6 +45,15 @@ int survey_log(ByteStream& in, Messages& messages, SurveyResult& result) {
     if (records_read == 0 || rec->timestamp > highest) {
       highest = rec->timestamp;
       result.newest_pos = read_start;
+    }
+    if (rec->revision >= FIRST_DATED_LAYOUT) {
+      if (result.dated == 0 || rec->timestamp < result.first_dated) {
+        result.first_dated = rec->timestamp;
+      }
+      if (result.dated == 0 || rec->timestamp > result.last_dated) {
+        result.last_dated = rec->timestamp;
+      }
+      ++result.dated;
     }
     if (rec->timestamp < previous) ++result.reversals;
     previous = rec->timestamp;

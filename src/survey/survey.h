@@ -21,6 +21,10 @@ struct SurveyResult {
   // Where the records ended: the end of the file as the survey saw it.
   std::int64_t end_pos = 0;
   std::uint64_t records = 0;
+  // Of the records dated on the instrument's clock (layout 2 on): how many, the lowest and the
+  // highest timestamp (when there are any).
+  std::uint64_t dated = 0;
+  std::uint32_t first_dated = 0, last_dated = 0;
 };
 
 inline constexpr int SURVEY_FOUND = 1;

@@ -164,7 +164,7 @@ with tempfile.TemporaryDirectory() as folder:
 
     # Killed in the middle of a large import: the logbook as it was.
     large = os.path.join(folder, "large.rec")
-    synthesize(large, "--hours", "60", "--seed", "9")
+    synthesize(large, "--hours", "60", "--seed", "9", "--date", "2025-01-01")
     with open(book, "rb") as f:
         before = f.read()
     killed = subprocess.Popen([tool, "-q", "-o", book, "sqlite", large],

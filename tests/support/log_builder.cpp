@@ -107,7 +107,10 @@ Bytes record_body(RecordLayout layout, const RecordFields& fields) {
 
 Conversion convert(const Bytes& log, DelimiterMode mode) {
   constexpr std::string_view kClassic[] = {"tab", "comma", "space"};
-  return convert(log, kClassic[mode]);
+  Options options;
+  options.format = find_format(kClassic[mode]);
+  options.classic = true;  // the classic command line: FORMAT LOGFILE
+  return convert(log, options);
 }
 
 Conversion convert(const Bytes& log, std::string_view format) {

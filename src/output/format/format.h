@@ -105,6 +105,10 @@ struct FormatEntry {
   std::span<const Refusal> refuses;
   std::unique_ptr<LogOutput> (*make)(const OutputSetup& setup);
   void (*notes)(const RunTotals& totals, Messages& messages);  // or nullptr
+  // What the closing summary counts of what it wrote: its rows, in words for one and for many
+  // ("record", "records"); empty: the classic "Read N packets" summary.
+  std::string_view row_word;
+  std::string_view rows_word;
 
   // Why it refuses the option, or empty when it takes it.
   std::string_view refusal(Refused option) const {
