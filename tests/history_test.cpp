@@ -1,0 +1,179 @@
+// One aircraft's history: logs of two instruments never mix, whatever the order; one
+// instrument's downloads and a history given twice merge; a logbook given as a log is read as
+// the downloads it was made of; a file that holds no record is named.
+#include <gtest/gtest.h>
+#include <sqlite3.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <string>
+#include <vector>
+
+#include "support/run_capture.h"
+#include "support/temp_folder.h"
+
+namespace korvex::test {
+namespace {
+
+using Args = std::vector<std::string>;
+
+std::string bytes_of(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+class History : public TempFolderTest {
+ protected:
+  // A log the synthesizer writes with these options (the same day whatever the seed).
+  std::string synthesize(const std::string& name, const std::string& options) {
+    const std::string file = path(name);
+    EXPECT_EQ(
+        std::system(
+            (std::string(KORVEX_SYNTH) + " " + options + " -o " + file + " 2>/dev/null").c_str()),
+        0);
+    return file;
+  }
+  ProcessResult run(Args args) {
+    args.insert(args.begin(), "-q");
+    return run_tool_process(args);
+  }
+};
+
+// Two aircraft flying the same hours: refused as several logs and into one logbook, in both
+// orders, before anything is written, naming both and the hours; --merge-instruments reads them
+// as one all the same.
+TEST_F(History, TwoInstrumentsNeverMix) {
+  const std::string n101 = synthesize("N101.rec", "--flights 4 --seed 1");
+  const std::string n102 = synthesize("N102.rec", "--flights 4 --seed 2");
+  const std::string hours =
+      " both hold 06/14/2026 08:17 to 16:16 but share no record: they come "
+      "from two instruments; give each aircraft's logs apart";
+  struct Case {
+    std::string first, second;
+  };
+  for (const Case& c : {Case{n101, n102}, Case{n102, n101}}) {
+    const std::string first = std::filesystem::path(c.first).filename().string();
+    const std::string second = std::filesystem::path(c.second).filename().string();
+    SCOPED_TRACE(first + " then " + second);
+    for (const std::string format : {"csv", "tab", "html"}) {
+      const ProcessResult logs = run({format, c.first, c.second});
+      EXPECT_EQ(logs.status, 1);
+      EXPECT_EQ(logs.out, "");
+      EXPECT_NE(logs.err.find(second + " and " + first + hours), std::string::npos) << logs.err;
+    }
+    const std::string book = path("book.db");
+    std::filesystem::remove(book);
+    ASSERT_EQ(run({"-o", book, "sqlite", c.first}).status, 0);
+    const std::string before = bytes_of(book);
+    const ProcessResult into = run({"-o", book, "sqlite", c.second});
+    EXPECT_EQ(into.status, 1);
+    EXPECT_NE(into.err.find(second + " and book.db" + hours), std::string::npos) << into.err;
+    EXPECT_NE(into.err.find("Nothing was written to " + book), std::string::npos) << into.err;
+    EXPECT_EQ(bytes_of(book), before);
+    // The logbook read as a log, with the other aircraft's.
+    EXPECT_EQ(run({"--flights", "csv", book, c.second}).status, 1);
+    const ProcessResult merged = run({"--merge-instruments", "csv", c.first, c.second});
+    EXPECT_EQ(merged.status, 0) << merged.err;
+  }
+}
+
+// One instrument's downloads overlap and merge, a history given twice too, and a logbook read
+// as a log is the downloads it was made of, in every format.
+TEST_F(History, ALogbookReadAsALogIsItsDownloads) {
+  const std::string early = synthesize("early.rec", "--flights 5 --seed 3 --download-after 3");
+  const std::string late = synthesize("late.rec", "--flights 5 --seed 3");
+  const std::string book = path("book.db");
+  ASSERT_EQ(run({"-o", book, "sqlite", early}).status, 0);
+  const ProcessResult added = run({"-o", book, "sqlite", late});
+  ASSERT_EQ(added.status, 0) << added.err;
+  const std::string profile = KORVEX_SAMPLE_PROFILE;
+  const std::vector<Args> forms = {
+      {"csv"},
+      {"tab"},
+      {"space"},
+      {"--flights", "csv"},
+      {"--profile", profile, "--findings", "csv"},
+      {"--cruise", "tsv"},
+      {"--flight", "2-3", "--columns", "alt,telm1_RPM", "tsv"},
+      {"--profile", profile, "html"},
+      {"gpx"},
+      {"kml"},
+  };
+  for (const Args& form : forms) {
+    std::string shown;
+    for (const std::string& a : form) shown += a + " ";
+    SCOPED_TRACE(shown);
+    Args downloads = form, logbook = form, twice = form, overlapping = form;
+    downloads.insert(downloads.end(), {early, late});
+    logbook.push_back(book);
+    twice.insert(twice.end(), {book, late, early});
+    overlapping.push_back(late);
+    const ProcessResult want = run(downloads);
+    ASSERT_EQ(want.status, 0) << want.err;
+    const std::string titled = "Flight report: early.rec, late.rec";
+    for (const Args& args : {logbook, twice}) {
+      ProcessResult got = run(args);
+      EXPECT_EQ(got.status, 0) << got.err;
+      // The report names what it was made of.
+      for (const std::string title :
+           {"Flight report: book.db, late.rec, early.rec", "Flight report: book.db"}) {
+        for (std::size_t at; (at = got.out.find(title)) != std::string::npos;) {
+          got.out.replace(at, title.size(), titled);
+        }
+      }
+      EXPECT_TRUE(got.out == want.out) << "differs from the downloads read together";
+    }
+  }
+}
+
+// A file that holds no record, or that cannot be opened, is named, with what to do where it
+// helps; the classic command line keeps its texts.
+TEST_F(History, WhatHoldsNoRecordIsNamed) {
+  const std::string text = path("README.md");
+  std::ofstream(text) << "# A readme\n\nNot a log.\n";
+  const std::string empty = path("empty.rec");
+  std::ofstream(empty).flush();
+  const std::string other = path("other.db");
+  sqlite3* db = nullptr;
+  ASSERT_EQ(sqlite3_open(other.c_str(), &db), SQLITE_OK);
+  ASSERT_EQ(sqlite3_exec(db, "CREATE TABLE t (x)", nullptr, nullptr, nullptr), SQLITE_OK);
+  sqlite3_close(db);
+  const std::string book = path("book.db");
+  ASSERT_EQ(run({"-o", book, "sqlite", KORVEX_SAMPLE}).status, 0);
+  struct Case {
+    Args args;
+    int status;
+    std::string said;
+  };
+  const Case cases[] = {
+      {{"csv", text}, 3, "README.md holds no record of the instrument's log\n"},
+      {{"--flights", "csv", empty}, 3, "empty.rec holds no record of the instrument's log\n"},
+      {{"html", other}, 3, "KorvexLogDump: " + other + " is a SQLite database but no logbook\n"},
+      {{"csv", path("missing.rec")},
+       2,
+       "Error on open of " + path("missing.rec") + ": No such file or directory\n"},
+      {{"-o", book, "sqlite", book},
+       1,
+       "KorvexLogDump: book.db is a logbook: add to it with -o book.db sqlite LOGFILE, or read "
+       "it as a log\n"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.args.back());
+    const ProcessResult r = run(c.args);
+    EXPECT_EQ(r.status, c.status);
+    EXPECT_EQ(r.out, "");
+    EXPECT_NE(r.err.find(c.said), std::string::npos) << r.err;
+  }
+  // The classic command line, as it always was.
+  for (const std::string& file : {text, other}) {
+    const ProcessResult classic = run_tool_process({"tab", file});
+    EXPECT_EQ(classic.status, 3);
+    EXPECT_NE(classic.err.find("\nUnable to locating starting and/or ending record\n"),
+              std::string::npos);
+  }
+}
+
+}  // namespace
+}  // namespace korvex::test
