@@ -128,6 +128,87 @@ TEST_F(History, ALogbookReadAsALogIsItsDownloads) {
   }
 }
 
+// The value of a query's first row and column, as text ("" for none).
+std::string query_text(const std::string& book, const std::string& sql) {
+  sqlite3* db = nullptr;
+  std::string text;
+  if (sqlite3_open_v2(book.c_str(), &db, SQLITE_OPEN_READONLY, nullptr) == SQLITE_OK) {
+    sqlite3_stmt* stmt = nullptr;
+    if (sqlite3_prepare_v2(db, sql.c_str(), -1, &stmt, nullptr) == SQLITE_OK &&
+        sqlite3_step(stmt) == SQLITE_ROW && sqlite3_column_text(stmt, 0) != nullptr) {
+      text = reinterpret_cast<const char*>(sqlite3_column_text(stmt, 0));
+    }
+    sqlite3_finalize(stmt);
+  }
+  sqlite3_close(db);
+  return text;
+}
+
+// A logbook knows its aircraft: the registration and serials of the profile of its first
+// import, each import's profile (text and digest), the registration in its flights, findings
+// and cruise; a profile naming another aircraft is refused and changes nothing; read as a log
+// without --profile it gives the profile of its latest import, and says so.
+TEST_F(History, ALogbookKnowsItsAircraft) {
+  const std::string sample_profile = bytes_of(KORVEX_SAMPLE_PROFILE);
+  const std::string n101 = path("n101.toml");
+  const std::string n102 = path("n102.toml");
+  const auto with_registration = [&](const std::string& file, const std::string& registration) {
+    std::string text = sample_profile;
+    text.replace(text.find("\"N123KX\""), 8, "\"" + registration + "\"");
+    std::ofstream(file) << text;
+  };
+  with_registration(n101, "N101");
+  with_registration(n102, "N102");
+  const std::string early =
+      synthesize("early.rec", "--flights 4 --seed 4 --exceedances --download-after 2");
+  const std::string late = synthesize("late.rec", "--flights 4 --seed 4 --exceedances");
+  const std::string book = path("book.db");
+  ASSERT_EQ(run({"--profile", n101, "-o", book, "sqlite", early}).status, 0);
+  EXPECT_EQ(query_text(book,
+                       "SELECT registration || ' ' || serial || ' ' || engine1_serial "
+                       "FROM aircraft"),
+            "N101 KX-1042 L-23871-51A");
+  EXPECT_EQ(query_text(book, "SELECT profile_path FROM imports"), n101);
+  EXPECT_EQ(query_text(book, "SELECT profile FROM imports"), bytes_of(n101));
+  const ProcessResult digest = run_tool_process({"-c", "sha256sum " + n101}, "", "/bin/sh");
+  EXPECT_EQ(query_text(book, "SELECT profile_sha256 FROM imports"), digest.out.substr(0, 64));
+  for (const std::string table : {"flights", "findings", "cruise"}) {
+    EXPECT_EQ(
+        query_text(book, "SELECT group_concat(DISTINCT coalesce(aircraft, '-')) FROM " + table),
+        "N101")
+        << table;
+  }
+  // Another aircraft's profile: refused, both named, nothing changed.
+  const std::string before = bytes_of(book);
+  const ProcessResult other = run({"--profile", n102, "-o", book, "sqlite", late});
+  EXPECT_EQ(other.status, 1);
+  EXPECT_NE(other.err.find("the profile " + n102 +
+                           " names N102, but book.db is the logbook of "
+                           "N101"),
+            std::string::npos)
+      << other.err;
+  EXPECT_EQ(bytes_of(book), before);
+  // Without a profile the import keeps the aircraft; read as a log, the logbook gives the
+  // profile of its latest import.
+  ASSERT_EQ(run({"--no-profile", "-o", book, "sqlite", late}).status, 0);
+  EXPECT_EQ(query_text(book, "SELECT count(*) FROM imports WHERE registration = 'N101'"), "2");
+  const ProcessResult read = run({"--flights", "csv", book});
+  EXPECT_EQ(read.status, 0);
+  EXPECT_NE(read.err.find("Using the profile of book.db's latest import (" + n101 + ")\n"),
+            std::string::npos)
+      << read.err;
+  EXPECT_EQ(read.out.substr(0, 16), "aircraft,flight,");
+  EXPECT_EQ(read.out.substr(read.out.find('\n') + 1, 7), "N101,1,");
+  const ProcessResult given = run({"--profile", n101, "--flights", "csv", early, late});
+  EXPECT_EQ(read.out, given.out);
+  // Two aircraft's logbooks read together.
+  const std::string other_book = path("other.db");
+  ASSERT_EQ(run({"--profile", n102, "-o", other_book, "sqlite", KORVEX_SAMPLE}).status, 0);
+  const ProcessResult both = run({"csv", book, other_book});
+  EXPECT_EQ(both.status, 1);
+  EXPECT_NE(both.err.find("other.db is the logbook of N102"), std::string::npos) << both.err;
+}
+
 // A file that holds no record, or that cannot be opened, is named, with what to do where it
 // helps; the classic command line keeps its texts.
 TEST_F(History, WhatHoldsNoRecordIsNamed) {

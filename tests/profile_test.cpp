@@ -27,8 +27,13 @@ TEST(Profile, ErrorsNameTheFileTheLineAndTheKey) {
        "p.toml:2: Error while parsing array: encountered end-of-file"},
       {"title = 3\n", "p.toml:1: title: is no text; write it in double quotes"},
       {"\n\ntitel = \"x\"\n",
-       "p.toml:3: titel: unknown key; a profile has title, [columns.NAME], [engines.1], "
-       "[engines.2], [airborne] and [phases]"},
+       "p.toml:3: titel: unknown key; a profile has title, [aircraft], [columns.NAME], "
+       "[engines.1], [engines.2], [airborne] and [phases]"},
+      {"[aircraft]\nregistration = \"N1 23\"\n",
+       "p.toml:2: aircraft.registration: is no registration or serial (letters, digits, '-', "
+       "'.' or '/', at most 32)"},
+      {"[aircraft]\ntail = \"N123\"\n",
+       "p.toml:2: aircraft.tail: unknown key; [aircraft] takes registration and serial"},
       {"[columns.telm1_o_t]\nunit = \"F\"\nlable = \"Oil\"\n",
        "p.toml:3: columns.telm1_o_t.lable: unknown key; a column takes label, unit, scale, "
        "offset, table, min, max, min_seconds, while_running, phases, min_phases and max_phases"},
@@ -76,7 +81,8 @@ TEST(Profile, ErrorsNameTheFileTheLineAndTheKey) {
        "p.toml:2: engines.1.cht: is no list; write the thermocouples as [\"tc1\", \"tc2\", ...]"},
       {"[engines.1]\nrunning_rpm = -5\n", "p.toml:2: engines.1.running_rpm: is less than 0"},
       {"[engines.1]\nrpm = 400\n",
-       "p.toml:2: engines.1.rpm: unknown key; an engine takes name, egt, cht, egt_unit, cht_unit, "
+       "p.toml:2: engines.1.rpm: unknown key; an engine takes name, serial, egt, cht, egt_unit, "
+       "cht_unit, "
        "running_rpm, egt_max, cht_max, cht_min, egt_spread_max, cht_cooling_max, min_seconds and "
        "phases"},
       {"[airborne]\ncolumn = \"telm1_RPM\"\n",
@@ -109,7 +115,8 @@ TEST(Profile, ErrorsNameTheFileTheLineAndTheKey) {
        "p.toml:1: " + std::string(80, 'k') + "…: unknown key"},
       // The first problem in the file is reported, whatever the order of the tables.
       {"[engines.1]\nrpm = 1\n[columns.alt]\nmax = \"x\"\n",
-       "p.toml:2: engines.1.rpm: unknown key; an engine takes name, egt, cht, egt_unit, cht_unit, "
+       "p.toml:2: engines.1.rpm: unknown key; an engine takes name, serial, egt, cht, egt_unit, "
+       "cht_unit, "
        "running_rpm, egt_max, cht_max, cht_min, egt_spread_max, cht_cooling_max, min_seconds and "
        "phases"},
   };
@@ -127,6 +134,8 @@ TEST(Profile, TheTemplateIsTheSampleAircraft) {
   std::string error;
   ASSERT_TRUE(parse_profile(profile_template(), "template", profile, error)) << error;
   EXPECT_EQ(profile.title, "Sample aircraft, six-cylinder engine");
+  EXPECT_EQ(profile.aircraft.registration, "N123KX");
+  EXPECT_EQ(profile.engines[0].serial, "L-23871-51A");
   for (const EngineSetup& e : profile.engines) {
     EXPECT_EQ(e.egt, (std::vector<int>{1, 2, 3, 4, 5, 6}));
     EXPECT_EQ(e.cht, (std::vector<int>{7, 8, 9, 10, 11, 12}));

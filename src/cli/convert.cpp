@@ -24,6 +24,7 @@
 #include "output/split/split_output.h"
 #include "plan/merged_read.h"
 #include "plan/read_plan.h"
+#include "profile/profile_file.h"
 #include "record/timestamp.h"
 #include "selection/flight_scan.h"
 #include "selection/phases.h"
@@ -493,9 +494,9 @@ bool plan_run(const Options& options, const std::vector<RunLog>& logs, Logbook* 
   plan.columns = ColumnSet(plan.sections);
   if (options.columns_given && options.flights_table) {
     // The flights table's columns.
-    if (chosen_flight_columns(
-            flight_columns(log_figures(plan.sections, options.profile), plan.limits),
-            options.columns, error)
+    if (chosen_flight_columns(flight_columns(log_figures(plan.sections, options.profile),
+                                             plan.limits, options.profile.aircraft.registration),
+                              options.columns, error)
             .empty()) {
       return false;
     }
@@ -672,6 +673,53 @@ int check_instruments(const RunPlan& plan, std::vector<RunLog>& logs, RunInputs&
   return EXIT_DONE;
 }
 
+// The profile of the run and whose aircraft it is. Without --profile, a logbook read or added
+// to gives the profile of its latest import (said on standard error); a registration that a
+// logbook keeps and the profile lacks is taken; two registrations (the profile's and a
+// logbook's, or two logbooks') refuse the run. EXIT_DONE, or the status that ends the run.
+int settle_profile(const Options& options, const RunInputs& inputs, const std::vector<RunLog>& logs,
+                   Messages& messages, Profile& profile) {
+  struct Book {
+    const Logbook* book;
+    std::string name;
+  };
+  std::vector<Book> books;
+  if (inputs.history) books.push_back({inputs.history.get(), log_name(options.output_path)});
+  for (const RunLog& log : logs) {
+    if (log.book) books.push_back({log.book.get(), log.name});
+  }
+  if (options.profile_path.empty() && !options.no_profile) {
+    for (const Book& b : books) {
+      if (b.book->profile_text().empty()) continue;
+      std::string error;
+      if (!parse_profile(b.book->profile_text(), b.book->profile_path(), profile, error)) {
+        return refuse(messages,
+                      concat({"the profile of ", b.name, "'s latest import reads no more (", error,
+                              "): give one with --profile FILE"}));
+      }
+      messages.say(concat(
+          {"Using the profile of ", b.name, "'s latest import (", b.book->profile_path(), ")\n"}));
+      break;
+    }
+  }
+  std::string registration = profile.aircraft.registration;
+  std::string whose = concat({"the profile ", profile.path, " names ", registration});
+  for (const Book& b : books) {
+    const std::string& theirs = b.book->registration();
+    if (theirs.empty()) continue;
+    const std::string named = concat({b.name, " is the logbook of ", theirs});
+    if (registration.empty()) {
+      registration = theirs;
+      whose = named;
+    } else if (theirs != registration) {
+      return refuse(messages, concat({whose, ", but ", named,
+                                      ": give each aircraft's logbook, logs and profile apart"}));
+    }
+  }
+  profile.aircraft.registration = registration;
+  return EXIT_DONE;
+}
+
 std::unique_ptr<LogOutput> make_output(const RunPlan& plan, const RunInputs& inputs, OutBuffer& out,
                                        std::string_view name) {
   const OutputSetup setup{out,
@@ -842,15 +890,20 @@ int convert_log(ByteStream& in, OutBuffer& out, const Options& options, Messages
   return convert_logs(ins, out, options, messages);
 }
 
-int convert_logs(std::span<ByteStream* const> ins, OutBuffer& out, const Options& options,
+int convert_logs(std::span<ByteStream* const> ins, OutBuffer& out, const Options& given,
                  Messages& messages, SystemCalls* calls, bool* named) {
   RunInputs inputs;
   inputs.calls = calls;
-  if (const int status = open_inputs(options, ins, inputs, messages); status != EXIT_DONE) {
+  if (const int status = open_inputs(given, ins, inputs, messages); status != EXIT_DONE) {
     return status;
   }
   std::vector<RunLog> logs;
-  if (const int status = survey_logs(ins, options, out, messages, logs); status != EXIT_DONE) {
+  if (const int status = survey_logs(ins, given, out, messages, logs); status != EXIT_DONE) {
+    return status;
+  }
+  Options options = given;  // with the profile settled by the logbooks
+  if (const int status = settle_profile(given, inputs, logs, messages, options.profile);
+      status != EXIT_DONE) {
     return status;
   }
   RunPlan plan;

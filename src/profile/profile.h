@@ -39,9 +39,16 @@ struct ColumnSetup {
   PhaseSet min_phases = 0, max_phases = 0;  // of one limit, instead of `phases`; 0: as phases
 };
 
+// [aircraft]: which aircraft the logs come from.
+struct AircraftSetup {
+  std::string registration;  // empty: none given
+  std::string serial;
+};
+
 // [engines.N]
 struct EngineSetup {
   std::string name;
+  std::string serial;    // empty: none given
   std::vector<int> egt;  // the thermocouples (1 to 12) of cylinders 1, 2, ... in order
   std::vector<int> cht;
   std::string egt_unit, cht_unit;
@@ -76,7 +83,9 @@ struct Profile {  // NOLINT(bugprone-reserved-identifier): the copy of its array
   Profile();
 
   std::string path;  // the file it was read from; empty: no file, every default
+  std::string text;  // the file's text, as read
   std::string title;
+  AircraftSetup aircraft;
   std::vector<ColumnSetup> columns;
   EngineSetup engines[ENGINE_COUNT];
   AirborneSetup airborne;

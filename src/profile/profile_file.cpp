@@ -5,6 +5,7 @@
 
 #include <toml++/toml.h>
 #include <algorithm>
+#include <cctype>
 #include <cerrno>
 #include <charconv>
 #include <cmath>
@@ -20,17 +21,21 @@ namespace korvex {
 namespace {
 
 constexpr std::string_view kTopKeys =
-    "a profile has title, [columns.NAME], [engines.1], [engines.2], [airborne] and [phases]";
+    "a profile has title, [aircraft], [columns.NAME], [engines.1], [engines.2], [airborne] and "
+    "[phases]";
+constexpr std::string_view kAircraftKeys = "[aircraft] takes registration and serial";
 constexpr std::string_view kColumnKeys =
     "a column takes label, unit, scale, offset, table, min, max, min_seconds, while_running, "
     "phases, min_phases and max_phases";
 constexpr std::string_view kEngineKeys =
-    "an engine takes name, egt, cht, egt_unit, cht_unit, running_rpm, egt_max, cht_max, "
+    "an engine takes name, serial, egt, cht, egt_unit, cht_unit, running_rpm, egt_max, cht_max, "
     "cht_min, egt_spread_max, cht_cooling_max, min_seconds and phases";
 constexpr std::string_view kAirborneKeys = "[airborne] takes column and min";
 constexpr std::string_view kPhaseKeys =
     "[phases] takes takeoff_seconds, landing_seconds, vertical_speed, vertical_seconds, "
     "cruise_seconds, cruise_altitude, cruise_rpm and cruise_map";
+// The longest registration or serial.
+constexpr std::size_t kIdentityLength = 32;
 // The most seconds a phase's threshold may span (the records held back to find phases).
 constexpr int kMostPhaseSeconds = 3600;
 
@@ -64,6 +69,8 @@ class Reader {
         if (auto v = text(node, name)) profile_.title = *v;
       } else if (name == "columns") {
         if (const toml::table* t = table(node, name)) columns(*t);
+      } else if (name == "aircraft") {
+        if (const toml::table* t = table(node, name)) aircraft(*t);
       } else if (name == "engines") {
         if (const toml::table* t = table(node, name)) engines(*t);
       } else if (name == "airborne") {
@@ -286,6 +293,8 @@ class Reader {
         const std::string at = concat({path, ".", what});
         if (what == "name") {
           e.name = text(*v, at).value_or("");
+        } else if (what == "serial") {
+          e.serial = identity(*v, at);
         } else if (what == "egt") {
           cylinders(*v, at, e.egt, named);
         } else if (what == "cht") {
@@ -315,6 +324,37 @@ class Reader {
         } else {
           fail(k->source(), at, concat({"unknown key; ", kEngineKeys}));
         }
+      }
+    }
+  }
+
+  // A registration or serial: a word of letters, digits and dashes, as painted or stamped.
+  std::string identity(const toml::node& node, const std::string& at) {
+    std::string value = text(node, at).value_or("");
+    const bool word = !value.empty() && value.size() <= kIdentityLength &&
+                      std::all_of(value.begin(), value.end(), [](char c) {
+                        return std::isalnum(static_cast<unsigned char>(c)) != 0 || c == '-' ||
+                               c == '.' || c == '/';
+                      });
+    if (!word) {
+      fail(node.source(), at,
+           concat({"is no registration or serial (letters, digits, '-', '.' or '/', at most ",
+                   std::to_string(kIdentityLength), ")"}));
+      return {};
+    }
+    return value;
+  }
+
+  void aircraft(const toml::table& t) {
+    for (auto&& [k, v] : t) {
+      const std::string what(k.str());
+      const std::string at = concat({"aircraft.", what});
+      if (what == "registration") {
+        profile_.aircraft.registration = identity(v, at);
+      } else if (what == "serial") {
+        profile_.aircraft.serial = identity(v, at);
+      } else {
+        fail(k.source(), at, concat({"unknown key; ", kAircraftKeys}));
       }
     }
   }
@@ -396,6 +436,7 @@ bool parse_profile(std::string_view text, const std::string& path, Profile& prof
                    std::string& error) {
   profile = Profile();
   profile.path = path;
+  profile.text = text;
   try {
     const toml::table top = toml::parse(text, std::string_view(path));
     Reader reader(path, profile);

@@ -310,6 +310,20 @@ Logbook::Opened Logbook::open_locked(const std::string& name, Use use) {
   if (std::string problem = schema_problem(db_, name, use); !problem.empty()) {
     return adding ? refuse(std::move(problem)) : unreadable(problem.substr(name.size() + 2));
   }
+  // Whose logbook it is, and the profile of its latest import.
+  if (object_type(db_, "aircraft") == "table") {
+    query_text(db_, "SELECT registration FROM aircraft WHERE registration IS NOT NULL LIMIT 1",
+               registration_);
+  }
+  if (object_type(db_, "imports") == "table" &&
+      query_text(db_,
+                 "SELECT profile_path FROM imports WHERE profile IS NOT NULL ORDER BY id DESC "
+                 "LIMIT 1",
+                 profile_path_)) {
+    query_text(db_,
+               "SELECT profile FROM imports WHERE profile IS NOT NULL ORDER BY id DESC LIMIT 1",
+               profile_text_);
+  }
   std::string findings;
   has_findings_ = query_text(db_,
                              "SELECT count(*) FROM sqlite_master WHERE type = 'table' AND name = "

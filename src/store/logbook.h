@@ -51,6 +51,11 @@ class Logbook {
   const std::set<std::string>& columns() const { return columns_; }
   // It has a table of findings (made by a run with a profile's limits).
   bool has_findings() const { return has_findings_; }
+  // The registration of the aircraft whose logbook it is, or empty.
+  const std::string& registration() const { return registration_; }
+  // The profile its latest import was made with: the file's path and text (empty: none).
+  const std::string& profile_path() const { return profile_path_; }
+  const std::string& profile_text() const { return profile_text_; }
   // Its records, in the order of their timestamps (of equal ones, in the order they were
   // added); added to, each of origin LOGBOOK with its row and stored flight.
   RecordSource& records();
@@ -79,6 +84,7 @@ class Logbook {
   SectionFlags sections_ = 0;
   std::set<std::string> columns_;
   bool has_findings_ = false;
+  std::string registration_, profile_path_, profile_text_;
   std::string message_;
   int error_ = 0;
 };

@@ -10,12 +10,15 @@
 namespace korvex {
 
 // The schema version written to PRAGMA user_version: 2 gave records their phase and added the
-// cruise table; a logbook of version 1 is brought to 2 when added to.
-inline constexpr int LOGBOOK_VERSION = 2;
+// cruise table; 3 added the tables aircraft and imports. An older logbook is brought to 3 when
+// added to.
+inline constexpr int LOGBOOK_VERSION = 3;
 
 struct LogbookTable {
   std::string_view name;
-  bool kept;  // holds the history (a logbook lacks it: no logbook); else made anew by each run
+  // Holds the history: a database without it is no logbook. Else made anew by each run, or
+  // (aircraft, imports) added to a logbook that lacks it.
+  bool kept;
   // The columns the tool reads or writes by name (records has more: one per value).
   std::span<const std::string_view> columns;
 };
@@ -27,10 +30,17 @@ inline constexpr std::string_view SOURCES_COLUMNS[] = {
     "name",          "size",       "sha256",    "imported",    "records_read",
     "records_added", "first_time", "last_time", "first_clock", "last_clock"};
 
-inline constexpr std::array<LogbookTable, 7> LOGBOOK_TABLES = {{
+inline constexpr std::string_view AIRCRAFT_COLUMNS[] = {"registration", "serial", "engine1_serial",
+                                                        "engine2_serial"};
+inline constexpr std::string_view IMPORTS_COLUMNS[] = {"imported", "profile_path", "profile_sha256",
+                                                       "profile", "registration"};
+
+inline constexpr std::array<LogbookTable, 9> LOGBOOK_TABLES = {{
     {"records", true, RECORDS_COLUMNS},
     {"packets", true, PACKETS_COLUMNS},
     {"sources", true, SOURCES_COLUMNS},
+    {"aircraft", false, AIRCRAFT_COLUMNS},
+    {"imports", false, IMPORTS_COLUMNS},
     {"flights", false, {}},
     {"findings", false, {}},
     {"cruise", false, {}},

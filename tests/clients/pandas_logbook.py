@@ -28,7 +28,7 @@ with tempfile.TemporaryDirectory() as folder:
                               parse_dates=["time"], index_col="time")
     assert len(cruise) > 0
     for frame, texts in ((records, {"time", "phase"}), (flights, {"start", "end", "partial"}),
-                         (cruise, {"start", "end"})):
+                         (cruise, {"start", "end", "aircraft"})):
         objects = {c for c in frame.columns if frame[c].dtype == object}
         assert objects == texts, objects
     out = subprocess.run([tool, "-q", "csv", sample, later], capture_output=True, check=True)

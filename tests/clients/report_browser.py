@@ -160,7 +160,7 @@ with tempfile.TemporaryDirectory() as tmp:
     dom = chromium(tmp, "--dump-dom", f"file://{profiled}")
     profiled_html = open(profiled, encoding="utf-8").read()
     defs = chart_defs(profiled_html)
-    assert "<h1>Sample aircraft, six-cylinder engine</h1>" in dom
+    assert "<h1>N123KX · Sample aircraft, six-cylinder engine</h1>" in dom
     assert "Values are shown as logged" not in dom
     assert "<th>max_telm1_o_t (°F)</th>" in dom and "<th>engine1_time</th>" in dom
     found = sections(dom)

@@ -138,7 +138,7 @@ with tempfile.TemporaryDirectory() as folder:
     newer = os.path.join(folder, "newer.db")
     shutil.copyfile(book, newer)
     con = sqlite3.connect(newer)
-    con.execute("PRAGMA user_version = 3")
+    con.execute("PRAGMA user_version = 4")
     con.close()
     for path, why in ((other, "is a database of another kind"),
                       (newer, "is a logbook of a newer KorvexLogDump")):

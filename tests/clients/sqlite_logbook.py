@@ -132,15 +132,16 @@ with tempfile.TemporaryDirectory() as folder:
     names = [d[0] for d in cursor.description]
     stored = cursor.fetchall()
     assert names[:6] == ["flight", "start", "start_clock", "end", "end_clock", "seconds"], names
-    assert names[6:] == listed[0][4:], names
+    assert names[6:-1] == listed[0][4:] and names[-1] == "aircraft", names
     assert len(stored) == len(listed) - 1 > 0, stored
     for row, segment in zip(listed[1:], stored):
         assert (segment[0], segment[1], segment[3], segment[5]) == (
             int(row[0]), row[1], row[2], int(row[3])), (row, segment)
-        assert list(segment[6:]) == [csv_value(c) for c in row[4:]], (row, segment)
+        assert list(segment[6:-1]) == [csv_value(c) for c in row[4:]], (row, segment)
     con.close()
 
-    # A logbook of schema version 1 (no phases, no cruise table) gains both when added to: each
+    # A logbook of schema version 1 (no phases, no cruise table, no imports) gains them when
+    # added to: each
     # record's phase is then the one a new logbook of both logs holds.
     old, new = os.path.join(folder, "version1.db"), os.path.join(folder, "both.db")
     later = os.path.join(folder, "later.rec")
@@ -150,12 +151,15 @@ with tempfile.TemporaryDirectory() as folder:
     with sqlite3.connect(old) as con:
         con.execute("ALTER TABLE records DROP COLUMN phase")
         con.execute("DROP TABLE cruise")
+        con.execute("DROP TABLE imports")
+        con.execute("DROP TABLE aircraft")
         con.execute("PRAGMA user_version = 1")
     run("-o", old, "sqlite", later)
     run("-o", new, "sqlite", sample, later)
     query = "SELECT clock, flight, phase FROM records ORDER BY clock, rowid"
     with sqlite3.connect(old) as a, sqlite3.connect(new) as b:
-        assert a.execute("PRAGMA user_version").fetchone() == (2,)
+        assert a.execute("PRAGMA user_version").fetchone() == (3,)
+        assert a.execute("SELECT count(*) FROM imports").fetchone() == (1,), "imports"
         upgraded, made = a.execute(query).fetchall(), b.execute(query).fetchall()
         assert upgraded == made and None not in {p for _, _, p in made}, "phases differ"
         assert a.execute("SELECT count(*) FROM cruise").fetchone()[0] > 0

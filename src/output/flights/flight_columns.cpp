@@ -34,7 +34,8 @@ std::string fixed(double value, int decimals) {
 
 }  // namespace
 
-std::vector<FlightColumn> flight_columns(const std::vector<FigureId>& figures, bool findings) {
+std::vector<FlightColumn> flight_columns(const std::vector<FigureId>& figures, bool findings,
+                                         std::string_view registration) {
   std::vector<FlightColumn> columns = {
       column("flight", FlightColumn::FLIGHT, kFlightWidth),
       column("start", FlightColumn::START, TIME_WIDTH),
@@ -53,6 +54,10 @@ std::vector<FlightColumn> flight_columns(const std::vector<FigureId>& figures, b
     columns.insert(columns.begin() + static_cast<std::ptrdiff_t>(findings_at),
                    column("findings", FlightColumn::FINDINGS, kFindingsWidth));
   }
+  if (!registration.empty()) {
+    columns.insert(columns.begin(), column("aircraft", FlightColumn::AIRCRAFT,
+                                           static_cast<int>(registration.size())));
+  }
   return columns;
 }
 
@@ -70,19 +75,16 @@ std::vector<FlightColumn> chosen_flight_columns(const std::vector<FlightColumn>&
     }
     return {};
   }
+  const auto always = [](const FlightColumn& c) {
+    return c.kind == FlightColumn::AIRCRAFT || c.kind == FlightColumn::FLIGHT ||
+           c.kind == FlightColumn::START || c.kind == FlightColumn::END;
+  };
   std::vector<FlightColumn> chosen;
   for (const FlightColumn& c : columns) {
-    if (c.kind == FlightColumn::FLIGHT || c.kind == FlightColumn::START ||
-        c.kind == FlightColumn::END) {
-      chosen.push_back(c);
-    }
+    if (always(c)) chosen.push_back(c);
   }
   for (const std::size_t i : choice.chosen) {
-    const FlightColumn& c = columns[i];
-    if (c.kind != FlightColumn::FLIGHT && c.kind != FlightColumn::START &&
-        c.kind != FlightColumn::END) {
-      chosen.push_back(c);
-    }
+    if (!always(columns[i])) chosen.push_back(columns[i]);
   }
   return chosen;
 }
@@ -187,6 +189,9 @@ std::vector<std::string> flight_texts(const std::vector<FlightColumn>& columns,
   texts.reserve(columns.size());
   for (const FlightColumn& c : columns) {
     switch (c.kind) {
+      case FlightColumn::AIRCRAFT:
+        texts.push_back(profile.aircraft.registration);
+        break;
       case FlightColumn::FLIGHT:
         texts.push_back(std::to_string(flight.flight));
         break;

@@ -16,7 +16,7 @@
 namespace korvex {
 
 struct FlightColumn {
-  enum Kind { FLIGHT, START, END, DURATION, RECORDS, PARTIAL, FIGURE, FINDINGS };
+  enum Kind { AIRCRAFT, FLIGHT, START, END, DURATION, RECORDS, PARTIAL, FIGURE, FINDINGS };
   std::string name;
   int width;  // in the space format: the name's, or the widest value's when wider
   Kind kind;
@@ -24,11 +24,13 @@ struct FlightColumn {
 };
 
 // With `findings`, a column of the findings of each flight follows its landings (or its
-// records, in a log without the airborne column).
+// records, in a log without the airborne column); with `registration` (the aircraft's, when
+// known), a column aircraft comes first.
 std::vector<FlightColumn> flight_columns(const std::vector<FigureId>& figures,
-                                         bool findings = false);
+                                         bool findings = false, std::string_view registration = {});
 
-// The columns of --columns LIST with --flights: flight, start and end, then the columns the list
+// The columns of --columns LIST with --flights: aircraft (when known), flight, start and end,
+// then the columns the list
 // names, in its order (names as --columns takes them: any case, patterns, ranges). Empty, with
 // `error`, when the list names a column the table lacks.
 std::vector<FlightColumn> chosen_flight_columns(const std::vector<FlightColumn>& columns,

@@ -732,7 +732,11 @@ bool ReportOutput::end() {
   const std::size_t charted = drawings_.size() - first;
 
   const std::string name = html_text(log_name_);
-  const std::string title = html_text(profile_.title);
+  // The aircraft's registration, then the profile's title.
+  std::string title = html_text(profile_.aircraft.registration);
+  if (!profile_.title.empty()) {
+    title = concat({title, title.empty() ? "" : " · ", html_text(profile_.title)});
+  }
   out_.write(concat(
       {"<!DOCTYPE html>\n<html lang=\"en\" class=\"nojs\">\n<head>\n<meta charset=\"utf-8\">\n"
        "<meta name=\"viewport\" content=\"width=device-width, initial-scale=1\">\n"

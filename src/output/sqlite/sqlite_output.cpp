@@ -15,6 +15,7 @@
 #include "aggregation/flight_analysis.h"
 #include "fields/value.h"
 #include "io/concat.h"
+#include "io/sha256.h"
 #include "output/cells/time_cell.h"
 #include "output/describe/describe.h"
 #include "output/findings/finding_text.h"
@@ -83,7 +84,13 @@ bool figure_is_integer(FigureId figure, const Profile& profile) {
 constexpr const char* kFindingsTable =
     "CREATE TABLE findings (flight INTEGER NOT NULL, start TEXT, start_clock INTEGER NOT NULL, "
     "\"end\" TEXT, end_clock INTEGER NOT NULL, seconds INTEGER NOT NULL, \"column\" TEXT NOT "
-    "NULL, label TEXT, kind TEXT NOT NULL, \"limit\" REAL, peak REAL, unit TEXT)";
+    "NULL, label TEXT, kind TEXT NOT NULL, \"limit\" REAL, peak REAL, unit TEXT, aircraft TEXT)";
+
+// Whose logbook it is, and each import with the profile it was made with.
+constexpr const char* kIdentityTables =
+    "CREATE TABLE IF NOT EXISTS aircraft (registration TEXT, serial TEXT, engine1_serial TEXT, "
+    "engine2_serial TEXT); CREATE TABLE IF NOT EXISTS imports (id INTEGER PRIMARY KEY, imported "
+    "TEXT NOT NULL, profile_path TEXT, profile_sha256 TEXT, profile TEXT, registration TEXT)";
 
 // Each record as logged, by the rowid of its row in records: what the logbook's records are
 // read back from.
@@ -117,7 +124,8 @@ class SqliteOutput final : public LogOutput {
         analysis_(setup.columns.sections, setup.profile,
                   FlightAnalysis::ALL | FlightAnalysis::CRUISE_SEGMENTS),
         findings_(analysis_.finds()),
-        flight_columns_(flight_columns(analysis_.figures(), findings_)) {
+        flight_columns_(
+            flight_columns(analysis_.figures(), findings_, setup.profile.aircraft.registration)) {
     columns_.for_each([&](ColumnRef c) {
       chosen_.push_back(c);
       decoders_.push_back(value_decoder(c));
@@ -237,7 +245,7 @@ class SqliteOutput final : public LogOutput {
                                      "CREATE INDEX records_flight ON records (flight)")) {
       return fail(0);
     }
-    if (!write_sources() || !write_columns()) return fail(0);
+    if (!write_sources() || !write_columns() || !write_identity()) return fail(0);
     if (!writer_.publish()) {
       const int err = errno;
       named_ = writer_.named();
@@ -287,6 +295,7 @@ class SqliteOutput final : public LogOutput {
            !exec("PRAGMA user_version = " + std::to_string(LOGBOOK_VERSION)))) {
         return false;
       }
+      if (!exec("PRAGMA user_version = " + std::to_string(LOGBOOK_VERSION))) return false;
       // A block the logbook has had no log with: its columns are added (NULL in the records
       // it holds).
       for (const ColumnRef& c : chosen_) {
@@ -308,7 +317,7 @@ class SqliteOutput final : public LogOutput {
     // else that stops an insert fails the run.
     insert += concat(
         {", record_key) VALUES (", values, ", ?) ON CONFLICT (clock, record_key) DO NOTHING"});
-    return insert_record_.prepare(db_, insert) &&
+    return exec(kIdentityTables) && insert_record_.prepare(db_, insert) &&
            insert_packet_.prepare(db_, "INSERT INTO packets VALUES (?, ?)") &&
            update_flight_.prepare(db_,
                                   "UPDATE records SET flight = ?, phase = ? WHERE rowid = ?") &&
@@ -316,12 +325,15 @@ class SqliteOutput final : public LogOutput {
            (!findings_ ||
             (exec("DROP TABLE IF EXISTS findings") && exec(kFindingsTable) &&
              insert_finding_.prepare(
-                 db_, "INSERT INTO findings VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)")));
+                 db_, "INSERT INTO findings VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)")));
   }
 
   bool make_flights_table() {
     for (const FlightColumn& c : flight_columns_) {
       switch (c.kind) {
+        case FlightColumn::AIRCRAFT:
+          flight_fields_.push_back({c.name, "TEXT", &c});
+          break;
         case FlightColumn::FLIGHT:
           flight_fields_.push_back({c.name, "INTEGER PRIMARY KEY", &c});
           break;
@@ -370,8 +382,8 @@ class SqliteOutput final : public LogOutput {
                       figure_is_integer(id, profile_) ? "INTEGER" : "REAL"});
       insert += ", ?";
     }
-    return exec("DROP TABLE IF EXISTS cruise") && exec(create + ")") &&
-           insert_cruise_.prepare(db_, insert + ")");
+    return exec("DROP TABLE IF EXISTS cruise") && exec(create + ", aircraft TEXT)") &&
+           insert_cruise_.prepare(db_, insert + ", ?)");
   }
 
   bool write_cruise() {
@@ -385,6 +397,7 @@ class SqliteOutput final : public LogOutput {
       sqlite3_bind_int64(insert, 6, s.seconds());
       int i = 7;
       for (const FigureId id : cruise_figures_) bind_figure(insert, i++, id, s.figures[id]);
+      bind_registration(insert_cruise_, i);
       if (writer_.run(insert_cruise_) != SQLITE_DONE) return fail(0);
     }
     segments_.clear();
@@ -411,6 +424,9 @@ class SqliteOutput final : public LogOutput {
         continue;
       }
       switch (f.column->kind) {
+        case FlightColumn::AIRCRAFT:
+          bind_registration(insert_flight_, i);
+          break;
         case FlightColumn::FLIGHT:
           sqlite3_bind_int64(insert, i, values.flight);
           break;
@@ -461,9 +477,68 @@ class SqliteOutput final : public LogOutput {
       sqlite3_bind_double(insert, 10, std::strtod(finding_limit(f).c_str(), nullptr));
       sqlite3_bind_double(insert, 11, std::strtod(finding_peak(f, profile_).c_str(), nullptr));
       insert_finding_.text(12, finding_unit(f, profile_));
+      bind_registration(insert_finding_, 13);
       if (writer_.run(insert_finding_) != SQLITE_DONE) return fail(0);
     }
     found_.clear();
+    return true;
+  }
+
+  // The aircraft's registration, or NULL when none is known.
+  void bind_registration(Statement& statement, int i) {
+    if (profile_.aircraft.registration.empty()) {
+      statement.null(i);
+    } else {
+      statement.text(i, profile_.aircraft.registration);
+    }
+  }
+
+  // A row for this import with its profile; the aircraft's identity as the profile gives it
+  // (a serial it leaves out stays as it was).
+  bool write_identity() {
+    const auto text_or_null = [](Statement& statement, int i, const std::string& text) {
+      if (text.empty()) {
+        statement.null(i);
+      } else {
+        statement.text(i, text);
+      }
+    };
+    Statement insert;
+    if (!insert.prepare(db_,
+                        "INSERT INTO imports (imported, profile_path, profile_sha256, profile, "
+                        "registration) VALUES (?, ?, ?, ?, ?)")) {
+      return false;
+    }
+    insert.text(1, utc_now());
+    if (profile_.path.empty()) {
+      for (int i = 2; i <= 4; ++i) insert.null(i);
+    } else {
+      Sha256 hash;
+      hash.update(profile_.text.data(), profile_.text.size());
+      insert.text(2, profile_.path);
+      insert.text(3, Sha256::hex(hash.finish()));
+      insert.text(4, profile_.text);
+    }
+    bind_registration(insert, 5);
+    if (writer_.run(insert) != SQLITE_DONE) return false;
+    const AircraftSetup& aircraft = profile_.aircraft;
+    if (aircraft.registration.empty() && aircraft.serial.empty() &&
+        profile_.engines[0].serial.empty() && profile_.engines[1].serial.empty()) {
+      return true;
+    }
+    Statement update;
+    for (const char* sql :
+         {"UPDATE aircraft SET registration = coalesce(?1, registration), serial = coalesce(?2, "
+          "serial), engine1_serial = coalesce(?3, engine1_serial), engine2_serial = coalesce(?4, "
+          "engine2_serial)",
+          "INSERT INTO aircraft SELECT ?1, ?2, ?3, ?4 WHERE NOT EXISTS (SELECT 1 FROM aircraft)"}) {
+      if (!update.prepare(db_, sql)) return false;
+      text_or_null(update, 1, aircraft.registration);
+      text_or_null(update, 2, aircraft.serial);
+      text_or_null(update, 3, profile_.engines[0].serial);
+      text_or_null(update, 4, profile_.engines[1].serial);
+      if (writer_.run(update) != SQLITE_DONE) return false;
+    }
     return true;
   }
 
