@@ -85,9 +85,9 @@ TEST_F(LogbookFile, WhatIsALogbookToAddToAndWhatIsRefused) {
       {"a logbook of a newer schema", nullptr,
        std::string(kLogbookTables) + "PRAGMA user_version = 4", Logbook::Opened::REFUSED,
        "is a logbook of a newer KorvexLogDump (schema version 4; this one knows 3)"},
-      {"a logbook with a write-ahead log", nullptr,
+      {"a logbook with a write-ahead log (added to in place)", nullptr,
        std::string(kLogbookTables) + "PRAGMA user_version = 1; PRAGMA journal_mode = WAL",
-       Logbook::Opened::REFUSED, "keeps a write-ahead log"},
+       Logbook::Opened::EXISTING, ""},
       {"a logbook", nullptr, std::string(kLogbookTables) + "PRAGMA user_version = 1",
        Logbook::Opened::EXISTING, ""},
   };
@@ -108,10 +108,12 @@ TEST_F(LogbookFile, WhatIsALogbookToAddToAndWhatIsRefused) {
       EXPECT_NE(book.message().find(c.says), std::string::npos) << book.message();
       if (c.opened == Logbook::Opened::EXISTING) {
         EXPECT_EQ(book.records().next(), nullptr);  // it holds no record
-        LogbookWriter copy;
-        ASSERT_TRUE(copy.copy(book));
-        EXPECT_NE(copy.db(), nullptr);
-        EXPECT_EQ(names().size(), files.size() + 1);  // and its working copy
+        LogbookWriter writer;
+        ASSERT_TRUE(writer.adopt(book));  // written in place, rolled back when discarded
+        EXPECT_NE(writer.db(), nullptr);
+        EXPECT_EQ(writer.exec("INSERT INTO sources (name, imported, records_read, records_added) "
+                              "VALUES ('x', 'now', 0, 0)"),
+                  SQLITE_OK);
       }
     }
     // Refused or given up: the file is as it was, and nothing is left beside it.

@@ -144,7 +144,7 @@ class Logbook::History final : public RecordSource {
   ReadOutcome outcome_;
 };
 
-Logbook::Logbook() = default;
+Logbook::Logbook(SystemCalls* calls) : vfs_(calls) {}
 
 Logbook::~Logbook() {
   close();
@@ -165,7 +165,8 @@ RecordSource& Logbook::records() {
 std::unique_ptr<RecordSource> Logbook::records_between(std::uint32_t from, std::uint32_t to) {
   return std::make_unique<History>(
       db_, columns_.count("phase") != 0, use_ == Use::ADD ? Origin::LOGBOOK : Origin::LOG_FILE,
-      concat({"WHERE clock BETWEEN ", std::to_string(from), " AND ", std::to_string(to)}));
+      concat({"WHERE clock BETWEEN ", std::to_string(from), " AND ", std::to_string(to),
+              " AND records.rowid <= ", std::to_string(last_row_)}));
 }
 
 bool Logbook::dated_span(std::uint32_t& first, std::uint32_t& last) {
@@ -221,8 +222,13 @@ Logbook::Opened Logbook::open(const std::string& name, Use use) {
     close();
     if (attempt == kLockTries) return failed(concat({"Error on open of ", name}), EBUSY);
   }
-  history_ = std::make_unique<History>(db_, columns_.count("phase") != 0,
-                                       use == Use::ADD ? Origin::LOGBOOK : Origin::LOG_FILE);
+  // The records it held when opened: those the run adds come after them.
+  if (std::string last; query_text(db_, "SELECT max(rowid) FROM records", last)) {
+    last_row_ = std::strtoll(last.c_str(), nullptr, 10);
+  }
+  history_ = std::make_unique<History>(
+      db_, columns_.count("phase") != 0, use == Use::ADD ? Origin::LOGBOOK : Origin::LOG_FILE,
+      concat({"WHERE records.rowid <= ", std::to_string(last_row_)}));
   return Opened::EXISTING;
 }
 
@@ -235,7 +241,7 @@ Logbook::Opened Logbook::open_locked(const std::string& name, Use use) {
   if (sqlite3_open_v2(
           path_.c_str(), &db_,
           (writable ? SQLITE_OPEN_READWRITE : SQLITE_OPEN_READONLY) | SQLITE_OPEN_NOMUTEX,
-          nullptr) != SQLITE_OK) {
+          writable ? vfs_.name() : nullptr) != SQLITE_OK) {
     return failed(concat({"Error on open of ", name, " (", sqlite3_errmsg(db_), ")"}),
                   sqlite3_system_errno(db_));
   }
@@ -243,6 +249,11 @@ Logbook::Opened Logbook::open_locked(const std::string& name, Use use) {
   const auto unreadable = [&](std::string_view why) {
     return refuse(concat({name, " is a logbook that cannot be read: ", why}));
   };
+  // Added to in place: each write synced, so that the transaction is whole or not at all.
+  if (writable) {
+    sqlite3_exec(db_, "PRAGMA synchronous = FULL; PRAGMA cache_size = -16384", nullptr, nullptr,
+                 nullptr);
+  }
   std::string version;
   if (sqlite3_exec(db_, writable ? "BEGIN IMMEDIATE" : "BEGIN", nullptr, nullptr, nullptr) !=
           SQLITE_OK ||
@@ -284,11 +295,6 @@ Logbook::Opened Logbook::open_locked(const std::string& name, Use use) {
     return refuse(concat({name, " is a logbook of a newer KorvexLogDump (schema version ", version,
                           "; this one knows ", std::to_string(LOGBOOK_VERSION),
                           "): ", adding ? "add to it" : "read it", " with the newer program"}));
-  }
-  if (std::string mode; adding && query_text(db_, "PRAGMA journal_mode", mode) && mode == "wal") {
-    return refuse(concat({name,
-                          " keeps a write-ahead log, which a copy would miss: run sqlite3 on it "
-                          "with 'PRAGMA journal_mode = DELETE' first"}));
   }
   // A damaged file is no history to add to: what it holds may be lost already. (Read as a log,
   // a damaged page fails the reading where it is met.)

@@ -16,14 +16,18 @@
 #include <set>
 #include <string>
 
+#include "io/system_calls.h"
 #include "plan/read_plan.h"
 #include "record/layouts.h"
+#include "store/database_vfs.h"
 
 namespace korvex {
 
 class Logbook {
  public:
-  Logbook();
+  // A logbook added to is written through `calls`, in place: the run's changes are one
+  // transaction of its own database connection.
+  explicit Logbook(SystemCalls* calls = nullptr);
   Logbook(const Logbook&) = delete;
   Logbook& operator=(const Logbook&) = delete;
   ~Logbook();
@@ -43,9 +47,14 @@ class Logbook {
   const std::string& message() const { return message_; }
   int error() const { return error_; }
 
-  // The file's path (a link's target) and its descriptor, open for reading, for a copy.
+  // The file's path (a link's target) and its descriptor, open for reading.
   const std::string& path() const { return path_; }
   int fd() const { return fd_; }
+  // Added to: the connection, in the transaction that holds the write lock, and the file
+  // system it writes through. Its records are read on it while the run writes on it: the
+  // records it adds are not read back.
+  sqlite3* db() const { return db_; }
+  DatabaseVfs& vfs() { return vfs_; }
   // The sections of the records it holds, as its columns show them, and those columns.
   SectionFlags sections() const { return sections_; }
   const std::set<std::string>& columns() const { return columns_; }
@@ -78,7 +87,9 @@ class Logbook {
   class History;
   std::string path_;
   int fd_ = -1;
+  DatabaseVfs vfs_;
   sqlite3* db_ = nullptr;
+  std::int64_t last_row_ = 0;  // the highest rowid of records when opened
   std::unique_ptr<History> history_;
   Use use_ = Use::ADD;
   SectionFlags sections_ = 0;

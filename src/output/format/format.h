@@ -76,12 +76,12 @@ struct OutputSetup {
   TimeZone zone;              // the clock of the dated times shown
   std::string_view log_name;  // for a heading
   const Profile& profile;
-  std::string_view output_path;      // the FILE of -o, for an output that writes it itself
-  bool replace = false;              // --force: it may replace an existing FILE
-  const Logbook* history = nullptr;  // the logbook the run adds to (its records read first)
-  SystemCalls* calls = nullptr;      // the seam through which files are written
-  std::string_view flight_columns;   // --columns with --flights: the list, checked
-  bool calibrated = false;           // --calibrated: records show calibrated values
+  std::string_view output_path;     // the FILE of -o, for an output that writes it itself
+  bool replace = false;             // --force: it may replace an existing FILE
+  Logbook* history = nullptr;       // the logbook the run adds to (its records read first)
+  SystemCalls* calls = nullptr;     // the seam through which files are written
+  std::string_view flight_columns;  // --columns with --flights: the list, checked
+  bool calibrated = false;          // --calibrated: records show calibrated values
 };
 
 // What a run did, for the notes at its end.

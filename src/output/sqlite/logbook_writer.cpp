@@ -8,36 +8,6 @@
 
 namespace korvex {
 
-namespace {
-
-// Copies every byte of `from` to `to` (both at their start), each piece a write of the seam.
-bool copy_bytes(int from, int to, SystemCalls* calls) {
-  loff_t in = 0, out = 0;
-  for (;;) {
-    if (call_fails(calls, SystemCall::WRITE)) return false;
-    const ssize_t n = ::copy_file_range(from, &in, to, &out, std::size_t{1} << 30, 0);
-    if (n == 0) return true;
-    if (n > 0) continue;
-    if (errno == EINTR) continue;
-    if (errno != EXDEV && errno != ENOSYS && errno != EINVAL && errno != EOPNOTSUPP) return false;
-    break;  // a file system that cannot: by reads and writes
-  }
-  std::vector<char> piece(std::size_t{1} << 20);
-  for (;;) {
-    const ssize_t n = read_at(from, piece.data(), piece.size(), in);
-    if (n < 0) return false;
-    if (n == 0) return true;
-    if (pwrite_call(calls, to, piece.data(), static_cast<std::size_t>(n), out) != n) {
-      if (errno == 0) errno = EIO;
-      return false;
-    }
-    in += n;
-    out += n;
-  }
-}
-
-}  // namespace
-
 bool LogbookWriter::create(const std::string& path, bool replace) {
   discard();
   replace_ = replace;
@@ -47,23 +17,20 @@ bool LogbookWriter::create(const std::string& path, bool replace) {
   return file_.create(target, NewFile::Naming::HIDDEN_NAME, calls_) && open_database();
 }
 
-bool LogbookWriter::copy(const Logbook& book) {
+bool LogbookWriter::adopt(Logbook& book) {
   discard();
-  replace_ = true;
-  remove_left_behind(book.path());
-  struct stat st {};
-  if (::fstat(book.fd(), &st) != 0 ||
-      !file_.create(book.path(), NewFile::Naming::HIDDEN_NAME, calls_) ||
-      !copy_bytes(book.fd(), file_.fd(), calls_) || ::fchmod(file_.fd(), st.st_mode & 07777) != 0) {
-    const int err = errno;
-    discard();
-    errno = err;
+  adopted_ = &book;
+  used_ = &book.vfs();
+  db_ = book.db();
+  if (db_ == nullptr) {
+    adopted_ = nullptr;
+    errno = EIO;
     return false;
   }
-  return open_database();
+  return true;
 }
 
-// Opens the new file or the copy, with no journal (the file is named only when complete), in a
+// Opens the new file, with no journal (the file is named only when complete), in a
 // transaction.
 bool LogbookWriter::open_database() {
   if (sqlite3_open_v2(file_.hidden_path().c_str(), &db_,
@@ -102,7 +69,7 @@ LogbookWriter::Failure LogbookWriter::failure() {
     return f;
   }
   // The errno of a failed write or sync, kept when it failed; else what SQLite says.
-  f.error = vfs_.take_errno();
+  f.error = used_->take_errno();
   if (f.error != 0 || db_ == nullptr) return f;
   const int code = sqlite3_errcode(db_) & 0xff;
   if (code == SQLITE_FULL) {
@@ -128,6 +95,12 @@ bool LogbookWriter::publish() {
     errno = err != 0 ? err : EIO;
     return false;
   }
+  if (adopted_ != nullptr) {  // the journal is gone: the change is the logbook's
+    db_ = nullptr;
+    adopted_ = nullptr;
+    used_ = &vfs_;
+    return true;
+  }
   const int closed = sqlite3_close(db_);
   db_ = nullptr;
   if (closed != SQLITE_OK) {
@@ -146,6 +119,12 @@ bool LogbookWriter::publish() {
 }
 
 void LogbookWriter::discard() {
+  if (adopted_ != nullptr) {
+    if (sqlite3_get_autocommit(db_) == 0) sqlite3_exec(db_, "ROLLBACK", nullptr, nullptr, nullptr);
+    db_ = nullptr;
+    adopted_ = nullptr;
+    used_ = &vfs_;
+  }
   if (db_ != nullptr) sqlite3_close(db_);
   db_ = nullptr;
   file_.discard();

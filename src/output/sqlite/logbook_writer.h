@@ -1,8 +1,9 @@
 // The file a run writes a logbook into: a new logbook, made under a hidden name in its folder
-// and named when complete; or a working copy of an existing one, made beside it, that takes its
-// place in one step when the run is complete. A run that fails, or is killed, leaves the logbook
-// exactly as it was (a killed run's hidden file is removed by the next run). Its writes, syncs,
-// renames and statements go through the seam of system calls.
+// and named when complete; or an existing one, changed in place in one SQLite transaction (its
+// journal synced), committed when the run is complete. A run that fails, or is killed, leaves
+// the logbook as it was: a new one's hidden file is removed by the next run; an existing one's
+// journal is rolled back by the next program that opens it. Its writes, syncs, renames and
+// statements go through the seam of system calls.
 #pragma once
 
 #include <sqlite3.h>
@@ -27,8 +28,8 @@ class LogbookWriter {
   // A new logbook that is to become `path` (a link's target), replacing a file there with
   // `replace`; false with errno set.
   bool create(const std::string& path, bool replace);
-  // A working copy of the open logbook `book`; false with errno set.
-  bool copy(const Logbook& book);
+  // The open logbook `book`, written in its own transaction; false with errno set.
+  bool adopt(Logbook& book);
 
   // The database to write, in a transaction; nullptr before create() or copy(), and after a
   // failure.
@@ -42,12 +43,12 @@ class LogbookWriter {
     std::string reason;
   };
   Failure failure();
-  // Commits, syncs and gives the file the logbook's name; false with errno set: the logbook is
-  // then as it was, unless the failure came after the file was named (named()), a sync of its
-  // folder.
+  // Commits (a new logbook: syncs and gives the file the logbook's name); false with errno set:
+  // the logbook is then as it was, unless the failure came after a new file was named
+  // (named()), a sync of its folder.
   bool publish();
   bool named() const { return named_; }
-  // Drops the file; the logbook stays as it was.
+  // Drops the new file, or rolls the transaction back; the logbook stays as it was.
   void discard();
 
  private:
@@ -55,6 +56,8 @@ class LogbookWriter {
 
   SystemCalls* calls_;
   DatabaseVfs vfs_;
+  DatabaseVfs* used_ = &vfs_;   // the file system of the database written
+  Logbook* adopted_ = nullptr;  // the logbook written in place, whose connection it is
   NewFile file_;
   bool replace_ = false;
   sqlite3* db_ = nullptr;

@@ -134,7 +134,7 @@ class SqliteOutput final : public LogOutput {
 
   bool begin() override {
     const bool opened =
-        history_ != nullptr ? writer_.copy(*history_) : writer_.create(path_, replace_);
+        history_ != nullptr ? writer_.adopt(*history_) : writer_.create(path_, replace_);
     if (!opened) return fail(errno);
     db_ = writer_.db();
     return make_tables() || fail(0);
@@ -647,7 +647,7 @@ class SqliteOutput final : public LogOutput {
 
   std::string path_;
   bool replace_;
-  const Logbook* history_;  // the logbook added to, or nullptr for a new one
+  Logbook* history_;  // the logbook added to, or nullptr for a new one
   LogbookWriter writer_;
   const ColumnSet& columns_;
   const Profile& profile_;
