@@ -209,6 +209,70 @@ TEST_F(History, ALogbookKnowsItsAircraft) {
   EXPECT_NE(both.err.find("other.db is the logbook of N102"), std::string::npos) << both.err;
 }
 
+// Every row of a query, a line each, its values apart by '|'.
+std::string rows_text(const std::string& book, const std::string& sql) {
+  sqlite3* db = nullptr;
+  std::string text;
+  if (sqlite3_open_v2(book.c_str(), &db, SQLITE_OPEN_READONLY, nullptr) == SQLITE_OK) {
+    sqlite3_stmt* stmt = nullptr;
+    if (sqlite3_prepare_v2(db, sql.c_str(), -1, &stmt, nullptr) == SQLITE_OK) {
+      while (sqlite3_step(stmt) == SQLITE_ROW) {
+        for (int c = 0; c < sqlite3_column_count(stmt); ++c) {
+          const unsigned char* v = sqlite3_column_text(stmt, c);
+          text += (c == 0 ? "" : "|") +
+                  std::string(v != nullptr ? reinterpret_cast<const char*>(v) : "NULL");
+        }
+        text += "\n";
+      }
+    }
+    sqlite3_finalize(stmt);
+  }
+  sqlite3_close(db);
+  return text;
+}
+
+// Downloads of a circular log, imported one by one in any order, give the logbook that all of
+// them imported at once give; an import whose records follow the logbook's (the monthly case)
+// reads of it only the flights it touches.
+TEST_F(History, ImportsCutAnewOnlyTheFlightsTheyTouch) {
+  const std::string profile = KORVEX_SAMPLE_PROFILE;
+  std::vector<std::string> downloads;
+  for (const std::string after : {"6", "12", "18"}) {
+    downloads.push_back(synthesize(
+        "d" + after + ".rec",
+        "--hours 14 --seed 12 --exceedances --capacity 2500000 --download-after " + after));
+  }
+  const std::string all = path("all.db");
+  Args at_once = {"--profile", profile, "-o", all, "sqlite"};
+  at_once.insert(at_once.end(), downloads.begin(), downloads.end());
+  ASSERT_EQ(run(at_once).status, 0);
+  const std::string tables[] = {
+      "SELECT * FROM flights ORDER BY flight",
+      "SELECT * FROM findings ORDER BY start_clock, \"column\", kind",
+      "SELECT * FROM cruise ORDER BY start_clock",
+      "SELECT clock, flight, phase, record_key FROM records ORDER BY clock, record_key"};
+  // The monthly order, and an older download last: each last import reads of the logbook only
+  // the flights from its first record on.
+  for (const std::vector<int>& order : {std::vector<int>{0, 1, 2}, std::vector<int>{2, 0, 1}}) {
+    const std::string book = path("book.db");
+    std::filesystem::remove(book);
+    ProcessResult last;
+    for (const int d : order) {
+      last = run({"--profile", profile, "-o", book, "sqlite", downloads[d]});
+      ASSERT_EQ(last.status, 0) << last.err;
+    }
+    for (const std::string& sql : tables) {
+      EXPECT_TRUE(rows_text(book, sql) == rows_text(all, sql)) << sql;
+    }
+    const std::string held = query_text(book, "SELECT count(*) FROM records");
+    const std::size_t from = last.err.find(" made anew from ");
+    ASSERT_NE(from, std::string::npos) << last.err;
+    std::string read = last.err.substr(from + 16, last.err.find(' ', from + 16) - from - 16);
+    std::erase(read, ',');
+    EXPECT_LT(std::stoll(read), std::stoll(held)) << last.err;
+  }
+}
+
 // A file that holds no record, or that cannot be opened, is named, with what to do where it
 // helps; the classic command line keeps its texts.
 TEST_F(History, WhatHoldsNoRecordIsNamed) {

@@ -22,6 +22,7 @@
 #include "output/flights/flight_columns.h"
 #include "output/registry.h"
 #include "output/split/split_output.h"
+#include "output/sqlite/sqlite_output.h"
 #include "plan/merged_read.h"
 #include "plan/read_plan.h"
 #include "profile/profile_file.h"
@@ -103,7 +104,8 @@ void print_summary(Messages& messages, const FormatEntry& format, Table table,
   } else if (table == Table::CRUISE) {
     text = concat({counted(t.rows, "cruise segment", "cruise segments"), " in ", flights});
   } else if ((format.needs & ADDS_TO_OUTPUT_FILE) != 0) {
-    text = concat({records, " in ", flights, ", ", grouped(t.rows), " of them new"});
+    text = concat(
+        {counted(t.rows, "new record", "new records"), "; ", flights, " made anew from ", records});
   } else if (format.row_word == "report") {  // one page, whatever its records
     text = concat({"A report of ", flights, " from ", records});
   } else {
@@ -444,6 +446,9 @@ struct RunPlan {
   std::string split_dir;
   std::string out_name;  // the FILE of -o, or empty
   bool replace = false;  // --force
+  // Adding to a logbook: only its flights from recut_from on are read and cut anew.
+  bool recut = false;
+  std::uint32_t recut_from = 0;
 };
 
 // The plan of a run; false with `error` for a column the logs do not have. `history`: the
@@ -575,6 +580,7 @@ int scan(const RunPlan& plan, ScanResult& result, OutBuffer& out, Messages& mess
 // seam of its files.
 struct RunInputs {
   std::unique_ptr<Logbook> history;
+  std::unique_ptr<RecordSource> recut_records;  // of the history, from the flights cut anew
   std::vector<std::future<FileHash>> digests;
   SystemCalls* calls = nullptr;
 };
@@ -720,6 +726,36 @@ int settle_profile(const Options& options, const RunInputs& inputs, const std::v
   return EXIT_DONE;
 }
 
+// An import into a logbook reads of it only the flights its logs' records could touch: those
+// from the first that ends at most the gap before the logs' first record. It does so when the
+// logbook's flights were cut as this run cuts them (the same gap, profile and columns) and the
+// logs are dated and in time order; else every record is read and every flight cut anew.
+bool plan_recut(RunPlan& plan, const std::vector<RunLog>& logs, RunInputs& inputs) {
+  if (!inputs.history) return true;
+  Logbook& book = *inputs.history;
+  if (book.gap() != plan.selection.gap || book.latest_profile() != plan.profile->text ||
+      book.columns_of("cruise").empty() || (plan.limits && book.columns_of("findings").empty()) ||
+      book.columns_of("flights") !=
+          logbook_flight_names(flight_columns(log_figures(plan.sections, *plan.profile),
+                                              plan.limits, plan.profile->aircraft.registration))) {
+    return true;
+  }
+  std::uint32_t first = UINT32_MAX;
+  for (const RunLog& log : logs) {
+    if (log.book || log.reads.file_order || log.survey.dated != log.survey.records) return true;
+    first = std::min(first, log.survey.first_dated);
+  }
+  std::uint32_t from = 0;
+  std::int64_t before = 0;
+  if (!book.flights_after(first, plan.selection.gap, from, before)) return false;
+  plan.recut = true;
+  plan.recut_from = from;
+  plan.selection.flights_before = before;
+  inputs.recut_records = book.records_between(from, UINT32_MAX);
+  plan.reads[0].source = inputs.recut_records.get();
+  return true;
+}
+
 std::unique_ptr<LogOutput> make_output(const RunPlan& plan, const RunInputs& inputs, OutBuffer& out,
                                        std::string_view name) {
   const OutputSetup setup{out,
@@ -736,7 +772,10 @@ std::unique_ptr<LogOutput> make_output(const RunPlan& plan, const RunInputs& inp
                           inputs.history.get(),
                           inputs.calls,
                           plan.flight_columns,
-                          plan.calibrated};
+                          plan.calibrated,
+                          plan.selection.gap,
+                          plan.recut,
+                          plan.recut_from};
   return plan.format->make(setup);
 }
 
@@ -915,6 +954,10 @@ int convert_logs(std::span<ByteStream* const> ins, OutBuffer& out, const Options
         status != EXIT_DONE) {
       return status;
     }
+  }
+  if (!plan_recut(plan, logs, inputs)) {
+    messages.error_report(concat({"Error on read of ", plan.out_name}), EIO);
+    return EXIT_WRITE;
   }
   if (plan.findings_asked && !plan.limits) print_no_limits(messages, plan.profile_path);
   if (plan.describe) {

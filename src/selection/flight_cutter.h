@@ -13,11 +13,16 @@ inline constexpr std::uint32_t MAX_GAP = 86400;
 
 class FlightCutter {
  public:
-  explicit FlightCutter(std::uint32_t gap = DEFAULT_GAP) : gap_(gap) {}
+  // `before`: the flights before the records to come (numbered 1 to `before`).
+  explicit FlightCutter(std::uint32_t gap = DEFAULT_GAP, std::int64_t before = 0)
+      : gap_(gap), flight_(before), first_(before) {}
 
   // The flight of the next record in printed order.
   std::int64_t flight_of(std::uint32_t timestamp) {
-    if (flight_ == 0 || timestamp < previous_ || timestamp - previous_ > gap_) ++flight_;
+    if (flight_ == first_ || timestamp < previous_ || timestamp - previous_ > gap_) {
+      ++flight_;
+      first_ = -1;
+    }
     previous_ = timestamp;
     return flight_;
   }
@@ -28,6 +33,7 @@ class FlightCutter {
   std::uint32_t gap_;
   std::uint32_t previous_ = 0;
   std::int64_t flight_ = 0;
+  std::int64_t first_ = 0;  // the flight before the first record, until it comes
 };
 
 }  // namespace korvex

@@ -59,7 +59,7 @@ bool RecordFilter::record(const Record& rec) {
   ++selected_;
   last_selected_ = ordinal + 1;
   if (phases_ != nullptr) {
-    oldest_held_ = oldest_held_ || ordinal == 0;
+    oldest_held_ = oldest_held_ || (ordinal == 0 && selection_.flights_before == 0);
     phases_->add(rec);
     return send_phased();
   }

@@ -17,6 +17,9 @@ namespace korvex {
 
 struct Selection {
   std::uint32_t gap = DEFAULT_GAP;
+  // Flights before the records read, that the run does not read: the flights read are numbered
+  // after them, and the first record read is not the oldest.
+  std::int64_t flights_before = 0;
   FlightList flights;  // every flight when empty
   TimeWindow window;
 };
@@ -34,7 +37,7 @@ class RecordFilter final : public RecordConsumer {
         events_(events),
         scan_(scan),
         phases_(phases),
-        cutter_(selection.gap) {}
+        cutter_(selection.gap, selection.flights_before) {}
 
   bool record(const Record& rec) override;
   // Ends the open flight, after the last record; false when the receiver failed.

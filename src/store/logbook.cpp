@@ -169,6 +169,31 @@ std::unique_ptr<RecordSource> Logbook::records_between(std::uint32_t from, std::
               " AND records.rowid <= ", std::to_string(last_row_)}));
 }
 
+std::vector<std::string> Logbook::columns_of(std::string_view table) const {
+  return table_columns(db_, table);
+}
+
+bool Logbook::flights_after(std::uint32_t first, std::uint32_t gap, std::uint32_t& from,
+                            std::int64_t& before) const {
+  Statement query;
+  if (!query.prepare(db_, "SELECT min(start_clock) FROM flights WHERE end_clock >= ?") ||
+      (query.integer(1, static_cast<std::int64_t>(first) - gap),
+       sqlite3_step(query.get()) != SQLITE_ROW)) {
+    return false;
+  }
+  from = first;
+  if (sqlite3_column_type(query.get(), 0) != SQLITE_NULL) {
+    from = std::min(first, static_cast<std::uint32_t>(sqlite3_column_int64(query.get(), 0)));
+  }
+  Statement count;
+  if (!count.prepare(db_, "SELECT count(*) FROM flights WHERE start_clock < ?") ||
+      (count.integer(1, from), sqlite3_step(count.get()) != SQLITE_ROW)) {
+    return false;
+  }
+  before = sqlite3_column_int64(count.get(), 0);
+  return true;
+}
+
 bool Logbook::dated_span(std::uint32_t& first, std::uint32_t& last) {
   Statement query;
   const std::string dated =
@@ -329,6 +354,12 @@ Logbook::Opened Logbook::open_locked(const std::string& name, Use use) {
     query_text(db_,
                "SELECT profile FROM imports WHERE profile IS NOT NULL ORDER BY id DESC LIMIT 1",
                profile_text_);
+  }
+  if (std::string gap; object_type(db_, "imports") == "table" &&
+                       query_text(db_, "SELECT gap FROM imports ORDER BY id DESC LIMIT 1", gap)) {
+    gap_ = static_cast<std::uint32_t>(std::strtoul(gap.c_str(), nullptr, 10));
+    query_text(db_, "SELECT coalesce(profile, '') FROM imports ORDER BY id DESC LIMIT 1",
+               latest_profile_);
   }
   std::string findings;
   has_findings_ = query_text(db_,

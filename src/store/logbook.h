@@ -15,6 +15,8 @@
 #include <memory>
 #include <set>
 #include <string>
+#include <string_view>
+#include <vector>
 
 #include "io/system_calls.h"
 #include "plan/read_plan.h"
@@ -65,6 +67,18 @@ class Logbook {
   // The profile its latest import was made with: the file's path and text (empty: none).
   const std::string& profile_path() const { return profile_path_; }
   const std::string& profile_text() const { return profile_text_; }
+  // Its latest import: the gap that cut its flights (0: not known) and the text of its profile
+  // (empty: none).
+  std::uint32_t gap() const { return gap_; }
+  const std::string& latest_profile() const { return latest_profile_; }
+  // The names of the columns of one of its tables, in order (none: no such table).
+  std::vector<std::string> columns_of(std::string_view table) const;
+  // Where an import whose first record is at `first` cuts flights anew from, with the gap
+  // `gap`: the start of the first flight that the record could join (one that ends at most the
+  // gap before it), or `first` itself when it comes before that flight or after every flight;
+  // and how many flights start before that. False when it cannot be read.
+  bool flights_after(std::uint32_t first, std::uint32_t gap, std::uint32_t& from,
+                     std::int64_t& before) const;
   // Its records, in the order of their timestamps (of equal ones, in the order they were
   // added); added to, each of origin LOGBOOK with its row and stored flight.
   RecordSource& records();
@@ -96,6 +110,8 @@ class Logbook {
   std::set<std::string> columns_;
   bool has_findings_ = false;
   std::string registration_, profile_path_, profile_text_;
+  std::uint32_t gap_ = 0;
+  std::string latest_profile_;
   std::string message_;
   int error_ = 0;
 };

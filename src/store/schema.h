@@ -33,7 +33,7 @@ inline constexpr std::string_view SOURCES_COLUMNS[] = {
 inline constexpr std::string_view AIRCRAFT_COLUMNS[] = {"registration", "serial", "engine1_serial",
                                                         "engine2_serial"};
 inline constexpr std::string_view IMPORTS_COLUMNS[] = {"imported", "profile_path", "profile_sha256",
-                                                       "profile", "registration"};
+                                                       "profile",  "registration", "gap"};
 
 inline constexpr std::array<LogbookTable, 9> LOGBOOK_TABLES = {{
     {"records", true, RECORDS_COLUMNS},

@@ -82,6 +82,11 @@ struct OutputSetup {
   SystemCalls* calls = nullptr;     // the seam through which files are written
   std::string_view flight_columns;  // --columns with --flights: the list, checked
   bool calibrated = false;          // --calibrated: records show calibrated values
+  std::uint32_t gap = 0;            // the gap that cuts flights
+  // Adding to `history`: its flights from this clock on are cut anew (the records before it
+  // are not read, their flights, findings and cruise kept); 0 with `recut` false: all of them.
+  bool recut = false;
+  std::uint32_t recut_from = 0;
 };
 
 // What a run did, for the notes at its end.

@@ -90,7 +90,8 @@ constexpr const char* kFindingsTable =
 constexpr const char* kIdentityTables =
     "CREATE TABLE IF NOT EXISTS aircraft (registration TEXT, serial TEXT, engine1_serial TEXT, "
     "engine2_serial TEXT); CREATE TABLE IF NOT EXISTS imports (id INTEGER PRIMARY KEY, imported "
-    "TEXT NOT NULL, profile_path TEXT, profile_sha256 TEXT, profile TEXT, registration TEXT)";
+    "TEXT NOT NULL, profile_path TEXT, profile_sha256 TEXT, profile TEXT, registration TEXT, gap "
+    "INTEGER)";
 
 // Each record as logged, by the rowid of its row in records: what the logbook's records are
 // read back from.
@@ -118,6 +119,9 @@ class SqliteOutput final : public LogOutput {
       : path_(setup.output_path),
         replace_(setup.replace),
         history_(setup.history),
+        gap_(setup.gap),
+        recut_(setup.recut),
+        recut_from_(setup.recut_from),
         writer_(setup.calls),
         columns_(setup.columns),
         profile_(setup.profile),
@@ -323,7 +327,7 @@ class SqliteOutput final : public LogOutput {
                                   "UPDATE records SET flight = ?, phase = ? WHERE rowid = ?") &&
            make_flights_table() && make_cruise_table() &&
            (!findings_ ||
-            (exec("DROP TABLE IF EXISTS findings") && exec(kFindingsTable) &&
+            (anew("findings", kFindingsTable) &&
              insert_finding_.prepare(
                  db_, "INSERT INTO findings VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)")));
   }
@@ -364,8 +368,7 @@ class SqliteOutput final : public LogOutput {
           {i == 0 ? "" : ", ", sql_name(flight_fields_[i].name), " ", flight_fields_[i].type});
       insert += i == 0 ? "?" : ", ?";
     }
-    return exec("DROP TABLE IF EXISTS flights") && exec(create + ")") &&
-           insert_flight_.prepare(db_, insert + ")");
+    return anew("flights", create + ")") && insert_flight_.prepare(db_, insert + ")");
   }
 
   // The cruise segments: flight, start and end (as text and clock), seconds, then the medians
@@ -382,7 +385,7 @@ class SqliteOutput final : public LogOutput {
                       figure_is_integer(id, profile_) ? "INTEGER" : "REAL"});
       insert += ", ?";
     }
-    return exec("DROP TABLE IF EXISTS cruise") && exec(create + ", aircraft TEXT)") &&
+    return anew("cruise", create + ", aircraft TEXT)") &&
            insert_cruise_.prepare(db_, insert + ", ?)");
   }
 
@@ -506,7 +509,7 @@ class SqliteOutput final : public LogOutput {
     Statement insert;
     if (!insert.prepare(db_,
                         "INSERT INTO imports (imported, profile_path, profile_sha256, profile, "
-                        "registration) VALUES (?, ?, ?, ?, ?)")) {
+                        "registration, gap) VALUES (?, ?, ?, ?, ?, ?)")) {
       return false;
     }
     insert.text(1, utc_now());
@@ -520,6 +523,7 @@ class SqliteOutput final : public LogOutput {
       insert.text(4, profile_.text);
     }
     bind_registration(insert, 5);
+    insert.integer(6, gap_);
     if (writer_.run(insert) != SQLITE_DONE) return false;
     const AircraftSetup& aircraft = profile_.aircraft;
     if (aircraft.registration.empty() && aircraft.serial.empty() &&
@@ -623,6 +627,16 @@ class SqliteOutput final : public LogOutput {
 
   bool exec(const std::string& sql) { return writer_.exec(sql) == SQLITE_OK; }
 
+  // A table of flights, findings or cruise made anew by `create`; or when only the flights from
+  // recut_from_ on are cut anew, its rows of them deleted.
+  bool anew(std::string_view table, const std::string& create) {
+    if (recut_) {
+      return exec(
+          concat({"DELETE FROM ", table, " WHERE start_clock >= ", std::to_string(recut_from_)}));
+    }
+    return exec(concat({"DROP TABLE IF EXISTS ", table})) && exec(create);
+  }
+
   // Remembers the first failure: `err`, or the database's own (an errno, or SQLite's message
   // where it has none); the logbook stays as it was.
   bool fail(int err) {
@@ -648,6 +662,9 @@ class SqliteOutput final : public LogOutput {
   std::string path_;
   bool replace_;
   Logbook* history_;  // the logbook added to, or nullptr for a new one
+  std::uint32_t gap_;
+  bool recut_;  // only the flights from recut_from_ on are made anew
+  std::uint32_t recut_from_;
   LogbookWriter writer_;
   const ColumnSet& columns_;
   const Profile& profile_;
@@ -675,6 +692,16 @@ class SqliteOutput final : public LogOutput {
 };
 
 }  // namespace
+
+std::vector<std::string> logbook_flight_names(const std::vector<FlightColumn>& columns) {
+  std::vector<std::string> names;
+  for (const FlightColumn& c : columns) {
+    names.push_back(c.name);
+    if (c.kind == FlightColumn::START || c.kind == FlightColumn::END)
+      names.push_back(c.name + "_clock");
+  }
+  return names;
+}
 
 std::unique_ptr<LogOutput> make_sqlite(const OutputSetup& setup) {
   return std::make_unique<SqliteOutput>(setup);

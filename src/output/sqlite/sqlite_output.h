@@ -11,12 +11,17 @@
 // - `sources`: a row per log file imported: name, size, sha256, imported (UTC), records_read,
 //   records_added, first and last time.
 // - `columns`: each column of `records` as --describe gives it.
+// - `aircraft`: whose logbook it is; `imports`: a row per run, with its profile and gap.
 // The records the logbook holds and those of the new logs are read as several logs are (a
-// record both hold is taken once), and flights and findings are made anew over the whole
-// history.
+// record both hold is taken once), and flights, findings and cruise are made anew from the
+// first flight the new records touch (OutputSetup::recut_from), or over the whole history.
 #pragma once
 
 #include <memory>
+#include <string>
+#include <vector>
+
+#include "output/flights/flight_columns.h"
 
 #include "output/format/format.h"
 #include "output/format/log_output.h"
@@ -24,5 +29,8 @@
 namespace korvex {
 
 std::unique_ptr<LogOutput> make_sqlite(const OutputSetup& setup);
+
+// The names of the columns of the logbook's table flights for the flights table's `columns`.
+std::vector<std::string> logbook_flight_names(const std::vector<FlightColumn>& columns);
 
 }  // namespace korvex
