@@ -478,7 +478,10 @@ std::string help_text() {
       "LOGFILE is the instrument's log file; - reads standard input, which is copied first when\n"
       "it is a pipe, as is a LOGFILE that is a pipe or FIFO (<(zcat log.rec.gz)). Several\n"
       "LOGFILEs, such as downloads of one instrument made on different days, are read as one\n"
-      "log: their records oldest first, each record that more than one of them holds once.\n"
+      "log: their records oldest first, each record that more than one of them holds once;\n"
+      "logs of two instruments over the same hours are refused. A LOGFILE may be a logbook\n"
+      "of sqlite, read as the downloads it was made of (with the profile of its latest\n"
+      "import unless --profile is given).\n"
       "\n"
       "Options:\n";
   for (const OptionDef& o : kOptions) {
@@ -524,9 +527,10 @@ std::string help_text() {
       "  0  the table was written\n"
       "  1  the command line is wrong, or names a flight or a column the log does not have,\n"
       "     or the FILE of -o exists (without --force), or the FILE of sqlite is no logbook,\n"
-      "     or the profile cannot be read or is wrong\n"
+      "     or the profile cannot be read or is wrong, or the logs are two instruments'\n"
+      "     or the profile and a logbook name two aircraft\n"
       "  2  the log file cannot be opened (or standard input cannot be copied)\n"
-      "  3  the file holds no valid record\n"
+      "  3  the file holds no valid record (or is a SQLite database but no logbook)\n"
       "  4  a seek in the log file failed (it is a device that cannot seek)\n"
       "  5  the format word is unknown\n"
       "  6  closing the log file failed\n"
@@ -542,6 +546,7 @@ std::string help_text() {
       "  KorvexLogDump --split flights csv new-download.rec\n"
       "  KorvexLogDump -o history.csv csv May.rec June.rec\n"
       "  KorvexLogDump -o logbook.db sqlite new-download.rec\n"
+      "  KorvexLogDump -o history.html html logbook.db\n"
       "  KorvexLogDump --profile Korvex.profile.toml html Korvex.rec > report.html\n"
       "  KorvexLogDump --describe space Korvex.rec\n"
       "  KorvexLogDump -q tab - < Korvex.rec | head -n 3\n";
