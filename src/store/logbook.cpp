@@ -175,23 +175,24 @@ std::vector<std::string> Logbook::columns_of(std::string_view table) const {
 
 bool Logbook::flights_after(std::uint32_t first, std::uint32_t gap, std::uint32_t& from,
                             std::int64_t& before) const {
-  Statement query;
-  if (!query.prepare(db_, "SELECT min(start_clock) FROM flights WHERE end_clock >= ?") ||
-      (query.integer(1, static_cast<std::int64_t>(first) - gap),
-       sqlite3_step(query.get()) != SQLITE_ROW)) {
+  // The clock of the query's one value; false when it fails.
+  const auto clock_of = [this](const std::string& sql, std::int64_t at, std::int64_t& value) {
+    Statement query;
+    if (!query.prepare(db_, sql)) return false;
+    query.integer(1, at);
+    if (sqlite3_step(query.get()) != SQLITE_ROW) return false;
+    value = sqlite3_column_type(query.get(), 0) == SQLITE_NULL
+                ? -1
+                : sqlite3_column_int64(query.get(), 0);
+    return true;
+  };
+  std::int64_t start = -1;
+  if (!clock_of("SELECT min(start_clock) FROM flights WHERE end_clock >= ?",
+                static_cast<std::int64_t>(first) - gap, start)) {
     return false;
   }
-  from = first;
-  if (sqlite3_column_type(query.get(), 0) != SQLITE_NULL) {
-    from = std::min(first, static_cast<std::uint32_t>(sqlite3_column_int64(query.get(), 0)));
-  }
-  Statement count;
-  if (!count.prepare(db_, "SELECT count(*) FROM flights WHERE start_clock < ?") ||
-      (count.integer(1, from), sqlite3_step(count.get()) != SQLITE_ROW)) {
-    return false;
-  }
-  before = sqlite3_column_int64(count.get(), 0);
-  return true;
+  from = start >= 0 ? std::min(first, static_cast<std::uint32_t>(start)) : first;
+  return clock_of("SELECT count(*) FROM flights WHERE start_clock < ?", from, before);
 }
 
 bool Logbook::dated_span(std::uint32_t& first, std::uint32_t& last) {
@@ -321,10 +322,22 @@ Logbook::Opened Logbook::open_locked(const std::string& name, Use use) {
                           "; this one knows ", std::to_string(LOGBOOK_VERSION),
                           "): ", adding ? "add to it" : "read it", " with the newer program"}));
   }
-  // A damaged file is no history to add to: what it holds may be lost already. (Read as a log,
-  // a damaged page fails the reading where it is met.)
-  std::string check;
-  if (adding && (!query_text(db_, "PRAGMA quick_check(1)", check) || check != "ok")) {
+  // A damaged file is no history to add to: what it holds may be lost already. Its tables but
+  // the records and their packets are checked whole (a check of those would read the whole
+  // logbook, where an import reads of it only the flights it touches); a damaged page of
+  // theirs fails the import where it is met, and the logbook stays as it was. (Read as a log, a
+  // damaged page fails the reading where it is met.)
+  std::string check = "ok";
+  for (const LogbookTable& table : LOGBOOK_TABLES) {
+    if (!adding || check != "ok" || table.name == "records" || table.name == "packets" ||
+        object_type(db_, table.name) != "table") {
+      continue;
+    }
+    if (!query_text(db_, concat({"PRAGMA quick_check(", sql_name(table.name), ")"}), check)) {
+      check.clear();
+    }
+  }
+  if (check != "ok") {
     // Its first problem, without the heading of the database it is in.
     std::string what = check.empty() ? std::string(sqlite3_errmsg(db_)) : check;
     if (const std::size_t heading = what.find("***\n"); heading != std::string::npos) {
