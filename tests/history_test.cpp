@@ -231,8 +231,20 @@ std::string rows_text(const std::string& book, const std::string& sql) {
   return text;
 }
 
+// Rows of findings, cruise and records that name no flight by its key, or another flight than
+// their flight number does (a query of one count).
+const std::string kUnkeyed =
+    "SELECT (SELECT count(*) FROM findings WHERE flight_id NOT IN (SELECT flight_id FROM "
+    "flights) OR flight IS NOT (SELECT flight FROM flights f WHERE f.flight_id = "
+    "findings.flight_id)) + (SELECT count(*) FROM cruise WHERE flight IS NOT (SELECT flight FROM "
+    "flights f WHERE f.flight_id = cruise.flight_id)) + (SELECT count(*) FROM records r WHERE "
+    "flight IS NOT (SELECT flight FROM flights f WHERE f.flight_id = r.flight_id)) + (SELECT "
+    "count(*) FROM records WHERE flight_id IS NULL)";
+
 // Downloads of a circular log, imported one by one in any order, give the logbook that all of
-// them imported at once give; an import whose records follow the logbook's (the monthly case)
+// them imported at once give, but that every flight keeps the key of the import that first
+// held it (a flight whose start a later download brings too); findings, cruise and records name
+// their flights by those keys; an import whose records follow the logbook's (the monthly case)
 // reads of it only the flights it touches.
 TEST_F(History, ImportsCutAnewOnlyTheFlightsTheyTouch) {
   const std::string profile = KORVEX_SAMPLE_PROFILE;
@@ -246,10 +258,15 @@ TEST_F(History, ImportsCutAnewOnlyTheFlightsTheyTouch) {
   Args at_once = {"--profile", profile, "-o", all, "sqlite"};
   at_once.insert(at_once.end(), downloads.begin(), downloads.end());
   ASSERT_EQ(run(at_once).status, 0);
+  // Every column but the flights' keys, which are the first import's.
+  const auto but_keys = [&](const std::string& table) {
+    return query_text(all, "SELECT group_concat('\"' || name || '\"') FROM pragma_table_info('" +
+                               table + "') WHERE name != 'flight_id'");
+  };
   const std::string tables[] = {
-      "SELECT * FROM flights ORDER BY flight",
-      "SELECT * FROM findings ORDER BY start_clock, \"column\", kind",
-      "SELECT * FROM cruise ORDER BY start_clock",
+      "SELECT " + but_keys("flights") + " FROM flights ORDER BY flight",
+      "SELECT " + but_keys("findings") + " FROM findings ORDER BY start_clock, \"column\", kind",
+      "SELECT " + but_keys("cruise") + " FROM cruise ORDER BY start_clock",
       "SELECT clock, flight, phase, record_key FROM records ORDER BY clock, record_key"};
   // The monthly order, and an older download last: each last import reads of the logbook only
   // the flights from its first record on.
@@ -257,13 +274,23 @@ TEST_F(History, ImportsCutAnewOnlyTheFlightsTheyTouch) {
     const std::string book = path("book.db");
     std::filesystem::remove(book);
     ProcessResult last;
+    std::string first_keys;
     for (const int d : order) {
       last = run({"--profile", profile, "-o", book, "sqlite", downloads[d]});
       ASSERT_EQ(last.status, 0) << last.err;
+      if (first_keys.empty()) first_keys = rows_text(book, "SELECT flight_id FROM flights");
     }
     for (const std::string& sql : tables) {
       EXPECT_TRUE(rows_text(book, sql) == rows_text(all, sql)) << sql;
     }
+    // The flights of the first import keep their keys, whatever came after.
+    const std::string keys = rows_text(book, "SELECT flight_id FROM flights");
+    for (std::size_t at = 0, end; (end = first_keys.find('\n', at)) != std::string::npos;
+         at = end + 1) {
+      EXPECT_NE(keys.find(first_keys.substr(at, end - at + 1)), std::string::npos)
+          << first_keys.substr(at, end - at);
+    }
+    EXPECT_EQ(query_text(book, kUnkeyed), "0");
     const std::string held = query_text(book, "SELECT count(*) FROM records");
     const std::size_t from = last.err.find(" made anew from ");
     ASSERT_NE(from, std::string::npos) << last.err;
@@ -271,6 +298,34 @@ TEST_F(History, ImportsCutAnewOnlyTheFlightsTheyTouch) {
     std::erase(read, ',');
     EXPECT_LT(std::stoll(read), std::stoll(held)) << last.err;
   }
+}
+
+// A flight whose start was lost to the wrap of the log, imported so, keeps its key when an
+// older download brings the start: every record of it, the new ones too, names it by that key.
+TEST_F(History, AFlightKeepsItsKeyWhenItsStartComesLater) {
+  const std::string options = "--hours 14 --seed 12 --exceedances --capacity 2500000";
+  const std::string late = synthesize("late.rec", options + " --download-after 9");
+  const std::string early = synthesize("early.rec", options + " --download-after 6");
+  const std::string book = path("book.db");
+  const std::string profile = KORVEX_SAMPLE_PROFILE;
+  ASSERT_EQ(run({"--profile", profile, "-o", book, "sqlite", late}).status, 0);
+  const std::string first = query_text(book,
+                                       "SELECT flight_id || ' ' || start_clock FROM flights "
+                                       "WHERE partial = 'start'");
+  const std::string key = first.substr(0, first.find(' '));
+  ASSERT_FALSE(key.empty());
+  ASSERT_EQ(run({"--profile", profile, "-o", book, "sqlite", early}).status, 0);
+  const std::string now = query_text(
+      book, "SELECT flight_id || ' ' || start_clock FROM flights WHERE flight_id = " + key);
+  EXPECT_EQ(now.substr(0, key.size()), key);
+  EXPECT_LT(std::stoll(now.substr(key.size() + 1)), std::stoll(first.substr(key.size() + 1)))
+      << "the start did not come";
+  EXPECT_EQ(query_text(book, kUnkeyed), "0");
+  EXPECT_EQ(query_text(book, "SELECT count(*) FROM records WHERE flight_id = " + key +
+                                 " AND clock < " + first.substr(key.size() + 1)),
+            std::to_string(std::stoll(first.substr(key.size() + 1)) -
+                           std::stoll(now.substr(key.size() + 1))))
+      << "a record a second from the new start";
 }
 
 // A file that holds no record, or that cannot be opened, is named, with what to do where it

@@ -196,7 +196,9 @@ TEST(Synthesizer, FlightsTableListsTheFlightsItFlew) {
       const std::uint32_t t = log.records[i].fields.timestamp;
       if (i + 1 < log.records.size() && log.records[i + 1].fields.timestamp - t <= 300) continue;
       const std::string start = dated(log.records[first].fields.timestamp);
-      truth.push_back(start + "," + dated(t) + "," + std::to_string(i + 1 - first));
+      // The flight's key: the clock of its first record.
+      truth.push_back(std::to_string(log.records[first].fields.timestamp) + "," + start + "," +
+                      dated(t) + "," + std::to_string(i + 1 - first));
       first = i + 1;
     }
     Options options;
@@ -209,7 +211,7 @@ TEST(Synthesizer, FlightsTableListsTheFlightsItFlew) {
     for (int f = 1; f <= flights; ++f) {
       const auto cells = split(rows[static_cast<std::size_t>(f)] + ",", ',');
       EXPECT_EQ(cells.at(0), std::to_string(f));
-      EXPECT_EQ(cells.at(1) + "," + cells.at(2) + "," + cells.at(4),
+      EXPECT_EQ(cells.at(1) + "," + cells.at(2) + "," + cells.at(3) + "," + cells.at(5),
                 truth.at(static_cast<std::size_t>(f - 1)));
     }
   }
@@ -224,7 +226,8 @@ std::string seconds_text(std::int64_t seconds) {
 }
 std::int64_t seconds_of(const std::string& text) {
   return std::stoll(text.substr(0, text.find(':'))) * 3600 +
-         std::stoll(text.substr(text.find(':') + 1, 2)) * 60 + std::stoll(text.substr(text.size() - 2));
+         std::stoll(text.substr(text.find(':') + 1, 2)) * 60 +
+         std::stoll(text.substr(text.size() - 2));
 }
 
 TEST(Synthesizer, FlightFiguresAreWhatTheModelFlew) {

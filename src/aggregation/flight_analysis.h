@@ -10,6 +10,7 @@
 #include <cstdint>
 #include <memory>
 #include <queue>
+#include <set>
 #include <vector>
 
 #include "aggregation/figures/figure_table.h"
@@ -55,6 +56,8 @@ class FlightAnalysis final : private FindingSink {
   void take_cruise(std::vector<CruiseSegment>& out);
   // The flight so far: its span, its figures, its cylinders and the count of its findings.
   const FlightSummary& summary() const;
+  // Its key so far (settled when it ends), without working out the rest of the summary.
+  std::int64_t flight_id() const { return summary_.flight_id; }
 
  private:
   void found(const Finding& finding) override;
@@ -82,6 +85,8 @@ class FlightAnalysis final : private FindingSink {
   };
   std::priority_queue<Finding, std::vector<Finding>, Later> waiting_;
   mutable FlightSummary summary_;
+  bool kept_id_ = false;              // the flight's key is one a logbook kept
+  std::set<std::int64_t> taken_ids_;  // the keys of the run's earlier flights
 };
 
 }  // namespace korvex

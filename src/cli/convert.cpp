@@ -735,9 +735,9 @@ bool plan_recut(RunPlan& plan, const std::vector<RunLog>& logs, RunInputs& input
   Logbook& book = *inputs.history;
   if (book.gap() != plan.selection.gap || book.latest_profile() != plan.profile->text ||
       book.columns_of("cruise").empty() || (plan.limits && book.columns_of("findings").empty()) ||
-      book.columns_of("flights") !=
-          logbook_flight_names(flight_columns(log_figures(plan.sections, *plan.profile),
-                                              plan.limits, plan.profile->aircraft.registration))) {
+      book.columns_of("flights") != logbook_flight_names(flight_columns(
+                                        log_figures(plan.sections, *plan.profile), plan.limits,
+                                        plan.profile->aircraft.registration, true))) {
     return true;
   }
   std::uint32_t first = UINT32_MAX;

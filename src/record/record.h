@@ -23,10 +23,11 @@ struct Record {
   // Of several logs read together, the one it comes from (0: the first), and what kind it is.
   std::uint32_t log = 0;
   Origin origin = Origin::LOG_FILE;
-  // A logbook's record: its row there, and the flight and phase it was stored with (1 + the
-  // phase's number, 0 for none).
+  // A logbook's record: its row there, and the flight, the flight's key and the phase it was
+  // stored with (0 for no key; 1 + the phase's number, 0 for none).
   std::int64_t stored_row = 0;
   std::int64_t stored_flight = 0;
+  std::int64_t stored_flight_id = 0;
   std::uint8_t stored_phase = 0;
 
   // The body of section `id` (behind its id and length bytes), or nullptr when the record lacks

@@ -67,14 +67,15 @@ std::vector<std::string> value_columns() {
 // timestamps (of equal ones, in the order they were added).
 class Logbook::History final : public RecordSource {
  public:
-  // `phased`: its records have the phase column (a logbook of schema version 1 has not);
-  // `origin`: what the records are to the run; `where`: a condition on the records, or empty.
-  History(sqlite3* db, bool phased, Origin origin, const std::string& where = {})
+  // `phased`: its records have the phase column (a logbook of schema version 1 has not), `keyed`
+  // the flight_id column; `origin`: what the records are to the run; `where`: a condition on
+  // the records, or empty.
+  History(sqlite3* db, bool phased, bool keyed, Origin origin, const std::string& where = {})
       : db_(db), origin_(origin) {
-    if (!query_.prepare(db,
-                        concat({"SELECT packet, flight, records.rowid, ", phased ? "phase" : "NULL",
-                                " FROM records JOIN packets ON record = records.rowid ", where,
-                                " ORDER BY clock, records.rowid"}))) {
+    if (!query_.prepare(db, concat({"SELECT packet, flight, records.rowid, ",
+                                    phased ? "phase" : "NULL", ", ", keyed ? "flight_id" : "NULL",
+                                    " FROM records JOIN packets ON record = records.rowid ", where,
+                                    " ORDER BY clock, records.rowid"}))) {
       fail();
     }
   }
@@ -104,6 +105,7 @@ class Logbook::History final : public RecordSource {
       rec_.origin = origin_;
       rec_.stored_flight = sqlite3_column_int64(query_.get(), 1);
       rec_.stored_row = sqlite3_column_int64(query_.get(), 2);
+      rec_.stored_flight_id = sqlite3_column_int64(query_.get(), 4);  // 0 for NULL
       rec_.stored_phase = 0;
       if (const unsigned char* text = sqlite3_column_text(query_.get(), 3); text != nullptr) {
         const std::string_view phase(
@@ -164,7 +166,8 @@ RecordSource& Logbook::records() {
 
 std::unique_ptr<RecordSource> Logbook::records_between(std::uint32_t from, std::uint32_t to) {
   return std::make_unique<History>(
-      db_, columns_.count("phase") != 0, use_ == Use::ADD ? Origin::LOGBOOK : Origin::LOG_FILE,
+      db_, columns_.count("phase") != 0, columns_.count("flight_id") != 0,
+      use_ == Use::ADD ? Origin::LOGBOOK : Origin::LOG_FILE,
       concat({"WHERE clock BETWEEN ", std::to_string(from), " AND ", std::to_string(to),
               " AND records.rowid <= ", std::to_string(last_row_)}));
 }
@@ -252,9 +255,10 @@ Logbook::Opened Logbook::open(const std::string& name, Use use) {
   if (std::string last; query_text(db_, "SELECT max(rowid) FROM records", last)) {
     last_row_ = std::strtoll(last.c_str(), nullptr, 10);
   }
-  history_ = std::make_unique<History>(
-      db_, columns_.count("phase") != 0, use == Use::ADD ? Origin::LOGBOOK : Origin::LOG_FILE,
-      concat({"WHERE records.rowid <= ", std::to_string(last_row_)}));
+  history_ =
+      std::make_unique<History>(db_, columns_.count("phase") != 0, columns_.count("flight_id") != 0,
+                                use == Use::ADD ? Origin::LOGBOOK : Origin::LOG_FILE,
+                                concat({"WHERE records.rowid <= ", std::to_string(last_row_)}));
   return Opened::EXISTING;
 }
 

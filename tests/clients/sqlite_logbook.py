@@ -49,11 +49,16 @@ with tempfile.TemporaryDirectory() as folder:
         cursor = con.execute("SELECT * FROM records ORDER BY rowid")
         names = [d[0] for d in cursor.description]
         records = cursor.fetchall()
-        assert names[:5] == ["time", "clock", "layout", "flight", "phase"], names
-        assert names[5:-1] == header[2:] and names[-1] == "record_key", names
+        assert names[:6] == ["time", "clock", "layout", "flight", "flight_id", "phase"], names
+        assert names[6:-1] == header[2:] and names[-1] == "record_key", names
+        # A flight's key: the clock of its first record.
+        first_clock = {}
+        for rec in records:
+            first_clock.setdefault(rec[3], rec[1])
+        assert all(rec[4] == first_clock[rec[3]] for rec in records), log
         phases = [r[2] for r in csv.reader(io.StringIO(run("--columns", "phase", "csv",
                                                           log).stdout))][1:]
-        assert [r[4] for r in records] == phases, log
+        assert [r[5] for r in records] == phases, log
         assert len(records) == len(rows), f"{log}: {len(records)} records, {len(rows)} rows"
         for row, rec in zip(rows, records):
             time, clock, layout, flight = rec[:4]
@@ -62,7 +67,7 @@ with tempfile.TemporaryDirectory() as folder:
             else:
                 assert time == row[0], (time, row[0])
             assert flight == int(row[1]) and type(flight) is int
-            for name, cell, value in zip(header[2:], row[2:], rec[5:-1]):
+            for name, cell, value in zip(header[2:], row[2:], rec[6:-1]):
                 want = csv_value(cell)
                 assert type(value) is type(want), (log, name, cell, value)
                 if name in ("lat", "long") and want is not None:
@@ -132,12 +137,12 @@ with tempfile.TemporaryDirectory() as folder:
     names = [d[0] for d in cursor.description]
     stored = cursor.fetchall()
     assert names[:6] == ["flight", "start", "start_clock", "end", "end_clock", "seconds"], names
-    assert names[6:-1] == listed[0][4:] and names[-1] == "aircraft", names
+    assert names[6:-2] == listed[0][4:] and names[-2:] == ["aircraft", "flight_id"], names
     assert len(stored) == len(listed) - 1 > 0, stored
     for row, segment in zip(listed[1:], stored):
         assert (segment[0], segment[1], segment[3], segment[5]) == (
             int(row[0]), row[1], row[2], int(row[3])), (row, segment)
-        assert list(segment[6:-1]) == [csv_value(c) for c in row[4:]], (row, segment)
+        assert list(segment[6:-2]) == [csv_value(c) for c in row[4:]], (row, segment)
     con.close()
 
     # A logbook of schema version 1 (no phases, no cruise table, no imports) gains them when

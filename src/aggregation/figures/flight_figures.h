@@ -25,6 +25,10 @@ struct CylinderValues {
 // A flight as its analysis sums it up: its span, its figures, its cylinders and findings.
 struct FlightSummary {
   std::int64_t flight = 0;
+  // Its key, that stays the flight's whatever is added to a logbook later: the key a logbook
+  // kept for one of its records (the first of them), else the clock of its first record (an
+  // earlier flight of the run's key moved on by one until free). Settled when it ends.
+  std::int64_t flight_id = 0;
   std::uint32_t first_time = 0;
   std::uint32_t last_time = 0;
   RecordLayout first_layout = 0;

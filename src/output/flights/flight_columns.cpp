@@ -15,6 +15,7 @@ namespace {
 
 // The widths of the columns in the space format, at least.
 constexpr int kFlightWidth = 6;
+constexpr int kKeyWidth = 10;  // a clock's digits
 constexpr int kDurationWidth = 9;
 constexpr int kRecordsWidth = 7;
 constexpr int kFindingsWidth = 8;
@@ -35,7 +36,7 @@ std::string fixed(double value, int decimals) {
 }  // namespace
 
 std::vector<FlightColumn> flight_columns(const std::vector<FigureId>& figures, bool findings,
-                                         std::string_view registration) {
+                                         std::string_view registration, bool key) {
   std::vector<FlightColumn> columns = {
       column("flight", FlightColumn::FLIGHT, kFlightWidth),
       column("start", FlightColumn::START, TIME_WIDTH),
@@ -53,6 +54,9 @@ std::vector<FlightColumn> flight_columns(const std::vector<FigureId>& figures, b
   if (findings) {
     columns.insert(columns.begin() + static_cast<std::ptrdiff_t>(findings_at),
                    column("findings", FlightColumn::FINDINGS, kFindingsWidth));
+  }
+  if (key) {
+    columns.insert(columns.begin() + 1, column("flight_id", FlightColumn::FLIGHT_ID, kKeyWidth));
   }
   if (!registration.empty()) {
     columns.insert(columns.begin(), column("aircraft", FlightColumn::AIRCRAFT,
@@ -77,7 +81,8 @@ std::vector<FlightColumn> chosen_flight_columns(const std::vector<FlightColumn>&
   }
   const auto always = [](const FlightColumn& c) {
     return c.kind == FlightColumn::AIRCRAFT || c.kind == FlightColumn::FLIGHT ||
-           c.kind == FlightColumn::START || c.kind == FlightColumn::END;
+           c.kind == FlightColumn::FLIGHT_ID || c.kind == FlightColumn::START ||
+           c.kind == FlightColumn::END;
   };
   std::vector<FlightColumn> chosen;
   for (const FlightColumn& c : columns) {
@@ -194,6 +199,9 @@ std::vector<std::string> flight_texts(const std::vector<FlightColumn>& columns,
         break;
       case FlightColumn::FLIGHT:
         texts.push_back(std::to_string(flight.flight));
+        break;
+      case FlightColumn::FLIGHT_ID:
+        texts.push_back(std::to_string(flight.flight_id));
         break;
       case FlightColumn::START:
         texts.push_back(time_text(flight.first_time, flight.first_layout, form, zone));

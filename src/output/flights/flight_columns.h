@@ -16,7 +16,18 @@
 namespace korvex {
 
 struct FlightColumn {
-  enum Kind { AIRCRAFT, FLIGHT, START, END, DURATION, RECORDS, PARTIAL, FIGURE, FINDINGS };
+  enum Kind {
+    AIRCRAFT,
+    FLIGHT,
+    FLIGHT_ID,
+    START,
+    END,
+    DURATION,
+    RECORDS,
+    PARTIAL,
+    FIGURE,
+    FINDINGS
+  };
   std::string name;
   int width;  // in the space format: the name's, or the widest value's when wider
   Kind kind;
@@ -25,14 +36,15 @@ struct FlightColumn {
 
 // With `findings`, a column of the findings of each flight follows its landings (or its
 // records, in a log without the airborne column); with `registration` (the aircraft's, when
-// known), a column aircraft comes first.
+// known), a column aircraft comes first; with `key`, the flight's key (flight_id) follows its
+// number.
 std::vector<FlightColumn> flight_columns(const std::vector<FigureId>& figures,
-                                         bool findings = false, std::string_view registration = {});
+                                         bool findings = false, std::string_view registration = {},
+                                         bool key = false);
 
-// The columns of --columns LIST with --flights: aircraft (when known), flight, start and end,
-// then the columns the list
-// names, in its order (names as --columns takes them: any case, patterns, ranges). Empty, with
-// `error`, when the list names a column the table lacks.
+// The columns of --columns LIST with --flights: aircraft (when known), flight, flight_id, start
+// and end, then the columns the list names, in its order (names as --columns takes them: any case,
+// patterns, ranges). Empty, with `error`, when the list names a column the table lacks.
 std::vector<FlightColumn> chosen_flight_columns(const std::vector<FlightColumn>& columns,
                                                 std::string_view list, std::string& error);
 

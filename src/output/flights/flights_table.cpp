@@ -12,8 +12,8 @@ FlightsTable::FlightsTable(OutBuffer& out, DelimiterMode mode, bool analysis, Se
       zone_(zone),
       profile_(profile),
       analysis_(sections, profile, FlightAnalysis::FIGURE_VALUES_AND_COUNT),
-      columns_(
-          flight_columns(analysis_.figures(), analysis_.finds(), profile.aircraft.registration)) {
+      columns_(flight_columns(analysis_.figures(), analysis_.finds(), profile.aircraft.registration,
+                              true)) {
   // The list was checked when the run was planned.
   if (std::string error; !columns.empty()) {
     columns_ = chosen_flight_columns(columns_, columns, error);

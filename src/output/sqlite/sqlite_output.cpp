@@ -84,7 +84,8 @@ bool figure_is_integer(FigureId figure, const Profile& profile) {
 constexpr const char* kFindingsTable =
     "CREATE TABLE findings (flight INTEGER NOT NULL, start TEXT, start_clock INTEGER NOT NULL, "
     "\"end\" TEXT, end_clock INTEGER NOT NULL, seconds INTEGER NOT NULL, \"column\" TEXT NOT "
-    "NULL, label TEXT, kind TEXT NOT NULL, \"limit\" REAL, peak REAL, unit TEXT, aircraft TEXT)";
+    "NULL, label TEXT, kind TEXT NOT NULL, \"limit\" REAL, peak REAL, unit TEXT, aircraft TEXT, "
+    "flight_id INTEGER)";
 
 // Whose logbook it is, and each import with the profile it was made with.
 constexpr const char* kIdentityTables =
@@ -128,8 +129,8 @@ class SqliteOutput final : public LogOutput {
         analysis_(setup.columns.sections, setup.profile,
                   FlightAnalysis::ALL | FlightAnalysis::CRUISE_SEGMENTS),
         findings_(analysis_.finds()),
-        flight_columns_(
-            flight_columns(analysis_.figures(), findings_, setup.profile.aircraft.registration)) {
+        flight_columns_(flight_columns(analysis_.figures(), findings_,
+                                       setup.profile.aircraft.registration, true)) {
     columns_.for_each([&](ColumnRef c) {
       chosen_.push_back(c);
       decoders_.push_back(value_decoder(c));
@@ -163,13 +164,14 @@ class SqliteOutput final : public LogOutput {
     if (rec.origin == Origin::LOGBOOK) {
       // A record of the logbook: its flight is numbered anew over the whole history, and its
       // phase found anew over its flight.
-      if (event.flight == rec.stored_flight &&
+      if (event.flight == rec.stored_flight && rec.stored_flight_id == key() &&
           rec.stored_phase == static_cast<std::uint8_t>(event.phase) + 1) {
         return true;
       }
       update_flight_.integer(1, event.flight);
       update_flight_.text(2, phase);
-      update_flight_.integer(3, rec.stored_row);
+      update_flight_.integer(3, key());
+      update_flight_.integer(4, rec.stored_row);
       return writer_.run(update_flight_) == SQLITE_DONE || fail(0);
     }
     sqlite3_stmt* insert = insert_record_.get();
@@ -186,6 +188,7 @@ class SqliteOutput final : public LogOutput {
     sqlite3_bind_int64(insert, i++, rec.timestamp);
     sqlite3_bind_int(insert, i++, rec.revision);
     sqlite3_bind_int64(insert, i++, event.flight);
+    sqlite3_bind_int64(insert, i++, key());
     sqlite3_bind_text(insert, i++, phase.data(), static_cast<int>(phase.size()), SQLITE_STATIC);
     const RecordView& view = event.view();
     for (std::size_t c = 0; c < chosen_.size(); ++c, ++i) {
@@ -230,7 +233,7 @@ class SqliteOutput final : public LogOutput {
     if (!write_cruise()) return false;
     const FlightSummary& flight = analysis_.summary();
     if (flight.findings > 0) count_ += {flight.findings, 1};
-    return write_flight(flight);
+    return settle_key(flight) && write_flight(flight);
   }
 
   void logs_read(std::span<const LogFacts> logs) override {
@@ -280,7 +283,7 @@ class SqliteOutput final : public LogOutput {
     if (history_ == nullptr) {
       std::string create =
           "CREATE TABLE records (time TEXT, clock INTEGER NOT NULL, layout INTEGER NOT NULL, "
-          "flight INTEGER NOT NULL, phase TEXT";
+          "flight INTEGER NOT NULL, flight_id INTEGER, phase TEXT";
       for (const ColumnRef& c : chosen_) {
         create += concat({", ", sql_name(column_name(c.block, *c.field)), " ",
                           is_real(*c.field) ? "REAL" : "INTEGER"});
@@ -300,6 +303,12 @@ class SqliteOutput final : public LogOutput {
         return false;
       }
       if (!exec("PRAGMA user_version = " + std::to_string(LOGBOOK_VERSION))) return false;
+      // A logbook of version 2: its records gain their flights' keys (given below, as every
+      // record's is).
+      if (present.count("flight_id") == 0 &&
+          !exec("ALTER TABLE records ADD COLUMN flight_id INTEGER")) {
+        return false;
+      }
       // A block the logbook has had no log with: its columns are added (NULL in the records
       // it holds).
       for (const ColumnRef& c : chosen_) {
@@ -311,8 +320,8 @@ class SqliteOutput final : public LogOutput {
         }
       }
     }
-    std::string insert = "INSERT INTO records (time, clock, layout, flight, phase";
-    std::string values = "?, ?, ?, ?, ?";
+    std::string insert = "INSERT INTO records (time, clock, layout, flight, flight_id, phase";
+    std::string values = "?, ?, ?, ?, ?, ?";
     for (const ColumnRef& c : chosen_) {
       insert += ", " + sql_name(column_name(c.block, *c.field));
       values += ", ?";
@@ -323,13 +332,13 @@ class SqliteOutput final : public LogOutput {
         {", record_key) VALUES (", values, ", ?) ON CONFLICT (clock, record_key) DO NOTHING"});
     return exec(kIdentityTables) && insert_record_.prepare(db_, insert) &&
            insert_packet_.prepare(db_, "INSERT INTO packets VALUES (?, ?)") &&
-           update_flight_.prepare(db_,
-                                  "UPDATE records SET flight = ?, phase = ? WHERE rowid = ?") &&
+           update_flight_.prepare(
+               db_, "UPDATE records SET flight = ?, phase = ?, flight_id = ? WHERE rowid = ?") &&
            make_flights_table() && make_cruise_table() &&
            (!findings_ ||
             (anew("findings", kFindingsTable) &&
              insert_finding_.prepare(
-                 db_, "INSERT INTO findings VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)")));
+                 db_, "INSERT INTO findings VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)")));
   }
 
   bool make_flights_table() {
@@ -340,6 +349,9 @@ class SqliteOutput final : public LogOutput {
           break;
         case FlightColumn::FLIGHT:
           flight_fields_.push_back({c.name, "INTEGER PRIMARY KEY", &c});
+          break;
+        case FlightColumn::FLIGHT_ID:
+          flight_fields_.push_back({c.name, "INTEGER UNIQUE", &c});
           break;
         case FlightColumn::START:
         case FlightColumn::END:
@@ -385,8 +397,8 @@ class SqliteOutput final : public LogOutput {
                       figure_is_integer(id, profile_) ? "INTEGER" : "REAL"});
       insert += ", ?";
     }
-    return anew("cruise", create + ", aircraft TEXT)") &&
-           insert_cruise_.prepare(db_, insert + ", ?)");
+    return anew("cruise", create + ", aircraft TEXT, flight_id INTEGER)") &&
+           insert_cruise_.prepare(db_, insert + ", ?, ?)");
   }
 
   bool write_cruise() {
@@ -401,6 +413,7 @@ class SqliteOutput final : public LogOutput {
       int i = 7;
       for (const FigureId id : cruise_figures_) bind_figure(insert, i++, id, s.figures[id]);
       bind_registration(insert_cruise_, i);
+      insert_cruise_.integer(i + 1, key());
       if (writer_.run(insert_cruise_) != SQLITE_DONE) return fail(0);
     }
     segments_.clear();
@@ -432,6 +445,9 @@ class SqliteOutput final : public LogOutput {
           break;
         case FlightColumn::FLIGHT:
           sqlite3_bind_int64(insert, i, values.flight);
+          break;
+        case FlightColumn::FLIGHT_ID:
+          sqlite3_bind_int64(insert, i, values.flight_id);
           break;
         case FlightColumn::START:
           bind_time(insert_flight_, i, values.first_time, values.first_layout);
@@ -481,9 +497,40 @@ class SqliteOutput final : public LogOutput {
       sqlite3_bind_double(insert, 11, std::strtod(finding_peak(f, profile_).c_str(), nullptr));
       insert_finding_.text(12, finding_unit(f, profile_));
       bind_registration(insert_finding_, 13);
+      insert_finding_.integer(14, key());
       if (writer_.run(insert_finding_) != SQLITE_DONE) return fail(0);
     }
     found_.clear();
+    return true;
+  }
+
+  // The key of the flight being written so far (settled when it ends), remembered as one its
+  // rows were written with.
+  std::int64_t key() {
+    const std::int64_t id = analysis_.flight_id();
+    if (keys_.empty() || keys_.back() != id) keys_.push_back(id);
+    return id;
+  }
+
+  // The rows of the flight written with a key other than the one it settled on (a record of
+  // the logbook that kept its key came after them: the flight's start, brought by a later
+  // download) are given that key.
+  bool settle_key(const FlightSummary& flight) {
+    for (const std::int64_t written : keys_) {
+      if (written == flight.flight_id) continue;
+      for (const auto& [table, clock] :
+           {std::pair{"records", "clock"}, std::pair{"findings", "start_clock"},
+            std::pair{"cruise", "start_clock"}}) {
+        if (!findings_ && std::string_view(table) == "findings") continue;
+        if (!exec(concat({"UPDATE ", table, " SET flight_id = ", std::to_string(flight.flight_id),
+                          " WHERE flight_id = ", std::to_string(written), " AND ", clock,
+                          " BETWEEN ", std::to_string(flight.first_time), " AND ",
+                          std::to_string(flight.last_time)}))) {
+          return fail(0);
+        }
+      }
+    }
+    keys_.clear();
     return true;
   }
 
@@ -593,6 +640,9 @@ class SqliteOutput final : public LogOutput {
     std::vector<DescriptionRow> described = description_rows(columns_, profile_);
     // flight, phase and the columns, their values as logged
     rows.push_back(std::move(described[1]));
+    rows.push_back({"flight_id", "record", "", "integer", "",
+                    "the flight's key: the clock of its first record when the logbook first "
+                    "held it"});
     rows.push_back({"phase", "record", "", "text", "", "the flight's phase in the record"});
     rows.insert(rows.end(), std::make_move_iterator(described.begin() + 2),
                 std::make_move_iterator(described.end()));
@@ -682,6 +732,7 @@ class SqliteOutput final : public LogOutput {
   Statement insert_record_, insert_packet_, update_flight_, insert_flight_, insert_finding_,
       insert_cruise_;
   std::vector<FigureId> cruise_figures_;
+  std::vector<std::int64_t> keys_;  // of the flight being written, as its rows were written
   std::vector<CruiseSegment> segments_;
   TimeCellCache time_cache_;
   char time_text_[32] = {};  // of the record being inserted
