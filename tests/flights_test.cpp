@@ -136,12 +136,25 @@ TEST(Selection, TimesInUtcOrAZoneArePlacedOnTheClock) {
   }
 }
 
-TEST(Selection, FlightListsAreNumbersRangesAndLast) {
+TEST(Selection, FlightListsAreNumbersRangesLastAndKeys) {
+  // Six flights keyed 900000100, 900000200, ... 900000600.
+  std::vector<FlightFacts> spans(6);
+  for (std::size_t n = 0; n < spans.size(); ++n) {
+    spans[n].number = static_cast<std::int64_t>(n) + 1;
+    spans[n].flight_id = 900000000 + spans[n].number * 100;
+  }
   struct Case {
     const char* text;
     std::vector<std::int64_t> chosen;  // of flights 1 to 6 in a log of 6; empty: refused
   };
   const Case cases[] = {
+      {"900000200", {2}},
+      {"900000200-900000400", {2, 3, 4}},
+      {"3-900000500", {3, 4, 5}},
+      {"900000300-last,1", {1, 3, 4, 5, 6}},
+      {"5-900000200", {}},
+      {"900000250", {}},
+      {"7", {}},
       {"3", {3}},
       {"2,5", {2, 5}},
       {"2-4", {2, 3, 4}},
@@ -159,16 +172,15 @@ TEST(Selection, FlightListsAreNumbersRangesAndLast) {
       {"a", {}},
       {"1 2", {}},
       {"last-3", {}},
-      {"1234567890", {}},
+      {"1234567890123", {}},
       {"2--3", {}},
   };
   for (const Case& c : cases) {
     FlightList list;
     std::string error;
-    const bool parsed = parse_flight_list(c.text, list, error);
-    EXPECT_EQ(parsed, !c.chosen.empty()) << c.text << ": " << error;
-    if (!parsed) continue;
-    ASSERT_TRUE(list.resolve(6, error)) << error;
+    const bool taken = parse_flight_list(c.text, list, error) && list.resolve(6, spans, error);
+    EXPECT_EQ(taken, !c.chosen.empty()) << c.text << ": " << error;
+    if (!taken) continue;
     std::vector<std::int64_t> chosen;
     for (std::int64_t f = 0; f <= 7; ++f) {
       if (list.contains(f)) chosen.push_back(f);
@@ -178,8 +190,11 @@ TEST(Selection, FlightListsAreNumbersRangesAndLast) {
   FlightList list;
   std::string error;
   ASSERT_TRUE(parse_flight_list("2,7-last", list, error));
-  EXPECT_FALSE(list.resolve(6, error));
-  EXPECT_EQ(error, "there is no flight 7: the log has 6 flights");
+  EXPECT_FALSE(list.resolve(6, spans, error));
+  EXPECT_EQ(error, "there is no flight 7: the log has 6 flights, and none has the flight_id 7");
+  ASSERT_TRUE(parse_flight_list("5-900000200", list, error));
+  EXPECT_FALSE(list.resolve(6, spans, error));
+  EXPECT_EQ(error, "the range '5-900000200' starts after it ends");
 }
 
 std::vector<std::string> lines_of(const std::string& text) {

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 #include <sqlite3.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -326,6 +327,14 @@ TEST_F(History, AFlightKeepsItsKeyWhenItsStartComesLater) {
             std::to_string(std::stoll(first.substr(key.size() + 1)) -
                            std::stoll(now.substr(key.size() + 1))))
       << "a record a second from the new start";
+  // --flight takes the key as well as the number, which the older download moved on.
+  const std::string number =
+      query_text(book, "SELECT flight FROM flights WHERE flight_id = " + key);
+  const ProcessResult by_key = run({"--flight", key, "--flights", "csv", book});
+  ASSERT_EQ(by_key.status, 0) << by_key.err;
+  EXPECT_EQ(by_key.out, run({"--flight", number, "--flights", "csv", book}).out);
+  EXPECT_NE(by_key.out.find("," + number + "," + key + ","), std::string::npos) << by_key.out;
+  EXPECT_EQ(std::count(by_key.out.begin(), by_key.out.end(), '\n'), 2) << by_key.out;
 }
 
 // A file that holds no record, or that cannot be opened, is named, with what to do where it

@@ -52,16 +52,14 @@ void FlightAnalysis::start(const FlightFacts& facts) {
   if (cruise_) cruise_->start(facts.number);
   for (const auto& rule : rules_) rule->start();
   waiting_ = {};  // of an earlier flight, not taken
-  kept_id_ = false;
+  keys_.start();
+  summary_.flight_id = scanned_key_ = facts.flight_id;
 }
 
 void FlightAnalysis::add(const RecordEvent& event) {
-  // The flight's key: the first a logbook kept for its records, else its first record's clock.
-  if (!kept_id_ && (summary_.records == 0 || event.rec.stored_flight_id != 0)) {
-    kept_id_ = event.rec.stored_flight_id != 0;
-    std::int64_t id = kept_id_ ? event.rec.stored_flight_id : event.rec.timestamp;
-    while (taken_ids_.count(id) != 0) ++id;
-    summary_.flight_id = id;
+  if (scanned_key_ == 0) {
+    keys_.add(event.rec);
+    summary_.flight_id = keys_.key();
   }
   summary_.last_time = event.rec.timestamp;
   summary_.last_layout = event.rec.revision;
@@ -102,7 +100,7 @@ void FlightAnalysis::add(const RecordEvent& event) {
 }
 
 void FlightAnalysis::finish() {
-  taken_ids_.insert(summary_.flight_id);
+  keys_.finish();
   if (cruise_) cruise_->finish();
   for (const auto& rule : rules_) rule->finish(*this);
 }

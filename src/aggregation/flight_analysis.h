@@ -10,7 +10,6 @@
 #include <cstdint>
 #include <memory>
 #include <queue>
-#include <set>
 #include <vector>
 
 #include "aggregation/figures/figure_table.h"
@@ -20,6 +19,7 @@
 #include "aggregation/values/record_values.h"
 #include "profile/profile.h"
 #include "selection/flight_events.h"
+#include "selection/flight_keys.h"
 
 namespace korvex {
 
@@ -85,8 +85,8 @@ class FlightAnalysis final : private FindingSink {
   };
   std::priority_queue<Finding, std::vector<Finding>, Later> waiting_;
   mutable FlightSummary summary_;
-  bool kept_id_ = false;              // the flight's key is one a logbook kept
-  std::set<std::int64_t> taken_ids_;  // the keys of the run's earlier flights
+  FlightKeys keys_;               // of the flights its records come from
+  std::int64_t scanned_key_ = 0;  // the flight's key as the flight scan found it, or 0
 };
 
 }  // namespace korvex

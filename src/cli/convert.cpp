@@ -564,7 +564,7 @@ int scan(const RunPlan& plan, ScanResult& result, OutBuffer& out, Messages& mess
   }
   result.selection = plan.selection;
   std::string error;
-  if (!result.selection.flights.resolve(result.flights.flights, error)) {
+  if (!result.selection.flights.resolve(result.flights.flights, result.flights.spans, error)) {
     return refuse(messages, error);
   }
   if (plan.split_dir.empty()) return EXIT_DONE;

@@ -46,7 +46,8 @@ struct OptionDef {
 constexpr OptionDef kOptions[] = {
     {OptionId::FLIGHTS, 0, "flights", "", "a row per flight instead of a row per record"},
     {OptionId::FLIGHT, 0, "flight", "LIST",
-     "only these flights: numbers and ranges, such as 3 or 2,5 or 2-4 or last"},
+     "only these flights: numbers and ranges, such as 3 or 2,5 or 2-4 or last, or their "
+     "flight_id"},
     {OptionId::FROM, 0, "from", "TIME", "only records at or after TIME"},
     {OptionId::TO, 0, "to", "TIME", "only records at or before TIME"},
     {OptionId::GAP, 0, "gap", "SECONDS",

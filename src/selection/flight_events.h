@@ -17,6 +17,7 @@ namespace korvex {
 // flight scan (`scanned`) also the rest, over the flight's selected records.
 struct FlightFacts {
   std::int64_t number = 0;
+  std::int64_t flight_id = 0;  // its key, when a flight scan worked it out (else 0)
   std::uint32_t first_time = 0;
   RecordLayout first_layout = 0;
   bool scanned = false;

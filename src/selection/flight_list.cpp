@@ -14,7 +14,7 @@ bool parse_number(std::string_view text, std::int64_t& number) {
     number = LAST_FLIGHT;
     return true;
   }
-  if (text.empty() || text.size() > 9) return false;
+  if (text.empty() || text.size() > 12) return false;
   number = 0;
   for (const char c : text) {
     if (c < '0' || c > '9') return false;
@@ -61,14 +61,31 @@ bool parse_flight_list(std::string_view text, FlightList& list, std::string& err
   }
 }
 
-bool FlightList::resolve(std::int64_t flights, std::string& error) {
+bool FlightList::resolve(std::int64_t flights, std::span<const FlightFacts> spans,
+                         std::string& error) {
+  // The number of the flight `n` stands for: itself, the last flight, or the flight keyed `n`.
+  const auto number = [&](std::int64_t& n) {
+    if (n == LAST_FLIGHT) n = flights;
+    if (n <= flights) return true;
+    const auto keyed = std::find_if(spans.begin(), spans.end(),
+                                    [n](const FlightFacts& f) { return f.flight_id == n; });
+    if (keyed == spans.end()) {
+      error = concat({"there is no flight ", std::to_string(n), ": the log has ",
+                      std::to_string(flights), flights == 1 ? " flight" : " flights",
+                      ", and none has the flight_id ", std::to_string(n)});
+      return false;
+    }
+    n = keyed->number;
+    return true;
+  };
   for (FlightRange& r : ranges) {
-    if (r.first == LAST_FLIGHT) r.first = flights;
-    if (r.last == LAST_FLIGHT) r.last = flights;
-    const std::int64_t missing = r.first > flights ? r.first : r.last > flights ? r.last : 0;
-    if (missing != 0) {
-      error = concat({"there is no flight ", std::to_string(missing), ": the log has ",
-                      std::to_string(flights), flights == 1 ? " flight" : " flights"});
+    const auto name = [](std::int64_t n) {
+      return n == LAST_FLIGHT ? std::string("last") : std::to_string(n);
+    };
+    const std::string item = concat({name(r.first), "-", name(r.last)});
+    if (!number(r.first) || !number(r.last)) return false;
+    if (r.first > r.last) {
+      error = concat({"the range ", quoted(item), " starts after it ends"});
       return false;
     }
   }

@@ -4,6 +4,7 @@
 
 #include "record/timestamp.h"
 #include "selection/flight_cutter.h"
+#include "selection/flight_keys.h"
 
 namespace korvex {
 
@@ -20,6 +21,7 @@ class FlightSpans final : public RecordConsumer {
     scan_.flights = flight;
     if (!window_.contains(rec.timestamp)) return true;
     if (scan_.spans.empty() || scan_.spans.back().number != flight) {
+      if (!scan_.spans.empty()) keys_.finish();
       FlightFacts facts;
       facts.number = flight;
       facts.first_time = rec.timestamp;
@@ -33,6 +35,8 @@ class FlightSpans final : public RecordConsumer {
     span.last_layout = rec.revision;
     span.last_record = ordinal;
     ++span.records;
+    keys_.add(rec);
+    span.flight_id = keys_.key();
     const RecordEvent event(rec, flight);
     if (event.fix()) {
       ++span.fixes;
@@ -51,6 +55,7 @@ class FlightSpans final : public RecordConsumer {
   FlightCutter cutter_;
   const TimeWindow& window_;
   FlightScan& scan_;
+  FlightKeys keys_;
   std::uint64_t ordinal_ = 0;
 };
 
