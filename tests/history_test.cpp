@@ -179,6 +179,11 @@ TEST_F(History, ALogbookKnowsItsAircraft) {
         "N101")
         << table;
   }
+  // Its data dictionary labels the cylinders as the findings and the report name them.
+  EXPECT_EQ(query_text(book,
+                       "SELECT group_concat(label, ',') FROM columns WHERE name IN "
+                       "('telm1_tc1', 'telm1_tc9', 'telm1_o_t', 'telm2_tc12')"),
+            "Oil temperature,EGT 1,CHT 3,CHT 6");
   // Another aircraft's profile: refused, both named, nothing changed.
   const std::string before = bytes_of(book);
   const ProcessResult other = run({"--profile", n102, "-o", book, "sqlite", late});

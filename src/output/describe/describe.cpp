@@ -8,6 +8,7 @@
 
 #include "fields/base_fields.h"
 #include "io/concat.h"
+#include "output/cells/column_label.h"
 #include "output/csv/csv_table.h"
 
 namespace korvex {
@@ -92,11 +93,10 @@ std::vector<DescriptionRow> description_rows(const ColumnSet& columns, const Pro
       {std::string(FLIGHT_NAME), std::string(kRecord), "", "integer"}};
   if (columns.phase) rows.push_back({std::string(PHASE_NAME), std::string(kRecord), "", "text"});
   columns.for_each([&](ColumnRef c) {
-    const ColumnSetup* setup = profile.setup(c);
-    Row& row = rows.emplace_back(Row{column_name(c.block, *c.field),
-                                     std::string(BLOCK_NAMES[c.block]), std::string(c.field->label),
-                                     type_of(c, profile, calibrated), unit_of(c, profile),
-                                     setup != nullptr ? setup->label : std::string()});
+    Row& row =
+        rows.emplace_back(Row{column_name(c.block, *c.field), std::string(BLOCK_NAMES[c.block]),
+                              std::string(c.field->label), type_of(c, profile, calibrated),
+                              unit_of(c, profile), column_label(c, profile)});
     calibration_cells(profile.calibration(c), row);
   });
   return rows;

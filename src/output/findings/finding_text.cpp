@@ -5,6 +5,7 @@
 
 #include "fields/column_set.h"
 #include "io/concat.h"
+#include "output/cells/column_label.h"
 
 namespace korvex {
 
@@ -25,22 +26,6 @@ std::string engine_name(const Profile& profile, int block) {
   const EngineSetup& e = *profile.engine(block);
   return e.name.empty() ? concat({"engine ", std::to_string(block)}) : e.name;
 }
-
-// The cylinder of a thermocouple that the profile names: "EGT 3", or empty.
-std::string cylinder(ColumnRef column, const Profile& profile) {
-  const EngineSetup* e = profile.engine(column.block);
-  const int tc = thermocouple(column);
-  if (e == nullptr || tc == 0) return {};
-  for (const auto& [list, word] : {std::pair{&e->egt, "EGT "}, std::pair{&e->cht, "CHT "}}) {
-    const auto at = std::find(list->begin(), list->end(), tc);
-    if (at != list->end()) return concat({word, std::to_string(at - list->begin() + 1)});
-  }
-  return {};
-}
-
-}  // namespace
-
-namespace {
 
 // The words of each kind of finding: what it is, and what its column is called when it names
 // no column of the log's (an engine's spread).
@@ -75,8 +60,7 @@ std::string finding_column(const Finding& f) {
 std::string finding_label(const Finding& f, const Profile& profile) {
   std::string label(text_of(f.kind).own_label);
   if (label.empty()) {
-    const ColumnSetup* setup = profile.setup(f.column);
-    label = setup != nullptr && !setup->label.empty() ? setup->label : cylinder(f.column, profile);
+    label = column_label(f.column, profile);
     if (label.empty()) label = std::string(f.column.field->label);
   }
   if (profile.engine(f.column.block) != nullptr) {
