@@ -2,7 +2,7 @@
 # log file.
 _KorvexLogDump() {
   local cur=${COMP_WORDS[COMP_CWORD]} prev=${COMP_WORDS[COMP_CWORD - 1]}
-  local options="--flights --flight --from --to --gap --columns -o --output --split -f --force --merge-instruments --utc-offset --describe --findings --cruise --calibrated --profile --no-profile --profile-template -q --quiet -h --help -V --version --"
+  local options="--flights --flight --from --to --gap --columns -o --output --split -f --force --merge-instruments --utc-offset --describe --findings --cruise --trends --calibrated --profile --no-profile --profile-template -q --quiet -h --help -V --version --"
   local with_value=" --flight --from --to --gap --columns -o --output --split --utc-offset --profile "
   local formats="tab comma space csv tsv gpx kml html sqlite"
   # The column names (as the csv header gives them) and classic labels --columns takes, and the

@@ -28,7 +28,7 @@ TEST(Profile, ErrorsNameTheFileTheLineAndTheKey) {
       {"title = 3\n", "p.toml:1: title: is no text; write it in double quotes"},
       {"\n\ntitel = \"x\"\n",
        "p.toml:3: titel: unknown key; a profile has title, [aircraft], [columns.NAME], "
-       "[engines.1], [engines.2], [airborne] and [phases]"},
+       "[engines.1], [engines.2], [airborne], [phases] and [trends]"},
       {"[aircraft]\nregistration = \"N1 23\"\n",
        "p.toml:2: aircraft.registration: is no registration or serial (letters, digits, '-', "
        "'.' or '/', at most 32)"},
@@ -104,6 +104,14 @@ TEST(Profile, ErrorsNameTheFileTheLineAndTheKey) {
        "p.toml:2: phases.climb: unknown key; [phases] takes takeoff_seconds, landing_seconds, "
        "vertical_speed, vertical_seconds, cruise_seconds, cruise_altitude, cruise_rpm and "
        "cruise_map"},
+      {"[trends]\nbaseline_flights = 1\n",
+       "p.toml:2: trends.baseline_flights: is no whole number of flights from 2 to 1000"},
+      {"[trends]\nbaseline_flights = 4\nbaseline_min = 6\n",
+       "p.toml:1: trends.baseline_min: is more than trends.baseline_flights (4)"},
+      {"[trends]\npower_map = -1\n", "p.toml:2: trends.power_map: is less than 0"},
+      {"[trends]\nflights = 3\n",
+       "p.toml:2: trends.flights: unknown key; [trends] takes baseline_flights, baseline_min, "
+       "power_rpm and power_map"},
       // nan and inf are TOML's numbers, but no limits.
       {"[columns.alt]\nmax = nan\n", "p.toml:2: columns.alt.max: is no finite number"},
       {"[columns.telm1_o_t]\nmin = -inf\n", "p.toml:2: columns.telm1_o_t.min: is no finite number"},

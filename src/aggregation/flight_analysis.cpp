@@ -107,6 +107,7 @@ void FlightAnalysis::finish() {
 
 void FlightAnalysis::found(const Finding& finding) {
   ++summary_.findings;
+  ++summary_.findings_by_kind[static_cast<std::size_t>(finding.kind)];
   if (!keep_findings_) return;
   Finding f = finding;
   f.flight = summary_.flight;

@@ -82,7 +82,7 @@ struct WrittenTotals {
 };
 
 // `table`: what the output wrote instead of records: its --flights, --findings or --cruise.
-enum class Table { RECORDS, FLIGHTS, FINDINGS, CRUISE };
+enum class Table { RECORDS, FLIGHTS, FINDINGS, CRUISE, TRENDS };
 
 void print_summary(Messages& messages, const FormatEntry& format, Table table,
                    const WrittenTotals& t) {
@@ -97,7 +97,7 @@ void print_summary(Messages& messages, const FormatEntry& format, Table table,
   const std::string flights = counted(t.flights, "flight", "flights");
   const std::string records = counted(t.records, "record", "records");
   std::string text;
-  if (table == Table::FLIGHTS) {
+  if (table == Table::FLIGHTS || table == Table::TRENDS) {
     text = concat({counted(t.rows, "flight", "flights"), " from ", records});
   } else if (table == Table::FINDINGS) {
     text = concat({counted(t.rows, "finding", "findings"), " in ", flights});
@@ -436,6 +436,7 @@ struct RunPlan {
   bool describe = false;
   bool findings_asked = false;  // --findings
   bool cruise = false;          // --cruise
+  bool trends = false;          // --trends
   bool flights_table = false;   // --flights
   std::string flight_columns;   // --columns with --flights: the list, checked
   bool calibrated = false;      // --calibrated
@@ -531,11 +532,13 @@ bool plan_run(const Options& options, const std::vector<RunLog>& logs, Logbook* 
   plan.describe = options.describe;
   plan.findings_asked = options.findings;
   plan.cruise = options.cruise;
+  plan.trends = options.trends;
   plan.flights_table = options.flights_table;
   plan.calibrated = options.calibrated;
   // The findings need the phases only for limits restricted to them.
   plan.phases = (needs & NEEDS_PHASES) != 0 || plan.columns.phase || options.flights_table ||
-                (options.findings && options.profile.limits_by_phase()) || options.cruise;
+                (options.findings && options.profile.limits_by_phase()) || options.cruise ||
+                options.trends;
   plan.zone = TimeZone{options.utc_offset_given, options.utc_offset};
   plan.profile = &options.profile;
   plan.profile_path = options.profile.path;
@@ -775,7 +778,8 @@ std::unique_ptr<LogOutput> make_output(const RunPlan& plan, const RunInputs& inp
                           plan.calibrated,
                           plan.selection.gap,
                           plan.recut,
-                          plan.recut_from};
+                          plan.recut_from,
+                          plan.trends};
   return plan.format->make(setup);
 }
 
@@ -886,6 +890,7 @@ int run_pass(const RunPlan& plan, const ScanResult* scanned, const std::vector<R
   const Table table = plan.flights_table    ? Table::FLIGHTS
                       : plan.findings_asked ? Table::FINDINGS
                       : plan.cruise         ? Table::CRUISE
+                      : plan.trends         ? Table::TRENDS
                                             : Table::RECORDS;
   print_summary(messages, *plan.format, table,
                 {output->rows(), filter.selected(), filter.flights(), outcome.bad_packets});

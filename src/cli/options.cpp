@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cstdint>
 #include <optional>
+#include <utility>
 #include <vector>
 
 namespace korvex {
@@ -26,6 +27,7 @@ enum class OptionId {
   DESCRIBE,
   FINDINGS,
   CRUISE,
+  TRENDS,
   CALIBRATED,
   PROFILE,
   NO_PROFILE,
@@ -69,6 +71,8 @@ constexpr OptionDef kOptions[] = {
      "every limit of the profile exceeded, a row each, instead of records"},
     {OptionId::CRUISE, 0, "cruise", "",
      "every cruise segment with its medians (RPM, MAP, flow, EGTs, ...), a row each"},
+    {OptionId::TRENDS, 0, "trends", "",
+     "a row per flight: its cruise figures beside their baselines over the flights before"},
     {OptionId::CALIBRATED, 0, "calibrated", "",
      "csv and tsv: the values of the columns the profile calibrates in its units, not as logged"},
     {OptionId::PROFILE, 0, "profile", "FILE",
@@ -135,6 +139,9 @@ bool apply_option(OptionId id, std::string_view value, ParsedCommandLine& parsed
       return true;
     case OptionId::CRUISE:
       o.cruise = true;
+      return true;
+    case OptionId::TRENDS:
+      o.trends = true;
       return true;
     case OptionId::NO_PROFILE:
       o.no_profile = true;
@@ -220,6 +227,7 @@ constexpr RefusedWords kRefusedWords[] = {
     {"--flights", Refused::FLIGHTS, false},
     {"--findings", Refused::FINDINGS, false},
     {"--cruise", Refused::CRUISE, false},
+    {"--trends", Refused::TRENDS, false},
     {"--split", Refused::SPLIT, false},
     {"--flight, --from and --to", Refused::SELECTION, true},
     {"--utc-offset", Refused::UTC_OFFSET, false},
@@ -238,6 +246,8 @@ bool given(const Options& o, Refused option) {
       return o.findings;
     case Refused::CRUISE:
       return o.cruise;
+    case Refused::TRENDS:
+      return o.trends;
     case Refused::SPLIT:
       return !o.split_dir.empty();
     case Refused::SELECTION:
@@ -271,20 +281,30 @@ bool format_refuses(const Options& o, std::span<const Refused> kinds, std::strin
 bool check_combination(const Options& o, std::string& error) {
   const FormatEntry& format = *o.format;
   constexpr Refused kFirst[] = {Refused::COLUMNS, Refused::FLIGHTS, Refused::FINDINGS,
-                                Refused::CRUISE};
+                                Refused::CRUISE, Refused::TRENDS};
   constexpr Refused kThen[] = {Refused::SPLIT, Refused::SELECTION, Refused::UTC_OFFSET,
                                Refused::DESCRIBE, Refused::CALIBRATED};
   if (format_refuses(o, kFirst, error)) return false;
-  if ((o.findings || o.cruise) && o.columns_given) {
-    error = concat({"--columns does not go with ", o.findings ? "--findings" : "--cruise",
-                    ", whose columns are fixed"});
-  } else if (o.findings && (o.flights_table || o.describe || o.cruise)) {
-    error = concat({"--findings does not go with ",
-                    o.flights_table ? "--flights" : (o.cruise ? "--cruise" : "--describe"),
-                    ": each writes rows of its own"});
-  } else if (o.cruise && (o.flights_table || o.describe)) {
-    error = concat({"--cruise does not go with ", o.flights_table ? "--flights" : "--describe",
-                    ": each writes rows of its own"});
+  // The options that write rows of their own instead of records, those given.
+  std::vector<std::string_view> tables;
+  for (const auto& [option, given] : {std::pair{"--findings", o.findings},
+                                      {"--cruise", o.cruise},
+                                      {"--trends", o.trends},
+                                      {"--flights", o.flights_table},
+                                      {"--describe", o.describe}}) {
+    if (given) tables.emplace_back(option);
+  }
+  if (!tables.empty() && tables.front() != "--flights" && tables.front() != "--describe" &&
+      o.columns_given) {
+    error = concat({"--columns does not go with ", tables.front(), ", whose columns are fixed"});
+  } else if (tables.size() > 1 && tables[0] != "--flights" && tables[0] != "--describe") {
+    error = concat({tables[0], " does not go with ", tables[1], ": each writes rows of its own"});
+  } else if (o.trends && (!o.selection.flights.all() || !o.selection.window.all())) {
+    error =
+        "--trends does not go with --flight, --from or --to: each flight's baseline is made of "
+        "every flight before it";
+  } else if (o.trends && !o.split_dir.empty()) {
+    error = "--split does not go with --trends, which writes one row per flight";
   } else if (!format.output_file.empty() && o.output_path.empty()) {
     error = concat({format.word, " needs -o FILE: ", format.output_file});
   } else if (format_refuses(o, kThen, error)) {

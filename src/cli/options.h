@@ -36,6 +36,7 @@ struct Options {
   bool describe = false;     // --describe: the columns instead of the records
   bool findings = false;     // --findings: the findings instead of the records
   bool cruise = false;       // --cruise: the cruise segments instead of the records
+  bool trends = false;       // --trends: a row per flight with its cruise figures and baselines
   bool calibrated = false;   // --calibrated: csv and tsv show calibrated values
   std::string profile_path;  // --profile FILE
   bool no_profile = false;   // --no-profile

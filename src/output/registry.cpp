@@ -21,6 +21,7 @@ constexpr Refusal kTrackRefuses[] = {
     {Refused::FLIGHTS, "which writes a track per flight"},
     {Refused::FINDINGS, "which writes tracks"},
     {Refused::CRUISE, "which writes tracks"},
+    {Refused::TRENDS, "which writes tracks"},
     {Refused::CALIBRATED, "whose points have fixed units"},
 };
 constexpr unsigned kTrackNeeds = NEEDS_FLIGHT_SCAN | NEEDS_A_FIX;
@@ -34,6 +35,7 @@ constexpr Refusal kReportRefuses[] = {
     {Refused::FLIGHTS, "whose report begins with the flights table"},
     {Refused::FINDINGS, "whose report shows each flight's findings"},
     {Refused::CRUISE, "whose report shows each flight's cruise"},
+    {Refused::TRENDS, "whose report shows each flight's cruise"},
     {Refused::CALIBRATED, "which always shows calibrated values"},
 };
 
@@ -42,6 +44,7 @@ constexpr Refusal kLogbookRefuses[] = {
     {Refused::FLIGHTS, "which stores the records"},
     {Refused::FINDINGS, "which stores the records"},
     {Refused::CRUISE, "which stores the cruise segments in its cruise table"},
+    {Refused::TRENDS, "which stores the cruise segments in its cruise table"},
     {Refused::SPLIT, "which writes one database"},
     {Refused::SELECTION,
      "which keeps every record: select with SQL (WHERE flight = 2, WHERE time >= '2026-06-14')"},

@@ -73,6 +73,18 @@ struct PhaseSetup {
   double cruise_map = 1;         // manifold pressure either side, in its (calibrated) unit
 };
 
+// [trends]: how a flight's cruise figures are set against those of the flights before it. A
+// figure's baseline is the median and interquartile range of its values in the latest
+// `baseline_flights` earlier flights with cruise (at least `baseline_min` of them); a figure that
+// depends on power takes only flights whose cruise RPM and manifold pressure are within the
+// bands of this flight's.
+struct TrendSetup {
+  int baseline_flights = 20;
+  int baseline_min = 5;
+  double power_rpm = 100;  // rpm either side
+  double power_map = 1.5;  // manifold pressure either side, in its (calibrated) unit
+};
+
 // [airborne]
 struct AirborneSetup {
   ColumnRef column;
@@ -90,6 +102,7 @@ struct Profile {  // NOLINT(bugprone-reserved-identifier): the copy of its array
   EngineSetup engines[ENGINE_COUNT];
   AirborneSetup airborne;
   PhaseSetup phases;
+  TrendSetup trends;
 
   // The setup of a column, or nullptr.
   const ColumnSetup* setup(ColumnRef column) const;

@@ -21,8 +21,8 @@ namespace korvex {
 namespace {
 
 constexpr std::string_view kTopKeys =
-    "a profile has title, [aircraft], [columns.NAME], [engines.1], [engines.2], [airborne] and "
-    "[phases]";
+    "a profile has title, [aircraft], [columns.NAME], [engines.1], [engines.2], [airborne], "
+    "[phases] and [trends]";
 constexpr std::string_view kAircraftKeys = "[aircraft] takes registration and serial";
 constexpr std::string_view kColumnKeys =
     "a column takes label, unit, scale, offset, table, min, max, min_seconds, while_running, "
@@ -34,6 +34,10 @@ constexpr std::string_view kAirborneKeys = "[airborne] takes column and min";
 constexpr std::string_view kPhaseKeys =
     "[phases] takes takeoff_seconds, landing_seconds, vertical_speed, vertical_seconds, "
     "cruise_seconds, cruise_altitude, cruise_rpm and cruise_map";
+constexpr std::string_view kTrendKeys =
+    "[trends] takes baseline_flights, baseline_min, power_rpm and power_map";
+// The most flights a baseline may be made of.
+constexpr int kMostBaselineFlights = 1000;
 // The longest registration or serial.
 constexpr std::size_t kIdentityLength = 32;
 // The most seconds a phase's threshold may span (the records held back to find phases).
@@ -77,6 +81,8 @@ class Reader {
         if (const toml::table* t = table(node, name)) airborne(*t);
       } else if (name == "phases") {
         if (const toml::table* t = table(node, name)) phases(*t);
+      } else if (name == "trends") {
+        if (const toml::table* t = table(node, name)) trends(*t);
       } else {
         fail(key.source(), name, concat({"unknown key; ", kTopKeys}));
       }
@@ -421,6 +427,46 @@ class Reader {
       } else {
         fail(k.source(), at, concat({"unknown key; ", kPhaseKeys}));
       }
+    }
+  }
+
+  void trends(const toml::table& t) {
+    TrendSetup& trends = profile_.trends;
+    for (auto&& [k, v] : t) {
+      const std::string what(k.str());
+      const std::string at = concat({"trends.", what});
+      const toml::node& value = v;
+      const auto flights = [&](int& into) {
+        const auto* n = value.as_integer();
+        if (n != nullptr && n->get() >= 2 && n->get() <= kMostBaselineFlights) {
+          into = static_cast<int>(n->get());
+          return;
+        }
+        fail(value.source(), at,
+             concat({"is no whole number of flights from 2 to ",
+                     std::to_string(kMostBaselineFlights)}));
+      };
+      const auto band = [&](double& into) {
+        const std::optional<double> n = number(value, at);
+        if (n && *n < 0) fail(value.source(), at, "is less than 0");
+        if (n && *n >= 0) into = *n;
+      };
+      if (what == "baseline_flights") {
+        flights(trends.baseline_flights);
+      } else if (what == "baseline_min") {
+        flights(trends.baseline_min);
+      } else if (what == "power_rpm") {
+        band(trends.power_rpm);
+      } else if (what == "power_map") {
+        band(trends.power_map);
+      } else {
+        fail(k.source(), at, concat({"unknown key; ", kTrendKeys}));
+      }
+    }
+    if (trends.baseline_min > trends.baseline_flights) {
+      fail(t.source(), "trends.baseline_min",
+           concat({"is more than trends.baseline_flights (",
+                   std::to_string(trends.baseline_flights), ")"}));
     }
   }
 

@@ -8,6 +8,7 @@
 
 #include "aggregation/figures/cruise_figures.h"
 #include "aggregation/figures/figure_table.h"
+#include "aggregation/findings/finding.h"
 #include "aggregation/values/record_values.h"
 #include "fields/gps_fix.h"
 #include "profile/profile.h"
@@ -39,6 +40,7 @@ struct FlightSummary {
   std::array<std::optional<double>, FIGURE_COUNT> figures;
   CylinderValues cylinders[ENGINE_COUNT];
   std::int64_t findings = 0;
+  std::array<std::int64_t, FINDING_KINDS> findings_by_kind{};
   // The log holds the flight in part: its first record is the oldest of all the run read and
   // an engine runs or the aircraft is airborne in it (the older records were overwritten), or
   // its last record is the newest and the same holds (the log was taken off in flight).

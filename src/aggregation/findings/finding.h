@@ -14,6 +14,7 @@ enum class FindingKind : std::uint8_t {
   EGT_SPREAD,   // an engine's EGTs further apart than its egt_spread_max
   CHT_COOLING,  // a cylinder's CHT falling faster than its engine's cht_cooling_max a minute
 };
+inline constexpr std::size_t FINDING_KINDS = 4;
 
 struct Finding {
   std::int64_t flight = 0;

@@ -1,5 +1,6 @@
 #include "output/cells/text_cell.h"
 
+#include <charconv>
 #include <string>
 
 namespace korvex {
@@ -28,6 +29,13 @@ void put_text_cell(OutBuffer& out, DelimiterMode mode, std::string_view text, in
     out.put(mode == DELIM_TAB ? '\t' : ',');
   }
   out.write(text);
+}
+
+std::string fixed_text(double value, int decimals) {
+  char text[64];
+  const char* end =
+      std::to_chars(text, text + sizeof text, value, std::chars_format::fixed, decimals).ptr;
+  return std::string(static_cast<const char*>(text), end);
 }
 
 }  // namespace korvex

@@ -5,6 +5,7 @@
 // tabs and line breaks become blanks in the tab formats.
 #pragma once
 
+#include <string>
 #include <string_view>
 
 #include "io/out_buffer.h"
@@ -14,5 +15,8 @@ namespace korvex {
 
 void put_text_cell(OutBuffer& out, DelimiterMode mode, std::string_view text, int width, bool first,
                    bool quote = false);
+
+// A number with this many decimals ("12.70").
+std::string fixed_text(double value, int decimals);
 
 }  // namespace korvex

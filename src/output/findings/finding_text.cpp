@@ -6,6 +6,7 @@
 #include "fields/column_set.h"
 #include "io/concat.h"
 #include "output/cells/column_label.h"
+#include "output/cells/text_cell.h"
 
 namespace korvex {
 
@@ -14,12 +15,6 @@ namespace {
 std::string shortest(double v) {
   char text[32];
   return std::string(text, std::to_chars(text, text + sizeof text, v).ptr);
-}
-
-std::string fixed(double v, int decimals) {
-  char text[64];
-  return std::string(
-      text, std::to_chars(text, text + sizeof text, v, std::chars_format::fixed, decimals).ptr);
 }
 
 std::string engine_name(const Profile& profile, int block) {
@@ -78,7 +73,7 @@ std::string finding_limit(const Finding& f) {
 }
 
 std::string finding_peak(const Finding& f, const Profile& profile) {
-  return fixed(f.peak, profile.decimals(f.column));
+  return fixed_text(f.peak, profile.decimals(f.column));
 }
 
 std::string finding_unit(const Finding& f, const Profile& profile) {

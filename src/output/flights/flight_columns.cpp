@@ -8,6 +8,7 @@
 #include "fields/column_set.h"
 #include "fields/name_match.h"
 #include "io/concat.h"
+#include "output/cells/text_cell.h"
 
 namespace korvex {
 
@@ -24,13 +25,6 @@ constexpr int kPartialWidth = 7;
 FlightColumn column(std::string name, FlightColumn::Kind kind, int width, FigureId figure = 0) {
   const int named = std::max<int>(width, static_cast<int>(name.size()));
   return {std::move(name), named, kind, figure};
-}
-
-std::string fixed(double value, int decimals) {
-  char text[64];
-  const char* end =
-      std::to_chars(text, text + sizeof text, value, std::chars_format::fixed, decimals).ptr;
-  return std::string(static_cast<const char*>(text), end);
 }
 
 }  // namespace
@@ -106,7 +100,7 @@ std::string figure_text(FigureId figure, const std::optional<double>& value,
     case FigureType::VALUE:
       break;
   }
-  return fixed(*value, figure_decimals(figure, profile));
+  return fixed_text(*value, figure_decimals(figure, profile));
 }
 
 // What an engine is called: the profile's name, or "engine N".
@@ -161,7 +155,7 @@ std::string totals_text(const FlightTotals& totals, const Profile& profile) {
     if (!totals.fuel_used[n]) continue;
     const FigureId id = *totals.fuel_figure[n];
     const std::string unit = figure_unit(id, profile);
-    item(concat({"fuel used ", fixed(*totals.fuel_used[n], figure_decimals(id, profile)),
+    item(concat({"fuel used ", fixed_text(*totals.fuel_used[n], figure_decimals(id, profile)),
                  unit.empty() ? "" : " ", unit, of_engine(n)}));
   }
   if (!totals.partial.empty()) {

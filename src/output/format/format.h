@@ -56,8 +56,9 @@ enum class Refused : std::uint8_t {
   DESCRIBE,    // --describe
   CALIBRATED,  // --calibrated
   CRUISE,      // --cruise
+  TRENDS,      // --trends
 };
-inline constexpr std::size_t REFUSED_KINDS = 9;
+inline constexpr std::size_t REFUSED_KINDS = 10;
 
 // A refusal: the option, and why the format refuses it (after "does not go with FORMAT, ").
 struct Refusal {
@@ -87,6 +88,7 @@ struct OutputSetup {
   // are not read, their flights, findings and cruise kept); 0 with `recut` false: all of them.
   bool recut = false;
   std::uint32_t recut_from = 0;
+  bool trends = false;  // --trends
 };
 
 // What a run did, for the notes at its end.

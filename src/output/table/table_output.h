@@ -15,6 +15,7 @@
 #include "output/flights/flights_table.h"
 #include "output/format/format.h"
 #include "output/format/log_output.h"
+#include "output/trends/trends_table.h"
 
 namespace korvex {
 
@@ -106,6 +107,10 @@ std::unique_ptr<LogOutput> make_table(const OutputSetup& setup,
   }
   if (setup.cruise) {
     return std::make_unique<CruiseTable>(setup.out, mode, kStyle == CellStyle::ANALYSIS,
+                                         setup.columns.sections, setup.profile, zone);
+  }
+  if (setup.trends) {
+    return std::make_unique<TrendsTable>(setup.out, mode, kStyle == CellStyle::ANALYSIS,
                                          setup.columns.sections, setup.profile, zone);
   }
   if (setup.flights_table) {

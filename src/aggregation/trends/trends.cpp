@@ -1,0 +1,196 @@
+#include "aggregation/trends/trends.h"
+
+#include <algorithm>
+#include <charconv>
+#include <cmath>
+#include <limits>
+
+namespace korvex {
+
+namespace {
+
+constexpr double kNone = std::numeric_limits<double>::quiet_NaN();
+constexpr int kSearchedFlights = 10;  // times baseline_flights, for a baseline of power
+
+// The cruise figure of a column among the log's, or nothing.
+std::optional<FigureId> cruise_figure(const std::vector<FigureId>& figures, ColumnRef column,
+                                      FigureKind kind = FigureKind::CRUISE) {
+  for (const FigureId id : figures) {
+    const FigureTraits& f = FIGURES[id];
+    if (f.kind == kind && f.column.block == column.block && f.column.field == column.field) {
+      return id;
+    }
+  }
+  return std::nullopt;
+}
+
+// `v` to `decimals`, as a table shows it.
+double shown(double v, int decimals) {
+  char text[64];
+  const auto written =
+      std::to_chars(text, text + sizeof text, v, std::chars_format::fixed, decimals);
+  double back = v;
+  std::from_chars(text, written.ptr, back);
+  return back;
+}
+
+ColumnRef engine_column(int block, std::string_view label) {
+  return {block, find_field(SECTION_ID_TELM1, label)};
+}
+
+}  // namespace
+
+std::vector<TrendFigure> trend_figures(const std::vector<FigureId>& figures,
+                                       const Profile& profile) {
+  std::vector<TrendFigure> out;
+  for (int engine = 0; engine < ENGINE_COUNT; ++engine) {
+    const int block = SECTION_ID_TELM1 + engine;
+    for (const std::string_view label : {"RPM", "MAP", "flow", "o-t", "oil-p"}) {
+      if (const auto id = cruise_figure(figures, engine_column(block, label))) {
+        const bool by_power = label == "flow" || label == "o-t";
+        out.push_back({*id, figure_decimals(*id, profile), false, engine, 0, false, by_power});
+      }
+    }
+    if (const auto id =
+            cruise_figure(figures, engine_column(block, "tc1"), FigureKind::CRUISE_SPREAD)) {
+      out.push_back({*id, figure_decimals(*id, profile), false, engine, 0, false, false});
+    }
+    const EngineSetup* setup = profile.engine(block);
+    if (setup == nullptr) continue;
+    for (const bool deviation : {false, true}) {
+      for (const bool egt : {true, false}) {
+        const std::vector<int>& tcs = egt ? setup->egt : setup->cht;
+        for (std::size_t c = 0; c < tcs.size(); ++c) {
+          if (const auto id = cruise_figure(figures, thermocouple_column(block, tcs[c]))) {
+            out.push_back({*id, figure_decimals(*id, profile), deviation, engine,
+                           static_cast<int>(c) + 1, egt, !deviation});
+          }
+        }
+      }
+    }
+  }
+  for (const std::string_view label : {"TAS", "m-v"}) {
+    if (const auto id = cruise_figure(figures, {BASE_BLOCK, find_field(BASE_BLOCK, label)})) {
+      out.push_back({*id, figure_decimals(*id, profile), false, -1, 0, false, label == "TAS"});
+    }
+  }
+  return out;
+}
+
+double quantile(std::span<const double> sorted, double p) {
+  const double at = static_cast<double>(sorted.size() - 1) * p;
+  const auto low = static_cast<std::size_t>(std::floor(at));
+  const std::size_t high = std::min(low + 1, sorted.size() - 1);
+  return sorted[low] + (sorted[high] - sorted[low]) * (at - static_cast<double>(low));
+}
+
+TrendAnalysis::TrendAnalysis(std::vector<TrendFigure> figures,
+                             const std::vector<FigureId>& log_figures, const TrendSetup& setup)
+    : figures_(std::move(figures)), setup_(setup) {
+  for (int engine = 0; engine < ENGINE_COUNT; ++engine) {
+    const int block = SECTION_ID_TELM1 + engine;
+    rpm_[engine] = cruise_figure(log_figures, engine_column(block, "RPM"));
+    map_[engine] = cruise_figure(log_figures, engine_column(block, "MAP"));
+    engine_time_[engine] =
+        cruise_figure(log_figures, engine_column(block, "RPM"), FigureKind::ENGINE_TIME);
+    for (const TrendFigure& f : figures_) {
+      if (rpm_[engine] == f.figure) rpm_decimals_[engine] = f.decimals;
+      if (map_[engine] == f.figure) map_decimals_[engine] = f.decimals;
+    }
+  }
+  past_.resize(static_cast<std::size_t>(setup.baseline_flights) * kSearchedFlights);
+  for (Past& p : past_) p.values.resize(figures_.size());
+  row_.values.resize(figures_.size());
+  row_.baselines.resize(figures_.size());
+  scratch_.reserve(static_cast<std::size_t>(setup.baseline_flights));
+}
+
+bool TrendAnalysis::similar(const Past& past, int engine) const {
+  // A difference the band holds, its ends too (20.5 and 19.7 are 0.8 apart, not a bit more).
+  const auto within = [](double now, double then, double band) {
+    return std::isnan(now) || std::abs(then - now) <= band * (1 + 1e-9);  // false for NaN `then`
+  };
+  return within(row_rpm_[engine], past.rpm[engine], setup_.power_rpm) &&
+         within(row_map_[engine], past.map[engine], setup_.power_map);
+}
+
+const TrendRow& TrendAnalysis::add(const FlightSummary& flight,
+                                   std::span<const CruiseSegment> segments) {
+  for (int engine = 0; engine < ENGINE_COUNT; ++engine) {
+    const std::optional<FigureId>& time = engine_time_[engine];
+    if (time && flight.figures[*time]) {
+      seconds_[engine] += *flight.figures[*time];
+      timed_[engine] = true;
+    }
+    row_.engine_hours[engine] = timed_[engine] ? seconds_[engine] / 3600 : kNone;
+  }
+  const CruiseSegment* longest = nullptr;
+  for (const CruiseSegment& s : segments) {
+    if (longest == nullptr || s.seconds() > longest->seconds()) longest = &s;
+  }
+  row_.cruise = longest != nullptr;
+  std::fill(row_.values.begin(), row_.values.end(), kNone);
+  std::fill(row_.baselines.begin(), row_.baselines.end(), Baseline{});
+  const auto plain = static_cast<std::size_t>(setup_.baseline_flights);
+  row_.flights = static_cast<int>(std::min(plain, held_));
+  row_.power_flights = {};
+  if (longest == nullptr) return row_;
+  row_.cruise_first = longest->first_time;
+  row_.cruise_last = longest->last_time;
+  row_.cruise_layout = longest->first_layout;
+  const auto value = [&](FigureId id, int decimals) {
+    return longest->figures[id] ? shown(*longest->figures[id], decimals) : kNone;
+  };
+  for (int engine = 0; engine < ENGINE_COUNT; ++engine) {
+    row_rpm_[engine] = rpm_[engine] ? value(*rpm_[engine], rpm_decimals_[engine]) : kNone;
+    row_map_[engine] = map_[engine] ? value(*map_[engine], map_decimals_[engine]) : kNone;
+  }
+  // The means of each engine's EGTs and CHTs, for the deviations.
+  std::array<std::array<double, 2>, ENGINE_COUNT> sum{}, count{};
+  for (const TrendFigure& f : figures_) {
+    const double v = value(f.figure, f.decimals);
+    if (f.cylinder == 0 || f.deviation || std::isnan(v)) continue;
+    sum[f.engine][f.egt ? 0 : 1] += v;
+    count[f.engine][f.egt ? 0 : 1] += 1;
+  }
+  for (std::size_t k = 0; k < figures_.size(); ++k) {
+    const TrendFigure& f = figures_[k];
+    double v = value(f.figure, f.decimals);
+    if (f.deviation) v -= sum[f.engine][f.egt ? 0 : 1] / count[f.engine][f.egt ? 0 : 1];
+    row_.values[k] = v;
+  }
+  // The baselines, from the latest earlier flights on.
+  for (int engine = 0; engine < ENGINE_COUNT; ++engine) {
+    int similar_flights = 0;
+    for (std::size_t back = 1; back <= held_ && similar_flights < setup_.baseline_flights; ++back) {
+      if (similar(past_[(next_ + past_.size() - back) % past_.size()], engine)) ++similar_flights;
+    }
+    row_.power_flights[engine] = similar_flights;
+  }
+  for (std::size_t k = 0; k < figures_.size(); ++k) {
+    const TrendFigure& f = figures_[k];
+    const int power_engine = f.engine >= 0 ? f.engine : (rpm_[0] || map_[0] ? 0 : 1);
+    scratch_.clear();
+    for (std::size_t back = 1; back <= held_ && scratch_.size() < plain; ++back) {
+      const Past& p = past_[(next_ + past_.size() - back) % past_.size()];
+      if (std::isnan(p.values[k]) || (f.by_power && !similar(p, power_engine))) continue;
+      scratch_.push_back(p.values[k]);
+    }
+    if (scratch_.size() < static_cast<std::size_t>(setup_.baseline_min)) continue;
+    std::sort(scratch_.begin(), scratch_.end());
+    Baseline& b = row_.baselines[k];
+    b.median = quantile(scratch_, 0.5);
+    b.iqr = quantile(scratch_, 0.75) - quantile(scratch_, 0.25);
+    b.flights = static_cast<int>(scratch_.size());
+  }
+  // This flight, for the rows to come.
+  Past& kept = past_[next_];
+  std::copy(row_.values.begin(), row_.values.end(), kept.values.begin());
+  kept.rpm = row_rpm_;
+  kept.map = row_map_;
+  next_ = (next_ + 1) % past_.size();
+  held_ = std::min(held_ + 1, past_.size());
+  return row_;
+}
+
+}  // namespace korvex
