@@ -40,6 +40,11 @@ Exceedances, in every flight long enough, at the same seconds of each:
                          pressure of 15 psi for 20 s from 900, cylinder 3 running hot (CHT 90 F
                          more for 300 s, EGT 200 F more for 100 s, from 1200) and a shock cooling
                          of cylinder 5 (its CHT 150 F down in 60 s from 1700, then back up)
+Wear, flight after flight:
+  --drift N              from flight N on, one cylinder's CHT rises 4 F a flight (to 60 F more)
+                         and its EGT 6 F (to 90 F) against the others, and the oil pressure falls
+                         1.5 psi a flight (to 15 psi less); the report says so
+  --drift-cylinder C     the cylinder that drifts, 1 to 6 (default 3)
   -h, --help             this text
 
 The report on standard error says what was written, whether and where the file wrapped, the
@@ -120,6 +125,12 @@ int main(int argc, char** argv) {
     } else if (arg == "--capacity") {
       ok = parse_int(value, 0, (1LL << 40), n) && (n == 0 || n >= 1024);
       o.capacity = n;
+    } else if (arg == "--drift") {
+      ok = parse_int(value, 1, 1000000, n);
+      o.drift_from = static_cast<int>(n);
+    } else if (arg == "--drift-cylinder") {
+      ok = parse_int(value, 1, 6, n);
+      o.drift_cylinder = static_cast<int>(n);
     } else if (arg == "--download-after") {
       ok = parse_int(value, 1, 1000000, n);
       o.download_after = static_cast<int>(n);

@@ -73,6 +73,20 @@ void inject(int s, RecordFields& fields) {
   }
 }
 
+// Puts the wear of --drift into both engine monitors' fields of a second of flight `flight`.
+void wear(const Drift& drift, std::int64_t flight, RecordFields& fields) {
+  if (drift.first_flight == 0 || flight < drift.first_flight) return;
+  auto clip = [](double v) { return static_cast<std::uint16_t>(std::clamp(v, 0.0, 65535.0)); };
+  const auto c = static_cast<std::size_t>(drift.cylinder - 1);
+  for (std::optional<TelmFields>* telm : {&fields.telm1, &fields.telm2}) {
+    if (!*telm) continue;
+    TelmFields& t = **telm;
+    t.tc[c] = clip(t.tc[c] + drift.egt(flight));          // EGTs are tc1 to tc6
+    t.tc[c + 6] = clip(t.tc[c + 6] + drift.cht(flight));  // CHTs tc7 to tc12
+    t.oil_p = clip(t.oil_p + 10 * drift.oil(flight));     // tenths of a psi
+  }
+}
+
 // The cruise segments of a flight as flown, from the true values of its seconds.
 class CruiseTracker {
  public:
@@ -122,6 +136,9 @@ template <typename Emit>
 std::int64_t fly(const SynthOptions& o, std::vector<FlownFlight>* flown,
                  std::vector<Exceedance>* injected, Emit&& emit) {
   Random rng{o.seed};
+  Drift drift;
+  drift.first_flight = o.drift_from;
+  drift.cylinder = o.drift_cylinder;
   Aircraft aircraft;
   aircraft.lat = 47.0 + rng.uniform(-1, 1);
   aircraft.lon_west = 122.0 + rng.uniform(-1, 1);
@@ -146,6 +163,7 @@ std::int64_t fly(const SynthOptions& o, std::vector<FlownFlight>* flown,
         cruise.second(t, phases.back(), aircraft);
       }
       RecordFields fields = sample_instruments(flight, aircraft, rng);
+      wear(drift, flights + 1, fields);
       if (o.exceedances) {
         inject(flight.seconds, fields);
         for (const Injection& j : kInjections) {
@@ -263,6 +281,8 @@ SynthResult synthesize(const SynthOptions& o) {
   bytes[1] = MARKER_SECOND;
 
   std::vector<Exceedance>* injected = &report.exceedances;
+  report.drift.first_flight = o.drift_from;
+  report.drift.cylinder = o.drift_cylinder;
   report.flights = fly(o, &report.flown, injected, [&](std::uint32_t t, RecordFields fields) {
     const std::int64_t i = n++;
     if (i < skip_until || t > download_time) return;
@@ -476,6 +496,15 @@ std::string format_report(const SynthOptions& o, const SynthReport& r, const std
     std::snprintf(line, sizeof line, "exceedance in flight %lld: %s, timestamps %u to %u\n",
                   static_cast<long long>(e.flight), e.what.c_str(), e.first_timestamp,
                   e.last_timestamp);
+    text += line;
+  }
+  if (r.drift.first_flight > 0 && r.drift.first_flight <= r.flights) {
+    std::snprintf(line, sizeof line,
+                  "drift from flight %d: cylinder %d CHT +%g F and EGT +%g F a flight (at most %g "
+                  "and %g), oil pressure -%g psi a flight (at most %g)\n",
+                  r.drift.first_flight, r.drift.cylinder, Drift::kChtPerFlight,
+                  Drift::kEgtPerFlight, Drift::kMostCht, Drift::kMostEgt, Drift::kOilPerFlight,
+                  Drift::kMostOil);
     text += line;
   }
   return text;

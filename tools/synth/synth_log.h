@@ -31,6 +31,10 @@ struct SynthOptions {
   RecordLayout mixed_layout = 0;
   bool keep_records = false;  // keep every record's fields in the result, for tests
   bool exceedances = false;   // limits exceeded at known seconds of every flight
+  // From this flight on (1, 2, ...; 0: never) the engine wears: one cylinder's CHT and EGT rise
+  // against the others a flight at a time, and the oil pressure falls (see Drift).
+  int drift_from = 0;
+  int drift_cylinder = 3;  // 1 to 6
   // The file as downloaded after this many of the flights (0: after all of them): the same
   // history, read off the instrument on an earlier day.
   int download_after = 0;
@@ -41,6 +45,29 @@ struct Exceedance {
   std::int64_t flight = 0;  // 1, 2, ... in the order flown
   std::string what;         // "oil temperature", "oil pressure", "hot cylinder", "cooling"
   std::uint32_t first_timestamp = 0, last_timestamp = 0;
+};
+
+// How --drift wears the engine: in the k-th flight from its first (k = 1 there), the cylinder's
+// CHT and EGT read k times their rate more (at most their most), the oil pressure k times its
+// rate less (at most its most), in every second of the flight and in both engine monitors.
+struct Drift {
+  static constexpr double kChtPerFlight = 4;    // F
+  static constexpr double kEgtPerFlight = 6;    // F
+  static constexpr double kOilPerFlight = 1.5;  // psi
+  static constexpr double kMostCht = 60, kMostEgt = 90, kMostOil = 15;
+  int first_flight = 0;  // 0: none
+  int cylinder = 0;
+  // What it adds in flight `flight` (1, 2, ...): to the CHT, to the EGT, to the oil pressure.
+  double cht(std::int64_t flight) const { return amount(flight, kChtPerFlight, kMostCht); }
+  double egt(std::int64_t flight) const { return amount(flight, kEgtPerFlight, kMostEgt); }
+  double oil(std::int64_t flight) const { return -amount(flight, kOilPerFlight, kMostOil); }
+
+ private:
+  double amount(std::int64_t flight, double rate, double most) const {
+    if (first_flight == 0 || flight < first_flight) return 0;
+    const double k = static_cast<double>(flight - first_flight + 1);
+    return k * rate < most ? k * rate : most;
+  }
 };
 
 // One record as written, with where it stands.
@@ -78,6 +105,7 @@ struct SynthReport {
   std::int64_t flights = 0;
   std::vector<FlownFlight> flown;       // every flight, in order
   std::vector<Exceedance> exceedances;  // injected, in the order of their first second
+  Drift drift;                          // the wear of --drift
   std::uint32_t first_timestamp = 0;
   std::uint32_t last_timestamp = 0;
   std::int64_t wraps = 0;
