@@ -303,11 +303,15 @@ std::vector<ModelFinding> tool_findings(const Bytes& log, const ModelProfile& p)
   std::istringstream lines(run.out);
   std::string line;
   std::getline(lines, line);
-  EXPECT_EQ(line, "flight,start,end,seconds,column,label,kind,limit,peak,unit");
+  EXPECT_EQ(line,
+            "flight,start,end,seconds,column,label,kind,limit,peak,unit,baseline_median,"
+            "baseline_iqr,baseline_flights,values");
   while (std::getline(lines, line)) {
     const std::vector<std::string> c = csv_cells(line);
-    EXPECT_EQ(c.size(), 10U) << line;
-    if (c.size() < 10) continue;
+    EXPECT_EQ(c.size(), 14U) << line;
+    if (c.size() < 14) continue;
+    EXPECT_EQ(c[6] == "drift" ? "" : c[10] + c[11] + c[12] + c[13], "") << line;
+    if (c[6] == "drift") continue;  // of the trends, not of these rules
     ModelFinding f{std::stoll(c[0]), seconds_of(c[1]), seconds_of(c[2]), c[4], c[6],
                    std::stod(c[7]),  std::stod(c[8])};
     EXPECT_EQ(std::stoul(c[3]), f.last - f.first + 1) << line;
@@ -389,7 +393,9 @@ TEST(Findings, TheSampleProfileFindsWhatWasExceededAndNothingElse) {
     o.flights = 20;
     o.seed = seed;
     const Conversion clean = convert(synth::synthesize(o).image, options);
-    EXPECT_EQ(clean.out, "flight,start,end,seconds,column,label,kind,limit,peak,unit\n")
+    EXPECT_EQ(clean.out,
+              "flight,start,end,seconds,column,label,kind,limit,peak,unit,baseline_median,"
+              "baseline_iqr,baseline_flights,values\n")
         << "seed " << seed;
   }
   synth::SynthOptions o;

@@ -36,7 +36,8 @@ TEST(Profile, ErrorsNameTheFileTheLineAndTheKey) {
        "p.toml:2: aircraft.tail: unknown key; [aircraft] takes registration and serial"},
       {"[columns.telm1_o_t]\nunit = \"F\"\nlable = \"Oil\"\n",
        "p.toml:3: columns.telm1_o_t.lable: unknown key; a column takes label, unit, scale, "
-       "offset, table, min, max, min_seconds, while_running, phases, min_phases and max_phases"},
+       "offset, table, min, max, min_seconds, while_running, phases, min_phases, max_phases and "
+       "drift_min"},
       // Calibrations.
       {"[columns.telm1_MAP]\nscale = 0\n",
        "p.toml:2: columns.telm1_MAP.scale: is 0, which makes every value 0"},
@@ -83,8 +84,8 @@ TEST(Profile, ErrorsNameTheFileTheLineAndTheKey) {
       {"[engines.1]\nrpm = 400\n",
        "p.toml:2: engines.1.rpm: unknown key; an engine takes name, serial, egt, cht, egt_unit, "
        "cht_unit, "
-       "running_rpm, egt_max, cht_max, cht_min, egt_spread_max, cht_cooling_max, min_seconds and "
-       "phases"},
+       "running_rpm, egt_max, cht_max, cht_min, egt_spread_max, cht_cooling_max, min_seconds, "
+       "phases, drift_egt_min and drift_cht_min"},
       {"[airborne]\ncolumn = \"telm1_RPM\"\n",
        "p.toml:2: airborne.column: 'telm1_RPM' is no column of the base payload or of GPS"},
       {"[airborne]\nabove = 40\n",
@@ -109,9 +110,14 @@ TEST(Profile, ErrorsNameTheFileTheLineAndTheKey) {
       {"[trends]\nbaseline_flights = 4\nbaseline_min = 6\n",
        "p.toml:1: trends.baseline_min: is more than trends.baseline_flights (4)"},
       {"[trends]\npower_map = -1\n", "p.toml:2: trends.power_map: is less than 0"},
+      {"[trends]\ndrift_flights = 0\n",
+       "p.toml:2: trends.drift_flights: is no whole number of flights from 1 to 20"},
+      {"[engines.1]\ndrift_cht_min = 0\n", "p.toml:2: engines.1.drift_cht_min: is not more than 0"},
+      {"[columns.telm1_oil_p]\ndrift_min = -2\n",
+       "p.toml:2: columns.telm1_oil_p.drift_min: is not more than 0"},
       {"[trends]\nflights = 3\n",
        "p.toml:2: trends.flights: unknown key; [trends] takes baseline_flights, baseline_min, "
-       "power_rpm and power_map"},
+       "power_rpm, power_map, drift_iqr and drift_flights"},
       // nan and inf are TOML's numbers, but no limits.
       {"[columns.alt]\nmax = nan\n", "p.toml:2: columns.alt.max: is no finite number"},
       {"[columns.telm1_o_t]\nmin = -inf\n", "p.toml:2: columns.telm1_o_t.min: is no finite number"},
@@ -125,8 +131,8 @@ TEST(Profile, ErrorsNameTheFileTheLineAndTheKey) {
       {"[engines.1]\nrpm = 1\n[columns.alt]\nmax = \"x\"\n",
        "p.toml:2: engines.1.rpm: unknown key; an engine takes name, serial, egt, cht, egt_unit, "
        "cht_unit, "
-       "running_rpm, egt_max, cht_max, cht_min, egt_spread_max, cht_cooling_max, min_seconds and "
-       "phases"},
+       "running_rpm, egt_max, cht_max, cht_min, egt_spread_max, cht_cooling_max, min_seconds, "
+       "phases, drift_egt_min and drift_cht_min"},
   };
   for (const auto& c : kCases) {
     Profile profile;

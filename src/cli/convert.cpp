@@ -535,10 +535,9 @@ bool plan_run(const Options& options, const std::vector<RunLog>& logs, Logbook* 
   plan.trends = options.trends;
   plan.flights_table = options.flights_table;
   plan.calibrated = options.calibrated;
-  // The findings need the phases only for limits restricted to them.
+  // The findings need the phases for the cruise their drift is found in.
   plan.phases = (needs & NEEDS_PHASES) != 0 || plan.columns.phase || options.flights_table ||
-                (options.findings && options.profile.limits_by_phase()) || options.cruise ||
-                options.trends;
+                options.findings || options.cruise || options.trends;
   plan.zone = TimeZone{options.utc_offset_given, options.utc_offset};
   plan.profile = &options.profile;
   plan.profile_path = options.profile.path;

@@ -68,7 +68,8 @@ constexpr OptionDef kOptions[] = {
     {OptionId::DESCRIBE, 0, "describe", "",
      "the log's columns (name, block, label, type, unit) instead of records"},
     {OptionId::FINDINGS, 0, "findings", "",
-     "every limit of the profile exceeded, a row each, instead of records"},
+     "every limit of the profile exceeded and every drift from the engine's baseline, a row "
+     "each, instead of records"},
     {OptionId::CRUISE, 0, "cruise", "",
      "every cruise segment with its medians (RPM, MAP, flow, EGTs, ...), a row each"},
     {OptionId::TRENDS, 0, "trends", "",

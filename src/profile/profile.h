@@ -37,6 +37,9 @@ struct ColumnSetup {
   std::optional<bool> while_running;        // none: true for engine columns, false otherwise
   PhaseSet phases = 0;                      // the phases its limits apply in; 0: all
   PhaseSet min_phases = 0, max_phases = 0;  // of one limit, instead of `phases`; 0: as phases
+  // The least distance from its baseline's median that is drift, in its unit; none: the
+  // default of its kind of figure, if it has one (see TrendSetup).
+  std::optional<double> drift_min;
 };
 
 // [aircraft]: which aircraft the logs come from.
@@ -57,6 +60,8 @@ struct EngineSetup {
   std::optional<double> egt_max, cht_max, cht_min;
   std::optional<double> egt_spread_max;
   std::optional<double> cht_cooling_max;  // degrees per minute
+  // The least distance of a cylinder's EGT and CHT deviation from its baseline that is drift.
+  double drift_egt_min = 15, drift_cht_min = 15;
   int min_seconds = 1;
   PhaseSet phases = 0;  // the phases its limits apply in; 0: all
 };
@@ -78,12 +83,25 @@ struct PhaseSetup {
 // `baseline_flights` earlier flights with cruise (at least `baseline_min` of them); a figure that
 // depends on power takes only flights whose cruise RPM and manifold pressure are within the
 // bands of this flight's.
+//
+// Drift: a figure further from its baseline's median than `drift_iqr` times its interquartile
+// range and than its least drift (an engine's drift_egt_min and drift_cht_min for its cylinders'
+// deviations, a column's drift_min, else the defaults below), on the same side in
+// `drift_flights` flights with cruise in a row.
 struct TrendSetup {
   int baseline_flights = 20;
   int baseline_min = 5;
   double power_rpm = 100;  // rpm either side
   double power_map = 1.5;  // manifold pressure either side, in its (calibrated) unit
+  double drift_iqr = 3;
+  int drift_flights = 3;
 };
+// The least drift of the figures watched by default, in the units the sample profile gives.
+inline constexpr double DEFAULT_DRIFT_OIL_T = 15;    // °F
+inline constexpr double DEFAULT_DRIFT_OIL_P = 5;     // psi
+inline constexpr double DEFAULT_DRIFT_FLOW = 1;      // gal/h
+inline constexpr double DEFAULT_DRIFT_VOLTS = 0.5;   // V
+inline constexpr int MAX_DRIFT_FLIGHTS = 20;
 
 // [airborne]
 struct AirborneSetup {

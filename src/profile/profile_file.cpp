@@ -26,16 +26,18 @@ constexpr std::string_view kTopKeys =
 constexpr std::string_view kAircraftKeys = "[aircraft] takes registration and serial";
 constexpr std::string_view kColumnKeys =
     "a column takes label, unit, scale, offset, table, min, max, min_seconds, while_running, "
-    "phases, min_phases and max_phases";
+    "phases, min_phases, max_phases and drift_min";
 constexpr std::string_view kEngineKeys =
     "an engine takes name, serial, egt, cht, egt_unit, cht_unit, running_rpm, egt_max, cht_max, "
-    "cht_min, egt_spread_max, cht_cooling_max, min_seconds and phases";
+    "cht_min, egt_spread_max, cht_cooling_max, min_seconds, phases, drift_egt_min and "
+    "drift_cht_min";
 constexpr std::string_view kAirborneKeys = "[airborne] takes column and min";
 constexpr std::string_view kPhaseKeys =
     "[phases] takes takeoff_seconds, landing_seconds, vertical_speed, vertical_seconds, "
     "cruise_seconds, cruise_altitude, cruise_rpm and cruise_map";
 constexpr std::string_view kTrendKeys =
-    "[trends] takes baseline_flights, baseline_min, power_rpm and power_map";
+    "[trends] takes baseline_flights, baseline_min, power_rpm, power_map, drift_iqr and "
+    "drift_flights";
 // The most flights a baseline may be made of.
 constexpr int kMostBaselineFlights = 1000;
 // The longest registration or serial.
@@ -119,6 +121,15 @@ class Reader {
     fail(node.source(), key, node.is_floating_point() ? "is no finite number" : "is no number");
     return std::nullopt;
   }
+  // A number greater than 0.
+  std::optional<double> positive(const toml::node& node, std::string_view key) {
+    const std::optional<double> n = number(node, key);
+    if (n && *n <= 0) {
+      fail(node.source(), key, "is not more than 0");
+      return std::nullopt;
+    }
+    return n;
+  }
   std::optional<int> seconds(const toml::node& node, std::string_view key) {
     const auto* v = node.as_integer();
     if (v != nullptr && v->get() >= 1 && v->get() <= 86400) return static_cast<int>(v->get());
@@ -177,6 +188,8 @@ class Reader {
           setup.min_phases = phase_set(v, at);
         } else if (what == "max_phases") {
           setup.max_phases = phase_set(v, at);
+        } else if (what == "drift_min") {
+          setup.drift_min = positive(v, at);
         } else {
           fail(k.source(), at, concat({"unknown key; ", kColumnKeys}));
         }
@@ -327,6 +340,10 @@ class Reader {
           e.min_seconds = seconds(*v, at).value_or(1);
         } else if (what == "phases") {
           e.phases = phase_set(*v, at);
+        } else if (what == "drift_egt_min") {
+          e.drift_egt_min = positive(*v, at).value_or(e.drift_egt_min);
+        } else if (what == "drift_cht_min") {
+          e.drift_cht_min = positive(*v, at).value_or(e.drift_cht_min);
         } else {
           fail(k->source(), at, concat({"unknown key; ", kEngineKeys}));
         }
@@ -451,7 +468,18 @@ class Reader {
         if (n && *n < 0) fail(value.source(), at, "is less than 0");
         if (n && *n >= 0) into = *n;
       };
-      if (what == "baseline_flights") {
+      if (what == "drift_flights") {
+        const auto* n = value.as_integer();
+        if (n != nullptr && n->get() >= 1 && n->get() <= MAX_DRIFT_FLIGHTS) {
+          trends.drift_flights = static_cast<int>(n->get());
+        } else {
+          fail(value.source(), at,
+               concat({"is no whole number of flights from 1 to ",
+                       std::to_string(MAX_DRIFT_FLIGHTS)}));
+        }
+      } else if (what == "drift_iqr") {
+        band(trends.drift_iqr);
+      } else if (what == "baseline_flights") {
         flights(trends.baseline_flights);
       } else if (what == "baseline_min") {
         flights(trends.baseline_min);

@@ -56,7 +56,7 @@ def figures_of(profile, header):
         for deviation in (False, True):
             for kind in ("egt", "cht"):
                 for n, tc in enumerate(setup.get(kind, []), start=1):
-                    column = f"{block}tc{tc}"
+                    column = block + (tc if isinstance(tc, str) else f"tc{tc}")
                     if column not in header:
                         continue
                     name = f"{block}{kind}{n}" + ("_dev" if deviation else "")
@@ -97,7 +97,7 @@ def model(profile_path, logs):
                 row["hours"][e] = hours[e] / 3600
         kinds = {"above_max": 0, "below_min": 0, "egt_spread": 0, "cht_cooling": 0}
         for x in findings:
-            if int(x["flight"]) != f:
+            if int(x["flight"]) != f or x["kind"] == "drift":
                 continue
             kind = ("cht_cooling" if x["kind"] == "cooling" else
                     "egt_spread" if x["column"].startswith("egt_spread") else
@@ -147,7 +147,54 @@ def model(profile_path, logs):
         row["values"], row["baselines"] = values, baselines
         past.append({"values": values, "power": power})
         rows.append(row)
-    return rows, figures
+    return rows, figures, drifts_of(profile, trends, figures, rows)
+
+
+def drifts_of(profile, trends, figures, rows):
+    """The drift findings: (first flight, figure, values in the row).
+
+    A figure is watched with its least drift: a deviation with its engine's drift_egt_min or
+    drift_cht_min (15), the oil temperature (15), oil pressure (5), fuel flow (1) and bus volts
+    (0.5) or any other with its column's drift_min. It drifts in a flight when it is further from
+    its baseline's median than drift_iqr (3) times the range and at least its least drift; in
+    drift_flights (3) such flights with cruise in a row on one side, once; a flight without the
+    figure or a baseline leaves the row as it stands."""
+    k = trends.get("drift_iqr", 3)
+    wanted = trends.get("drift_flights", 3)
+    columns = profile.get("columns", {})
+    defaults = {"o_t": 15, "oil_p": 5, "flow": 1, "m_v": 0.5}
+    found = []
+    for name, column, engine, kind, _ in figures:
+        if kind.endswith("_dev"):
+            setup = profile.get("engines", {}).get(str(engine), {})
+            least = setup.get("drift_" + kind[:3] + "_min", 15)
+        else:
+            least = columns.get(column, {}).get("drift_min",
+                                                 defaults.get(column.split("_", 1)[-1]
+                                                              if column.startswith("telm")
+                                                              else column))
+        if least is None:
+            continue
+        streak = None
+        for row in rows:
+            v = row.get("values", {}).get(name)
+            b = row.get("baselines", {}).get(name)
+            if v is None or b is None:
+                continue
+            away = v - b[0]
+            if abs(away) <= k * b[1] or abs(away) < least:
+                streak = None
+                continue
+            side = 1 if away > 0 else -1
+            if streak is None or streak["side"] != side:
+                streak = {"side": side, "first": row["flight"], "values": [], "done": False}
+            if streak["done"]:
+                continue
+            streak["values"].append(v)
+            if len(streak["values"]) == wanted:
+                streak["done"] = True
+                found.append((streak["first"], name, streak["values"]))
+    return found
 
 
 def decimals_of(text):
@@ -155,10 +202,13 @@ def decimals_of(text):
 
 
 def check(case, profile_path, logs):
-    rows, figures = model(profile_path, logs)
+    rows, figures, drifts = model(profile_path, logs)
     given = ["--profile", profile_path] if profile_path else ["--no-profile"]
     got = table(*given, "--trends", "csv", *logs)
     assert len(got) == len(rows), (case, len(got), len(rows))
+    # The model knows every figure the table has, and no other.
+    shown = sorted(c[:-len("_median")] for c in (got[0] if got else {}) if c.endswith("_median"))
+    assert shown == sorted(n for n, *_ in figures), (case, shown, sorted(n for n, *_ in figures))
     compared = 0
     for want, have in zip(rows, got):
         where = (case, want["flight"])
@@ -194,6 +244,18 @@ def check(case, profile_path, logs):
             assert abs(float(have[name + "_iqr"]) - b[1]) <= slack, (where, name, have, b)
             compared += 1
     assert compared > 0 or len(rows) < 10, case
+    # The drift findings, by their first flight and figure, with the figure in each flight.
+    found = {}
+    for x in table(*given, "--findings", "csv", *logs):
+        if x["kind"] == "drift":
+            found[(int(x["flight"]), x["column"])] = [float(v) for v in x["values"].split()]
+    want = {(flight, name): values for flight, name, values in drifts}
+    assert sorted(found) == sorted(want), (case, sorted(found), sorted(want))
+    for key, values in want.items():
+        assert len(found[key]) == len(values), (case, key)
+        for a, b in zip(found[key], values):
+            assert abs(a - b) <= 0.051 * 10 ** -(decimals_of(str(a)) - 1), (case, key, a, b)
+    print(f"{case}: {compared} baselines, {len(want)} drift findings")
     return compared
 
 
@@ -210,14 +272,24 @@ with tempfile.TemporaryDirectory() as tmp:
     text = text.replace("baseline_flights = 20", "baseline_flights = 3").replace(
         "baseline_min = 5", "baseline_min = 2").replace("power_map = 1.5", "power_map = 0.8")
     assert "baseline_flights = 3" in text
+    # And drift that the range decides more often than the least drift does.
+    text = text.replace("drift_iqr = 3\n", "drift_iqr = 1.5\n").replace(
+        "drift_flights = 3\n", "drift_flights = 2\n")
+    assert "drift_iqr = 1.5" in text and "drift_flights = 2" in text
+    text = text.replace("[engines.1]\n", "[engines.1]\ndrift_cht_min = 2\ndrift_egt_min = 3\n")
+    text = text.replace("[columns.telm1_oil_p]\n", "[columns.telm1_oil_p]\ndrift_min = 0.3\n")
+    assert "drift_cht_min" in text and "drift_min = 0.3" in text
     with open(short, "w") as f:
         f.write(text)
     long_history = synthesize("long.rec", "--flights", "60", "--seed", "7", "--exceedances")
     early = synthesize("early.rec", "--flights", "40", "--seed", "11", "--download-after", "25",
                        "--capacity", "30000000")
     late = synthesize("late.rec", "--flights", "40", "--seed", "11", "--capacity", "30000000")
+    worn = synthesize("worn.rec", "--flights", "80", "--seed", "4", "--drift", "50")
     cases = [
         ("sample", sample_profile, [os.path.join(repo, "examples", "Korvex.rec")]),
+        ("worn", sample_profile, [worn]),
+        ("worn, short baselines", short, [worn]),
         ("60 flights", sample_profile, [long_history]),
         ("60 flights, short baselines", short, [long_history]),
         ("two downloads", sample_profile, [late, early]),

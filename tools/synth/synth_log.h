@@ -51,7 +51,7 @@ struct Exceedance {
 // CHT and EGT read k times their rate more (at most their most), the oil pressure k times its
 // rate less (at most its most), in every second of the flight and in both engine monitors.
 struct Drift {
-  static constexpr double kChtPerFlight = 4;    // F
+  static constexpr double kChtPerFlight = 5;    // F
   static constexpr double kEgtPerFlight = 6;    // F
   static constexpr double kOilPerFlight = 1.5;  // psi
   static constexpr double kMostCht = 60, kMostEgt = 90, kMostOil = 15;

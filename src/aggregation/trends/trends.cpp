@@ -49,6 +49,10 @@ std::vector<TrendFigure> trend_figures(const std::vector<FigureId>& figures,
       if (const auto id = cruise_figure(figures, engine_column(block, label))) {
         const bool by_power = label == "flow" || label == "o-t";
         out.push_back({*id, figure_decimals(*id, profile), false, engine, 0, false, by_power});
+        out.back().drift_min = label == "flow"    ? DEFAULT_DRIFT_FLOW
+                               : label == "o-t"   ? DEFAULT_DRIFT_OIL_T
+                               : label == "oil-p" ? DEFAULT_DRIFT_OIL_P
+                                                  : kNone;
       }
     }
     if (const auto id =
@@ -64,6 +68,7 @@ std::vector<TrendFigure> trend_figures(const std::vector<FigureId>& figures,
           if (const auto id = cruise_figure(figures, thermocouple_column(block, tcs[c]))) {
             out.push_back({*id, figure_decimals(*id, profile), deviation, engine,
                            static_cast<int>(c) + 1, egt, !deviation});
+            if (deviation) out.back().drift_min = egt ? setup->drift_egt_min : setup->drift_cht_min;
           }
         }
       }
@@ -72,7 +77,13 @@ std::vector<TrendFigure> trend_figures(const std::vector<FigureId>& figures,
   for (const std::string_view label : {"TAS", "m-v"}) {
     if (const auto id = cruise_figure(figures, {BASE_BLOCK, find_field(BASE_BLOCK, label)})) {
       out.push_back({*id, figure_decimals(*id, profile), false, -1, 0, false, label == "TAS"});
+      if (label == "m-v") out.back().drift_min = DEFAULT_DRIFT_VOLTS;
     }
+  }
+  // A column's own least drift, of any figure but a deviation.
+  for (TrendFigure& f : out) {
+    const ColumnSetup* setup = profile.setup(FIGURES[f.figure].column);
+    if (!f.deviation && setup != nullptr && setup->drift_min) f.drift_min = *setup->drift_min;
   }
   return out;
 }
@@ -102,6 +113,17 @@ TrendAnalysis::TrendAnalysis(std::vector<TrendFigure> figures,
   for (Past& p : past_) p.values.resize(figures_.size());
   row_.values.resize(figures_.size());
   row_.baselines.resize(figures_.size());
+  streaks_.resize(figures_.size());
+  for (std::size_t k = 0; k < figures_.size(); ++k) {
+    const TrendFigure& f = figures_[k];
+    Finding& d = streaks_[k].finding;
+    d.kind = FindingKind::DRIFT;
+    d.column = FIGURES[f.figure].column;
+    d.engine = f.engine;
+    d.deviation = f.deviation;
+    d.order = static_cast<int>(k);
+    d.values.reserve(static_cast<std::size_t>(setup.drift_flights));
+  }
   scratch_.reserve(static_cast<std::size_t>(setup.baseline_flights));
 }
 
@@ -134,6 +156,7 @@ const TrendRow& TrendAnalysis::add(const FlightSummary& flight,
   const auto plain = static_cast<std::size_t>(setup_.baseline_flights);
   row_.flights = static_cast<int>(std::min(plain, held_));
   row_.power_flights = {};
+  row_.drifts.clear();
   if (longest == nullptr) return row_;
   row_.cruise_first = longest->first_time;
   row_.cruise_last = longest->last_time;
@@ -183,6 +206,7 @@ const TrendRow& TrendAnalysis::add(const FlightSummary& flight,
     b.iqr = quantile(scratch_, 0.75) - quantile(scratch_, 0.25);
     b.flights = static_cast<int>(scratch_.size());
   }
+  watch(flight, *longest);
   // This flight, for the rows to come.
   Past& kept = past_[next_];
   std::copy(row_.values.begin(), row_.values.end(), kept.values.begin());
@@ -191,6 +215,51 @@ const TrendRow& TrendAnalysis::add(const FlightSummary& flight,
   next_ = (next_ + 1) % past_.size();
   held_ = std::min(held_ + 1, past_.size());
   return row_;
+}
+
+void TrendAnalysis::watch(const FlightSummary& flight, const CruiseSegment& segment) {
+  for (std::size_t k = 0; k < figures_.size(); ++k) {
+    const TrendFigure& f = figures_[k];
+    const Baseline& b = row_.baselines[k];
+    const double v = row_.values[k];
+    // A flight without the figure or a baseline leaves the streak as it stands.
+    if (std::isnan(f.drift_min) || std::isnan(v) || b.flights == 0) continue;
+    Streak& s = streaks_[k];
+    const double away = v - b.median;
+    const double bound = std::max(setup_.drift_iqr * b.iqr, f.drift_min);
+    const int side = away > 0 ? 1 : -1;
+    if (std::abs(away) <= setup_.drift_iqr * b.iqr || std::abs(away) < f.drift_min) {
+      s.flights = 0;
+      s.found = false;
+      continue;
+    }
+    Finding& d = s.finding;
+    if (s.flights == 0 || side != s.side) {
+      s.flights = 0;
+      s.side = side;
+      s.found = false;
+      d.flight = flight.flight;
+      d.flight_id = flight.flight_id;
+      d.first_time = segment.first_time;
+      d.last_time = segment.last_time;
+      d.first_layout = segment.first_layout;
+      d.last_layout = segment.last_layout;
+      d.limit = b.median + side * bound;
+      d.peak = v;
+      d.baseline_median = b.median;
+      d.baseline_iqr = b.iqr;
+      d.baseline_flights = b.flights;
+      d.values.clear();
+    }
+    ++s.flights;
+    if (s.found) continue;
+    d.values.push_back(v);
+    if (std::abs(v - b.median) > std::abs(d.peak - d.baseline_median)) d.peak = v;
+    if (s.flights == setup_.drift_flights) {
+      s.found = true;
+      row_.drifts.push_back(d);
+    }
+  }
 }
 
 }  // namespace korvex

@@ -21,6 +21,7 @@
 
 #include <array>
 #include <cstdint>
+#include <limits>
 #include <optional>
 #include <span>
 #include <vector>
@@ -28,6 +29,7 @@
 #include "aggregation/figures/cruise_figures.h"
 #include "aggregation/figures/figure_table.h"
 #include "aggregation/figures/flight_figures.h"
+#include "aggregation/findings/finding.h"
 #include "profile/profile.h"
 
 namespace korvex {
@@ -40,6 +42,8 @@ struct TrendFigure {
   int cylinder = 0;        // 1, 2, ... in the profile's order, of an EGT or a CHT
   bool egt = false;        // of a cylinder: its EGT, else its CHT
   bool by_power = false;   // compared only with flights of similar cruise power
+  // The least distance from the baseline's median that is drift; NaN: it is not watched.
+  double drift_min = std::numeric_limits<double>::quiet_NaN();
 };
 
 // The trend figures of a log of these figures: per engine monitor its RPM, MAP, flow, oil
@@ -63,6 +67,7 @@ struct TrendRow {
   std::vector<Baseline> baselines;                  // by trend figure
   int flights = 0;                                  // the earlier flights with cruise looked at
   std::array<int, ENGINE_COUNT> power_flights{};    // of those, within the bands of power
+  std::vector<Finding> drifts;  // that this flight completes (of earlier first flights too)
 };
 
 class TrendAnalysis {
@@ -81,6 +86,17 @@ class TrendAnalysis {
   };
   // A past flight's cruise power is within the bands of the row's, for `engine`.
   bool similar(const Past& past, int engine) const;
+  // The watch of each figure for drift, after the row's figures and baselines.
+  void watch(const FlightSummary& flight, const CruiseSegment& segment);
+
+  // A figure's flights in a row away from their baseline on one side, so far.
+  struct Streak {
+    int flights = 0;  // 0: none
+    int side = 0;     // +1 above the median, -1 below
+    bool found = false;
+    Finding finding;  // as it will be when found
+  };
+  std::vector<Streak> streaks_;  // by figure
 
   std::vector<TrendFigure> figures_;
   TrendSetup setup_;

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "aggregation/flight_analysis.h"
+#include "aggregation/trends/trends.h"
 #include "io/out_buffer.h"
 #include "output/cells/cells.h"
 #include "output/cells/time_cell.h"
@@ -38,6 +39,8 @@ class FindingsTable final : public LogOutput {
   TimeZone zone_;
   const Profile& profile_;
   FlightAnalysis analysis_;
+  TrendAnalysis trends_;                 // for drift
+  std::vector<CruiseSegment> segments_;  // of the open flight
   std::vector<Finding> ready_;
   FindingCount count_;
   std::int64_t rows_ = 0;

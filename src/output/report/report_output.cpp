@@ -560,7 +560,7 @@ std::string ReportOutput::findings_table(const FlightSummary& l, const Drawing& 
     append(text, {"<tr><td>", report_time(f.first_time, f.first_layout, zone_), "</td><td>",
                   report_time(f.last_time, f.last_layout, zone_), "</td><td>",
                   std::to_string(f.seconds()), "</td><td class=\"what\">", what, "</td><td>",
-                  finding_kind(f.kind), "</td><td>", html_text(finding_limit(f) + with),
+                  finding_kind(f.kind), "</td><td>", html_text(finding_limit(f, profile_) + with),
                   "</td><td>", html_text(finding_peak(f, profile_) + with), "</td></tr>\n"});
   }
   if (static_cast<std::size_t>(l.findings) > d.findings.size()) {

@@ -489,11 +489,11 @@ class SqliteOutput final : public LogOutput {
       bind_time(insert_finding_, 4, f.last_time, f.last_layout);
       sqlite3_bind_int64(insert, 5, f.last_time);
       sqlite3_bind_int64(insert, 6, f.seconds());
-      insert_finding_.text(7, finding_column(f));
+      insert_finding_.text(7, finding_column(f, profile_));
       insert_finding_.text(8, finding_label(f, profile_));
       insert_finding_.text(9, finding_kind(f.kind));
       // The limit and the peak as the findings table gives them.
-      sqlite3_bind_double(insert, 10, std::strtod(finding_limit(f).c_str(), nullptr));
+      sqlite3_bind_double(insert, 10, std::strtod(finding_limit(f, profile_).c_str(), nullptr));
       sqlite3_bind_double(insert, 11, std::strtod(finding_peak(f, profile_).c_str(), nullptr));
       insert_finding_.text(12, finding_unit(f, profile_));
       bind_registration(insert_finding_, 13);

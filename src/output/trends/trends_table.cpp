@@ -16,9 +16,10 @@ constexpr int kSecondsWidth = 7;
 constexpr int kHoursWidth = 8;
 constexpr int kHourDecimals = 2;
 constexpr int kCountWidth = 5;
-// What the trends table calls each kind of finding, in the order of the kinds.
-constexpr std::string_view kKindNames[FINDING_KINDS] = {"above_max", "below_min", "egt_spread",
-                                                        "cht_cooling"};
+// What the trends table calls each kind of finding of a flight's records, in the order of the
+// kinds (drift is a finding of the flights, not of one).
+constexpr std::string_view kKindNames[] = {"above_max", "below_min", "egt_spread", "cht_cooling"};
+static_assert(std::size(kKindNames) == static_cast<std::size_t>(FindingKind::DRIFT));
 
 std::string figure_name(const TrendFigure& f) {
   if (f.cylinder == 0) return cruise_key(f.figure);
@@ -128,7 +129,9 @@ bool TrendsTable::end_flight() {
     put(b.flights > 0 ? fixed_text(b.iqr, decimals + 1) : std::string(missing), at++);
   }
   if (analysis_.finds()) {
-    for (const std::int64_t n : flight.findings_by_kind) put(std::to_string(n), at++);
+    for (std::size_t kind = 0; kind < std::size(kKindNames); ++kind) {
+      put(std::to_string(flight.findings_by_kind[kind]), at++);
+    }
   }
   out_.put('\n');
   ++rows_;
