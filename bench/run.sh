@@ -25,6 +25,13 @@ synth=$build/korvex-synth
 survey=$build/korvex-survey-only
 mkdir -p "$data"
 
+# The records a run's closing summary counts: "Read N packets" of the classic tables,
+# "4,901 records in 2 flights" of csv, "N new records; ..." of the logbook.
+records_of() {
+  sed -n -e 's/^Read \([0-9]*\) packets.*/\1/p' \
+    -e 's/^\([0-9][0-9,]*\) \(new \)\{0,1\}records\{0,1\}\( in\|;\).*/\1/p' "$1" | tr -d , | head -n 1
+}
+
 # name: synthesizer options
 declare -A logs
 # Downloads of the layout-2 history for several logs in one run: two of 50 MB (after flight 83
@@ -82,20 +89,21 @@ for name in layout2-all layout0-none; do
   survey_s=$(for i in $(seq $runs); do $survey "$file" | awk '{print $2}'; done | median)
   # every format, and the flights table (a row per flight) beside them, the report and the
   # flights table with the sample's profile too (p-html, p-flights), its cruise segments
-  # (p-cruise), and the findings of a profile of twenty limits; records/s counts the log's
-  # records throughout
-  for mode in tab comma space csv tsv gpx kml html flights p-html p-flights p-cruise findings; do
+  # (p-cruise) and its trends (p-trends), and the findings of a profile of twenty limits;
+  # records/s counts the log's records throughout
+  for mode in tab comma space csv tsv gpx kml html flights p-html p-flights p-cruise p-trends findings; do
     args=("$mode")
     [ "$mode" = flights ] && args=(--flights tab)
     # With the sample's aircraft profile: units, cylinders, limits.
     [ "$mode" = p-html ] && args=(--profile examples/Korvex.profile.toml html)
     [ "$mode" = p-flights ] && args=(--profile examples/Korvex.profile.toml --flights tab)
     [ "$mode" = p-cruise ] && args=(--profile examples/Korvex.profile.toml --cruise tab)
+    [ "$mode" = p-trends ] && args=(--profile examples/Korvex.profile.toml --trends csv)
     # Findings of twenty limits, an EGT spread and a CHT cooling, against csv.
     [ "$mode" = findings ] && args=(--profile bench/findings-profile.toml --findings csv)
     table=$data/$name.$mode.out
     $tool "${args[@]}" "$file" > "$table" 2> "$data/stderr.txt"
-    records=$(sed -n 's/^Read \([0-9]*\) packets.*/\1/p' "$data/stderr.txt")
+    records=$(records_of "$data/stderr.txt")
     if [ "$mode" = tab ]; then log_records=$records; else records=${log_records:-$records}; fi
     out_size=$(stat -c %s "$table")
     sync
@@ -130,7 +138,7 @@ several() {
   wall=$(echo "$results" | awk '{print $1}' | median)
   rss=$(echo "$results" | awk '{print $2}' | sort -g | tail -1)
   $tool csv "${files[@]}" 2> "$data/stderr.txt" | wc -c > "$data/bytes.txt"
-  records=$(sed -n 's/^Read \([0-9]*\) packets.*/\1/p' "$data/stderr.txt")
+  records=$(records_of "$data/stderr.txt")
   printf '%-28s %8.3f s %10d records %8.1f MB out %7.1f MB RSS\n' "$label" "$wall" "$records" \
     "$(awk '{print $1 / 1e6}' "$data/bytes.txt")" "$(awk -v k="$rss" 'BEGIN {print k / 1024}')"
   echo "$wall" > "$data/wall.txt"
@@ -166,7 +174,7 @@ logbook() {
 echo "the logbook, sqlite of the $(mb "$data/layout2-all$suffix.rec") MB log (median of $runs runs):"
 rm -f "$data/logbook.db"
 $tool sqlite -o "$data/logbook.db" "$data/layout2-all$suffix.rec" 2> "$data/stderr.txt"
-logbook_records=$(sed -n 's/^Read \([0-9]*\) packets.*/\1/p' "$data/stderr.txt")
+logbook_records=$(records_of "$data/stderr.txt")
 logbook "into a new database" 1
 logbook "again (adds 0 records)" 0
 head -c 600000 "$data/layout2-all$suffix.rec" > "$data/filled.rec"

@@ -291,8 +291,8 @@ TEST_F(Cruise, FlightsHeldInPartAreMarkedUntilAnotherLogHoldsTheRest) {
   const std::string all = write("whole.rec", whole);
   const std::string wrapped = write("wrapped.rec", synth::synthesize(o).image);
   const std::string cut = write(
-      "cut.rec", std::vector<std::uint8_t>(whole.begin(),
-                                           whole.begin() + static_cast<std::ptrdiff_t>(whole.size() / 2)));
+      "cut.rec", std::vector<std::uint8_t>(
+                     whole.begin(), whole.begin() + static_cast<std::ptrdiff_t>(whole.size() / 2)));
   const auto partial = [](const std::string& log, const std::string& also = {}) {
     std::vector<std::string> args = {"-q", "--flights", "--columns", "partial", "csv", log};
     if (!also.empty()) args.push_back(also);

@@ -97,10 +97,10 @@ struct TrendSetup {
   int drift_flights = 3;
 };
 // The least drift of the figures watched by default, in the units the sample profile gives.
-inline constexpr double DEFAULT_DRIFT_OIL_T = 15;    // °F
-inline constexpr double DEFAULT_DRIFT_OIL_P = 5;     // psi
-inline constexpr double DEFAULT_DRIFT_FLOW = 1;      // gal/h
-inline constexpr double DEFAULT_DRIFT_VOLTS = 0.5;   // V
+inline constexpr double DEFAULT_DRIFT_OIL_T = 15;   // °F
+inline constexpr double DEFAULT_DRIFT_OIL_P = 5;    // psi
+inline constexpr double DEFAULT_DRIFT_FLOW = 1;     // gal/h
+inline constexpr double DEFAULT_DRIFT_VOLTS = 0.5;  // V
 inline constexpr int MAX_DRIFT_FLIGHTS = 20;
 
 // [airborne]
