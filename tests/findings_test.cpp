@@ -18,6 +18,7 @@
 #include <vector>
 
 #include "profile/profile_file.h"
+#include "support/csv_cells.h"
 #include "support/log_builder.h"
 #include "synth_log.h"
 
@@ -267,25 +268,6 @@ std::uint32_t seconds_of(const std::string& time) {
 }
 
 // The cells of a csv line, quoted ones unquoted.
-std::vector<std::string> csv_cells(const std::string& line) {
-  std::vector<std::string> cells(1);
-  bool quoted = false;
-  for (std::size_t i = 0; i < line.size(); ++i) {
-    const char c = line[i];
-    if (quoted && c == '"' && i + 1 < line.size() && line[i + 1] == '"') {
-      cells.back() += '"';
-      ++i;
-    } else if (c == '"') {
-      quoted = !quoted;
-    } else if (c == ',' && !quoted) {
-      cells.emplace_back();
-    } else {
-      cells.back() += c;
-    }
-  }
-  return cells;
-}
-
 // --findings csv of the log with the profile, as the model writes its findings.
 std::vector<ModelFinding> tool_findings(const Bytes& log, const ModelProfile& p) {
   // A file of the test's own: tests run side by side.

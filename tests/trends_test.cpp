@@ -9,33 +9,12 @@
 #include <string>
 #include <vector>
 
+#include "support/csv_cells.h"
 #include "support/run_capture.h"
 #include "support/temp_folder.h"
 
 namespace korvex::test {
 namespace {
-
-// The cells of a csv line, quotes undone.
-std::vector<std::string> csv_cells(const std::string& line) {
-  std::vector<std::string> cells(1);
-  bool quoted = false;
-  for (std::size_t i = 0; i < line.size(); ++i) {
-    const char c = line[i];
-    if (c == '"') {
-      if (quoted && i + 1 < line.size() && line[i + 1] == '"') {
-        cells.back() += '"';
-        ++i;
-      } else {
-        quoted = !quoted;
-      }
-    } else if (c == ',' && !quoted) {
-      cells.emplace_back();
-    } else {
-      cells.back() += c;
-    }
-  }
-  return cells;
-}
 
 struct Drift {
   long flight;
