@@ -155,7 +155,7 @@ const TrendRow& TrendAnalysis::add(const FlightSummary& flight,
   std::fill(row_.baselines.begin(), row_.baselines.end(), Baseline{});
   const auto plain = static_cast<std::size_t>(setup_.baseline_flights);
   row_.flights = static_cast<int>(std::min(plain, held_));
-  row_.power_flights = {};
+  std::fill(std::begin(row_.power_flights), std::end(row_.power_flights), 0);
   row_.drifts.clear();
   if (longest == nullptr) return row_;
   row_.cruise_first = longest->first_time;
@@ -169,7 +169,7 @@ const TrendRow& TrendAnalysis::add(const FlightSummary& flight,
     row_map_[engine] = map_[engine] ? value(*map_[engine], map_decimals_[engine]) : kNone;
   }
   // The means of each engine's EGTs and CHTs, for the deviations.
-  std::array<std::array<double, 2>, ENGINE_COUNT> sum{}, count{};
+  double sum[ENGINE_COUNT][2] = {}, count[ENGINE_COUNT][2] = {};
   for (const TrendFigure& f : figures_) {
     const double v = value(f.figure, f.decimals);
     if (f.cylinder == 0 || f.deviation || std::isnan(v)) continue;
@@ -210,8 +210,8 @@ const TrendRow& TrendAnalysis::add(const FlightSummary& flight,
   // This flight, for the rows to come.
   Past& kept = past_[next_];
   std::copy(row_.values.begin(), row_.values.end(), kept.values.begin());
-  kept.rpm = row_rpm_;
-  kept.map = row_map_;
+  std::copy(std::begin(row_rpm_), std::end(row_rpm_), std::begin(kept.rpm));
+  std::copy(std::begin(row_map_), std::end(row_map_), std::begin(kept.map));
   next_ = (next_ + 1) % past_.size();
   held_ = std::min(held_ + 1, past_.size());
   return row_;

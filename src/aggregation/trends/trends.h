@@ -19,8 +19,8 @@
 // Engine hours to date are the engine times of the flight and every flight before it in the run.
 #pragma once
 
-#include <array>
 #include <cstdint>
+#include <iterator>
 #include <limits>
 #include <optional>
 #include <span>
@@ -62,11 +62,11 @@ struct TrendRow {
   bool cruise = false;  // the flight had a cruise segment: its figures are those of the longest
   std::uint32_t cruise_first = 0, cruise_last = 0;
   RecordLayout cruise_layout = 0;
-  std::array<double, ENGINE_COUNT> engine_hours{};  // to date; NaN for an engine without time
-  std::vector<double> values;                       // by trend figure; NaN where none
-  std::vector<Baseline> baselines;                  // by trend figure
-  int flights = 0;                                  // the earlier flights with cruise looked at
-  std::array<int, ENGINE_COUNT> power_flights{};    // of those, within the bands of power
+  double engine_hours[ENGINE_COUNT] = {};  // to date; NaN for an engine without time
+  std::vector<double> values;              // by trend figure; NaN where none
+  std::vector<Baseline> baselines;         // by trend figure
+  int flights = 0;                         // the earlier flights with cruise looked at
+  int power_flights[ENGINE_COUNT] = {};    // of those, within the bands of power
   std::vector<Finding> drifts;  // that this flight completes (of earlier first flights too)
 };
 
@@ -82,7 +82,7 @@ class TrendAnalysis {
  private:
   struct Past {
     std::vector<double> values;
-    std::array<double, ENGINE_COUNT> rpm{}, map{};
+    double rpm[ENGINE_COUNT] = {}, map[ENGINE_COUNT] = {};
   };
   // A past flight's cruise power is within the bands of the row's, for `engine`.
   bool similar(const Past& past, int engine) const;
@@ -100,15 +100,15 @@ class TrendAnalysis {
 
   std::vector<TrendFigure> figures_;
   TrendSetup setup_;
-  std::array<std::optional<FigureId>, ENGINE_COUNT> rpm_, map_, engine_time_;
-  std::array<int, ENGINE_COUNT> rpm_decimals_{}, map_decimals_{};
+  std::optional<FigureId> rpm_[ENGINE_COUNT], map_[ENGINE_COUNT], engine_time_[ENGINE_COUNT];
+  int rpm_decimals_[ENGINE_COUNT] = {}, map_decimals_[ENGINE_COUNT] = {};
   std::vector<Past> past_;  // a ring of the latest flights with cruise
   std::size_t next_ = 0;    // where the next goes
   std::size_t held_ = 0;
-  std::array<double, ENGINE_COUNT> seconds_{};  // engine time so far
-  std::array<bool, ENGINE_COUNT> timed_{};
+  double seconds_[ENGINE_COUNT] = {};  // engine time so far
+  bool timed_[ENGINE_COUNT] = {};
   TrendRow row_;
-  std::array<double, ENGINE_COUNT> row_rpm_{}, row_map_{};  // the row's cruise power
+  double row_rpm_[ENGINE_COUNT] = {}, row_map_[ENGINE_COUNT] = {};  // the row's cruise power
   std::vector<double> scratch_;
 };
 
