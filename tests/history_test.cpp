@@ -9,9 +9,11 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <sstream>
 #include <string>
 #include <vector>
 
+#include "support/csv_cells.h"
 #include "support/run_capture.h"
 #include "support/temp_folder.h"
 
@@ -237,6 +239,54 @@ std::string rows_text(const std::string& book, const std::string& sql) {
   return text;
 }
 
+// Each row of a table written as csv (its header names the columns) equals the logbook's table
+// of that name, row for row in the order of start_clock, numbers as numbers; but flight_id,
+// which a logbook keeps from the import that first held the flight.
+void expect_same_table(const std::string& book, const std::string& table, const std::string& csv) {
+  std::istringstream lines(csv);
+  std::string line;
+  std::getline(lines, line);
+  std::vector<std::string> names = csv_cells(line);
+  std::string select;
+  for (const std::string& name : names) select += (select.empty() ? "\"" : ", \"") + name + "\"";
+  std::istringstream stored(
+      rows_text(book, "SELECT " + select + " FROM " + table + " ORDER BY start_clock"));
+  int rows = 0;
+  for (std::string row; std::getline(lines, line); ++rows) {
+    ASSERT_TRUE(std::getline(stored, row)) << "row " << rows << " missing";
+    const std::vector<std::string> want = csv_cells(line);
+    std::vector<std::string> have;
+    for (std::size_t at = 0, bar = 0; bar != std::string::npos; at = bar + 1) {
+      bar = row.find('|', at);
+      have.push_back(row.substr(at, bar == std::string::npos ? bar : bar - at));
+    }
+    ASSERT_EQ(have.size(), want.size()) << row;
+    for (std::size_t c = 0; c < want.size(); ++c) {
+      if (names[c] == "flight_id") continue;
+      char* end = nullptr;
+      const double w = std::strtod(want[c].c_str(), &end);
+      const bool number = !want[c].empty() && *end == '\0';
+      if (number) {
+        EXPECT_NEAR(std::strtod(have[c].c_str(), nullptr), w, 1e-9) << names[c] << " " << line;
+      } else {
+        EXPECT_EQ(have[c], want[c].empty() ? "NULL" : want[c]) << names[c];
+      }
+    }
+  }
+  EXPECT_GT(rows, 0);
+}
+
+// The drift findings of --findings csv as rows_text gives the logbook's: flight|column|values.
+std::string drift_rows(const std::string& csv) {
+  std::istringstream lines(csv);
+  std::string line, rows;
+  while (std::getline(lines, line)) {
+    const std::vector<std::string> c = csv_cells(line);
+    if (c.size() > 13 && c[6] == "drift") rows += c[0] + "|" + c[4] + "|" + c[13] + "\n";
+  }
+  return rows;
+}
+
 // Rows of findings, cruise and records that name no flight by its key, or another flight than
 // their flight number does (a query of one count).
 const std::string kUnkeyed =
@@ -273,6 +323,7 @@ TEST_F(History, ImportsCutAnewOnlyTheFlightsTheyTouch) {
       "SELECT " + but_keys("flights") + " FROM flights ORDER BY flight",
       "SELECT " + but_keys("findings") + " FROM findings ORDER BY start_clock, \"column\", kind",
       "SELECT " + but_keys("cruise") + " FROM cruise ORDER BY start_clock",
+      "SELECT " + but_keys("trends") + " FROM trends ORDER BY start_clock",
       "SELECT clock, flight, phase, record_key FROM records ORDER BY clock, record_key"};
   // The monthly order, and an older download last: each last import reads of the logbook only
   // the flights from its first record on.
@@ -303,6 +354,16 @@ TEST_F(History, ImportsCutAnewOnlyTheFlightsTheyTouch) {
     std::string read = last.err.substr(from + 16, last.err.find(' ', from + 16) - from - 16);
     std::erase(read, ',');
     EXPECT_LT(std::stoll(read), std::stoll(held)) << last.err;
+    // The logbook's trends are those of the downloads read together, drift and all.
+    Args trends = {"--profile", profile, "--trends", "csv"};
+    trends.insert(trends.end(), downloads.begin(), downloads.end());
+    expect_same_table(book, "trends", run(trends).out);
+    Args findings = {"--profile", profile, "--findings", "csv"};
+    findings.insert(findings.end(), downloads.begin(), downloads.end());
+    EXPECT_EQ(rows_text(book,
+                        "SELECT flight, \"column\", \"values\" FROM findings WHERE kind = "
+                        "'drift' ORDER BY rowid"),
+              drift_rows(run(findings).out));
   }
 }
 

@@ -35,7 +35,7 @@ inline constexpr std::string_view AIRCRAFT_COLUMNS[] = {"registration", "serial"
 inline constexpr std::string_view IMPORTS_COLUMNS[] = {"imported", "profile_path", "profile_sha256",
                                                        "profile",  "registration", "gap"};
 
-inline constexpr std::array<LogbookTable, 9> LOGBOOK_TABLES = {{
+inline constexpr std::array<LogbookTable, 10> LOGBOOK_TABLES = {{
     {"records", true, RECORDS_COLUMNS},
     {"packets", true, PACKETS_COLUMNS},
     {"sources", true, SOURCES_COLUMNS},
@@ -44,6 +44,7 @@ inline constexpr std::array<LogbookTable, 9> LOGBOOK_TABLES = {{
     {"flights", false, {}},
     {"findings", false, {}},
     {"cruise", false, {}},
+    {"trends", false, {}},
     {"columns", false, {}},
 }};
 

@@ -5,6 +5,8 @@
 #include <cmath>
 #include <limits>
 
+#include "aggregation/values/shown.h"
+
 namespace korvex {
 
 namespace {
@@ -22,16 +24,6 @@ std::optional<FigureId> cruise_figure(const std::vector<FigureId>& figures, Colu
     }
   }
   return std::nullopt;
-}
-
-// `v` to `decimals`, as a table shows it.
-double shown(double v, int decimals) {
-  char text[64];
-  const auto written =
-      std::to_chars(text, text + sizeof text, v, std::chars_format::fixed, decimals);
-  double back = v;
-  std::from_chars(text, written.ptr, back);
-  return back;
 }
 
 ColumnRef engine_column(int block, std::string_view label) {
@@ -162,7 +154,7 @@ const TrendRow& TrendAnalysis::add(const FlightSummary& flight,
   row_.cruise_last = longest->last_time;
   row_.cruise_layout = longest->first_layout;
   const auto value = [&](FigureId id, int decimals) {
-    return longest->figures[id] ? shown(*longest->figures[id], decimals) : kNone;
+    return longest->figures[id] ? shown_value(*longest->figures[id], decimals) : kNone;
   };
   for (int engine = 0; engine < ENGINE_COUNT; ++engine) {
     row_rpm_[engine] = rpm_[engine] ? value(*rpm_[engine], rpm_decimals_[engine]) : kNone;

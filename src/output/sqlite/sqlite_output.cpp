@@ -2,6 +2,7 @@
 
 #include <sqlite3.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cmath>
 #include <cstdlib>
@@ -13,6 +14,8 @@
 #include <vector>
 
 #include "aggregation/flight_analysis.h"
+#include "aggregation/trends/trends.h"
+#include "aggregation/values/shown.h"
 #include "fields/value.h"
 #include "io/concat.h"
 #include "io/sha256.h"
@@ -21,6 +24,7 @@
 #include "output/findings/finding_text.h"
 #include "output/flights/flight_columns.h"
 #include "output/sqlite/logbook_writer.h"
+#include "output/trends/trends_table.h"
 #include "record/timestamp.h"
 #include "store/logbook.h"
 #include "store/schema.h"
@@ -85,7 +89,11 @@ constexpr const char* kFindingsTable =
     "CREATE TABLE findings (flight INTEGER NOT NULL, start TEXT, start_clock INTEGER NOT NULL, "
     "\"end\" TEXT, end_clock INTEGER NOT NULL, seconds INTEGER NOT NULL, \"column\" TEXT NOT "
     "NULL, label TEXT, kind TEXT NOT NULL, \"limit\" REAL, peak REAL, unit TEXT, aircraft TEXT, "
-    "flight_id INTEGER)";
+    "flight_id INTEGER, baseline_median REAL, baseline_iqr REAL, baseline_flights INTEGER, "
+    "\"values\" TEXT)";
+// The columns of a drift, which a findings table of an older logbook lacks.
+constexpr const char* kDriftColumns[] = {"baseline_median REAL", "baseline_iqr REAL",
+                                         "baseline_flights INTEGER", "\"values\" TEXT"};
 
 // Whose logbook it is, and each import with the profile it was made with.
 constexpr const char* kIdentityTables =
@@ -242,6 +250,8 @@ class SqliteOutput final : public LogOutput {
 
   bool end() override {
     if (error_ != 0) return false;
+    // The trends of the history as this run leaves its flights (and their drift, as findings).
+    if (!write_trends()) return fail(0);
     insert_record_.reset();
     insert_packet_.reset();
     update_flight_.reset();
@@ -335,10 +345,11 @@ class SqliteOutput final : public LogOutput {
            update_flight_.prepare(
                db_, "UPDATE records SET flight = ?, phase = ?, flight_id = ? WHERE rowid = ?") &&
            make_flights_table() && make_cruise_table() &&
-           (!findings_ ||
-            (anew("findings", kFindingsTable) &&
-             insert_finding_.prepare(
-                 db_, "INSERT INTO findings VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)")));
+           (!findings_ || (anew("findings", kFindingsTable) && drift_columns() &&
+                           insert_finding_.prepare(
+                               db_,
+                               "INSERT INTO findings VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, "
+                               "?, ?, ?, ?, ?, ?, ?)")));
   }
 
   bool make_flights_table() {
@@ -425,9 +436,9 @@ class SqliteOutput final : public LogOutput {
     if (!v) {
       sqlite3_bind_null(insert, i);
     } else if (figure_is_integer(id, profile_)) {
-      sqlite3_bind_int64(insert, i, std::llround(*v));
+      sqlite3_bind_int64(insert, i, std::llround(shown_value(*v, 0)));  // a tie to even, as shown
     } else {
-      sqlite3_bind_double(insert, i, rounded(*v, figure_decimals(id, profile_)));
+      sqlite3_bind_double(insert, i, shown_value(*v, figure_decimals(id, profile_)));
     }
   }
 
@@ -497,7 +508,15 @@ class SqliteOutput final : public LogOutput {
       sqlite3_bind_double(insert, 11, std::strtod(finding_peak(f, profile_).c_str(), nullptr));
       insert_finding_.text(12, finding_unit(f, profile_));
       bind_registration(insert_finding_, 13);
-      insert_finding_.integer(14, key());
+      insert_finding_.integer(14, f.kind == FindingKind::DRIFT ? f.flight_id : key());
+      if (f.kind == FindingKind::DRIFT) {
+        insert_finding_.real(15, std::strtod(drift_median(f, profile_).c_str(), nullptr));
+        insert_finding_.real(16, std::strtod(drift_iqr(f, profile_).c_str(), nullptr));
+        insert_finding_.integer(17, f.baseline_flights);
+        insert_finding_.text(18, drift_values(f, profile_));
+      } else {
+        for (int i = 15; i <= 18; ++i) insert_finding_.null(i);
+      }
       if (writer_.run(insert_finding_) != SQLITE_DONE) return fail(0);
     }
     found_.clear();
@@ -676,6 +695,191 @@ class SqliteOutput final : public LogOutput {
   }
 
   bool exec(const std::string& sql) { return writer_.exec(sql) == SQLITE_OK; }
+
+  // The table trends, made anew: the columns of --trends, typed, with the clocks of the flight's
+  // start and of its cruise's start. Their names into `names`.
+  bool make_trends_table(const TrendAnalysis& trends, std::vector<std::string>& names) {
+    std::string create = "CREATE TABLE trends (";
+    const auto add = [&](const std::string& name, const char* type) {
+      append(create, {names.empty() ? "" : ", ", sql_name(name), " ", type});
+      names.push_back(name);
+    };
+    if (!profile_.aircraft.registration.empty()) add("aircraft", "TEXT");
+    add("flight", "INTEGER NOT NULL");
+    add("flight_id", "INTEGER");
+    add("start", "TEXT");
+    add("start_clock", "INTEGER NOT NULL");
+    add("cruise_start", "TEXT");
+    add("cruise_start_clock", "INTEGER");
+    add("cruise_seconds", "INTEGER");
+    const std::vector<int> engines = trend_engines(trends.figures());
+    for (const int e : engines) add(concat({"engine", std::to_string(e + 1), "_hours"}), "REAL");
+    add("baseline_flights", "INTEGER");
+    for (const int e : engines) {
+      add(concat({"engine", std::to_string(e + 1), "_power_flights"}), "INTEGER");
+    }
+    for (const TrendFigure& f : trends.figures()) {
+      const std::string name = trend_figure_name(f);
+      add(name, "REAL");
+      add(name + "_median", "REAL");
+      add(name + "_iqr", "REAL");
+    }
+    if (findings_) {
+      for (const std::string_view kind : trend_finding_names()) {
+        add(concat({"findings_", kind}), "INTEGER");
+      }
+    }
+    return exec("DROP TABLE IF EXISTS trends") && exec(create + ")");
+  }
+
+  // A flight's row of the table trends.
+  bool write_trend(Statement& insert, const TrendAnalysis& trends, const FlightSummary& flight,
+                   const TrendRow& row) {
+    int i = 1;
+    const auto real = [&](double v, int decimals) {
+      if (std::isnan(v)) {
+        insert.null(i++);
+      } else {
+        insert.real(i++, shown_value(v, decimals));
+      }
+    };
+    if (!profile_.aircraft.registration.empty()) bind_registration(insert, i++);
+    insert.integer(i++, flight.flight);
+    insert.integer(i++, flight.flight_id);
+    bind_time(insert, i++, flight.first_time, flight.first_layout);
+    insert.integer(i++, flight.first_time);
+    if (row.cruise) {
+      bind_time(insert, i++, row.cruise_first, row.cruise_layout);
+      insert.integer(i++, row.cruise_first);
+      insert.integer(i++, row.cruise_last - row.cruise_first + 1);
+    } else {
+      for (int k = 0; k < 3; ++k) insert.null(i++);
+    }
+    const std::vector<int> engines = trend_engines(trends.figures());
+    for (const int e : engines) real(row.engine_hours[e], 2);
+    insert.integer(i++, row.flights);
+    for (const int e : engines) insert.integer(i++, row.power_flights[e]);
+    for (std::size_t k = 0; k < trends.figures().size(); ++k) {
+      const int decimals = trend_decimals(trends.figures()[k]);
+      const Baseline& b = row.baselines[k];
+      real(row.values[k], decimals);
+      real(b.flights > 0 ? b.median : std::nan(""), decimals + 1);
+      real(b.flights > 0 ? b.iqr : std::nan(""), decimals + 1);
+    }
+    if (findings_) {
+      for (std::size_t kind = 0; kind < trend_finding_names().size(); ++kind) {
+        insert.integer(i++, flight.findings_by_kind[kind]);
+      }
+    }
+    return writer_.run(insert) == SQLITE_DONE;
+  }
+
+  // The drift columns a findings table kept from an older logbook lacks, added.
+  bool drift_columns() {
+    if (!recut_) return true;
+    const std::vector<std::string> have = history_->columns_of("findings");
+    for (const char* column : kDriftColumns) {
+      std::string name(column, std::strchr(column, ' '));
+      std::erase(name, '"');
+      if (std::find(have.begin(), have.end(), name) != have.end()) continue;
+      if (!exec(concat({"ALTER TABLE findings ADD COLUMN ", column}))) return false;
+    }
+    return true;
+  }
+
+  // The table trends made anew over the whole history from the tables flights, cruise and
+  // findings as this run leaves them (their figures as stored, which are the cruise table's),
+  // and the drift findings with it. Cheap: a row per flight and per cruise segment.
+  bool write_trends() {
+    TrendAnalysis trends(trend_figures(analysis_.figures(), profile_), analysis_.figures(),
+                         profile_.trends);
+    // The flights, with their engine times.
+    std::vector<FigureId> timed;
+    std::string select = "SELECT flight, flight_id, start, start_clock, end_clock";
+    for (const FlightColumn& c : flight_columns_) {
+      if (c.kind == FlightColumn::FIGURE && FIGURES[c.figure].kind == FigureKind::ENGINE_TIME) {
+        timed.push_back(c.figure);
+        append(select, {", ", sql_name(c.name)});
+      }
+    }
+    Statement flights, cruise, kinds;
+    std::string cruise_select = "SELECT flight_id, start_clock, end_clock, start IS NOT NULL";
+    for (const FigureId id : cruise_figures_)
+      append(cruise_select, {", ", sql_name(cruise_key(id))});
+    if (!flights.prepare(db_, select + " FROM flights ORDER BY start_clock") ||
+        !cruise.prepare(db_, cruise_select + " FROM cruise ORDER BY start_clock") ||
+        (findings_ &&
+         (!exec("DELETE FROM findings WHERE kind = 'drift'") ||
+          !kinds.prepare(db_,
+                         "SELECT kind, \"column\" LIKE 'egt_spread_%', count(*) FROM findings "
+                         "WHERE flight_id = ? GROUP BY 1, 2")))) {
+      return false;
+    }
+    std::vector<std::string> names;
+    if (!make_trends_table(trends, names)) return false;
+    Statement insert;
+    std::string values = "?";
+    for (std::size_t i = 1; i < names.size(); ++i) values += ", ?";
+    if (!insert.prepare(db_, concat({"INSERT INTO trends VALUES (", values, ")"}))) return false;
+    std::vector<CruiseSegment> segments;
+    bool cruise_row = sqlite3_step(cruise.get()) == SQLITE_ROW;
+    int stepped = SQLITE_ROW;
+    while ((stepped = sqlite3_step(flights.get())) == SQLITE_ROW) {
+      sqlite3_stmt* f = flights.get();
+      FlightSummary flight;
+      flight.flight = sqlite3_column_int64(f, 0);
+      flight.flight_id = sqlite3_column_int64(f, 1);
+      const bool dated = sqlite3_column_type(f, 2) != SQLITE_NULL;
+      flight.first_time = static_cast<std::uint32_t>(sqlite3_column_int64(f, 3));
+      flight.last_time = static_cast<std::uint32_t>(sqlite3_column_int64(f, 4));
+      flight.first_layout = flight.last_layout = dated ? FIRST_DATED_LAYOUT : 0;
+      for (std::size_t i = 0; i < timed.size(); ++i) {
+        const int at = static_cast<int>(i) + 5;
+        if (sqlite3_column_type(f, at) != SQLITE_NULL) {
+          flight.figures[timed[i]] = sqlite3_column_double(f, at);
+        }
+      }
+      segments.clear();
+      for (; cruise_row && sqlite3_column_int64(cruise.get(), 0) == flight.flight_id;
+           cruise_row = sqlite3_step(cruise.get()) == SQLITE_ROW) {
+        sqlite3_stmt* c = cruise.get();
+        CruiseSegment& s = segments.emplace_back();
+        s.flight = flight.flight;
+        s.first_time = static_cast<std::uint32_t>(sqlite3_column_int64(c, 1));
+        s.last_time = static_cast<std::uint32_t>(sqlite3_column_int64(c, 2));
+        s.first_layout = s.last_layout = sqlite3_column_int(c, 3) != 0 ? FIRST_DATED_LAYOUT : 0;
+        for (std::size_t i = 0; i < cruise_figures_.size(); ++i) {
+          const int at = static_cast<int>(i) + 4;
+          if (sqlite3_column_type(c, at) != SQLITE_NULL) {
+            s.figures[cruise_figures_[i]] = sqlite3_column_double(c, at);
+          }
+        }
+      }
+      if (findings_) {
+        kinds.integer(1, flight.flight_id);
+        while (sqlite3_step(kinds.get()) == SQLITE_ROW) {
+          const std::string_view kind(
+              reinterpret_cast<const char*>(sqlite3_column_text(kinds.get(), 0)));
+          const bool spread = sqlite3_column_int(kinds.get(), 1) != 0;
+          const std::int64_t n = sqlite3_column_int64(kinds.get(), 2);
+          for (std::size_t k = 0; k < FINDING_KINDS; ++k) {
+            const auto as = static_cast<FindingKind>(k);
+            if (finding_kind(as) == kind && (as == FindingKind::EGT_SPREAD) == spread) {
+              flight.findings_by_kind[k] += n;
+            }
+          }
+        }
+        sqlite3_reset(kinds.get());
+      }
+      const TrendRow& row = trends.add(flight, segments);
+      if (!write_trend(insert, trends, flight, row)) return false;
+      if (findings_) {
+        found_ = row.drifts;
+        if (!write_findings()) return false;
+      }
+    }
+    return stepped == SQLITE_DONE;
+  }
 
   // A table of flights, findings or cruise made anew by `create`; or when only the flights from
   // recut_from_ on are cut anew, its rows of them deleted.

@@ -21,17 +21,36 @@ constexpr int kCountWidth = 5;
 constexpr std::string_view kKindNames[] = {"above_max", "below_min", "egt_spread", "cht_cooling"};
 static_assert(std::size(kKindNames) == static_cast<std::size_t>(FindingKind::DRIFT));
 
-std::string figure_name(const TrendFigure& f) {
-  if (f.cylinder == 0) return cruise_key(f.figure);
-  return concat({block_name_prefix[FIGURES[f.figure].column.block], f.egt ? "egt" : "cht",
-                 std::to_string(f.cylinder), f.deviation ? "_dev" : ""});
-}
-
 std::string engine_word(int engine) {
   return concat({"engine", std::to_string(engine + 1)});
 }
 
 }  // namespace
+
+std::string trend_figure_name(const TrendFigure& f) {
+  if (f.cylinder == 0) return cruise_key(f.figure);
+  return concat({block_name_prefix[FIGURES[f.figure].column.block], f.egt ? "egt" : "cht",
+                 std::to_string(f.cylinder), f.deviation ? "_dev" : ""});
+}
+
+std::vector<int> trend_engines(const std::vector<TrendFigure>& figures) {
+  std::vector<int> engines;
+  for (const TrendFigure& f : figures) {
+    if (f.engine >= 0 && std::find(engines.begin(), engines.end(), f.engine) == engines.end()) {
+      engines.push_back(f.engine);
+    }
+  }
+  return engines;
+}
+
+std::span<const std::string_view> trend_finding_names() {
+  return kKindNames;
+}
+
+int trend_decimals(const TrendFigure& f) {
+  // A deviation to a digit more than its figure.
+  return f.decimals + (f.deviation ? 1 : 0);
+}
 
 TrendsTable::TrendsTable(OutBuffer& out, DelimiterMode mode, bool analysis, SectionFlags sections,
                          const Profile& profile, const TimeZone& zone)
@@ -43,12 +62,8 @@ TrendsTable::TrendsTable(OutBuffer& out, DelimiterMode mode, bool analysis, Sect
       analysis_(sections, profile,
                 FlightAnalysis::FIGURE_VALUES | FlightAnalysis::FINDING_COUNT |
                     FlightAnalysis::CRUISE_SEGMENTS),
-      trends_(trend_figures(analysis_.figures(), profile), analysis_.figures(), profile.trends) {
-  for (const TrendFigure& f : trends_.figures()) {
-    if (f.engine >= 0 && std::find(engines_.begin(), engines_.end(), f.engine) == engines_.end()) {
-      engines_.push_back(f.engine);
-    }
-  }
+      trends_(trend_figures(analysis_.figures(), profile), analysis_.figures(), profile.trends),
+      engines_(trend_engines(trends_.figures())) {
   const auto add = [&](std::string name, int width) {
     width = std::max(width, static_cast<int>(name.size()));
     columns_.push_back({std::move(name), width});
@@ -65,7 +80,7 @@ TrendsTable::TrendsTable(OutBuffer& out, DelimiterMode mode, bool analysis, Sect
   add("baseline_flights", kCountWidth);
   for (const int e : engines_) add(concat({engine_word(e), "_power_flights"}), kCountWidth);
   for (const TrendFigure& f : trends_.figures()) {
-    const std::string name = figure_name(f);
+    const std::string name = trend_figure_name(f);
     const int width = FIGURES[f.figure].width + 2;
     add(name, width);
     add(concat({name, "_median"}), width);
@@ -121,8 +136,8 @@ bool TrendsTable::end_flight() {
   for (const int e : engines_) put(std::to_string(row.power_flights[e]), at++);
   for (std::size_t k = 0; k < trends_.figures().size(); ++k) {
     const TrendFigure& f = trends_.figures()[k];
-    // A deviation to a digit more than its figure, a baseline to a digit more than its values.
-    const int decimals = f.decimals + (f.deviation ? 1 : 0);
+    // A baseline to a digit more than its values.
+    const int decimals = trend_decimals(f);
     const Baseline& b = row.baselines[k];
     put(number(row.values[k], decimals), at++);
     put(b.flights > 0 ? fixed_text(b.median, decimals + 1) : std::string(missing), at++);

@@ -5,7 +5,9 @@
 // is '-', in csv/tsv it is empty; `space` aligns the columns.
 #pragma once
 
+#include <span>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "aggregation/flight_analysis.h"
@@ -16,6 +18,16 @@
 #include "output/format/log_output.h"
 
 namespace korvex {
+
+// The name of a trend figure's column: telm1_RPM, TAS, telm1_cht3, telm1_cht3_dev.
+std::string trend_figure_name(const TrendFigure& f);
+// The engine monitors (0, 1) of the trend figures, in order.
+std::vector<int> trend_engines(const std::vector<TrendFigure>& figures);
+// What the trends table calls each kind of finding of a flight's records, in the order of the
+// kinds (drift, a finding of the flights, not of one, has none).
+std::span<const std::string_view> trend_finding_names();
+// The decimals of a trend figure's value, and of its baseline.
+int trend_decimals(const TrendFigure& f);
 
 class TrendsTable final : public LogOutput {
  public:
